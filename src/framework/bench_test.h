@@ -1,0 +1,46 @@
+#pragma once
+// The abstract test: what the application shell knows of every measurement.
+
+#include <cstddef>
+
+namespace corvalis {
+
+class ResultReport;
+
+// Size of the text buffer handed to summary() and getSummary().
+constexpr size_t SummarySize = 128;
+
+class BenchTest {
+ public:
+  BenchTest() = default;
+  virtual ~BenchTest() = default;
+  BenchTest(const BenchTest&) = delete;
+  BenchTest& operator=(const BenchTest&) = delete;
+
+  // Display name: the dialog's checkbox text and the report's section title.
+  virtual const char* name() const = 0;
+  // Short key for the text report's key path.
+  virtual const char* key() const = 0;
+  // Performs the whole test: opens its own windows, measures, stores results in its
+  // own fields, sets failed, and sets hasRun last.
+  virtual void run() = 0;
+  // Writes groups, items and values into the section that is already open.
+  virtual void writeResults(ResultReport& report) = 0;
+  // The one-line result shown beside the test (buffer of SummarySize bytes).
+  virtual void summary(char* buffer) = 0;
+  // Writes the test's extra data files beside the report; most tests have none.
+  virtual void writeDataFiles(const char* baseName);
+
+  // "n/a" before the first run, "error" after a run that produced nothing, else summary().
+  void getSummary(char* buffer);
+  // The test's report section: "test skipped" before the first run, else its data
+  // files (when the report asks for them) and its results.
+  void writeSection(ResultReport& report, const char* baseName);
+
+  // True when the last run produced no usable result at all.
+  bool failed = false;
+  // False until the first run has finished; never cleared again.
+  bool hasRun = false;
+};
+
+}  // namespace corvalis

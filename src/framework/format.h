@@ -1,0 +1,25 @@
+#pragma once
+// Measured values as short texts with three decimals and a unit prefix. The caller
+// appends the unit. Output never depends on the user's locale.
+
+#include <cstddef>
+#include <string>
+
+namespace corvalis {
+
+// Steps by 1000 (n, micro, m, none, k, M, G, T); a near-integer in 1..999 stays plain.
+void formatDecimal(double value, char* out, size_t outSize);
+// Steps by 1024 above 1 (ki, Mi, Gi, Ti) and by 1000 below 1.
+void formatBinary(double value, char* out, size_t outSize);
+
+std::string formatDecimal(double value);
+std::string formatBinary(double value);
+
+// printf into a string with the C locale's decimal point whatever the process locale.
+std::string formatC(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+}  // namespace corvalis

@@ -1,0 +1,84 @@
+#pragma once
+// The process-wide table of extension capabilities and entry points, rebuilt for every
+// new TestWindow because entry points belong to a context.
+
+#include <cstdint>
+
+#include "platform/gl_include.h"
+#include "platform/platform.h"
+
+namespace corvalis {
+
+// Signatures of the ATI vertex array object entry points (absent from modern glext.h).
+typedef GLuint(APIENTRYP PfnGlNewObjectBufferAti)(GLsizei size, const void* pointer, GLenum usage);
+typedef void(APIENTRYP PfnGlUpdateObjectBufferAti)(GLuint buffer, GLuint offset, GLsizei size,
+                                                  const void* pointer, GLenum preserve);
+typedef void(APIENTRYP PfnGlFreeObjectBufferAti)(GLuint buffer);
+typedef void(APIENTRYP PfnGlArrayObjectAti)(GLenum array, GLint size, GLenum type, GLsizei stride,
+                                           GLuint buffer, GLuint offset);
+typedef void(APIENTRYP PfnGlColorTableExt)(GLenum target, GLenum internalFormat, GLsizei width,
+                                          GLenum format, GLenum type, const void* table);
+typedef int(APIENTRYP PfnWglSwapIntervalExt)(int interval);
+typedef const char*(APIENTRYP PfnWglGetExtensionsStringArb)(void* dc);
+
+struct GlCaps {
+  bool swapControl = false;
+  bool multitexture = false;
+  int32_t maxTextureUnits = 1;
+  bool vertexBufferObject = false;
+  bool vertexArrayObjectATI = false;
+  bool fragmentProgram = false;
+  bool palettedTexture = false;
+  bool drawRangeElements = false;
+  bool anisotropicFilter = false;
+  int32_t maxAnisotropy = 0;
+  bool edgeClamp = false;
+  bool envCombine = false;
+  bool compressedS3TC = false;
+
+  PfnWglSwapIntervalExt wglSwapIntervalEXT = nullptr;
+  PfnWglGetExtensionsStringArb wglGetExtensionsStringARB = nullptr;
+
+  PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
+  PFNGLMULTITEXCOORD1FARBPROC glMultiTexCoord1fARB = nullptr;
+  PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
+  PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
+
+  PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
+  PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
+  PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
+  PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
+  PFNGLBUFFERSUBDATAARBPROC glBufferSubDataARB = nullptr;
+  PFNGLMAPBUFFERARBPROC glMapBufferARB = nullptr;
+  PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB = nullptr;
+
+  PfnGlNewObjectBufferAti glNewObjectBufferATI = nullptr;
+  PfnGlUpdateObjectBufferAti glUpdateObjectBufferATI = nullptr;
+  PfnGlFreeObjectBufferAti glFreeObjectBufferATI = nullptr;
+  PfnGlArrayObjectAti glArrayObjectATI = nullptr;
+
+  PFNGLGENPROGRAMSARBPROC glGenProgramsARB = nullptr;
+  PFNGLDELETEPROGRAMSARBPROC glDeleteProgramsARB = nullptr;
+  PFNGLBINDPROGRAMARBPROC glBindProgramARB = nullptr;
+  PFNGLPROGRAMSTRINGARBPROC glProgramStringARB = nullptr;
+  PFNGLPROGRAMENVPARAMETER4FVARBPROC glProgramEnvParameter4fvARB = nullptr;
+  PFNGLGETPROGRAMIVARBPROC glGetProgramivARB = nullptr;
+
+  PfnGlColorTableExt glColorTableEXT = nullptr;
+  PFNGLDRAWRANGEELEMENTSEXTPROC glDrawRangeElementsEXT = nullptr;
+  PFNGLCOMPRESSEDTEXIMAGE2DARBPROC glCompressedTexImage2DARB = nullptr;
+
+  // GL_EXTENSIONS of the current context, fetched on first use after a reset.
+  const char* extensionString = nullptr;
+};
+
+extern GlCaps glCaps;
+
+// Resets glCaps and fills it from the current context.
+void probeExtensions(platform::DeviceContext dc);
+// True when name occurs as a whole word in the current context's GL_EXTENSIONS.
+bool hasExtension(const char* name);
+// The whole-word search itself, over a given list (spaces separate names).
+bool extensionListed(const char* extensions, const char* name);
+
+}  // namespace corvalis

@@ -1,0 +1,67 @@
+#pragma once
+// The report document: every operation fans out to the HTML, text and BB-code writers
+// that are present, each composing the text that suits its output.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvalis {
+
+// outputs mask
+constexpr unsigned OutputHtml = 1;
+constexpr unsigned OutputBBCode = 2;
+constexpr unsigned OutputText = 4;
+constexpr unsigned OutputDataFiles = 8;
+
+// bbOptions mask
+constexpr unsigned BBBold = 1;
+constexpr unsigned BBCodeBlock = 2;
+constexpr unsigned BBUrl = 4;
+
+// The program's version string, as the reports name it.
+constexpr const char* ProgramVersion = "Corvalis 0.50";
+
+class HtmlWriter;
+class TextWriter;
+class BBCodeWriter;
+
+class ResultReport {
+ public:
+  // Creates base+".htm", base+".txt", base+".bb.txt" as the outputs mask asks.
+  ResultReport(const char* baseName, unsigned bbOptions, unsigned outputs);
+  ~ResultReport();
+  ResultReport(const ResultReport&) = delete;
+  ResultReport& operator=(const ResultReport&) = delete;
+
+  // True when the HTML page could be created.
+  bool isOpen() const;
+  // Finishes the BB-code, text and HTML writers, in that order. Returns false when a
+  // file that was opened could not be written completely; failedFiles() names them.
+  bool close();
+  const std::vector<std::string>& failedFiles() const { return failedFiles_; }
+  unsigned outputs() const { return outputs_; }
+  const char* linkBase() const { return linkBase_.c_str(); }
+
+  void beginTestSection(const char* title, const char* key, bool skipped);
+  void beginInfoSection(const char* title, const char* key, const char* link);
+  void addItem(const char* value, const char* htmlText, const char* label);
+  void beginGroup(const char* title, const char* key);
+  void beginGroupWithLink(const char* title, const char* key, const char* linkText,
+                          const char* fileSuffix);
+  void endGroup();
+  void addValue(double value, const char* unit, const char* htmlText, const char* label);
+  void addBinaryValue(double value, const char* unit, const char* htmlText, const char* label,
+                      const char* linkText, const char* fileSuffix);
+
+ private:
+  std::unique_ptr<HtmlWriter> html_;
+  std::unique_ptr<TextWriter> text_;
+  std::unique_ptr<BBCodeWriter> bbCode_;
+  unsigned outputs_ = 0;
+  std::string linkBase_;
+  std::vector<std::string> failedFiles_;
+  bool closed_ = false;
+};
+
+}  // namespace corvalis

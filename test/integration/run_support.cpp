@@ -1,0 +1,129 @@
+#include "integration/run_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace corvalis_test {
+
+std::string makeTempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvalis-it-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) return std::string();
+  return std::string(buf.data());
+}
+
+namespace {
+
+// Reads both pipes until both are closed, so that neither can fill up and block.
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  int open = 2;
+  char buf[65536];
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        (i == 0 ? out : err).append(buf, static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+RunResult runCorvalis(const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env, const std::string& folder) {
+  RunResult result;
+  result.folder = folder.empty() ? makeTempFolder() : folder;
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    close(outPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[0]);
+    close(errPipe[1]);
+    if (chdir(result.folder.c_str()) != 0) _exit(126);
+    for (const auto& [name, value] : env) {
+      if (value.empty())
+        unsetenv(name.c_str());
+      else
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(CORVALIS_BINARY));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(CORVALIS_BINARY, argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  drain(outPipe[0], errPipe[0], result.out, result.err);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status))
+    result.exitStatus = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.exitStatus = 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool fileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> crlfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> linesWithPrefix(const std::vector<std::string>& lines,
+                                         const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const auto& line : lines)
+    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+  return found;
+}
+
+}  // namespace corvalis_test
