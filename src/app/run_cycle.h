@@ -1,0 +1,34 @@
+#pragma once
+// One press of Start: open the report, probe the display, run the selected tests,
+// write the report body, restore the display, close the report.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvalis {
+
+class BenchTest;
+class DisplayConfig;
+
+struct RunCycleOutcome {
+  bool reportOpened = false;              // false: "Ouch!" was shown, no test ran
+  std::vector<std::string> failedFiles;   // report files that could not be written completely
+  bool anyTestFailed = false;             // a test run in this cycle produced nothing ("error")
+};
+
+// Progress callbacks for a console; either may be empty.
+struct RunCycleObserver {
+  std::function<void(const BenchTest& test)> testStarted;
+  std::function<void(const BenchTest& test, double seconds)> testFinished;
+};
+
+// The text of the "Ouch!" message box.
+constexpr const char* ReportCreateFailedText =
+    "Could not create output files. If one or more of the files are currently opened, please "
+    "close them and try again.";
+
+// Runs one cycle with the current launcherSettings, testRegistry and testEnabled.
+RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer = {});
+
+}  // namespace corvalis
