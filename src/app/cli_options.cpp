@@ -1,0 +1,223 @@
+#include "app/cli_options.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/command_line.h"
+#include "app/launcher_settings.h"
+
+namespace corvalis {
+
+namespace {
+
+// Display names and keys in registry order; the display name "Texture cache" is also
+// accepted without its blank.
+const char* const kTestNames[7][3] = {
+    {"fillrate", "fillrate", ""},      {"bandwidth", "bandwidth", ""},
+    {"geometry", "geometry", ""},      {"texturing", "texturing", ""},
+    {"readback", "readback", ""},      {"texture cache", "texcache", "texturecache"},
+    {"tiling", "tiling", ""},
+};
+
+std::string lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string trimmed(const std::string& text) {
+  size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return std::string();
+  size_t end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+// The first argument is the screen size when it starts with a dash that does not begin
+// a long option: "-800x600", "-800", "-x600", "--800x600".
+bool isSizeArgument(const char* arg) {
+  if (arg[0] != '-') return false;
+  if (arg[1] == '-') return arg[2] == '\0' ? false : !std::isalpha(static_cast<unsigned char>(arg[2]));
+  return arg[1] == '\0' || arg[1] == 'x' || !std::isalpha(static_cast<unsigned char>(arg[1]));
+}
+
+bool parseTests(const std::string& list, CliOptions& options, std::string& error) {
+  options.tests.fill(false);
+  options.testsGiven = true;
+  size_t start = 0;
+  bool any = false;
+  while (start <= list.size()) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string name = trimmed(list.substr(start, comma - start));
+    start = comma + 1;
+    if (name.empty()) continue;
+    if (lowered(name) == "all") {
+      options.tests.fill(true);
+      any = true;
+      continue;
+    }
+    int index = findTestByName(name);
+    if (index < 0) {
+      error = "unknown test '" + name + "' in --tests (see --list)";
+      return false;
+    }
+    options.tests[static_cast<size_t>(index)] = true;
+    any = true;
+  }
+  if (!any) {
+    error = "--tests needs at least one test name (see --list)";
+    return false;
+  }
+  return true;
+}
+
+bool parseDevice(const std::string& text, CliOptions& options, std::string& error) {
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < 0 || value > 1000) {
+    error = "--device needs a device number from --list-devices, not '" + text + "'";
+    return false;
+  }
+  options.device = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+int findTestByName(const std::string& name) {
+  std::string wanted = lowered(trimmed(name));
+  for (int i = 0; i < 7; ++i)
+    for (const char* candidate : kTestNames[i])
+      if (*candidate && wanted == candidate) return i;
+  return -1;
+}
+
+bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {
+  options.tests.fill(true);
+  int i = 1;
+  if (argc > 1 && isSizeArgument(argv[1])) {
+    parseScreenSize(argv[1], options.width, options.height);
+    i = 2;
+  }
+  for (; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    bool hasInlineValue = false;
+    size_t eq = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      hasInlineValue = true;
+    }
+    // Options that take a value read it from "--opt=value" or the next argument.
+    auto takeValue = [&](std::string& out) {
+      if (hasInlineValue) {
+        out = value;
+        return true;
+      }
+      if (i + 1 >= argc) {
+        error = "option " + arg + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    auto noValue = [&]() {
+      if (!hasInlineValue) return true;
+      error = "option " + arg + " takes no value";
+      return false;
+    };
+
+    if (arg == "--tests") {
+      if (!takeValue(value) || !parseTests(value, options, error)) return false;
+    } else if (arg == "--output") {
+      if (!takeValue(options.output)) return false;
+      if (options.output.empty()) {
+        error = "--output needs a base name";
+        return false;
+      }
+      if (options.output.size() >= BaseNameSize) {
+        error = "--output base name is longer than " + std::to_string(BaseNameSize - 1) +
+                " characters";
+        return false;
+      }
+    } else if (arg == "--comment") {
+      if (!takeValue(options.comment)) return false;
+      if (options.comment.size() > CommentSize - 2) {
+        error = "--comment is longer than " + std::to_string(CommentSize - 2) + " characters";
+        return false;
+      }
+      options.commentGiven = true;
+    } else if (arg == "--sync") {
+      if (!takeValue(value)) return false;
+      std::string method = lowered(value);
+      if (method == "swap") {
+        options.syncSwap = true;
+      } else if (method == "flush") {
+        options.syncSwap = false;
+      } else {
+        error = "--sync takes 'flush' or 'swap', not '" + value + "'";
+        return false;
+      }
+    } else if (arg == "--device") {
+      if (!takeValue(value) || !parseDevice(value, options, error)) return false;
+    } else if (arg == "--no-bb-bold") {
+      if (!noValue()) return false;
+      options.bbBold = false;
+    } else if (arg == "--no-bb-code") {
+      if (!noValue()) return false;
+      options.bbCode = false;
+    } else if (arg == "--no-bb-url") {
+      if (!noValue()) return false;
+      options.bbUrl = false;
+    } else if (arg == "--bbcode") {
+      if (!noValue()) return false;
+      options.printBBCode = true;
+    } else if (arg == "--list") {
+      if (!noValue()) return false;
+      options.list = true;
+    } else if (arg == "--list-devices") {
+      if (!noValue()) return false;
+      options.listDevices = true;
+    } else if (arg == "--help" || arg == "-h") {
+      if (!noValue()) return false;
+      options.help = true;
+    } else if (arg == "--version") {
+      if (!noValue()) return false;
+      options.version = true;
+    } else if (arg.empty() || arg[0] != '-') {
+      error = "unexpected argument '" + arg + "' (a screen size is written -WIDTHxHEIGHT and comes first)";
+      return false;
+    } else {
+      error = "unknown option '" + arg + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+const char* usageText() {
+  return "usage: corvalis [-WIDTHxHEIGHT] [--tests LIST] [--output BASE] [--comment TEXT]\n"
+         "                [--sync flush|swap] [--no-bb-bold] [--no-bb-code] [--no-bb-url]\n"
+         "                [--bbcode] [--list] [--list-devices] [--device N] [--help] [--version]\n"
+         "\n"
+         "  -WIDTHxHEIGHT     screen size of the test windows (default 1024x768)\n"
+         "  --tests LIST      comma-separated tests by name or key (default: all; see --list)\n"
+         "  --output BASE     report base name; writes BASE.htm, BASE.txt, BASE.bb.txt\n"
+         "                    and the data files BASE.*.csv (default: results)\n"
+         "  --comment TEXT    comment for the report's information section (126 characters)\n"
+         "  --sync METHOD     end timed batches with glFlush (flush, default) or a buffer swap\n"
+         "  --no-bb-bold      no [b] tags in the BB-code report\n"
+         "  --no-bb-code      no [CODE] block around the BB-code report\n"
+         "  --no-bb-url       no [url] link in the BB-code report\n"
+         "  --bbcode          print the BB-code report to stdout after the run\n"
+         "  --list            list the tests and exit\n"
+         "  --list-devices    list the rendering devices and exit\n"
+         "  --device N        render on device N of --list-devices\n"
+         "  --help, --version\n"
+         "\n"
+         "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"
+         "1 the report files could not be written, 2 a usage error.\n";
+}
+
+}  // namespace corvalis

@@ -1,0 +1,186 @@
+// The console program: runs the chosen tests headless and writes the reports.
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/cli_options.h"
+#include "app/launcher_settings.h"
+#include "app/run_cycle.h"
+#include "app/text_encoding.h"
+#include "gl/display_config.h"
+#include "platform/platform.h"
+#include "report/result_report.h"
+
+using namespace corvalis;
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFiles = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitTestFailed = 3;
+
+// The summary line of a test as the launcher would show it, in UTF-8.
+std::string summaryOf(BenchTest& test) {
+  char buffer[SummarySize] = "n/a";
+  test.getSummary(buffer);
+  return latin1ToUtf8(buffer);
+}
+
+std::string absolutePath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved)) return resolved;
+  return path;
+}
+
+bool fileExists(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+// The BB-code report for a terminal: UTF-8, LF line ends.
+void printBBCode(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return;
+  std::string bytes;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
+  std::fputs(latin1ToUtf8(text).c_str(), stdout);
+  if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
+}
+
+void listTests() {
+  createTestRegistry();
+  for (auto& test : testRegistry)
+    if (test) std::printf("%-10s %s\n", test->key(), test->name());
+  destroyTestRegistry();
+}
+
+int listDevices() {
+  auto devices = platform::current().listDevices();
+  if (devices.empty()) {
+    std::fprintf(stderr, "corvalis: no rendering device: %s\n",
+                 platform::current().backendDescription().c_str());
+    return ExitTestFailed;
+  }
+  for (size_t i = 0; i < devices.size(); ++i)
+    std::printf("%zu: %s (%s)\n", i, devices[i].name.c_str(),
+                devices[i].hardware ? "hardware" : "software");
+  return ExitOk;
+}
+
+void applySettings(const CliOptions& options) {
+  std::string base = options.output.empty() ? std::string("results") : options.output;
+  std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
+  std::string comment = utf8ToLatin1(options.comment);
+  std::snprintf(launcherSettings.comment, CommentSize, "%s", comment.c_str());
+  launcherSettings.commentEnabled = options.commentGiven;
+  launcherSettings.syncSwap = options.syncSwap;
+  launcherSettings.bbBold = options.bbBold;
+  launcherSettings.bbCode = options.bbCode;
+  launcherSettings.bbUrl = options.bbUrl;
+}
+
+void printWrittenFiles() {
+  std::string base = launcherSettings.baseName;
+  std::printf("Reports:\n");
+  for (const char* ext : {".htm", ".txt", ".bb.txt"})
+    std::printf("  %s\n", absolutePath(base + ext).c_str());
+  const char* dataSuffixes[] = {".rgba.csv",     ".dxt1.csv",   ".dxt5.csv",   ".pal8.csv",
+                                ".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"};
+  bool header = false;
+  for (const char* suffix : dataSuffixes) {
+    std::string path = base + suffix;
+    if (!fileExists(path)) continue;
+    if (!header) std::printf("Data files:\n");
+    header = true;
+    std::printf("  %s\n", absolutePath(path).c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CliOptions options;
+  std::string error;
+  if (!parseCliOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "corvalis: %s\n\n%s", error.c_str(), usageText());
+    return ExitUsage;
+  }
+  if (options.help) {
+    std::fputs(usageText(), stdout);
+    return ExitOk;
+  }
+  if (options.version) {
+    std::printf("%s\n", ProgramVersion);
+    return ExitOk;
+  }
+  if (options.list) {
+    listTests();
+    return ExitOk;
+  }
+  if (options.device >= 0 && !platform::current().selectDevice(options.device)) {
+    std::fprintf(stderr, "corvalis: there is no device %d (see --list-devices)\n\n%s",
+                 options.device, usageText());
+    return ExitUsage;
+  }
+  if (options.listDevices) return listDevices();
+
+  applySettings(options);
+  DisplayConfig config(options.width, options.height);
+  displayConfig = &config;
+  createTestRegistry();
+  for (size_t i = 0; i < TestCount; ++i) testEnabled[i] = testRegistry[i] && options.tests[i];
+
+  size_t selected = 0, position = 0;
+  for (bool enabled : testEnabled) selected += enabled ? 1 : 0;
+  RunCycleObserver observer;
+  observer.testStarted = [&](const BenchTest& test) {
+    std::fprintf(stderr, "[%zu/%zu] %s ...\n", ++position, selected, test.name());
+  };
+  observer.testFinished = [&](const BenchTest& test, double seconds) {
+    std::string summary = summaryOf(const_cast<BenchTest&>(test));
+    std::fprintf(stderr, "[%zu/%zu] %s: %s (%.1f s)\n", position, selected, test.name(),
+                 summary.c_str(), seconds);
+  };
+  std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
+               platform::current().backendDescription().c_str());
+
+  RunCycleOutcome outcome = runCycle(config, observer);
+  int status = ExitOk;
+  if (!outcome.reportOpened) {
+    status = ExitFiles;
+  } else {
+    for (auto& test : testRegistry)
+      if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
+    if (!outcome.failedFiles.empty()) {
+      for (const auto& file : outcome.failedFiles)
+        std::fprintf(stderr, "corvalis: could not write %s completely\n", file.c_str());
+      status = ExitFiles;
+    } else {
+      printWrittenFiles();
+      if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
+      if (std::strncmp(driverString, "GL initialization failed", 24) == 0) {
+        std::fprintf(stderr, "corvalis: OpenGL could not be initialised (%s)\n",
+                     platform::current().backendDescription().c_str());
+        status = ExitTestFailed;
+      } else if (outcome.anyTestFailed) {
+        std::fprintf(stderr, "corvalis: a selected test failed; see the report\n");
+        status = ExitTestFailed;
+      }
+    }
+  }
+  destroyTestRegistry();
+  displayConfig = nullptr;
+  return status;
+}

@@ -1,0 +1,40 @@
+#include "app/system_info.h"
+
+#include <cstdio>
+
+#include "app/launcher_settings.h"
+#include "gl/display_config.h"
+#include "report/result_report.h"
+
+namespace corvalis {
+
+void writeReportBody(ResultReport& report) {
+  const LauncherSettings& settings = launcherSettings;
+  report.beginInfoSection(ProgramVersion, "Info", DownloadPageUrl);
+  report.addItem(driverString, nullptr, "Driver");
+
+  char resolution[256];
+  if (refreshRate != 0.0f) {
+    std::snprintf(resolution, sizeof resolution, "%ux%u @ %.2fHz", reportedWidth, reportedHeight,
+                  static_cast<double>(refreshRate));
+    report.addItem(resolution, nullptr, "Resolution");
+  } else {
+    std::snprintf(resolution, sizeof resolution, "%ux%u @ unknown refresh rate", reportedWidth,
+                  reportedHeight);
+    report.addItem(resolution, " (assuming 85Hz)", "Resolution");
+  }
+
+  if (settings.commentEnabled) report.addItem(settings.comment, nullptr, "Comment");
+  launcherSettings.resultsAvailable = true;
+
+  if (settings.syncSwap)
+    report.addItem("Swap", "ping buffers", "Method");
+  else
+    report.addItem("Flush", "ing commands, no buffer swaps", "Method");
+
+  for (auto& test : testRegistry)
+    if (test) test->writeSection(report, settings.baseName);
+  launcherSettings.bbOptionsChanged = false;
+}
+
+}  // namespace corvalis

@@ -1,0 +1,43 @@
+#include "app/text_encoding.h"
+
+namespace corvalis {
+
+std::string latin1ToUtf8(const std::string& latin1) {
+  std::string out;
+  out.reserve(latin1.size() * 2);
+  for (unsigned char c : latin1) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string utf8ToLatin1(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                                  : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + static_cast<size_t>(length) > utf8.size()) return utf8;
+    unsigned long codePoint = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      unsigned char next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
+      if ((next & 0xC0) != 0x80) return utf8;
+      codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    // Overlong forms are not valid UTF-8.
+    static const unsigned long minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < minimum[length] || codePoint > 0x10FFFF) return utf8;
+    out += codePoint <= 0xFF ? static_cast<char>(codePoint) : '?';
+    i += static_cast<size_t>(length);
+  }
+  return out;
+}
+
+}  // namespace corvalis

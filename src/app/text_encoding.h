@@ -1,0 +1,16 @@
+#pragma once
+// Report files are single-byte ISO-8859-1; terminals speak UTF-8. These convert at the
+// console's edge.
+
+#include <string>
+
+namespace corvalis {
+
+// Every byte as the code point of the same value.
+std::string latin1ToUtf8(const std::string& latin1);
+
+// Valid UTF-8 becomes ISO-8859-1, with '?' for characters beyond U+00FF. Text that is
+// not valid UTF-8 is taken to be ISO-8859-1 already and returned unchanged.
+std::string utf8ToLatin1(const std::string& utf8);
+
+}  // namespace corvalis
