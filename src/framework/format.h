@@ -2,6 +2,7 @@
 // Measured values as short texts with three decimals and a unit prefix. The caller
 // appends the unit. Output never depends on the user's locale.
 
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 
@@ -21,5 +22,7 @@ std::string formatC(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+// The same with a va_list (the caller keeps ownership of args).
+std::string vformatC(const char* format, va_list args);
 
 }  // namespace corvalis

@@ -37,7 +37,8 @@ class ResultReport {
   // True when the HTML page could be created.
   bool isOpen() const;
   // Finishes the BB-code, text and HTML writers, in that order. Returns false when a
-  // file that was opened could not be written completely; failedFiles() names them.
+  // requested file could not be created or not be written completely; failedFiles()
+  // names them.
   bool close();
   const std::vector<std::string>& failedFiles() const { return failedFiles_; }
   unsigned outputs() const { return outputs_; }

@@ -1,0 +1,41 @@
+#pragma once
+// The report as BB code for forum posts, laid out for a monospaced [CODE] block:
+// headings, group lines dashed out to 48 characters, values in one column.
+
+#include <string>
+
+#include "report/output_file.h"
+
+namespace corvalis {
+
+class BBCodeWriter {
+ public:
+  // Creates the file and, with BBCodeBlock, opens the [CODE] block; without a file
+  // every call does nothing.
+  BBCodeWriter(const char* fileName, unsigned bbOptions);
+
+  bool isOpen() const { return file_.isOpen(); }
+  const std::string& path() const { return file_.path(); }
+  int groupDepth() const { return groupDepth_; }
+
+  // A section heading at depth 0, a dashed group line deeper; nothing for a null title.
+  void openGroup(const char* title, const char* url);
+  // Ends the innermost group with an empty line.
+  void closeGroup();
+  // Ends every open group, one empty line each.
+  void closeAllGroups();
+  // One label/value line with the value in column 20; nothing for a null label.
+  void writeItem(const char* label, const char* value);
+  // Closes the [CODE] block (open groups stay as they are) and the file; false when
+  // the file could not be written completely.
+  bool finish();
+
+ private:
+  void writeRepeated(char c, int count);
+
+  OutputFile file_;
+  int groupDepth_ = 0;
+  unsigned bbOptions_ = 0;
+};
+
+}  // namespace corvalis

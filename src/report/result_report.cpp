@@ -1,0 +1,171 @@
+#include "report/result_report.h"
+
+#include <cmath>
+
+#include "framework/format.h"
+#include "report/bb_code_writer.h"
+#include "report/html_writer.h"
+#include "report/text_writer.h"
+
+namespace corvalis {
+
+namespace {
+
+// NOTE: texts are composed in growable strings, so a long comment or driver string
+// is kept whole on every output instead of being cut at a fixed buffer size.
+
+std::string orEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+// "%d " of a value truncated toward zero; values beyond int keep all their digits.
+std::string truncatedInteger(double value) {
+  double whole = std::trunc(value);
+  if (whole == 0.0 || std::isnan(whole)) whole = 0.0;  // no "-0"
+  if (whole >= -2147483648.0 && whole <= 2147483647.0) {
+    return formatC("%d ", static_cast<int>(whole));
+  }
+  return formatC("%.0f ", whole);
+}
+
+// The link from the page to a data file beside it.
+std::string dataFileLink(const std::string& linkBase, const char* fileSuffix,
+                         const char* linkText) {
+  return "<a href=\"" + linkBase + orEmpty(fileSuffix) + "\">" + orEmpty(linkText) + "</a>";
+}
+
+}  // namespace
+
+ResultReport::ResultReport(const char* baseName, unsigned bbOptions, unsigned outputs)
+    : outputs_(outputs) {
+  const std::string base = orEmpty(baseName);
+  if (outputs & OutputHtml) html_ = std::make_unique<HtmlWriter>((base + ".htm").c_str());
+  if (outputs & OutputText) text_ = std::make_unique<TextWriter>((base + ".txt").c_str());
+  if (outputs & OutputBBCode) {
+    bbCode_ = std::make_unique<BBCodeWriter>((base + ".bb.txt").c_str(), bbOptions);
+  }
+  // Only the backslash separates: the base name is a Windows path.
+  size_t slash = base.rfind('\\');
+  linkBase_ = slash == std::string::npos ? base : base.substr(slash + 1);
+}
+
+ResultReport::~ResultReport() { close(); }
+
+bool ResultReport::isOpen() const { return html_ != nullptr && html_->isOpen(); }
+
+bool ResultReport::close() {
+  if (closed_) return failedFiles_.empty();
+  closed_ = true;
+  // A requested file that could not be created counts as lost as much as one that
+  // could not be written completely.
+  if (bbCode_) {
+    bool wasOpen = bbCode_->isOpen();
+    if (!bbCode_->finish() || !wasOpen) failedFiles_.push_back(bbCode_->path());
+    bbCode_.reset();
+  }
+  if (text_) {
+    bool wasOpen = text_->isOpen();
+    if (!text_->finish() || !wasOpen) failedFiles_.push_back(text_->path());
+    text_.reset();
+  }
+  if (html_) {
+    bool wasOpen = html_->isOpen();
+    if (!html_->finish() || !wasOpen) failedFiles_.push_back(html_->path());
+    html_.reset();
+  }
+  return failedFiles_.empty();
+}
+
+void ResultReport::beginTestSection(const char* title, const char* key, bool skipped) {
+  if (html_) html_->writeHeading(title, nullptr);
+  if (text_) {
+    text_->popKey();
+    if (!skipped && key != nullptr) text_->pushKey(key);
+  }
+  if (bbCode_) {
+    bbCode_->closeAllGroups();
+    if (!skipped && title != nullptr) bbCode_->openGroup(title, nullptr);
+  }
+}
+
+void ResultReport::beginInfoSection(const char* title, const char* key, const char* link) {
+  if (html_) html_->writeHeading(title, link);
+  if (text_) {
+    text_->popKey();
+    if (key != nullptr) text_->pushKey(key);
+  }
+  if (bbCode_) {
+    bbCode_->closeAllGroups();
+    if (title != nullptr) bbCode_->openGroup(title, link);
+  }
+}
+
+void ResultReport::addItem(const char* value, const char* htmlText, const char* label) {
+  if (html_) {
+    std::string line;
+    if (htmlText != nullptr) {
+      line = orEmpty(value) + htmlText;
+    } else {
+      if (label != nullptr) line = std::string(label) + ": ";
+      line += orEmpty(value);
+    }
+    html_->writeLine(line.c_str());
+  }
+  if (value == nullptr) return;
+  if (text_) text_->writeValue(label, value);
+  if (bbCode_) bbCode_->writeItem(label, value);
+}
+
+void ResultReport::beginGroup(const char* title, const char* key) {
+  if (html_) html_->openList(title);
+  if (text_) text_->pushKey(key);
+  if (bbCode_) bbCode_->openGroup(title, nullptr);
+}
+
+void ResultReport::beginGroupWithLink(const char* title, const char* key, const char* linkText,
+                                      const char* fileSuffix) {
+  if (html_) {
+    std::string heading =
+        orEmpty(title) + " (" + dataFileLink(linkBase_, fileSuffix, linkText) + ")";
+    html_->openList(heading.c_str());
+  }
+  if (text_) text_->pushKey(key);
+  if (bbCode_) bbCode_->openGroup(title, nullptr);
+}
+
+void ResultReport::endGroup() {
+  if (html_) html_->closeList();
+  if (text_) text_->popKey();
+  if (bbCode_) bbCode_->closeGroup();
+}
+
+void ResultReport::addValue(double value, const char* unit, const char* htmlText,
+                            const char* label) {
+  std::string display = formatDecimal(value) + orEmpty(unit);
+  if (bbCode_) bbCode_->writeItem(label, display.c_str());
+  if (html_) html_->writeListItem((display + orEmpty(htmlText)).c_str());
+  if (text_) {
+    std::string number =
+        value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
+    text_->writeValue(label, (number + orEmpty(unit)).c_str());
+  }
+}
+
+void ResultReport::addBinaryValue(double value, const char* unit, const char* htmlText,
+                                  const char* label, const char* linkText,
+                                  const char* fileSuffix) {
+  std::string display = formatBinary(value) + orEmpty(unit);
+  if (bbCode_) bbCode_->writeItem(label, display.c_str());
+  if (html_) {
+    std::string line = display + orEmpty(htmlText);
+    if (linkText != nullptr && fileSuffix != nullptr) {
+      line += "(" + dataFileLink(linkBase_, fileSuffix, linkText) + ")";
+    }
+    html_->writeListItem(line.c_str());
+  }
+  if (text_) {
+    std::string number = value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0)
+                                          : truncatedInteger(value);
+    text_->writeValue(label, (number + orEmpty(unit)).c_str());
+  }
+}
+
+}  // namespace corvalis
