@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/launcher_settings.h"
+#include "app/system_info.h"
+#include "gl/display_config.h"
+#include "report/result_report.h"
+
+using namespace corvalis;
+
+namespace {
+
+// A test with fixed results that records which of its hooks were called.
+class StubTest : public BenchTest {
+ public:
+  StubTest(const char* name, const char* key) : name_(name), key_(key) {}
+  const char* name() const override { return name_; }
+  const char* key() const override { return key_; }
+  void run() override {}
+  void writeResults(ResultReport& report) override {
+    report.addValue(1234567.0, "Pix/s", nullptr, "Rate");
+  }
+  void summary(char* buffer) override { std::snprintf(buffer, SummarySize, "fine"); }
+  void writeDataFiles(const char* baseName) override { dataFilesFor = baseName; }
+  std::string dataFilesFor;
+
+ private:
+  const char* name_;
+  const char* key_;
+};
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ReportBody : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/corvalis-body-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    base = folder + "/r";
+    launcherSettings = LauncherSettings();
+    std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
+    for (auto& slot : testRegistry) slot.reset();
+    ran = new StubTest("Alpha", "A");
+    ran->hasRun = true;
+    testRegistry[0].reset(ran);
+    broken = new StubTest("Broken", "B");
+    broken->hasRun = true;
+    broken->failed = true;
+    testRegistry[2].reset(broken);
+    fresh = new StubTest("Fresh", "F");
+    testRegistry[4].reset(fresh);
+    std::snprintf(driverString, DriverStringSize, "llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility Profile) Mesa 22.3.6");
+    reportedWidth = 1024;
+    reportedHeight = 768;
+    refreshRate = 0.0f;
+  }
+  void TearDown() override {
+    for (auto& slot : testRegistry) slot.reset();
+    std::string cmd = "rm -rf '" + folder + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0);
+  }
+  std::string write(unsigned outputs) {
+    ResultReport report(base.c_str(), BBBold | BBCodeBlock | BBUrl, outputs);
+    writeReportBody(report);
+    EXPECT_TRUE(report.close());
+    return readAll(base + ".txt");
+  }
+
+  std::string folder, base;
+  StubTest* ran = nullptr;
+  StubTest* broken = nullptr;
+  StubTest* fresh = nullptr;
+};
+
+TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
+  launcherSettings.commentEnabled = true;
+  std::snprintf(launcherSettings.comment, CommentSize, "quiet machine");
+  launcherSettings.bbOptionsChanged = true;
+  std::string text = write(OutputHtml | OutputText | OutputBBCode | OutputDataFiles);
+  EXPECT_EQ(text,
+            "[Corvalis 0.50]\r\n"
+            "Info:Driver=llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility Profile) Mesa 22.3.6\r\n"
+            "Info:Resolution=1024x768 @ unknown refresh rate\r\n"
+            "Info:Comment=quiet machine\r\n"
+            "Info:Method=Flush\r\n"
+            "A:Rate=1.235 M Pix/s\r\n"
+            "B:Rate=1.235 M Pix/s\r\n");
+  EXPECT_TRUE(launcherSettings.resultsAvailable);
+  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
+  // Only tests that ran write data files, and they get the base name.
+  EXPECT_EQ(ran->dataFilesFor, base);
+  EXPECT_EQ(fresh->dataFilesFor, "");
+
+  std::string html = readAll(base + ".htm");
+  EXPECT_NE(html.find("<b><a href=\"https://corvalis.example.org/download\">Corvalis 0.50</a></b><br>\r\n"),
+            std::string::npos);
+  EXPECT_NE(html.find("Resolution: 1024x768 @ unknown refresh rate (assuming 85Hz)<br>\r\n"),
+            std::string::npos) << html;
+  EXPECT_NE(html.find("Flushing commands, no buffer swaps<br>\r\n"), std::string::npos);
+  EXPECT_NE(html.find("<b>Fresh</b><br>\r\ntest skipped<br>\r\n"), std::string::npos);
+}
+
+TEST_F(ReportBody, MeasuredRateSwapMethodAndNoCommentWhenDisabled) {
+  refreshRate = 59.94f;
+  launcherSettings.syncSwap = true;
+  std::snprintf(launcherSettings.comment, CommentSize, "typed but not enabled");
+  std::string text = write(OutputHtml | OutputText);
+  EXPECT_NE(text.find("Info:Resolution=1024x768 @ 59.94Hz\r\nInfo:Method=Swap\r\n"),
+            std::string::npos) << text;
+  EXPECT_EQ(text.find("Comment"), std::string::npos);
+  EXPECT_NE(readAll(base + ".htm").find("Swapping buffers<br>\r\n"), std::string::npos);
+}
+
+TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
+  ResultReport report(base.c_str(), BBBold, OutputBBCode);
+  writeReportBody(report);
+  EXPECT_TRUE(report.close());
+  EXPECT_EQ(ran->dataFilesFor, "");
+  std::string bb = readAll(base + ".bb.txt");
+  EXPECT_EQ(bb.rfind("[b]Corvalis 0.50[/b]\r\n", 0), 0u) << bb;
+}
+
+TEST(Summaries, NotRunFailedAndMeasured) {
+  StubTest test("Alpha", "A");
+  char buffer[SummarySize] = "garbage";
+  test.failed = true;  // ignored until the test has run
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+  test.hasRun = true;
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+  test.failed = false;
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "fine");
+}
+
+}  // namespace
