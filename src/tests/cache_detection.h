@@ -1,0 +1,53 @@
+#pragma once
+// The pure logic of the texture cache measurement: which mip level a size index reads,
+// how large its working set is, how large the textures may be, and where the fetch
+// rate falls for good.
+
+#include <cstdint>
+
+namespace corvalis {
+
+// Size indices a sweep can hold; a sweep uses firstIndex..lastIndex of them.
+constexpr int MaxSizeIndices = 32;
+
+// One texture format's sweep over working-set sizes.
+struct FormatSweep {
+  float rates[MaxSizeIndices] = {};  // texel fetches per second, by size index
+  uint32_t squareTexture = 0;        // S x S texels, read at even indices; 0 = unavailable
+  uint32_t wideTexture = 0;          // S x S/2 texels, read at odd indices; 0 = unavailable
+  int bitsPerTexel = 0;
+  int firstIndex = 0;
+  int lastIndex = -1;  // an empty range until a run sets it
+  bool measured = false;
+};
+
+// The mip level of 2^a x 2^b texels that size index n (2^n texels) reads: square for
+// even n, twice as wide as high for odd n.
+struct MipRegion {
+  int a = 0;
+  int b = 0;
+};
+MipRegion mipRegionOf(int n);
+
+// Bytes of the working set of size index n: 2^n * bitsPerTexel / 8.
+double workingSetBytes(int n, int bitsPerTexel);
+
+// L, the log2 of the largest texture side S = 2^L: the GL's maximum texture size,
+// at most 2048, kept below the screen's width and height. At least 0.
+int largestTextureLog2(int maxTextureSize, int width, int height);
+
+// The cache size in bytes: the working set just before the first drop in rate that
+// no later size recovers from (to 98.75 % of the rate before it); 0 when there is
+// none or the rates are implausible (slowest not above 10, or the fastest at least 200
+// times the slowest).
+float detectCacheSize(const FormatSweep& sweep);
+
+// Floats per vertex of the texture cache quads: x, y, z, s, t.
+constexpr int QuadVertexFloats = 5;
+
+// Writes the texture coordinates of the four full-window quads (16 vertices of
+// QuadVertexFloats) so that the GL reads a mip level of 2^a x 2^b texels at 0.975
+// texels per pixel, each quad shifted by its own offset.
+void setQuadTexCoords(float* vertices, int a, int b, int width, int height);
+
+}  // namespace corvalis

@@ -1,0 +1,60 @@
+#pragma once
+// The pure logic of the tiling measurement: the strip patterns of the twelve steps per
+// direction, the detection of the tile size from the timed rates, and the rows of the
+// data files.
+
+#include <cstdint>
+#include <string>
+
+namespace corvalis {
+
+// Steps per direction: block sizes 64, 32, 16, 8, 4, 2, each aligned and offset.
+constexpr int TileSteps = 12;
+
+// One buffer configuration's sweep.
+struct TileSweep {
+  int32_t tileWidth = 0;   // detected block width in pixels; 0 = none
+  int32_t tileHeight = 0;  // detected block height in pixels; 0 = none
+  float xRates[16] = {};   // column sweep, batches per second: 2k aligned, 2k + 1 offset
+  float yRates[16] = {};   // row sweep, same layout
+};
+
+// Block size of step s: 64 >> (s / 2).
+inline int blockSizeOfStep(int step) { return 64 >> (step / 2); }
+// First strip's offset of step s: 0 for the aligned, half a block for the offset step.
+inline int stripOffsetOfStep(int step) { return step % 2 == 0 ? 0 : blockSizeOfStep(step) / 2; }
+// Strips (or bands) of step s across an extent of pixels, two blocks apart.
+inline int stripCountOfStep(int extent, int step) {
+  return extent > 0 ? extent / (2 * blockSizeOfStep(step)) : 0;
+}
+
+// Quads the strip arrays hold for a screen: a quarter of the larger side, and no more
+// than 16-bit indices can address.
+int stripQuadCapacity(int width, int height);
+
+// Prepares quads full-height strips: y of vertex 4q..4q+3 is +1, -1, +1, -1 and the
+// quad's indices are 4q, 4q+1, 4q+3, 4q+2. vertices holds x, y pairs.
+void setupColumnQuads(float* vertices, uint16_t* indices, int quads);
+// Places the strips of a step at pixel columns o + 2B i, B wide, on a screen width
+// pixels wide; returns the strip count (at most capacity).
+int placeColumnStrips(float* vertices, int width, int step, int capacity);
+
+// Prepares full-width bands: x of vertex 4q..4q+3 is -1, +1, -1, +1 and the quad's
+// indices are 4q, 4q+2, 4q+3, 4q+1.
+void setupRowQuads(float* vertices, uint16_t* indices, int quads);
+// Places the bands of a step at pixel rows o + 2B i counted from the top; returns the
+// band count (at most capacity).
+int placeRowStrips(float* vertices, int height, int step, int capacity);
+
+// The block size whose offset pattern is slowest against its aligned one: a block
+// counts when offset / aligned is below a threshold that starts at 0.985 and becomes
+// 0.985 times the ratio of each find. 0 when no block counts or a rate is missing.
+int detectTileSize(const float rates[16]);
+
+// aligned / offset as the data files show it; not-a-number when both are zero.
+double alignedToOffsetRatio(float aligned, float offset);
+
+// The header and the six rows of a sweep's data file, each ending in "\n".
+std::string tileCsvText(const TileSweep& sweep);
+
+}  // namespace corvalis
