@@ -1,0 +1,142 @@
+#include "tests/fillrate_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/section_text_lines.h"
+
+using namespace corvalis;
+using corvalis::testing::sectionTextLines;
+using corvalis::testing::withHeader;
+
+namespace {
+
+// Every rate distinct, so that a value written under the wrong key shows.
+void fillKnownResults(FillrateTest& test) {
+  FillModeResults* modes[2] = {&test.results32, &test.results16};
+  double base[2] = {1e6, 21e6};
+  for (int m = 0; m < 2; ++m) {
+    FillModeResults& r = *modes[m];
+    r.colorOnly = base[m];
+    r.depthOnly = base[m] + 1e6;
+    r.colorDepth = base[m] + 2e6;
+    r.depthPassColorDepth = base[m] + 3e6;
+    r.cullLEqual = base[m] + 4e6;
+    r.cullGEqual = base[m] + 5e6;
+    r.cullEqual = base[m] + 6e6;
+  }
+  test.stencilCull = 11e6;
+  test.stencilWrite = 12e6;
+  test.stencilInvert = 13e6;
+  test.zFailStencil = 14e6;
+  test.zPassStencil = 15e6;
+  test.colorOnlyStencilOn = 16e6;
+  test.zStencil = 17e6;
+  test.colorZStencil = 18e6;
+  test.colorStencil = 19e6;
+  test.colorZStencilOn = 20e6;
+  std::snprintf(test.format32, sizeof test.format32, "R8G8B8A8 Z24 S8");
+  std::snprintf(test.format16, sizeof test.format16, "R5G6B5A0 Z16 S0");
+  test.failed32 = false;
+  test.failed16 = false;
+  test.skipped32 = false;
+  test.failed = false;
+  test.hasRun = true;
+}
+
+const std::vector<std::string> Mode16Lines = {
+    "Fillrate:16:Mode=R5G6B5A0 Z16 S0",
+    "Fillrate:16:Col=21.000 M Pix/s",
+    "Fillrate:16:Z=22.000 M Pix/s",
+    "Fillrate:16:ColZ=23.000 M Pix/s",
+    "Fillrate:16:ZPassColZ=24.000 M Pix/s",
+    "Fillrate:16:ZCullLEqual=25.000 M Pix/s",
+    "Fillrate:16:ZCullGEqual=26.000 M Pix/s",
+    "Fillrate:16:ZCullEqual=27.000 M Pix/s",
+};
+
+}  // namespace
+
+TEST(FillrateReport, BothModesGiveEveryKeyInOrder) {
+  FillrateTest test;
+  fillKnownResults(test);
+  std::vector<std::string> expected = {
+      "[Corvalis 0.50]",
+      "Fillrate:32:Mode=R8G8B8A8 Z24 S8",
+      "Fillrate:32:Col=1.000 M Pix/s",
+      "Fillrate:32:Z=2.000 M Pix/s",
+      "Fillrate:32:ColZ=3.000 M Pix/s",
+      "Fillrate:32:ZPassColZ=4.000 M Pix/s",
+      "Fillrate:32:ZCullLEqual=5.000 M Pix/s",
+      "Fillrate:32:ZCullGEqual=6.000 M Pix/s",
+      "Fillrate:32:ZCullEqual=7.000 M Pix/s",
+      "Fillrate:32:S=12.000 M Pix/s",
+      "Fillrate:32:SCull=11.000 M Pix/s",
+      "Fillrate:32:SPass:S=13.000 M Pix/s",
+      "Fillrate:32:SPass:ZFailS=14.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:S=15.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ZS=17.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:Col=16.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ColZ=20.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ColS=19.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ColZS=18.000 M Pix/s",
+  };
+  expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
+  EXPECT_EQ(sectionTextLines(test), expected);
+}
+
+TEST(FillrateReport, FailedModeShowsOnlyItsErrorAndTheOtherModeStays) {
+  FillrateTest test;
+  fillKnownResults(test);
+  test.failed32 = true;
+  std::snprintf(test.format32, sizeof test.format32, "no pixel format");
+  std::vector<std::string> expected = {"Fillrate:32:Error=no pixel format"};
+  expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
+  EXPECT_EQ(sectionTextLines(test), withHeader(expected));
+
+  test.failed16 = true;
+  test.failed = true;
+  std::snprintf(test.format16, sizeof test.format16, "no window");
+  EXPECT_EQ(sectionTextLines(test),
+            withHeader({"Fillrate:32:Error=no pixel format", "Fillrate:16:Error=no window"}));
+}
+
+TEST(FillrateReport, SkippedThirtyTwoBitModeHasNoGroup) {
+  FillrateTest test;
+  fillKnownResults(test);
+  test.skipped32 = true;
+  test.failed32 = true;  // a stale flag of an earlier run must not matter
+  EXPECT_EQ(sectionTextLines(test), withHeader(Mode16Lines));
+}
+
+TEST(FillrateSummary, FollowsTheModesThatProducedResults) {
+  FillrateTest test;
+  fillKnownResults(test);
+  test.results32.colorOnly = 1.234e9;
+  test.results16.colorOnly = 5e8;
+  char buffer[SummarySize];
+
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "1.234 GPix/s");
+
+  test.failed32 = true;
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "500.000 MPix/s");
+
+  test.failed16 = true;
+  test.failed = true;
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+  // Even asked directly, a run without any mode shows no number.
+  test.summary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+
+  test.failed = false;
+  test.failed16 = false;
+  test.skipped32 = true;
+  test.summary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+}
