@@ -1,0 +1,87 @@
+#include "tests/geometry_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/geometry_mesh.h"
+#include "tests/section_text_lines.h"
+
+using namespace corvalis;
+using corvalis::testing::sectionTextLines;
+using corvalis::testing::withHeader;
+
+namespace {
+
+// Every rate distinct, so that a value written under the wrong key shows.
+void fillKnownResults(GeometryTest& test) {
+  test.fanRate = 11e6;
+  test.listRate = 12e6;
+  test.clipRate = 13e6;
+  test.lightD1Rate = 14e6;
+  test.lightP1Rate = 15e6;
+  test.lightP8Rate = 400000.0;
+  std::snprintf(test.modeText, sizeof test.modeText, "R5G6B5A0 Z0 S0");
+  test.failed = false;
+  test.hasRun = true;
+}
+
+}  // namespace
+
+TEST(GeometryReport, PlainGroupIsKeyedAndShadingGroupIsNot) {
+  GeometryTest test;
+  fillKnownResults(test);
+  EXPECT_EQ(sectionTextLines(test), withHeader({
+                                        "Geometry:Mode=R5G6B5A0 Z0 S0",
+                                        "Geometry:Plain:Fan=11.000 M Tris/s",
+                                        "Geometry:Plain:List=12.000 M Tris/s",
+                                        "Geometry:Plain:Clip=13.000 M Tris/s",
+                                        "Geometry:LightD1=14.000 M Tris/s",
+                                        "Geometry:LightP1=15.000 M Tris/s",
+                                        "Geometry:LightP8=400000 Tris/s",
+                                    }));
+}
+
+TEST(GeometryReport, FailedRunGivesOneErrorItemAndNoSummary) {
+  GeometryTest test;
+  fillKnownResults(test);
+  test.failed = true;
+  std::snprintf(test.modeText, sizeof test.modeText, "no pixel format");
+  EXPECT_EQ(sectionTextLines(test), withHeader({"Geometry:Error=no pixel format"}));
+  char buffer[SummarySize] = "untouched";
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+}
+
+TEST(GeometryReport, SummaryIsTheFanRate) {
+  GeometryTest test;
+  char buffer[SummarySize] = {};
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+  fillKnownResults(test);
+  test.fanRate = 123.456e6;
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "123.456 MTris/s");
+}
+
+TEST(GeometryMesh, PathPrefersBufferObjectsThenAtiThenDisplayLists) {
+  GlCaps caps;
+  EXPECT_EQ(chooseVertexPath(caps), VertexPath::DisplayLists);
+  caps.vertexArrayObjectATI = true;
+  EXPECT_EQ(chooseVertexPath(caps), VertexPath::ArrayObjects);
+  caps.vertexBufferObject = true;
+  EXPECT_EQ(chooseVertexPath(caps), VertexPath::BufferObjects);
+  caps.vertexArrayObjectATI = false;
+  EXPECT_EQ(chooseVertexPath(caps), VertexPath::BufferObjects);
+}
+
+TEST(GeometryMesh, PackedCopyHoldsPositionsOnly) {
+  const MeshVertex vertices[2] = {{{0.1f, 0.2f, 0.3f}, {1.0f, 2.0f, 3.0f}},
+                                  {{0.4f, 0.5f, 0.6f}, {4.0f, 5.0f, 6.0f}}};
+  const auto packed = packedPositions(vertices, 2);
+  ASSERT_NE(packed, nullptr);
+  const std::vector<float> got(packed.get(), packed.get() + 6);
+  EXPECT_EQ(got, (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f}));
+}
