@@ -1,0 +1,71 @@
+#pragma once
+// What the launcher dialog does, apart from the window system: which settings each
+// command reads and changes, which controls are enabled, the base-name write probe
+// and the path that View details opens. The native dialog only binds its controls to
+// a LauncherView and forwards its messages here.
+
+#include <cstddef>
+#include <string>
+
+#include "app/resource.h"
+#include "platform/platform.h"
+
+namespace corvalis {
+
+constexpr int LauncherDialogId = IDD_LAUNCHER;
+constexpr int LauncherResultStart = 1;
+constexpr int LauncherResultExit = 2;
+
+// The texts of the base-name command.
+constexpr const char* BaseNameDialogTitle = "Enter base name (multiple files will be saved)";
+constexpr const char* BaseNameFilterDescription = "Full disclosure";
+constexpr const char* BaseNameFilterPattern = "*";
+constexpr const char* BaseNameUnwritableText =
+    "Whoops! Cannot write a file of that name. Try something else.";
+constexpr const char* BaseNameUnwritableCaption = "Oh no ...";
+
+// The dialog's controls as the model sees them, addressed by control id.
+class LauncherView {
+ public:
+  virtual ~LauncherView() = default;
+  virtual void setCaption(const char* text) = 0;
+  virtual void setText(int id, const char* text) = 0;
+  // Reads at most size - 1 characters into buffer and ends them with a zero byte.
+  virtual void readText(int id, char* buffer, int size) = 0;
+  virtual void setChecked(int id, bool checked) = 0;
+  virtual bool isChecked(int id) = 0;
+  virtual void setEnabled(int id, bool enabled) = 0;
+};
+
+// What a command asks of the dialog.
+enum class LauncherOutcome { Continue, Start, Exit };
+
+// The dialog's behaviour over the process-wide launcherSettings, testRegistry and
+// testEnabled, with the platform's message box, save dialog, shell and clipboard.
+class LauncherModel {
+ public:
+  explicit LauncherModel(LauncherView& view) : view_(view) {}
+
+  // Fills the controls from the settings and the tests; remembers the dialog handle.
+  void initialize(platform::DialogHandle dialog);
+  // A WM_COMMAND by control id; Start and Exit end the dialog with their result.
+  LauncherOutcome command(int controlId);
+  // After every message but initialisation and the two that end the dialog: Start is
+  // available exactly while at least one test is selected.
+  void afterMessage();
+
+ private:
+  void readBBOptionsAndComment();
+  void chooseBaseName();
+
+  LauncherView& view_;
+};
+
+// The HTML page of a base name, the file that View details opens.
+std::string reportPagePath(const char* baseName);
+
+// True when a file of exactly this path can be written. A new file is created and
+// deleted again; an existing file is opened for update and left as it was.
+bool canWriteFile(const char* path);
+
+}  // namespace corvalis
