@@ -1,0 +1,97 @@
+#include "report/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "report/report_files.h"
+
+namespace corvalis {
+namespace {
+
+using testing::readBytes;
+
+TEST(OutputFile, WritesEveryLineFeedAsCrLfAndNumbersInTheCLocale) {
+  testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  std::string path = dir.file("out.csv");
+  OutputFile file;
+  ASSERT_TRUE(file.open(path));
+  file.write("a\nb\n\nc");
+  file.write(std::string("\xB5\n"));
+  file.print("%d,%.3f,%s\n", 16, 1.5, "x");
+  file.write(nullptr);
+  EXPECT_FALSE(file.failed());
+  ASSERT_TRUE(file.close());
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_EQ(readBytes(path), "a\r\nb\r\n\r\nc\xB5\r\n16,1.500,x\r\n");
+}
+
+TEST(OutputFile, ReplacesAnOlderFile) {
+  testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  std::string path = dir.file("out.txt");
+  OutputFile file;
+  ASSERT_TRUE(file.open(path));
+  file.write("a much longer first content\n");
+  ASSERT_TRUE(file.close());
+  ASSERT_TRUE(file.open(path));
+  file.write("new");
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(readBytes(path), "new");
+}
+
+TEST(OutputFile, FileThatCannotBeCreatedIsClosedAndIgnoresWrites) {
+  testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  OutputFile file;
+  EXPECT_FALSE(file.open(dir.file("missing/out.txt")));
+  EXPECT_FALSE(file.isOpen());
+  file.write("lost\n");
+  file.print("%d\n", 1);
+  EXPECT_FALSE(file.failed());
+  EXPECT_TRUE(file.close());
+}
+
+TEST(OutputFile, FullDeviceIsAFailure) {
+  if (!testing::fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  OutputFile file;
+  ASSERT_TRUE(file.open("/dev/full"));
+  file.write("a line that stays in the buffer until the file is closed\n");
+  EXPECT_FALSE(file.close());
+  EXPECT_TRUE(file.failed());
+}
+
+// A regular file that hits the process's file-size limit: the write must end as a
+// failure, not as a short file reported written. Runs in a child process so that the
+// limit does not touch the test runner.
+TEST(OutputFile, FileSizeLimitIsAFailure) {
+  testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  std::string path = dir.file("big.txt");
+  pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {1000, 1000};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+    OutputFile file;
+    if (!file.open(path)) _exit(11);
+    for (int i = 0; i < 100; ++i) file.print("line %d of a file larger than the limit\n", i);
+    bool closed = file.close();
+    _exit(!closed && file.failed() ? 0 : 12);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_LE(readBytes(path).size(), 1000u);
+}
+
+}  // namespace
+}  // namespace corvalis

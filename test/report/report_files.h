@@ -1,0 +1,72 @@
+#pragma once
+// Helpers for report tests: a temporary folder that is removed afterwards, and files
+// read back as raw bytes.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <ftw.h>
+#include <unistd.h>
+
+namespace corvalis::testing {
+
+// A fresh folder under the system's temporary directory, removed with its content.
+class TempDir {
+ public:
+  TempDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                          "/corvalis-report-XXXXXX";
+    if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
+  }
+  ~TempDir() {
+    if (!path_.empty()) {
+      nftw(path_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  bool ok() const { return !path_.empty(); }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+
+ private:
+  static int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+    return ::remove(path);
+  }
+  std::string path_;
+};
+
+inline bool fileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// The file's bytes, unconverted; empty when it cannot be read.
+inline std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The expected bytes of a report file written with "\n" line ends in the test source.
+inline std::string crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// True when every line feed in the bytes is preceded by a carriage return.
+inline bool allLineEndsCrLf(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
+  }
+  return true;
+}
+
+}  // namespace corvalis::testing

@@ -1,0 +1,268 @@
+#include "report/result_report.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "report/report_files.h"
+
+namespace corvalis {
+namespace {
+
+using testing::allLineEndsCrLf;
+using testing::crlf;
+using testing::fileExists;
+using testing::readBytes;
+
+const char* const kPageHead =
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"   "
+    "\"http://www.w3.org/TR/html4/loose.dtd\">\r\n"
+    "<HTML>\r\n<HEAD>\r\n<meta name=\"generator\" Content=\"Corvalis 0.50\">\r\n"
+    "<meta http-equiv=\"content-Type\" content=\"text/html; charset=iso-8859-1\">\r\n"
+    "<title>*cough*</title>\r\n</head>\r\n"
+    "<BODY bgcolor=\"#2020A0\" text=\"#FFFFFF\" link=\"#FFC040\" vlink=\"#FF8000\" "
+    "alink=\"FF80C0\">\r\n";
+const char* const kPageEnd = "</body>\r\n</html>\r\n";
+const unsigned kAllBB = BBBold | BBCodeBlock | BBUrl;
+
+// Runs in a fresh temporary folder, so that the base name "results" links its data
+// files exactly as a report beside them does.
+class ResultReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    oldCwd_ = cwd;
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  }
+  void TearDown() override { EXPECT_EQ(chdir(oldCwd_.c_str()), 0); }
+
+  testing::TempDir dir_;
+  std::string oldCwd_;
+};
+
+// The short Tiling call sequence, as the Tiling test writes it.
+void writeTilingExample(ResultReport& report) {
+  report.beginTestSection("Tiling", "Tiling", false);
+  report.addItem("R8G8B8A8 Z24 S8", nullptr, "Mode");
+  report.beginGroup("preferred block alignment", nullptr);
+  report.beginGroupWithLink("in color buffer", "Color", "CSV", ".tile_c.csv");
+  report.addValue(16, nullptr, " pixels wide", "Width");
+  report.addItem("none", " detected in y-direction", "Height");
+  report.endGroup();
+  report.endGroup();
+}
+
+TEST_F(ResultReportTest, TilingSectionOnAllThreeOutputs) {
+  ResultReport report("results", kAllBB, 15);
+  ASSERT_TRUE(report.isOpen());
+  writeTilingExample(report);
+  ASSERT_TRUE(report.close());
+  EXPECT_TRUE(report.failedFiles().empty());
+
+  EXPECT_EQ(readBytes("results.htm"),
+            std::string(kPageHead) +
+                "<b>Tiling</b><br>\r\n"
+                "Mode: R8G8B8A8 Z24 S8<br>\r\n"
+                "<ul><li>preferred block alignment<ul><li>in color buffer "
+                "(<a href=\"results.tile_c.csv\">CSV</a>)<ul><li>16 pixels wide</li>\r\n"
+                "<li>none detected in y-direction</li>\r\n"
+                "</ul></li>\r\n"
+                "</ul></li>\r\n"
+                "</ul>\r\n" +
+                kPageEnd);
+  EXPECT_EQ(readBytes("results.txt"),
+            "[Corvalis 0.50]\r\n"
+            "Tiling:Mode=R8G8B8A8 Z24 S8\r\n"
+            "Tiling:Color:Width=16 \r\n"
+            "Tiling:Color:Height=none\r\n");
+  EXPECT_EQ(readBytes("results.bb.txt"),
+            "[CODE][b]Tiling[/b]\r\n"
+            "Mode                R8G8B8A8 Z24 S8\r\n"
+            "--[b]preferred block alignment[/b]---------------------\r\n"
+            "----[b]in color buffer[/b]-----------------------------\r\n"
+            "    Width           16\r\n"
+            "    Height          none\r\n"
+            "\r\n"
+            "\r\n"
+            "[/CODE]");
+}
+
+// A whole small report: information section, two skipped tests, one test with a
+// group, values and a data-file link, read back from disk.
+TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
+  {
+    ResultReport report("results", kAllBB, 15);
+    ASSERT_TRUE(report.isOpen());
+    report.beginInfoSection(ProgramVersion, "Info", "http://corvalis.example/");
+    report.addItem("llvmpipe v4.5", nullptr, "Driver");
+    report.addItem("Swap", "ping buffers", "Method");
+    report.beginTestSection("Fillrate", "Fillrate", true);
+    report.addItem(nullptr, "test skipped", nullptr);
+    report.beginTestSection("Bandwidth", "Bandwidth", true);
+    report.addItem(nullptr, "test skipped", nullptr);
+    report.beginTestSection("Texture cache", "TexCache", false);
+    report.beginGroup("32 bits", "32");
+    report.addBinaryValue(16384, "B", " using RGBA textures", "RGBA", "CSV", ".rgba.csv");
+    report.addValue(1.5e9, "Pix/s", nullptr, "Color");
+    report.endGroup();
+    ASSERT_TRUE(report.close());
+  }
+  std::string html = readBytes("results.htm");
+  std::string text = readBytes("results.txt");
+  std::string bb = readBytes("results.bb.txt");
+  EXPECT_TRUE(allLineEndsCrLf(html));
+  EXPECT_TRUE(allLineEndsCrLf(text));
+  EXPECT_TRUE(allLineEndsCrLf(bb));
+  EXPECT_EQ(html, std::string(kPageHead) +
+                      "<b><a href=\"http://corvalis.example/\">Corvalis 0.50</a></b><br>\r\n"
+                      "Driver: llvmpipe v4.5<br>\r\n"
+                      "Swapping buffers<br>\r\n"
+                      "<b>Fillrate</b><br>\r\n"
+                      "test skipped<br>\r\n"
+                      "<b>Bandwidth</b><br>\r\n"
+                      "test skipped<br>\r\n"
+                      "<b>Texture cache</b><br>\r\n"
+                      "<ul><li>32 bits<ul><li>16 kiB using RGBA textures"
+                      "(<a href=\"results.rgba.csv\">CSV</a>)</li>\r\n"
+                      "<li>1.500 GPix/s</li>\r\n"
+                      "</ul></li>\r\n"
+                      "</ul>\r\n" +
+                      kPageEnd);
+  EXPECT_EQ(text,
+            "[Corvalis 0.50]\r\n"
+            "Info:Driver=llvmpipe v4.5\r\n"
+            "Info:Method=Swap\r\n"
+            "TexCache:32:RGBA=16384 B\r\n"
+            "TexCache:32:Color=1500.000 M Pix/s\r\n");
+  // Skipped tests leave no trace here, and exactly one empty line separates sections.
+  EXPECT_EQ(bb,
+            "[CODE][b][url=http://corvalis.example/]Corvalis 0.50[/url][/b]\r\n"
+            "Driver              llvmpipe v4.5\r\n"
+            "Method              Swap\r\n"
+            "\r\n"
+            "[b]Texture cache[/b]\r\n"
+            "--[b]32 bits[/b]---------------------------------------\r\n"
+            "  RGBA              16 kiB\r\n"
+            "  Color             1.500 GPix/s\r\n"
+            "\r\n"
+            "[/CODE]");
+}
+
+TEST_F(ResultReportTest, ItemsWithoutValueOrLabelReachOnlyThePage) {
+  ResultReport report("results", 0, OutputHtml | OutputText | OutputBBCode);
+  report.beginTestSection("Geometry", "Geometry", false);
+  report.addItem(nullptr, "test skipped", nullptr);
+  report.addItem("bare value", nullptr, nullptr);
+  report.addItem(nullptr, nullptr, "Label only");
+  report.addItem("v", nullptr, "Kept");
+  ASSERT_TRUE(report.close());
+  EXPECT_EQ(readBytes("results.htm"),
+            std::string(kPageHead) +
+                crlf("<b>Geometry</b><br>\ntest skipped<br>\nbare value<br>\n"
+                     "Label only: <br>\nKept: v<br>\n") +
+                kPageEnd);
+  EXPECT_EQ(readBytes("results.txt"), crlf("[Corvalis 0.50]\nGeometry:Kept=v\n"));
+  EXPECT_EQ(readBytes("results.bb.txt"), crlf("Geometry\nKept                v\n"));
+}
+
+TEST_F(ResultReportTest, TextValuesSwitchToMillionsAboveTheThresholds) {
+  ResultReport report("results", 0, OutputText);
+  EXPECT_FALSE(report.isOpen());  // no page asked for
+  report.addValue(500000.0, nullptr, nullptr, "a");
+  report.addValue(2500000.0, "B/s", nullptr, "b");
+  report.addValue(499.9, nullptr, nullptr, "c");
+  report.addValue(-3.7, nullptr, nullptr, "d");
+  report.addValue(-0.4, nullptr, nullptr, "e");
+  report.addValue(1.0, nullptr, nullptr, nullptr);
+  report.addBinaryValue(524288.0, "B", nullptr, "f", nullptr, nullptr);
+  report.addBinaryValue(1048576.0, nullptr, nullptr, "g", nullptr, nullptr);
+  report.addBinaryValue(1536.7, nullptr, nullptr, "h", "CSV", ".x.csv");
+  report.addValue(-3e12, nullptr, nullptr, "i");
+  ASSERT_TRUE(report.close());
+  EXPECT_EQ(readBytes("results.txt"),
+            crlf("[Corvalis 0.50]\na=500000 \nb=2.500 M B/s\nc=499 \nd=-3 \ne=0 \n"
+                 "f=524288 B\ng=1.000 Mi \nh=1536 \ni=-3000000000000 \n"));
+}
+
+TEST_F(ResultReportTest, GroupWithoutKeyMakesTheLastEndGroupDropTheSectionKey) {
+  ResultReport report("results", 0, OutputText);
+  writeTilingExample(report);
+  report.addItem("x", nullptr, "After");  // the section's own level is gone
+  report.beginTestSection("Next", "Next", false);
+  report.addItem("1", nullptr, "V");
+  ASSERT_TRUE(report.close());
+  EXPECT_EQ(readBytes("results.txt"),
+            crlf("[Corvalis 0.50]\nTiling:Mode=R8G8B8A8 Z24 S8\nTiling:Color:Width=16 \n"
+                 "Tiling:Color:Height=none\nAfter=x\nNext:V=1\n"));
+}
+
+TEST_F(ResultReportTest, LongSystemTextsAreKeptWhole) {
+  const std::string comment(126, 'c');
+  const std::string driver = "Mesa/X.org llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility "
+                             "Profile) Mesa 22.3.6 " + std::string(200, 'd');
+  ResultReport report("results", 0, 15);
+  report.beginInfoSection(ProgramVersion, "Info", nullptr);
+  report.addItem(comment.c_str(), nullptr, "Comment");
+  report.addItem(driver.c_str(), nullptr, "Driver");
+  ASSERT_TRUE(report.close());
+  EXPECT_EQ(readBytes("results.htm"),
+            std::string(kPageHead) + "<b>Corvalis 0.50</b><br>\r\nComment: " + comment +
+                "<br>\r\nDriver: " + driver + "<br>\r\n" + kPageEnd);
+  EXPECT_EQ(readBytes("results.txt"),
+            "[Corvalis 0.50]\r\nInfo:Comment=" + comment + "\r\nInfo:Driver=" + driver + "\r\n");
+  EXPECT_EQ(readBytes("results.bb.txt"), "Corvalis 0.50\r\nComment             " + comment +
+                                             "\r\nDriver              " + driver + "\r\n");
+}
+
+TEST_F(ResultReportTest, BBCodeOnlyCreatesJustTheBBFileAndIsNotOpen) {
+  {
+    ResultReport report("results", BBCodeBlock, OutputBBCode);
+    EXPECT_FALSE(report.isOpen());
+    report.beginTestSection("Readback", "Readback", false);
+    report.addValue(2.5e8, "B/s", nullptr, "Color");
+    EXPECT_TRUE(report.close());
+  }
+  EXPECT_FALSE(fileExists("results.htm"));
+  EXPECT_FALSE(fileExists("results.txt"));
+  EXPECT_EQ(readBytes("results.bb.txt"), "[CODE]Readback\r\nColor               250.000 MB/s\r\n[/CODE]");
+}
+
+TEST_F(ResultReportTest, MissingFolderIsNotOpenAndCloseNamesTheFiles) {
+  ResultReport report("missing/results", kAllBB, 15);
+  EXPECT_FALSE(report.isOpen());
+  report.beginTestSection("Tiling", "Tiling", false);
+  report.addValue(1, nullptr, nullptr, "x");
+  EXPECT_FALSE(report.close());
+  EXPECT_EQ(report.failedFiles(), (std::vector<std::string>{"missing/results.bb.txt",
+                                                            "missing/results.txt",
+                                                            "missing/results.htm"}));
+  EXPECT_FALSE(report.close());  // a second close changes nothing
+  EXPECT_EQ(report.failedFiles().size(), 3u);
+}
+
+TEST_F(ResultReportTest, WriteFailureIsReportedForThatFileOnly) {
+  if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ASSERT_EQ(symlink("/dev/full", "results.txt"), 0);
+  ResultReport report("results", 0, 15);
+  ASSERT_TRUE(report.isOpen());
+  writeTilingExample(report);
+  EXPECT_FALSE(report.close());
+  EXPECT_EQ(report.failedFiles(), std::vector<std::string>{"results.txt"});
+  EXPECT_NE(readBytes("results.htm").find("16 pixels wide"), std::string::npos);
+}
+
+TEST(ResultReportLinkBase, OnlyTheBackslashSeparates) {
+  EXPECT_STREQ(ResultReport("results", 0, 0).linkBase(), "results");
+  EXPECT_STREQ(ResultReport(".\\out\\run1", 0, 0).linkBase(), "run1");
+  EXPECT_STREQ(ResultReport("out/run1", 0, 0).linkBase(), "out/run1");
+  EXPECT_STREQ(ResultReport("C:\\data\\", 0, 0).linkBase(), "");
+}
+
+}  // namespace
+}  // namespace corvalis
