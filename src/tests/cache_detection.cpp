@@ -69,7 +69,8 @@ void setQuadTexCoords(float* vertices, int a, int b, int width, int height) {
   const float tv = static_cast<float>(height) / std::ldexp(1.0f, b) * 0.975f;
   // Each quad starts elsewhere in the texture, so the four do not read the same
   // texels in the same order.
-  static const float offsets[4][2] = {{0.0f, 0.0f}, {-0.5f, 0.25f}, {0.25f, -0.5f}, {-0.75f, 0.75f}};
+  static const float offsets[4][2] = {
+      {0.0f, 0.0f}, {-0.5f, 0.25f}, {0.25f, -0.5f}, {-0.75f, 0.75f}};
   for (int quad = 0; quad < 4; ++quad) {
     const float s0 = offsets[quad][0];
     const float t0 = offsets[quad][1];

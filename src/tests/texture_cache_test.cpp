@@ -96,8 +96,7 @@ GLuint makeLevelTexture(GLenum internalFormat, GLenum sourceFormat, int width, i
 
 // The square and the wide texture of one driver-converted format.
 void makeLevelSweep(FormatSweep& sweep, GLenum internalFormat, GLenum sourceFormat,
-                    int bitsPerTexel, int firstIndex, int log2Side,
-                    const unsigned char* data) {
+                    int bitsPerTexel, int firstIndex, int log2Side, const unsigned char* data) {
   const int side = 1 << log2Side;
   sweep.squareTexture = makeLevelTexture(internalFormat, sourceFormat, side, side, data);
   sweep.wideTexture =
@@ -200,8 +199,8 @@ void TextureCacheTest::createTextures() {
   if (glCaps.palettedTexture && glCaps.glColorTableEXT) {
     glEnable(GL_SHARED_TEXTURE_PALETTE_EXT);
     // The first 1024 bytes of the data are the shared palette of 256 RGBA entries.
-    glCaps.glColorTableEXT(GL_SHARED_TEXTURE_PALETTE_EXT, GL_RGBA8, 256, GL_RGBA,
-                           GL_UNSIGNED_BYTE, data.data());
+    glCaps.glColorTableEXT(GL_SHARED_TEXTURE_PALETTE_EXT, GL_RGBA8, 256, GL_RGBA, GL_UNSIGNED_BYTE,
+                           data.data());
     makeLevelSweep(sweeps[CachePaletted], GL_COLOR_INDEX8_EXT, GL_COLOR_INDEX, 8, 0, log2Side,
                    data.data());
   }

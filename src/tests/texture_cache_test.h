@@ -15,7 +15,13 @@ class SyncMethod;
 class TestWindow;
 
 // The four sweeps in report order.
-enum CacheFormat { CacheRgba = 0, CacheDxt1 = 1, CacheDxt5 = 2, CachePaletted = 3, CacheFormats = 4 };
+enum CacheFormat {
+  CacheRgba = 0,
+  CacheDxt1 = 1,
+  CacheDxt5 = 2,
+  CachePaletted = 3,
+  CacheFormats = 4
+};
 
 class TextureCacheTest : public BenchTest {
  public:
@@ -27,7 +33,7 @@ class TextureCacheTest : public BenchTest {
   void writeDataFiles(const char* baseName) override;
 
   char modeText[64] = {};
-  FormatSweep sweeps[CacheFormats];  // RGBA, DXT1, DXT5, paletted
+  FormatSweep sweeps[CacheFormats];       // RGBA, DXT1, DXT5, paletted
   std::unique_ptr<float[]> quadVertices;  // four quads of x, y, z, s, t; only during run
   float cacheBytes[CacheFormats] = {};
 

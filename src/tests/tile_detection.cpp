@@ -110,8 +110,8 @@ std::string tileCsvText(const TileSweep& sweep) {
     const float xa = sweep.xRates[2 * k], xo = sweep.xRates[2 * k + 1];
     const float ya = sweep.yRates[2 * k], yo = sweep.yRates[2 * k + 1];
     text += formatC("%u,", block) + csvNumber(xa) + "," + csvNumber(xo) + "," +
-            csvNumber(alignedToOffsetRatio(xa, xo)) + formatC(",%u,", block) + csvNumber(ya) +
-            "," + csvNumber(yo) + "," + csvNumber(alignedToOffsetRatio(ya, yo)) + "\n";
+            csvNumber(alignedToOffsetRatio(xa, xo)) + formatC(",%u,", block) + csvNumber(ya) + "," +
+            csvNumber(yo) + "," + csvNumber(alignedToOffsetRatio(ya, yo)) + "\n";
   }
   return text;
 }

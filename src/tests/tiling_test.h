@@ -12,7 +12,13 @@ class SyncMethod;
 class TestWindow;
 
 // The four sweeps in field order.
-enum TileBuffers { TileColor = 0, TileDepth = 1, TileStencil = 2, TileCombined = 3, TileConfigs = 4 };
+enum TileBuffers {
+  TileColor = 0,
+  TileDepth = 1,
+  TileStencil = 2,
+  TileCombined = 3,
+  TileConfigs = 4
+};
 
 class TilingTest : public BenchTest {
  public:

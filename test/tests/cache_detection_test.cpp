@@ -45,7 +45,7 @@ TEST(SizeIndexGeometry, EvenIndicesReadSquareAndOddIndicesWideLevels) {
 }
 
 TEST(SizeIndexGeometry, WorkingSetBytesFollowTheTexelCost) {
-  EXPECT_EQ(workingSetBytes(0, 32), 4.0);        // one RGBA texel
+  EXPECT_EQ(workingSetBytes(0, 32), 4.0);         // one RGBA texel
   EXPECT_EQ(workingSetBytes(18, 32), 1048576.0);  // the last RGBA row at S = 512
   EXPECT_EQ(workingSetBytes(4, 4), 8.0);          // first DXT1 row: 16 texels
   EXPECT_EQ(workingSetBytes(4, 8), 16.0);         // first DXT5 row
@@ -114,7 +114,7 @@ TEST(DetectCacheSize, ADipThatRecoversIsPassedOver) {
 TEST(DetectCacheSize, ARecoveryShortOfTheMarkDoesNotCount) {
   std::vector<float> rates = stepDown(14, 1000.0f, 300.0f);
   rates[6] = 500.0f;
-  for (int n = 7; n <= 14; ++n) rates[n] = 987.0f;  // below 98.75 % of 1000
+  for (int n = 7; n <= 14; ++n) rates[n] = 987.0f;                  // below 98.75 % of 1000
   EXPECT_EQ(detectCacheSize(sweepOf(0, 32, rates)), 4.0f * 32.0f);  // index 5
 }
 

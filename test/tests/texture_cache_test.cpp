@@ -1,0 +1,166 @@
+#include "tests/texture_cache_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "report/report_files.h"
+#include "report/result_report.h"
+#include "tests/csv_data_file.h"
+
+using namespace corvalis;
+using corvalis::testing::crlf;
+using corvalis::testing::fileExists;
+using corvalis::testing::readBytes;
+using corvalis::testing::TempDir;
+
+namespace {
+
+// A test object holding the results of a run on a 1024 x 768 screen with S3TC but
+// without paletted textures.
+void fillResults(TextureCacheTest& test) {
+  test.hasRun = true;
+  test.failed = false;
+  std::snprintf(test.modeText, sizeof test.modeText, "R8G8B8A8 Z24 S8");
+  const int bits[CacheFormats] = {32, 4, 8, 8};
+  const int first[CacheFormats] = {0, 4, 4, 0};
+  for (int f = 0; f < CacheFormats; ++f) {
+    FormatSweep& sweep = test.sweeps[f];
+    sweep.bitsPerTexel = bits[f];
+    sweep.firstIndex = first[f];
+    sweep.lastIndex = 18;
+    sweep.measured = f != CachePaletted;
+    for (int n = sweep.firstIndex; n <= 18; ++n) sweep.rates[n] = 1000.0f * (n + 1) + 0.5f;
+  }
+  test.cacheBytes[CacheRgba] = 16384.0f;
+  test.cacheBytes[CacheDxt1] = 0.0f;
+  test.cacheBytes[CacheDxt5] = 8192.0f;
+  test.cacheBytes[CachePaletted] = 0.0f;
+}
+
+class TextureCacheReport : public ::testing::Test {
+ protected:
+  // Writes the test's section into a full report on base name <dir>/r.
+  void writeReport() {
+    ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputDataFiles);
+    ASSERT_TRUE(report.isOpen());
+    link = report.linkBase();
+    test.writeSection(report, base.c_str());
+    report.close();
+    text = readBytes(base + ".txt");
+    html = readBytes(base + ".htm");
+  }
+
+  TempDir dir;
+  std::string base = dir.file("r");
+  TextureCacheTest test;
+  std::string text;
+  std::string html;
+  std::string link;  // the data files' link prefix: the base name on this platform
+};
+
+}  // namespace
+
+TEST_F(TextureCacheReport, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
+  fillResults(test);
+  writeReport();
+  EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
+                       "TexCache:Mode=R8G8B8A8 Z24 S8\n"
+                       "TexCache:RGBA=16384 B\n"
+                       "TexCache:DXT5=8192 B\n"));
+  EXPECT_NE(html.find("Mode: R8G8B8A8 Z24 S8"), std::string::npos) << html;
+  EXPECT_NE(
+      html.find("<li>16 kiB using RGBA textures(<a href=\"" + link + ".rgba.csv\">CSV</a>)</li>"),
+      std::string::npos)
+      << html;
+  EXPECT_NE(
+      html.find("<li>8 kiB using DXT5 textures(<a href=\"" + link + ".dxt5.csv\">CSV</a>)</li>"),
+      std::string::npos)
+      << html;
+  EXPECT_EQ(html.find("dxt1"), std::string::npos);
+  EXPECT_EQ(html.find("pal8"), std::string::npos);
+}
+
+TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
+  fillResults(test);
+  test.cacheBytes[CacheRgba] = 0.0f;
+  test.cacheBytes[CacheDxt1] = 1048576.0f;
+  test.cacheBytes[CacheDxt5] = 0.0f;
+  test.cacheBytes[CachePaletted] = 524288.0f;
+  writeReport();
+  EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
+                       "TexCache:Mode=R8G8B8A8 Z24 S8\n"
+                       "TexCache:RGBA=0 B\n"
+                       "TexCache:DXT1=1.000 Mi B\n"
+                       "TexCache:Pal=524288 B\n"));
+  EXPECT_NE(html.find("<a href=\"" + link + ".pal8.csv\">CSV</a>"), std::string::npos);
+}
+
+TEST_F(TextureCacheReport, FailedRunShowsOnlyTheError) {
+  test.hasRun = true;
+  test.failed = true;
+  std::snprintf(test.modeText, sizeof test.modeText, "no window");
+  writeReport();
+  EXPECT_EQ(text, crlf("[Corvalis 0.50]\nTexCache:Error=no window\n"));
+  // No sweep was measured: the RGBA file holds its header alone, the others are absent.
+  EXPECT_EQ(readBytes(base + ".rgba.csv"), "rgba_fetches/s,bytes\r\n");
+  EXPECT_FALSE(fileExists(base + ".dxt1.csv"));
+  EXPECT_FALSE(fileExists(base + ".pal8.csv"));
+  char buffer[SummarySize] = "untouched";
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+}
+
+TEST_F(TextureCacheReport, DataFilesHoldOneRowPerSize) {
+  fillResults(test);
+  writeReport();
+  std::string rgba = "rgba_fetches/s,bytes\n";
+  for (int n = 0; n <= 18; ++n) {
+    rgba += std::to_string(1000 * (n + 1)) + ".500000," + std::to_string(4u << n) + "\n";
+  }
+  EXPECT_EQ(readBytes(base + ".rgba.csv"), crlf(rgba));
+  // DXT1 is written although no size was detected; it starts at 16 texels, 8 bytes.
+  const std::string dxt1 = readBytes(base + ".dxt1.csv");
+  EXPECT_EQ(dxt1.substr(0, dxt1.find("\r\n", 24) + 2), "dxt1_fetches/s,bytes\r\n5000.500000,8\r\n");
+  const std::string dxt5 = readBytes(base + ".dxt5.csv");
+  EXPECT_EQ(dxt5.substr(0, dxt5.find("\r\n", 24) + 2),
+            "dxt5_fetches/s,bytes\r\n5000.500000,16\r\n");
+  EXPECT_NE(dxt5.find("\r\n19000.500000,262144\r\n"), std::string::npos);
+  EXPECT_FALSE(fileExists(base + ".pal8.csv"));
+}
+
+TEST_F(TextureCacheReport, ClipboardReportWritesNoDataFile) {
+  fillResults(test);
+  ResultReport report(base.c_str(), 0, OutputBBCode);
+  test.writeSection(report, base.c_str());
+  report.close();
+  EXPECT_FALSE(fileExists(base + ".rgba.csv"));
+}
+
+TEST(TextureCacheDataFiles, UncreatableFilesAreSkippedQuietly) {
+  TempDir dir;
+  TextureCacheTest test;
+  fillResults(test);
+  // A folder that does not exist: nothing is created, nothing breaks.
+  test.writeDataFiles(dir.file("missing/r").c_str());
+  EXPECT_FALSE(fileExists(dir.file("missing")));
+  // A name longer than a data-file name may be is skipped.
+  const std::string longBase = dir.file(std::string(MaxDataFileName, 'x'));
+  test.writeDataFiles(longBase.c_str());
+  EXPECT_FALSE(fileExists(longBase + ".rgba.csv"));
+}
+
+TEST(TextureCacheSummary, ShowsTheRgbaSize) {
+  TextureCacheTest test;
+  fillResults(test);
+  char buffer[SummarySize] = {};
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "16 kiB");
+  test.cacheBytes[CacheRgba] = 0.0f;
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "0B");
+  TextureCacheTest fresh;
+  fresh.getSummary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+}
