@@ -291,8 +291,9 @@ void TextureCacheTest::writeDataFiles(const char* baseName) {
     const int first = std::max(sweep.firstIndex, 0);
     const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
     for (int n = first; n <= last; ++n) {
-      const auto bytes = static_cast<unsigned long long>(workingSetBytes(n, sweep.bitsPerTexel));
-      file.write(csvNumber(sweep.rates[n]) + formatC(",%llu\n", bytes));
+      // At most 2^22 texels of 32 bits: always within an unsigned.
+      const double bytes = std::min(workingSetBytes(n, sweep.bitsPerTexel), 4294967295.0);
+      file.write(csvNumber(sweep.rates[n]) + formatC(",%u\n", static_cast<unsigned>(bytes)));
     }
     file.close();
   }
