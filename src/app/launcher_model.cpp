@@ -20,6 +20,12 @@ static_assert(CommentReadSize <= static_cast<int>(CommentSize), "comment buffer 
 int testCheckId(size_t row) { return IDC_TEST_CHECK_FIRST + static_cast<int>(row); }
 int testResultId(size_t row) { return IDC_TEST_RESULT_FIRST + static_cast<int>(row); }
 
+bool anyTestSelected() {
+  for (bool enabled : testEnabled)
+    if (enabled) return true;
+  return false;
+}
+
 void resetBaseName() {
   std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", DefaultBaseName);
 }
@@ -75,6 +81,9 @@ LauncherOutcome LauncherModel::command(int controlId) {
   LauncherSettings& settings = launcherSettings;
   switch (controlId) {
     case IDC_START:
+      // NOTE: the dialog manager turns Enter into this command even while the
+      // disabled Start button is the default one; without a selected test it is ignored.
+      if (!anyTestSelected()) return LauncherOutcome::Continue;
       readBBOptionsAndComment();
       settings.syncSwap = view_.isChecked(IDC_SYNC_SWAP);
       return LauncherOutcome::Start;
@@ -106,11 +115,7 @@ LauncherOutcome LauncherModel::command(int controlId) {
   return LauncherOutcome::Continue;
 }
 
-void LauncherModel::afterMessage() {
-  bool any = false;
-  for (bool enabled : testEnabled) any = any || enabled;
-  view_.setEnabled(IDC_START, any);
-}
+void LauncherModel::afterMessage() { view_.setEnabled(IDC_START, anyTestSelected()); }
 
 // The options and the comment as Start reads them; the sync method is left alone.
 void LauncherModel::readBBOptionsAndComment() {

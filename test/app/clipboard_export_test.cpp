@@ -47,6 +47,7 @@ class ClipboardExportTest : public ::testing::Test {
     platform::install(&plat);
   }
   void TearDown() override {
+    corvalis_test::removeScratchFolder(folder);
     platform::install(nullptr);
     for (auto& slot : testRegistry) slot.reset();
     launcherSettings = LauncherSettings{};

@@ -115,6 +115,10 @@ TEST_F(LauncherModelTest, StartIsAvailableOnlyWhileATestIsSelected) {
   }
   for (bool enabled : testEnabled) EXPECT_FALSE(enabled);
   EXPECT_FALSE(control(IDC_START).enabled);
+  // Enter still reaches the disabled default button as a Start command.
+  control(IDC_SYNC_SWAP).checked = true;
+  EXPECT_EQ(model.command(IDC_START), LauncherOutcome::Continue);
+  EXPECT_FALSE(launcherSettings.syncSwap);
 
   control(1015).checked = true;
   model.command(1015);
@@ -197,6 +201,10 @@ class BaseNameTest : public LauncherModelTest {
     std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", (folder + "/old").c_str());
     model.initialize(&dialogMarker);
   }
+  void TearDown() override {
+    corvalis_test::removeScratchFolder(folder);
+    LauncherModelTest::TearDown();
+  }
   std::string folder;
 };
 
@@ -265,6 +273,7 @@ TEST(CanWriteFileTest, RefusesAFolderAndAnEmptyName) {
   EXPECT_FALSE(canWriteFile(folder.c_str()));
   EXPECT_FALSE(canWriteFile(""));
   EXPECT_TRUE(canWriteFile((folder + "/fresh").c_str()));
+  corvalis_test::removeScratchFolder(folder);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -160,6 +161,11 @@ inline std::string makeScratchFolder() {
   char pattern[] = "/tmp/corvalis-launcher-XXXXXX";
   const char* folder = mkdtemp(pattern);
   return folder ? folder : "";
+}
+
+inline void removeScratchFolder(const std::string& folder) {
+  std::error_code ignored;
+  if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace corvalis_test
