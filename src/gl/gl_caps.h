@@ -3,6 +3,7 @@
 // new TestWindow because entry points belong to a context.
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/gl_include.h"
 #include "platform/platform.h"
@@ -74,8 +75,18 @@ struct GlCaps {
 
 extern GlCaps glCaps;
 
+// What the probe reads from the current context. Tests substitute their own answers to
+// drive the probe without a driver; the default reads the real context.
+struct GlQueries {
+  std::function<const char*()> extensions;               // glGetString(GL_EXTENSIONS)
+  std::function<void(GLenum name, GLint* value)> getInteger;  // glGetIntegerv
+};
+
 // Resets glCaps and fills it from the current context.
 void probeExtensions(platform::DeviceContext dc);
+// The same probe, reading through the given queries; entry points still come from the
+// installed platform's getProcAddress.
+void probeExtensions(platform::DeviceContext dc, const GlQueries& queries);
 // True when name occurs as a whole word in the current context's GL_EXTENSIONS.
 bool hasExtension(const char* name);
 // The whole-word search itself, over a given list (spaces separate names).

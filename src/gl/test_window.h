@@ -42,6 +42,7 @@ class TestWindow {
 
  private:
   bool initContext(int bpp, bool needDepth, bool needStencil);
+  bool setChosenPixelFormat(int bpp, bool needDepth, bool needStencil);
 };
 
 }  // namespace corvalis
