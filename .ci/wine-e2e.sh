@@ -227,6 +227,7 @@ for ext in htm txt bb.txt; do
   lf=$(tr -cd '\n' <"$RUN/results.$ext" | wc -c)
   crlf=$(grep -c $'\r$' "$RUN/results.$ext" || true)
   [[ "$lf" == "$crlf" ]] || fail "results.$ext has line feeds without CR ($crlf of $lf)"
+  ! grep -qa $'\r\r' "$RUN/results.$ext" || fail "results.$ext has a doubled CR"
 done
 grep -qa "$DRIVER_PATTERN" "$RUN/results.htm" ||
   fail "the information section does not name $DRIVER_PATTERN"
@@ -237,7 +238,24 @@ for name in "Fillrate" "Bandwidth" "Geometry" "Texturing" "Readback" "Texture ca
   grep -qa "$name" "$RUN/results.htm" || fail "no section for $name in results.htm"
 done
 skipped=$(grep -ca 'test skipped' "$RUN/results.htm" || true)
-log "reports complete: $skipped of 7 sections are still 'test skipped'"
+# A test that ran has key lines in the text report and no window or context error; one
+# that has not landed yet is a "test skipped" section on the page.
+ran=0
+for key in Fillrate Bandwidth Geometry Texturing Readback TexCache Tiling; do
+  lines=$(grep -ca "^$key:" "$RUN/results.txt" || true)
+  ((lines > 0)) && ran=$((ran + 1))
+  if grep -qa "^$key:.*Error=" "$RUN/results.txt"; then
+    fail "$key reported an error: $(grep -a "^$key:.*Error=" "$RUN/results.txt" | head -n 1 | tr -d '\r')"
+  fi
+done
+((ran + skipped == 7)) || fail "$ran tests ran and $skipped were skipped; expected 7 sections"
+if grep -qa '^TexCache:' "$RUN/results.txt"; then
+  [[ -s "$RUN/results.rgba.csv" ]] || fail "the Texture cache test wrote no results.rgba.csv"
+fi
+if grep -qa '^Tiling:' "$RUN/results.txt"; then
+  [[ -s "$RUN/results.tile_all.csv" ]] || fail "the Tiling test wrote no results.tile_all.csv"
+fi
+log "reports complete: $ran tests with measurements, $skipped sections 'test skipped'"
 grep -a '^Info' "$RUN/results.txt" | head -n 5 | tr -d '\r' | sed 's/^/    /'
 
 # --- 3. Report files that cannot be created: "Ouch!" ---------------------------------------------
