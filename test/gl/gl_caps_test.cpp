@@ -1,0 +1,131 @@
+#include "gl/gl_caps.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "platform/fake/fake_platform.h"
+
+namespace corvalis {
+namespace {
+
+TEST(ExtensionListed, WholeWordsOnlyAndSpacesTolerated) {
+  const char* list = " GL_ARB_multitexture  GL_EXT_texture3D ";
+  EXPECT_TRUE(extensionListed(list, "GL_ARB_multitexture"));
+  EXPECT_TRUE(extensionListed(list, "GL_EXT_texture3D"));
+  EXPECT_FALSE(extensionListed(list, "GL_EXT_texture"));
+  EXPECT_FALSE(extensionListed(list, "GL_ARB_multi"));
+  EXPECT_FALSE(extensionListed(list, "multitexture"));
+  EXPECT_FALSE(extensionListed(list, "GL_EXT_texture3D_more"));
+  EXPECT_TRUE(extensionListed("GL_A", "GL_A")) << "the last name ends at the terminator";
+  EXPECT_FALSE(extensionListed("", "GL_A"));
+  EXPECT_FALSE(extensionListed("   ", "GL_A"));
+  EXPECT_FALSE(extensionListed(nullptr, "GL_A"));
+  EXPECT_FALSE(extensionListed("GL_A ", ""));
+}
+
+// Runs the probe against a scripted extension list and integer answers.
+class ProbeExtensionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::install(&fake); }
+  void TearDown() override {
+    platform::install(nullptr);
+    glCaps = GlCaps();
+  }
+
+  void probe() {
+    GlQueries queries;
+    queries.extensions = [this] { return extensions.c_str(); };
+    queries.getInteger = [this](GLenum name, GLint* value) {
+      auto found = integers.find(name);
+      if (found != integers.end()) *value = found->second;
+    };
+    probeExtensions(&dcMarker, queries);
+  }
+
+  platform::FakePlatform fake;
+  std::string extensions;
+  std::map<GLenum, GLint> integers = {{GL_MAX_TEXTURE_UNITS_ARB, 4},
+                                      {GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, 16}};
+  char dcMarker = 0;
+};
+
+TEST_F(ProbeExtensionsTest, FullDriverSetsEveryFlag) {
+  extensions =
+      "WGL_EXT_swap_control GL_ARB_multitexture GL_ARB_vertex_buffer_object "
+      "GL_ATI_vertex_array_object GL_ARB_fragment_program GL_EXT_paletted_texture "
+      "GL_EXT_shared_texture_palette GL_EXT_draw_range_elements "
+      "GL_EXT_texture_filter_anisotropic GL_SGIS_texture_edge_clamp GL_EXT_texture_env_combine "
+      "GL_EXT_texture_compression_s3tc GL_ARB_texture_compression";
+  probe();
+  EXPECT_TRUE(glCaps.swapControl);
+  EXPECT_TRUE(glCaps.multitexture);
+  EXPECT_EQ(glCaps.maxTextureUnits, 4);
+  EXPECT_TRUE(glCaps.vertexBufferObject);
+  EXPECT_TRUE(glCaps.vertexArrayObjectATI);
+  EXPECT_TRUE(glCaps.fragmentProgram);
+  EXPECT_TRUE(glCaps.palettedTexture);
+  EXPECT_TRUE(glCaps.drawRangeElements);
+  EXPECT_TRUE(glCaps.anisotropicFilter);
+  EXPECT_EQ(glCaps.maxAnisotropy, 16);
+  EXPECT_TRUE(glCaps.edgeClamp);
+  EXPECT_TRUE(glCaps.envCombine);
+  EXPECT_TRUE(glCaps.compressedS3TC);
+  EXPECT_NE(glCaps.glActiveTextureARB, nullptr);
+  EXPECT_NE(glCaps.glUnmapBufferARB, nullptr);
+  EXPECT_EQ(fake.count("wglGetExtensionsStringARB"), 1) << "called once with the device context";
+  EXPECT_STREQ(glCaps.extensionString, extensions.c_str());
+}
+
+TEST_F(ProbeExtensionsTest, ListedButMissingEntryPointStopsTheChain) {
+  extensions = "GL_ARB_multitexture GL_ARB_vertex_buffer_object";
+  fake.missingProcs = {"glClientActiveTextureARB", "glMapBufferARB"};
+  probe();
+  EXPECT_FALSE(glCaps.multitexture);
+  EXPECT_EQ(glCaps.maxTextureUnits, 1);
+  EXPECT_FALSE(glCaps.vertexBufferObject);
+  // The multitexture chain stopped at the missing name: the fourth was never asked for.
+  int asked = 0;
+  for (const auto& name : fake.resolvedProcs) asked += name == "glActiveTextureARB" ? 1 : 0;
+  EXPECT_EQ(asked, 0);
+}
+
+TEST_F(ProbeExtensionsTest, EntryPointsWithoutTheirExtensionAreNotUsed) {
+  extensions = "GL_EXT_paletted_texture GL_EXT_texture_compression_s3tc";
+  integers[GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT] = 1;
+  probe();
+  EXPECT_FALSE(glCaps.swapControl) << "wglSwapIntervalEXT resolves but is not listed";
+  EXPECT_FALSE(glCaps.palettedTexture) << "shared palette missing";
+  EXPECT_FALSE(glCaps.compressedS3TC) << "ARB_texture_compression missing";
+  EXPECT_FALSE(glCaps.multitexture);
+  EXPECT_EQ(glCaps.maxAnisotropy, 0);
+  EXPECT_FALSE(glCaps.edgeClamp);
+}
+
+TEST_F(ProbeExtensionsTest, AnisotropyOfOneIsNoFilter) {
+  extensions = "GL_EXT_texture_filter_anisotropic GL_EXT_texture_edge_clamp";
+  integers[GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT] = 1;
+  probe();
+  EXPECT_EQ(glCaps.maxAnisotropy, 1);
+  EXPECT_FALSE(glCaps.anisotropicFilter);
+  EXPECT_TRUE(glCaps.edgeClamp);
+}
+
+TEST_F(ProbeExtensionsTest, SecondProbeStartsFromAClearedTable) {
+  extensions = "GL_ARB_multitexture WGL_EXT_swap_control";
+  probe();
+  ASSERT_TRUE(glCaps.multitexture);
+  std::string second = "GL_EXT_texture_env_combine";
+  extensions = second;
+  probe();
+  EXPECT_FALSE(glCaps.multitexture);
+  EXPECT_FALSE(glCaps.swapControl);
+  EXPECT_EQ(glCaps.maxTextureUnits, 1);
+  EXPECT_EQ(glCaps.glActiveTextureARB, nullptr);
+  EXPECT_TRUE(glCaps.envCombine);
+  EXPECT_TRUE(hasExtension("GL_EXT_texture_env_combine")) << "the new context's string is cached";
+}
+
+}  // namespace
+}  // namespace corvalis

@@ -1,0 +1,184 @@
+#include "gl/test_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
+
+namespace corvalis {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// A DisplayConfig of 640 x 480 on the fake backend.
+class TestWindowFakeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::install(&fake);
+    config = new DisplayConfig(640, 480);
+    displayConfig = config;
+    fake.calls.clear();
+  }
+  void TearDown() override {
+    displayConfig = nullptr;
+    delete config;
+    platform::install(nullptr);
+    refreshRate = 0.0f;
+  }
+
+  std::string describe(const TestWindow& window) {
+    char text[64];
+    window.describeFormat(text, sizeof text);
+    return text;
+  }
+
+  platform::FakePlatform fake;
+  DisplayConfig* config = nullptr;
+};
+
+TEST_F(TestWindowFakeTest, SuccessfulConstructionRunsTheStepsInOrder) {
+  {
+    TestWindow window(32, true, true);
+    EXPECT_FALSE(window.initFailed) << window.errorText;
+    EXPECT_EQ(fake.chosenFormat, 1);
+    EXPECT_EQ(fake.calls, (Calls{"setDisplayMode 640x480x32", "sleep 100", "createTestWindow 640x480",
+                                 "sleep 100", "getDeviceContext", "setPixelFormat 1",
+                                 "createContext", "makeCurrent", "wglGetExtensionsStringARB"}));
+    EXPECT_EQ(reportedWidth, 640u);
+    EXPECT_EQ(reportedHeight, 480u);
+    fake.calls.clear();
+  }
+  EXPECT_EQ(fake.calls, (Calls{"makeCurrent null", "deleteContext", "releaseDeviceContext",
+                               "destroyWindow"}));
+  EXPECT_EQ(fake.liveWindows, 0);
+  EXPECT_EQ(fake.liveContexts, 0);
+}
+
+TEST_F(TestWindowFakeTest, ModeChangesOnlyWhenTheDepthChangesAndAboveMaxIsClamped) {
+  { TestWindow window(48, false, false); }
+  EXPECT_EQ(config->currentBpp, 32);
+  EXPECT_TRUE(config->modeChanged);
+  { TestWindow window(32, false, false); }
+  { TestWindow window(16, false, false); }
+  EXPECT_EQ(fake.count("setDisplayMode"), 2);
+  EXPECT_EQ(fake.calls.front(), "setDisplayMode 640x480x32");
+  EXPECT_EQ(fake.count("setDisplayMode 640x480x16"), 1);
+  EXPECT_EQ(fake.count("sleep 100"), 6) << "two waits per window, mode change or not";
+  EXPECT_EQ(fake.chosenFormat, 3) << "16 bits without depth: R5G6B5 Z0";
+
+  config->restoreDisplayMode();
+  config->restoreDisplayMode();
+  EXPECT_EQ(fake.count("restoreDisplayMode"), 1);
+  EXPECT_EQ(config->currentBpp, 0);
+  EXPECT_FALSE(config->modeChanged);
+}
+
+TEST_F(TestWindowFakeTest, NoWindowAttemptsNothingElse) {
+  fake.failWindow = true;
+  {
+    TestWindow window(32, true, true);
+    EXPECT_TRUE(window.initFailed);
+    EXPECT_EQ(describe(window), "no window");
+    EXPECT_STREQ(driverString, "GL initialization failed ...");
+    fake.calls.clear();
+  }
+  EXPECT_TRUE(fake.calls.empty()) << "the destructor releases only what was obtained";
+  EXPECT_EQ(fake.count("getDeviceContext"), 0);
+}
+
+TEST_F(TestWindowFakeTest, EachFailedStepNamesItselfAndReleasesWhatWasObtained) {
+  struct Case {
+    const char* text;
+    void (*script)(platform::FakePlatform&);
+    Calls teardown;
+  };
+  const Case cases[] = {
+      {"no device context", [](platform::FakePlatform& f) { f.failDeviceContext = true; },
+       {"destroyWindow"}},
+      {"no pixel format", [](platform::FakePlatform& f) { f.formats.clear(); },
+       {"releaseDeviceContext", "destroyWindow"}},
+      {"no pixel format", [](platform::FakePlatform& f) { f.failSetPixelFormat = true; },
+       {"releaseDeviceContext", "destroyWindow"}},
+      {"no rendering context / 12291", [](platform::FakePlatform& f) { f.contextError = 0x3003; },
+       {"releaseDeviceContext", "destroyWindow"}},
+      {"wglMakeCurrent failed", [](platform::FakePlatform& f) { f.failMakeCurrent = true; },
+       {"makeCurrent null", "deleteContext", "releaseDeviceContext", "destroyWindow"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    platform::FakePlatform scripted;
+    c.script(scripted);
+    platform::install(&scripted);
+    std::snprintf(driverString, DriverStringSize, "previous");
+    {
+      TestWindow window(32, true, true);
+      EXPECT_TRUE(window.initFailed);
+      EXPECT_EQ(describe(window), c.text);
+      EXPECT_STREQ(driverString, "GL initialization failed ...");
+      scripted.calls.clear();
+    }
+    EXPECT_EQ(scripted.calls, c.teardown);
+    EXPECT_EQ(scripted.liveWindows, 0);
+    EXPECT_EQ(scripted.liveContexts, 0);
+  }
+}
+
+TEST_F(TestWindowFakeTest, NoAcceptableFormatIsNoPixelFormat) {
+  fake.formats = {platform::FakePlatform::standardFormats()[1]};  // R5G6B5 Z16 only
+  TestWindow window(32, true, true);
+  EXPECT_EQ(describe(window), "no pixel format");
+  EXPECT_EQ(fake.count("setPixelFormat"), 0);
+}
+
+TEST_F(TestWindowFakeTest, FailedWindowKeepsTheReportedResolution) {
+  reportedWidth = 1;
+  reportedHeight = 2;
+  fake.failWindow = true;
+  TestWindow window(32, false, false);
+  EXPECT_EQ(reportedWidth, 1u);
+  EXPECT_EQ(reportedHeight, 2u);
+}
+
+TEST_F(TestWindowFakeTest, RamdacUsesTheRefreshRateOr85Hz) {
+  TestWindow window(32, false, false);
+  window.colorBytes = 1024 * 768 * 4;
+  refreshRate = 0.0f;
+  EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 267386880.0);
+  refreshRate = 60.0f;
+  EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 3145728.0 * 60.0);
+}
+
+TEST_F(TestWindowFakeTest, DescribeFormatOfGrantedBitsAndSyncChoice) {
+  TestWindow window(32, true, true);
+  window.redBits = window.greenBits = window.blueBits = window.alphaBits = 8;
+  window.depthBits = 24;
+  window.stencilBits = 8;
+  EXPECT_EQ(describe(window), "R8G8B8A8 Z24 S8");
+  config->swapSync = false;
+  EXPECT_FALSE(window.syncMethod().swapSync());
+  fake.calls.clear();
+  window.syncMethod().swap();
+  EXPECT_EQ(fake.calls, Calls{"swapBuffers"});
+}
+
+TEST(DisplayConfigTest, RegistersTheClassAndPublishesTheSize) {
+  platform::FakePlatform fake;
+  platform::install(&fake);
+  {
+    DisplayConfig config(800, 600);
+    EXPECT_EQ(screenWidth, 800);
+    EXPECT_EQ(screenHeight, 600);
+    EXPECT_NE(config.classAtom, 0);
+    EXPECT_EQ(config.maxBpp, 32);
+    EXPECT_TRUE(config.swapSync);
+  }
+  EXPECT_EQ(fake.calls, (Calls{"registerWindowClass", "unregisterWindowClass"}))
+      << "no restore without a mode change";
+  platform::install(nullptr);
+}
+
+}  // namespace
+}  // namespace corvalis
