@@ -1,0 +1,90 @@
+#include "platform/egl/egl_config.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gl/pixel_format.h"
+
+namespace corvalis {
+namespace platform {
+namespace {
+
+EglConfigInfo config(int r, int g, int b, int a, int z, int s) {
+  EglConfigInfo info;
+  info.redBits = r;
+  info.greenBits = g;
+  info.blueBits = b;
+  info.alphaBits = a;
+  info.depthBits = z;
+  info.stencilBits = s;
+  info.bufferSize = r + g + b + a;
+  info.pbuffer = true;
+  info.openGl = true;
+  return info;
+}
+
+TEST(EglConfigMapping, DescriptorCountsColourWithoutAlpha) {
+  PixelFormatDescriptor pfd;
+  ASSERT_TRUE(describeEglConfig(config(8, 8, 8, 8, 24, 8), 32, &pfd));
+  EXPECT_EQ(pfd.colorBits, 24);
+  EXPECT_EQ(pfd.alphaBits, 8);
+  EXPECT_EQ(pfd.depthBits, 24);
+  EXPECT_EQ(pfd.stencilBits, 8);
+  EXPECT_EQ(pfd.flags, PfdSupportOpenGl | PfdDoubleBuffer);
+  EXPECT_EQ(pfd.pixelType, PfdTypeRgba);
+  EXPECT_EQ(pfd.layerType, PfdMainPlane);
+  EXPECT_EQ(pfd.auxBuffers, 0);
+  EXPECT_EQ(pfd.accumBits, 0);
+}
+
+TEST(EglConfigMapping, OnlyConfigsOfTheModeDepthAreOffered) {
+  EXPECT_FALSE(describeEglConfig(config(8, 8, 8, 8, 24, 8), 16, nullptr));
+  EXPECT_FALSE(describeEglConfig(config(8, 8, 8, 0, 24, 8), 32, nullptr)) << "24-bit buffer";
+  EXPECT_TRUE(describeEglConfig(config(5, 6, 5, 0, 16, 0), 16, nullptr));
+}
+
+TEST(EglConfigMapping, MultisampledFloatLuminanceAndNonGlConfigsAreNotOffered) {
+  EglConfigInfo samples = config(8, 8, 8, 8, 24, 8);
+  samples.samples = 4;
+  EglConfigInfo floats = config(16, 16, 16, 16, 0, 0);
+  floats.floatComponents = true;
+  EglConfigInfo luminance = config(8, 8, 8, 8, 0, 0);
+  luminance.rgbBuffer = false;
+  EglConfigInfo es = config(8, 8, 8, 8, 0, 0);
+  es.openGl = false;
+  EglConfigInfo window = config(8, 8, 8, 8, 0, 0);
+  window.pbuffer = false;
+  EXPECT_FALSE(describeEglConfig(samples, 32, nullptr));
+  EXPECT_FALSE(describeEglConfig(floats, 64, nullptr));
+  EXPECT_FALSE(describeEglConfig(luminance, 32, nullptr));
+  EXPECT_FALSE(describeEglConfig(es, 32, nullptr));
+  EXPECT_FALSE(describeEglConfig(window, 32, nullptr));
+}
+
+TEST(EglConfigMapping, SlowConfigIsAnUnacceleratedGenericFormat) {
+  EglConfigInfo slow = config(8, 8, 8, 8, 24, 8);
+  slow.slowCaveat = true;
+  PixelFormatDescriptor pfd;
+  ASSERT_TRUE(describeEglConfig(slow, 32, &pfd));
+  EXPECT_TRUE(pfd.flags & PfdGenericFormat);
+  EXPECT_FALSE(acceptPixelFormat(pfd, 32, true, true, 0));
+}
+
+// Mesa's llvmpipe lists 10-10-10-2 configs before 8-8-8-8 ones in the same 32-bit
+// mode; the choice must still come out as 8 bits per channel.
+TEST(EglConfigMapping, TenBitConfigsLoseToEightBitOnes) {
+  std::vector<PixelFormatDescriptor> formats;
+  for (const EglConfigInfo& info : {config(10, 10, 10, 2, 0, 0), config(10, 10, 10, 2, 24, 8),
+                                    config(8, 8, 8, 8, 0, 0), config(8, 8, 8, 8, 24, 8)}) {
+    PixelFormatDescriptor pfd;
+    ASSERT_TRUE(describeEglConfig(info, 32, &pfd));
+    formats.push_back(pfd);
+  }
+  EXPECT_EQ(choosePixelFormat(formats, 32, true, true, 0), 4);
+  EXPECT_EQ(choosePixelFormat(formats, 32, false, false, 0), 3);
+}
+
+}  // namespace
+}  // namespace platform
+}  // namespace corvalis

@@ -1,0 +1,200 @@
+// The EGL backend on the machine's real Mesa: windows, formats, contexts and what
+// happens when the driver is missing. Tests that need another driver set Mesa's
+// variables in a fresh child process, before EGL is first initialised.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/system_info.h"
+#include "gl/display_config.h"
+#include "gl/gl_caps.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "platform/platform.h"
+
+namespace corvalis {
+namespace {
+
+std::string describe(const TestWindow& window) {
+  char text[64];
+  window.describeFormat(text, sizeof text);
+  return text;
+}
+
+// A DisplayConfig of the given size on the native backend.
+class EglWindowTest : public ::testing::Test {
+ protected:
+  void open(int width, int height) {
+    config = std::make_unique<DisplayConfig>(width, height);
+    displayConfig = config.get();
+  }
+  void TearDown() override {
+    displayConfig = nullptr;
+    config.reset();
+  }
+  // The software rasterisers this test's expectations are written for.
+  bool mesaSoftware() const {
+    return std::strncmp(driverString, "llvmpipe", 8) == 0 ||
+           std::strncmp(driverString, "softpipe", 8) == 0;
+  }
+
+  std::unique_ptr<DisplayConfig> config;
+};
+
+TEST_F(EglWindowTest, LeastAcceptableFormatsOfMesa) {
+  open(160, 120);
+  struct Case {
+    int bpp;
+    bool depth, stencil;
+    const char* expected;
+  };
+  const Case cases[] = {{32, true, true, "R8G8B8A8 Z24 S8"},
+                        {16, true, false, "R5G6B5A0 Z16 S0"},
+                        {16, false, false, "R5G6B5A0 Z0 S0"},
+                        {32, false, false, "R8G8B8A8 Z0 S0"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    TestWindow window(c.bpp, c.depth, c.stencil);
+    ASSERT_FALSE(window.initFailed) << window.errorText << " on "
+                                    << platform::current().backendDescription();
+    if (!mesaSoftware()) GTEST_SKIP() << "formats checked on Mesa's software renderers only";
+    EXPECT_EQ(describe(window), c.expected);
+    EXPECT_EQ(window.colorBytes, 160 * 120 * (c.bpp == 32 ? 4 : 2));
+    EXPECT_EQ(window.depthBytes, 160 * 120 * window.depthBits / 8);
+  }
+  EXPECT_EQ(config->currentBpp, 32);
+}
+
+TEST_F(EglWindowTest, ContextDrawsIntoThePbufferAndSwapCompletesIt) {
+  open(64, 48);
+  TestWindow window(32, true, true);
+  ASSERT_FALSE(window.initFailed) << window.errorText;
+  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  window.swapBuffers();
+  GLubyte pixel[4] = {};
+  glReadPixels(63, 47, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+  EXPECT_EQ(pixel[0], 0);
+  EXPECT_EQ(pixel[1], 255);
+  EXPECT_EQ(pixel[3], 255);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_NE(std::strstr(driverString, " v"), nullptr) << driverString;
+  EXPECT_EQ(reportedWidth, 64u);
+}
+
+TEST_F(EglWindowTest, ExtensionTableOfARealCompatibilityContext) {
+  open(32, 32);
+  for (int round = 0; round < 2; ++round) {
+    TestWindow window(16, false, false);
+    ASSERT_FALSE(window.initFailed) << window.errorText;
+    EXPECT_FALSE(glCaps.swapControl) << "a pbuffer has no swap interval";
+    EXPECT_EQ(glCaps.wglGetExtensionsStringARB, nullptr);
+    EXPECT_EQ(hasExtension("GL_ARB_multitexture"), glCaps.multitexture);
+    if (glCaps.multitexture) {
+      EXPECT_GT(glCaps.maxTextureUnits, 1);
+    }
+    EXPECT_TRUE(hasExtension("GL_ARB_vertex_buffer_object")) << "compatibility context";
+    EXPECT_TRUE(glCaps.vertexBufferObject);
+  }
+}
+
+TEST_F(EglWindowTest, SizeBeyondThePbufferLimitFailsCleanly) {
+  open(100000, 100000);
+  TestWindow window(32, true, true);
+  EXPECT_TRUE(window.initFailed);
+  EXPECT_EQ(describe(window), "no pixel format");
+  EXPECT_STREQ(driverString, "GL initialization failed ...");
+  open(0, 0);
+  TestWindow empty(32, true, true);
+  EXPECT_EQ(describe(empty), "no pixel format");
+}
+
+TEST_F(EglWindowTest, ProbeMeasurementsOnARealWindow) {
+  open(32, 32);
+  TestWindow window(32, false, false);
+  ASSERT_FALSE(window.initFailed) << window.errorText;
+  measureRefreshRate(window);
+  // Without retrace waiting the rate is unknown; a survivor lies strictly in range.
+  EXPECT_TRUE(refreshRate == 0.0f || (refreshRate > 45.0f && refreshRate < 220.0f)) << refreshRate;
+  recordDriverInfo(window);
+  EXPECT_NE(std::strstr(driverString, " v"), nullptr);
+
+  refreshRate = 75.0f;
+  reportedWidth = 7;
+  open(100000, 100000);
+  TestWindow failed(32, false, false);
+  measureRefreshRate(failed);
+  recordDriverInfo(failed);
+  EXPECT_EQ(refreshRate, 75.0f) << "a failed window measures nothing";
+  EXPECT_STREQ(driverString, "GL initialization failed ...");
+  EXPECT_EQ(reportedWidth, 7u);
+  refreshRate = 0.0f;
+}
+
+TEST(EglDevices, SelectionIsBoundedByTheList) {
+  platform::Platform& plat = platform::current();
+  const auto devices = plat.listDevices();
+  EXPECT_FALSE(plat.selectDevice(-1));
+  EXPECT_FALSE(plat.selectDevice(static_cast<int>(devices.size())));
+  EXPECT_FALSE(plat.backendDescription().empty());
+}
+
+// --- Other drivers, each in a fresh child process -------------------------------------
+
+// Opens a 32-bit window with depth and stencil and prints what it got to stderr; exits 0
+// when the window works.
+[[noreturn]] void openWindowAndExit(int width, int height) {
+  DisplayConfig config(width, height);
+  displayConfig = &config;
+  int status = 1;
+  {
+    TestWindow window(32, true, true);
+    std::fprintf(stderr, "format=%s driver=%s backend=%s\n", describe(window).c_str(), driverString,
+                 platform::current().backendDescription().c_str());
+    status = window.initFailed ? 1 : 0;
+  }
+  displayConfig = nullptr;
+  std::fflush(stderr);
+  std::_Exit(status);
+}
+
+class EglChildTest : public ::testing::Test {
+ protected:
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(EglChildTest, SoftpipeGivesTheSameFormats) {
+  EXPECT_EXIT(
+      {
+        setenv("GALLIUM_DRIVER", "softpipe", 1);
+        openWindowAndExit(64, 48);
+      },
+      ::testing::ExitedWithCode(0), "format=R8G8B8A8 Z24 S8 driver=softpipe");
+}
+
+TEST_F(EglChildTest, UnknownGalliumDriverIsNoWindow) {
+  EXPECT_EXIT(
+      {
+        setenv("GALLIUM_DRIVER", "nonexistent", 1);
+        openWindowAndExit(64, 48);
+      },
+      ::testing::ExitedWithCode(1),
+      "format=no window driver=GL initialization failed \\.\\.\\. backend=EGL unusable");
+}
+
+TEST_F(EglChildTest, MissingDriverFolderIsNoWindow) {
+  EXPECT_EXIT(
+      {
+        setenv("LIBGL_DRIVERS_PATH", "/nonexistent", 1);
+        openWindowAndExit(64, 48);
+      },
+      ::testing::ExitedWithCode(1), "format=no window .*backend=EGL unusable");
+}
+
+}  // namespace
+}  // namespace corvalis
