@@ -50,7 +50,7 @@ if [[ -z "$EXE" ]]; then
   BUILD="$ROOT/build-wine-e2e"
   log "cross-building corvalis.exe in $BUILD"
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCORVALIS_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCORVALIS_WERROR=ON >/dev/null
   cmake --build "$BUILD" --target corvalis -j2 >/dev/null
   EXE="$BUILD/corvalis.exe"
 fi
