@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
 #include "tests/geometry_mesh.h"
+#include "tests/mesh_generator.h"
 #include "tests/section_text_lines.h"
 
 using namespace corvalis;
@@ -84,4 +87,27 @@ TEST(GeometryMesh, PackedCopyHoldsPositionsOnly) {
   ASSERT_NE(packed, nullptr);
   const std::vector<float> got(packed.get(), packed.get() + 6);
   EXPECT_EQ(got, (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f}));
+}
+
+TEST(GeometryRun, WindowThatFailsGivesOneErrorItemAndMeasuresNothing) {
+  platform::FakePlatform fake;
+  fake.failWindow = true;
+  platform::install(&fake);
+  DisplayConfig config(160, 120);
+  displayConfig = &config;
+  const uint32_t generatorState = meshGenerator().meshRandom;
+
+  GeometryTest test;
+  test.run();
+
+  displayConfig = nullptr;
+  platform::install(nullptr);
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_STREQ(test.modeText, "no window");
+  EXPECT_EQ(meshGenerator().meshRandom, generatorState);  // no mesh was built
+  EXPECT_EQ(sectionTextLines(test), withHeader({"Geometry:Error=no window"}));
+  char buffer[SummarySize] = {};
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
 #include "tests/section_text_lines.h"
 #include "tests/textured_quad.h"
 
@@ -115,4 +117,27 @@ TEST(TexturedQuad, CornersCoverTheWindowInPerspective) {
   }
   EXPECT_EQ(corners[0].vertex[3], 2.0f * corners[1].vertex[3]);  // top twice as far
   EXPECT_FLOAT_EQ(perspectiveQuadCorners(160, 120)[3].texCoord[0], 32.0f * 1.25f);
+}
+
+TEST(TexturingRun, ContextThatFailsGivesOneErrorItemAndDrawsNoTexels) {
+  platform::FakePlatform fake;
+  fake.contextError = 0x3003;
+  platform::install(&fake);
+  DisplayConfig config(160, 120);
+  displayConfig = &config;
+  const uint32_t generatorState = sharedRandom().state();
+
+  TexturingTest test;
+  test.run();
+
+  displayConfig = nullptr;
+  platform::install(nullptr);
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_STREQ(test.modeText, "no rendering context / 12291");
+  EXPECT_EQ(sharedRandom().state(), generatorState);
+  EXPECT_EQ(sectionTextLines(test), withHeader({"Texturing:Error=no rendering context / 12291"}));
+  char buffer[SummarySize] = {};
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
 }
