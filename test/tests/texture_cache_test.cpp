@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
 #include "report/report_files.h"
 #include "report/result_report.h"
 #include "tests/csv_data_file.h"
@@ -163,4 +165,33 @@ TEST(TextureCacheSummary, ShowsTheRgbaSize) {
   TextureCacheTest fresh;
   fresh.getSummary(buffer);
   EXPECT_STREQ(buffer, "n/a");
+}
+
+TEST(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
+  platform::FakePlatform fake;
+  fake.failWindow = true;
+  platform::install(&fake);
+  auto* config = new DisplayConfig(160, 120);
+  displayConfig = config;
+  TextureCacheTest test;
+  fillResults(test);  // the results of an earlier run
+  test.run();
+  displayConfig = nullptr;
+  delete config;
+  platform::install(nullptr);
+
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_STREQ(test.modeText, "no window");
+  EXPECT_EQ(fake.liveWindows, 0);
+  for (int f = 0; f < CacheFormats; ++f) {
+    EXPECT_FALSE(test.sweeps[f].measured) << f;
+    EXPECT_EQ(test.cacheBytes[f], 0.0f) << f;
+  }
+  // The earlier run's rows are not written again.
+  TempDir dir;
+  test.writeDataFiles(dir.file("r").c_str());
+  EXPECT_EQ(readBytes(dir.file("r.rgba.csv")), "rgba_fetches/s,bytes\r\n");
+  EXPECT_FALSE(fileExists(dir.file("r.dxt1.csv")));
+  EXPECT_FALSE(fileExists(dir.file("r.dxt5.csv")));
 }

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
 #include "report/report_files.h"
 #include "report/result_report.h"
 #include "tests/csv_data_file.h"
@@ -170,4 +172,30 @@ TEST(TilingDataFiles, ANameTooLongIsSkippedAndTheOthersWritten) {
   // A folder that does not exist: nothing is written, nothing breaks.
   test.writeDataFiles(dir.file("missing/r").c_str());
   EXPECT_FALSE(fileExists(dir.file("missing")));
+}
+
+TEST(TilingRun, AFailedContextZeroesEverySweep) {
+  platform::FakePlatform fake;
+  fake.contextError = 12;
+  platform::install(&fake);
+  auto* config = new DisplayConfig(160, 120);
+  displayConfig = config;
+  TilingTest test;
+  setSweep(test.sweeps[TileColor], 16, 8);  // the results of an earlier run
+  test.hasDepth = true;
+  test.run();
+  displayConfig = nullptr;
+  delete config;
+  platform::install(nullptr);
+
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_EQ(std::string(test.modeText).rfind("no rendering context / ", 0), 0u) << test.modeText;
+  EXPECT_EQ(fake.liveWindows, 0);
+  EXPECT_EQ(fake.liveContexts, 0);
+  TempDir dir;
+  test.writeDataFiles(dir.file("r").c_str());
+  const std::string zeros = crlf(tileCsvText(TileSweep()));
+  for (const char* suffix : {".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})
+    EXPECT_EQ(readBytes(dir.file(std::string("r") + suffix)), zeros) << suffix;
 }
