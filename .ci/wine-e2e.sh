@@ -62,10 +62,12 @@ ARTIFACTS="${E2E_ARTIFACTS:-$WORK/artifacts}"
 mkdir -p "$ARTIFACTS"
 XVFB_PID=""
 APP_PID=""
+XCLIP_PID=""
 
 cleanup() {
   set +e
   [[ -n "$APP_PID" ]] && kill "$APP_PID" 2>/dev/null
+  [[ -n "$XCLIP_PID" ]] && kill "$XCLIP_PID" 2>/dev/null
   [[ -n "${WINEPREFIX:-}" ]] && timeout 20 wineserver -k 2>/dev/null
   [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
   if [[ "${KEEP:-0}" == "1" ]]; then log "kept $WORK"; else rm -rf "$WORK"; fi
@@ -195,6 +197,7 @@ done
 # BB code to clipboard: the first tab stop is Start; Exit, View details and BB code to
 # clipboard follow in the dialog's tab order.
 printf 'stale' | xclip -selection clipboard -loops 1 >/dev/null 2>&1 &
+XCLIP_PID=$!
 sleep 0.5
 press "$dialog" Tab Tab Tab space
 clipboard=""
