@@ -100,3 +100,36 @@ TEST(BandwidthDraw, CountsReadAndWriteOfEveryBuffer) {
   // Without stencil only colour and depth count.
   EXPECT_EQ(drawBytesPerQuad(3145728, 2359296, 0), 2.0 * 5505024.0);
 }
+
+using BandwidthRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(BandwidthRun, FailedWindowMeasuresNothing) {
+  fake.failWindow = true;
+  const uint32_t seed = colorSeed;
+  BandwidthTest test;
+  test.run();
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_EQ(fake.count("swapBuffers"), 0);  // not even the refresh-rate swaps
+  EXPECT_EQ(colorSeed, seed);
+  EXPECT_EQ(sectionTextLines(test), withHeader({"Bandwidth:Error=no window"}));
+  char buffer[SummarySize];
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+}
+
+TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
+  // The fake draws nothing, so every draw measurement runs up to its quad cap.
+  BandwidthTest test;
+  for (int run = 0; run < 2; ++run) {
+    const uint32_t before = colorSeed;
+    test.run();
+    ASSERT_FALSE(test.failed);
+    EXPECT_GT(test.drawQuads, 0);
+    EXPECT_EQ(test.drawQuads % 256, 0);
+    EXPECT_LE(test.drawQuads, 5120);
+    uint32_t expected = before;
+    for (int group = 0; group < test.drawQuads / 4; ++group) expected = nextColorSeed(expected);
+    EXPECT_EQ(colorSeed, expected) << "run " << run;
+  }
+}

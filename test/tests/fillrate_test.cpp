@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/format.h"
 #include "tests/section_text_lines.h"
 
 using namespace corvalis;
@@ -139,4 +140,70 @@ TEST(FillrateSummary, FollowsTheModesThatProducedResults) {
   test.skipped32 = true;
   test.summary(buffer);
   EXPECT_STREQ(buffer, "n/a");
+}
+
+using FillrateRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(FillrateRun, ThirtyTwoBitFailureLeavesTheSixteenBitMode) {
+  offerOnly16BitFormats();
+  FillrateTest test;
+  test.run();
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_FALSE(test.skipped32);
+  EXPECT_TRUE(test.failed32);
+  EXPECT_FALSE(test.failed16);
+  EXPECT_FALSE(test.failed);
+  EXPECT_EQ(fake.count("createTestWindow"), 2);
+
+  const std::vector<std::string> lines = sectionTextLines(test);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[1], "Fillrate:32:Error=no pixel format");
+  const char* const expectedKeys[] = {"Mode=",        "Col=",         "Z=",          "ColZ=",
+                                      "ZPassColZ=",   "ZCullLEqual=", "ZCullGEqual=",
+                                      "ZCullEqual="};
+  for (size_t i = 0; i < 8; ++i)
+    EXPECT_EQ(lines[i + 2].rfind(std::string("Fillrate:16:") + expectedKeys[i], 0), 0u)
+        << lines[i + 2];
+
+  char buffer[SummarySize];
+  test.getSummary(buffer);
+  EXPECT_EQ(std::string(buffer), formatDecimal(test.results16.colorOnly) + "Pix/s");
+}
+
+TEST_F(FillrateRun, BothWindowsFailing) {
+  fake.failWindow = true;
+  FillrateTest test;
+  test.run();
+  EXPECT_TRUE(test.failed);
+  EXPECT_EQ(fake.count("createTestWindow"), 2);
+  EXPECT_EQ(fake.count("swapBuffers"), 0);
+  EXPECT_EQ(sectionTextLines(test),
+            withHeader({"Fillrate:32:Error=no window", "Fillrate:16:Error=no window"}));
+  char buffer[SummarySize];
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+}
+
+TEST_F(FillrateRun, MaxBppBelowThirtyTwoSkipsTheThirtyTwoBitMode) {
+  config->maxBpp = 16;
+  FillrateTest test;
+  test.run();
+  EXPECT_TRUE(test.skipped32);
+  EXPECT_FALSE(test.failed);
+  EXPECT_EQ(fake.count("createTestWindow"), 1);
+  const std::vector<std::string> lines = sectionTextLines(test);
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[1].rfind("Fillrate:16:Mode=", 0), 0u) << lines[1];
+  char buffer[SummarySize];
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+
+  // With the 32-bit mode skipped, only the 16-bit window decides, whatever an earlier
+  // run left in the 32-bit flag.
+  fake.failWindow = true;
+  test.failed32 = false;
+  test.run();
+  EXPECT_TRUE(test.failed);
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
 }

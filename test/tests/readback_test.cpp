@@ -89,3 +89,58 @@ TEST(ReadbackBuffer, HoldsTheLargestReadOfTheScreenAndOfTheSmallRegion) {
   // The largest configurable size does not wrap around.
   EXPECT_GT(readbackBufferBytes(INT32_MAX, INT32_MAX), size_t{0xFFFFFFFF});
 }
+
+namespace {
+
+// A Readback test whose pixel buffer allocation is scripted.
+class ScriptedBufferReadback : public ReadbackTest {
+ public:
+  bool refuse = false;
+  size_t requested = 0;
+
+ protected:
+  std::unique_ptr<uint8_t[]> allocatePixelBuffer(size_t bytes) override {
+    requested = bytes;
+    if (refuse) return nullptr;
+    return ReadbackTest::allocatePixelBuffer(bytes);
+  }
+};
+
+}  // namespace
+
+using ReadbackRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(ReadbackRun, FailedWindowMeasuresNothing) {
+  fake.failWindow = true;
+  ScriptedBufferReadback test;
+  test.run();
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_EQ(test.requested, 0u);
+  EXPECT_EQ(sectionTextLines(test), withHeader({"Readback:Error=no window"}));
+  char buffer[SummarySize];
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+}
+
+TEST_F(ReadbackRun, PixelBufferThatCannotBeAllocatedIsReportedNotReadInto) {
+  ScriptedBufferReadback test;
+  test.refuse = true;
+  test.run();
+  EXPECT_TRUE(test.hasRun);
+  EXPECT_TRUE(test.failed);
+  EXPECT_EQ(test.requested, 160u * 120u * 4u);
+  EXPECT_EQ(sectionTextLines(test),
+            withHeader({"Readback:Error=out of memory for the pixel buffer"}));
+  char buffer[SummarySize];
+  test.getSummary(buffer);
+  EXPECT_STREQ(buffer, "error");
+
+  // The next run that gets its buffer measures again.
+  test.refuse = false;
+  test.run();
+  EXPECT_FALSE(test.failed);
+  const std::vector<std::string> lines = sectionTextLines(test);
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[1].rfind("Readback:Mode=", 0), 0u) << lines[1];
+}

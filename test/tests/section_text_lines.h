@@ -1,13 +1,16 @@
 #pragma once
-// A test's report section as the text report writes it, line by line: the section is
-// written through writeSection into a real report on a temporary folder and read back.
+// Helpers for the measurement tests' unit tests: a test's report section as the text
+// report writes it, line by line, and a display on the fake backend for failure runs.
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/bench_test.h"
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
 #include "report/report_files.h"
 #include "report/result_report.h"
 
@@ -41,5 +44,38 @@ inline std::vector<std::string> withHeader(std::vector<std::string> lines) {
   lines.insert(lines.begin(), "[Corvalis 0.50]");
   return lines;
 }
+
+}  // namespace corvalis::testing
+
+
+namespace corvalis::testing {
+
+// A 160 x 120 DisplayConfig on the fake backend, for runs whose windows are scripted to
+// fail. A "working" fake window has no GL context behind it: its measurements run on
+// calls that do nothing, so only which parts ran and what the report says count.
+class FakeDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::install(&fake);
+    config = std::make_unique<DisplayConfig>(160, 120);
+    config->swapSync = false;
+    displayConfig = config.get();
+  }
+  void TearDown() override {
+    displayConfig = nullptr;
+    config.reset();
+    platform::install(nullptr);
+  }
+
+  // The fake's formats without the 32-bit one: 32-bit windows get "no pixel format".
+  void offerOnly16BitFormats() {
+    fake.formats.clear();
+    for (const auto& pfd : platform::FakePlatform::standardFormats())
+      if (pfd.alphaBits == 0 && pfd.depthBits > 0) fake.formats.push_back(pfd);
+  }
+
+  platform::FakePlatform fake;
+  std::unique_ptr<DisplayConfig> config;
+};
 
 }  // namespace corvalis::testing
