@@ -123,6 +123,7 @@ TEST_F(TestWindowFakeTest, EachFailedStepNamesItselfAndReleasesWhatWasObtained) 
     EXPECT_EQ(scripted.calls, c.teardown);
     EXPECT_EQ(scripted.liveWindows, 0);
     EXPECT_EQ(scripted.liveContexts, 0);
+    platform::install(&fake);
   }
 }
 
