@@ -38,12 +38,18 @@ ResultReport::ResultReport(const char* baseName, unsigned bbOptions, unsigned ou
     : outputs_(outputs) {
   const std::string base = orEmpty(baseName);
   if (outputs & OutputHtml) html_ = std::make_unique<HtmlWriter>((base + ".htm").c_str());
-  if (outputs & OutputText) text_ = std::make_unique<TextWriter>((base + ".txt").c_str());
-  if (outputs & OutputBBCode) {
+  // A report whose page cannot be created runs nothing and must leave no other file
+  // behind, so the text and BB-code files are only created once the page exists.
+  const bool pageMissing = html_ && !html_->isOpen();
+  if ((outputs & OutputText) && !pageMissing)
+    text_ = std::make_unique<TextWriter>((base + ".txt").c_str());
+  if ((outputs & OutputBBCode) && !pageMissing) {
     bbCode_ = std::make_unique<BBCodeWriter>((base + ".bb.txt").c_str(), bbOptions);
   }
-  // Only the backslash separates: the base name is a Windows path.
-  size_t slash = base.rfind('\\');
+  // The page links its data files relative to its own folder, so the link base is the
+  // file name alone. Both separators count: a base name with forward slashes (any Linux
+  // path, and a valid Windows one) would otherwise give links that lead nowhere.
+  size_t slash = base.find_last_of("\\/");
   linkBase_ = slash == std::string::npos ? base : base.substr(slash + 1);
 }
 
