@@ -20,7 +20,8 @@ TEST(ScreenSize, FollowsTheDashWidthXHeightRules) {
   const SizeCase cases[] = {
       {"", 1024, 768},           {"800x600", 1024, 768},      {"-1280x1024", 1280, 1024},
       {"-800", 800, 768},        {"-800X600", 800, 768},      {"-x600", 1024, 768},
-      {"--800x600", 1024, 768},  {"- 640x480", 640, 480},     {"-+640x480", 640, 480},
+      // A blank or sign before the width is read, but the skip to "x" only passes digits.
+      {"--800x600", 1024, 768},  {"- 640x480", 640, 768},     {"-+640x480", 640, 768},
       {"-640x-480", 1024, 768},  {"-640xabc", 1024, 768},     {"-640x480 junk", 640, 480},
       {"-0x0", 1024, 768},       {"-100000x100000", 100000, 100000},
       // 65536 * 65536 wraps to 0 as a 32-bit product: the default, not a zero-sized screen.

@@ -1,0 +1,123 @@
+// The real program's command line, exit statuses and report files.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+
+#include "integration/run_support.h"
+
+using namespace corvalis_test;
+
+namespace {
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(Cli, HelpVersionAndListNeedNoDriver) {
+  RunResult help = runCorvalis({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_TRUE(contains(help.out, "--tests LIST")) << help.out;
+
+  RunResult version = runCorvalis({"--version"});
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.out, "Corvalis 0.50\n");
+
+  RunResult list = runCorvalis({"--list"});
+  EXPECT_EQ(list.exitStatus, 0);
+  std::regex order("Fillrate[^\\n]*\\nBandwidth[^\\n]*\\nGeometry[^\\n]*\\nTexturing[^\\n]*\\n"
+                   "Readback[^\\n]*\\nTexCache +Texture cache\\nTiling[^\\n]*\\n");
+  EXPECT_TRUE(std::regex_match(list.out, order)) << list.out;
+}
+
+TEST(Cli, UsageErrorsExitTwoAndWriteNothing) {
+  for (auto args : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--tests", "fillrate,nothing"}, {"--sync", "sometimes"},
+           {"--device", "99"}, {"800x600"}}) {
+    RunResult r = runCorvalis(args);
+    EXPECT_EQ(r.exitStatus, 2) << args[0] << "\n" << r.err;
+    EXPECT_TRUE(contains(r.err, "usage: corvalis")) << r.err;
+    EXPECT_FALSE(fileExists(r.folder + "/results.htm"));
+  }
+  RunResult r = runCorvalis({"--tests", "fillrate,nothing"});
+  EXPECT_TRUE(contains(r.err, "'nothing'")) << r.err;
+}
+
+TEST(Cli, ReportThatCannotBeCreatedRunsNothing) {
+  RunResult r = runCorvalis({"-64x48", "--output", "missing-folder/results"});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_TRUE(contains(r.err, "Could not create output files. If one or more of the files are "
+                              "currently opened, please close them and try again."))
+      << r.err;
+  EXPECT_FALSE(contains(r.err, "[1/")) << "a test ran: " << r.err;
+  EXPECT_FALSE(fileExists(r.folder + "/missing-folder"));
+
+  // A read-only folder (root ignores permissions, so only check when they apply).
+  std::string folder = makeTempFolder();
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  if (access(folder.c_str(), W_OK) != 0) {
+    RunResult ro = runCorvalis({"-64x48", "--output", folder + "/results"});
+    EXPECT_EQ(ro.exitStatus, 1);
+    EXPECT_FALSE(fileExists(folder + "/results.txt"));
+  }
+  chmod(folder.c_str(), 0755);
+}
+
+TEST(Cli, ReportFileThatCannotBeWrittenCompletelyIsNamed) {
+  // The text report goes to a device that is always full: the program must not call
+  // that a success.
+  std::string folder = makeTempFolder();
+  ASSERT_EQ(symlink("/dev/full", (folder + "/results.txt").c_str()), 0);
+  RunResult r = runCorvalis({"-64x48", "--tests", "readback"}, {}, folder);
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_TRUE(contains(r.err, "could not write results.txt completely")) << r.err;
+}
+
+TEST(Cli, InformationSectionAndSkippedTests) {
+  RunResult r = runCorvalis({"-64x48", "--tests", "readback", "--comment", "Gr\xC3\xBC\xC3\x9F" "e",
+                             "--sync", "swap", "--bbcode"});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  std::string text = readFile(r.folder + "/results.txt");
+  std::vector<std::string> lines = crlfLines(text);
+  ASSERT_GE(lines.size(), 5u) << text;
+  EXPECT_EQ(lines[0], "[Corvalis 0.50]");
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex("Info:Driver=.*llvmpipe.* v[0-9].*"))) << lines[1];
+  EXPECT_EQ(lines[2], "Info:Resolution=64x48 @ unknown refresh rate");
+  EXPECT_EQ(lines[3], "Info:Comment=Gr\xFC\xDF" "e");  // single-byte in the file
+  EXPECT_EQ(lines[4], "Info:Method=Swap");
+  for (size_t i = 5; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i].rfind("Readback:", 0), 0u) << lines[i];
+
+  std::string html = readFile(r.folder + "/results.htm");
+  size_t skipped = 0;
+  for (size_t at = html.find("test skipped"); at != std::string::npos;
+       at = html.find("test skipped", at + 1))
+    ++skipped;
+  EXPECT_EQ(skipped, 6u);
+  EXPECT_TRUE(contains(html, "64x48 @ unknown refresh rate (assuming 85Hz)<br>\r\n"));
+
+  // Progress on stderr, summaries and the written files on stdout, BB code in UTF-8.
+  EXPECT_TRUE(contains(r.err, "[1/1] Readback")) << r.err;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("Fillrate +n/a\n"))) << r.out;
+  EXPECT_TRUE(contains(r.out, r.folder + "/results.htm\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "[CODE][b][url=")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Gr\xC3\xBC\xC3\x9F" "e")) << r.out;
+}
+
+TEST(Cli, NoUsableOpenGlFailsEveryTestCleanly) {
+  RunResult r = runCorvalis({"-64x48", "--tests", "readback,bandwidth"},
+                            {{"LIBGL_DRIVERS_PATH", "/nonexistent"},
+                             {"GALLIUM_DRIVER", "nonexistent"},
+                             {"EGL_PLATFORM", "surfaceless"}});
+  EXPECT_EQ(r.exitStatus, 3) << r.err;
+  EXPECT_TRUE(contains(r.err, "OpenGL could not be initialised")) << r.err;
+  std::string text = readFile(r.folder + "/results.txt");
+  EXPECT_TRUE(contains(text, "Info:Driver=GL initialization failed ...\r\n")) << text;
+  EXPECT_TRUE(contains(text, "Readback:Error=")) << text;
+  EXPECT_TRUE(contains(text, "Bandwidth:Error=")) << text;
+}
+
+}  // namespace
