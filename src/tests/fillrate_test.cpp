@@ -149,6 +149,16 @@ bool fillrateSummaryValue(bool skipped32, bool failed32, bool failed16,
   return false;
 }
 
+void prepareDepthFailStencilRow() {
+  setColorMask(false);
+  // NOTE: the passing stencil state goes in before the depth lay-down: under the
+  // previous row's EQUAL 1 test the lay-down quads would be discarded, the depth buffer
+  // would keep the far value and every timed fragment would pass the depth test.
+  stencilInvertState();
+  drawQuad(1.0f, Coloring::None);
+  drawQuad(-1.0f, Coloring::None);  // the depth buffer now holds the near value
+}
+
 // The seven measurements of one mode, on a fresh window.
 void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results) {
   const SyncMethod sync = window.syncMethod();
@@ -229,13 +239,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glDepthFunc(GL_LESS);
   glEnable(GL_DEPTH_TEST);
   resetBuffers(sync);
-  setColorMask(false);
-  // NOTE: the passing stencil state goes in before the depth lay-down: under the
-  // previous row's EQUAL 1 test the lay-down quads would be discarded, the depth buffer
-  // would keep the far value and every timed fragment would pass the depth test.
-  stencilInvertState();
-  drawQuad(1.0f, Coloring::None);
-  drawQuad(-1.0f, Coloring::None);  // the depth buffer now holds the near value
+  prepareDepthFailStencilRow();
   zFailStencil = plainFill(sync);
 
   // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "framework/format.h"
+#include "gl/display_config.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
 #include "tests/section_text_lines.h"
 
 using namespace corvalis;
@@ -206,4 +209,46 @@ TEST_F(FillrateRun, MaxBppBelowThirtyTwoSkipsTheThirtyTwoBitMode) {
   EXPECT_TRUE(test.failed);
   test.getSummary(buffer);
   EXPECT_STREQ(buffer, "error");
+}
+
+TEST(FillrateOnMesa, DepthFailRowDiscardsTheTimedFragmentsAndUpdatesStencil) {
+  DisplayConfig config(16, 16);
+  displayConfig = &config;
+  struct Restore {
+    ~Restore() { displayConfig = nullptr; }
+  } restore;
+  TestWindow window(32, true, true);
+  if (window.initFailed) GTEST_SKIP() << "no rendering on this machine: " << window.errorText;
+
+  // What the stencil-cull row leaves behind: EQUAL 1 over a cleared stencil buffer, the
+  // stencil test on; then the z-fail row's LESS depth test and its buffer reset.
+  glStencilFunc(GL_EQUAL, 1, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glEnable(GL_STENCIL_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(~0u);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  prepareDepthFailStencilRow();
+  GLfloat depth = -1.0f;
+  glReadPixels(8, 8, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  EXPECT_EQ(depth, 0.0f) << "the depth buffer must hold the near value";
+
+  // A timed quad at z = 0.5 fails the depth test, inverts stencil and leaves depth alone.
+  glBegin(GL_QUADS);
+  glVertex3f(-1.0f, 1.0f, 0.5f);
+  glVertex3f(-1.0f, -1.0f, 0.5f);
+  glVertex3f(1.0f, -1.0f, 0.5f);
+  glVertex3f(1.0f, 1.0f, 0.5f);
+  glEnd();
+  GLubyte stencil = 0;
+  glReadPixels(8, 8, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
+  glReadPixels(8, 8, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  EXPECT_EQ(stencil, 0xFF);
+  EXPECT_EQ(depth, 0.0f);
 }
