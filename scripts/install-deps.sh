@@ -22,8 +22,5 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-if [ "${1:-}" = "--windows" ]; then
-  dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386 || true
-fi
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}" >/dev/null
