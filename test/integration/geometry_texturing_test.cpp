@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,7 +15,37 @@ using namespace corvalis_test;
 
 namespace {
 
-const char* const ModePattern = "R[0-9]+G[0-9]+B[0-9]+A[0-9]+ Z[0-9]+ S[0-9]+";
+// NOTE: no std::regex here: GCC 12 warns inside <regex> under the sanitizer build.
+
+bool allDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "R%dG%dB%dA%d Z%d S%d", nothing more.
+bool isModeText(const std::string& text) {
+  int bits[6];
+  int used = 0;
+  const int fields = std::sscanf(text.c_str(), "R%dG%dB%dA%d Z%d S%d%n", &bits[0], &bits[1],
+                                 &bits[2], &bits[3], &bits[4], &bits[5], &used);
+  return fields == 6 && used == static_cast<int>(text.size());
+}
+
+// The text report's number forms: "%d " or "%.3f M ", then the unit.
+bool isRateText(const std::string& text, const std::string& unit) {
+  if (text.size() <= unit.size() || text.compare(text.size() - unit.size(), unit.size(), unit) != 0) {
+    return false;
+  }
+  const std::string amount = text.substr(0, text.size() - unit.size());
+  const std::string mega = " M ";
+  if (amount.size() > mega.size() &&
+      amount.compare(amount.size() - mega.size(), mega.size(), mega) == 0) {
+    const std::string number = amount.substr(0, amount.size() - mega.size());
+    const size_t point = number.find('.');
+    return point != std::string::npos && allDigits(number.substr(0, point)) &&
+           number.size() - point == 4 && allDigits(number.substr(point + 1));
+  }
+  return amount.back() == ' ' && allDigits(amount.substr(0, amount.size() - 1));
+}
 
 // The value of 'line' after "keyPath=", or a failure.
 ::testing::AssertionResult valueAfter(const std::string& line, const std::string& keyPath,
@@ -32,15 +62,14 @@ const char* const ModePattern = "R[0-9]+G[0-9]+B[0-9]+A[0-9]+ Z[0-9]+ S[0-9]+";
 void expectRate(const std::string& line, const std::string& keyPath, const std::string& unit) {
   std::string value;
   ASSERT_TRUE(valueAfter(line, keyPath, &value));
-  const std::regex number("(([0-9]+) |([0-9]+\\.[0-9]{3}) M )" + unit);
-  EXPECT_TRUE(std::regex_match(value, number)) << line;
+  EXPECT_TRUE(isRateText(value, unit)) << line;
   EXPECT_GT(std::strtod(value.c_str(), nullptr), 0.0) << line;
 }
 
 void expectMode(const std::string& line, const std::string& keyPath) {
   std::string value;
   ASSERT_TRUE(valueAfter(line, keyPath, &value));
-  EXPECT_TRUE(std::regex_match(value, std::regex(ModePattern))) << line;
+  EXPECT_TRUE(isModeText(value)) << line;
 }
 
 std::vector<std::string> runAndReadReport(const std::string& tests,
