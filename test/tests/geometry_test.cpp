@@ -80,15 +80,6 @@ TEST(GeometryMesh, PathPrefersBufferObjectsThenAtiThenDisplayLists) {
   EXPECT_EQ(chooseVertexPath(caps), VertexPath::BufferObjects);
 }
 
-TEST(GeometryMesh, PackedCopyHoldsPositionsOnly) {
-  const MeshVertex vertices[2] = {{{0.1f, 0.2f, 0.3f}, {1.0f, 2.0f, 3.0f}},
-                                  {{0.4f, 0.5f, 0.6f}, {4.0f, 5.0f, 6.0f}}};
-  const auto packed = packedPositions(vertices, 2);
-  ASSERT_NE(packed, nullptr);
-  const std::vector<float> got(packed.get(), packed.get() + 6);
-  EXPECT_EQ(got, (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f}));
-}
-
 TEST(GeometryRun, WindowThatFailsGivesOneErrorItemAndMeasuresNothing) {
   platform::FakePlatform fake;
   fake.failWindow = true;
