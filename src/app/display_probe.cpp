@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/system_info.h"
-#include "framework/timers.h"
+#include "framework/measurement_loop.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/test_window.h"
@@ -14,16 +14,20 @@ namespace corvalis {
 
 namespace {
 
-constexpr int MaxSwaps = 200;
-constexpr double MinSeconds = 1.0;
 // Only a rate strictly between these is believed; a faster one means the swaps did not
 // wait for the retrace.
 constexpr float LowestRate = 45.0f;
 constexpr float HighestRate = 220.0f;
 
-const char* glText(GLenum name) {
-  const char* text = reinterpret_cast<const char*>(glGetString(name));
-  return text ? text : "";
+// Up to 200 swaps or one second; every iteration is one swap and nothing else.
+LoopSpec refreshLoop() {
+  LoopSpec spec;
+  spec.step = 1;
+  spec.cap = 200;
+  spec.minSeconds = 1.0;
+  spec.batchEnd = BatchEnd::None;
+  spec.warmupSwap = false;
+  return spec;
 }
 
 }  // namespace
@@ -32,29 +36,23 @@ const char* glText(GLenum name) {
 // result is no plausible refresh rate.
 void measureRefreshRate(const TestWindow& window) {
   if (window.initFailed) return;
-  CycleTimer cycles;
-  PerfTimer perf;
-
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  const GLfloat colors[3][4] = {
-      {0.5f, 0.125f, 0.0f, 1.0f}, {0.5f, 0.5f, 0.125f, 1.0f}, {0.125f, 0.125f, 0.5f, 1.0f}};
-  for (const auto& color : colors) {
-    glClearColor(color[0], color[1], color[2], color[3]);
-    glClear(GL_COLOR_BUFFER_BIT);
-    window.swapBuffers();
-  }
-  glFinish();
-  if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(1);
-
-  perf.restart();
-  cycles.restart();
-  int swaps = 0;
-  do {
-    window.swapBuffers();
-    ++swaps;
-  } while (swaps < MaxSwaps && cycles.elapsed() < MinSeconds);
-  glFinish();
-  refreshRate = static_cast<float>(swaps / perf.elapsed());
+  // Three coloured frames bring the swap chain up; then every swap waits for the
+  // retrace where the driver lets us ask for that.
+  auto warmup = [&window] {
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    const GLfloat colors[3][4] = {
+        {0.5f, 0.125f, 0.0f, 1.0f}, {0.5f, 0.5f, 0.125f, 1.0f}, {0.125f, 0.125f, 0.5f, 1.0f}};
+    for (const auto& color : colors) {
+      glClearColor(color[0], color[1], color[2], color[3]);
+      glClear(GL_COLOR_BUFFER_BIT);
+      window.swapBuffers();
+    }
+    glFinish();
+    if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(1);
+  };
+  auto swap = [&window] { window.swapBuffers(); };
+  LoopResult swaps = runMeasurementLoop(refreshLoop(), window.syncMethod(), swap, warmup);
+  refreshRate = static_cast<float>(swaps.rate(1.0));
   if (!(refreshRate < HighestRate) || !(refreshRate > LowestRate)) refreshRate = 0.0f;
 
   if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);
@@ -62,10 +60,10 @@ void measureRefreshRate(const TestWindow& window) {
 
 void recordDriverInfo(const TestWindow& window) {
   if (window.initFailed) {
-    std::snprintf(driverString, DriverStringSize, "GL initialization failed ...");
+    std::snprintf(driverString, DriverStringSize, "%s", GlInitFailedText);
     return;
   }
-  std::snprintf(driverString, DriverStringSize, "%s v%s", glText(GL_RENDERER), glText(GL_VERSION));
+  recordDriverString();
   if (displayConfig) {
     reportedWidth = static_cast<unsigned>(displayConfig->width);
     reportedHeight = static_cast<unsigned>(displayConfig->height);

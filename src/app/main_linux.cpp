@@ -11,6 +11,7 @@
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
 #include "gl/display_config.h"
+#include "gl/test_window.h"
 #include "platform/platform.h"
 #include "report/result_report.h"
 
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
     } else {
       printWrittenFiles();
       if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
-      if (std::strncmp(driverString, "GL initialization failed", 24) == 0) {
+      if (std::strcmp(driverString, GlInitFailedText) == 0) {
         std::fprintf(stderr, "corvalis: OpenGL could not be initialised (%s)\n",
                      platform::current().backendDescription().c_str());
         status = ExitTestFailed;

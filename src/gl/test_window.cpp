@@ -15,7 +15,6 @@ namespace corvalis {
 namespace {
 
 constexpr unsigned SettleMilliseconds = 100;
-constexpr const char* InitFailedText = "GL initialization failed ...";
 
 const char* glText(GLenum name) {
   const char* text = reinterpret_cast<const char*>(glGetString(name));
@@ -58,12 +57,11 @@ TestWindow::TestWindow(int bpp, bool needDepth, bool needStencil) {
     initFailed = !initContext(bpp, needDepth, needStencil);
   }
   if (initFailed) {
-    std::snprintf(driverString, DriverStringSize, "%s", InitFailedText);
+    std::snprintf(driverString, DriverStringSize, "%s", GlInitFailedText);
     return;
   }
   if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);
-  // Truncated to the buffer when renderer and version are longer together.
-  std::snprintf(driverString, DriverStringSize, "%s v%s", glText(GL_RENDERER), glText(GL_VERSION));
+  recordDriverString();
   reportedWidth = static_cast<unsigned>(config->width);
   reportedHeight = static_cast<unsigned>(config->height);
 }
@@ -138,6 +136,11 @@ bool TestWindow::setChosenPixelFormat(int bpp, bool needDepth, bool needStencil)
   platform::PixelFormatDescriptor pfd;
   plat.describePixelFormat(deviceContext, chosen, &pfd);
   return plat.setPixelFormat(deviceContext, chosen, pfd);
+}
+
+void recordDriverString() {
+  // Truncated to the buffer when renderer and version are longer together.
+  std::snprintf(driverString, DriverStringSize, "%s v%s", glText(GL_RENDERER), glText(GL_VERSION));
 }
 
 void TestWindow::describeFormat(char* out, size_t outSize) const {

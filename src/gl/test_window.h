@@ -45,4 +45,10 @@ class TestWindow {
   bool setChosenPixelFormat(int bpp, bool needDepth, bool needStencil);
 };
 
+// What driverString says after a window that could not bring up OpenGL.
+constexpr const char* GlInitFailedText = "GL initialization failed ...";
+
+// "renderer vVersion" of the current context into driverString.
+void recordDriverString();
+
 }  // namespace corvalis
