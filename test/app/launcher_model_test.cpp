@@ -1,21 +1,61 @@
+// The launcher dialog's model and its BB-code clipboard command, on the fake platform
+// with the dialog's controls kept in memory.
 #include "app/launcher_model.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
+#include <map>
 #include <string>
 
+#include "app/clipboard_export.h"
 #include "app/launcher_settings.h"
-#include "app/launcher_test_support.h"
+#include "platform/fake/fake_platform.h"
+#include "report/report_files.h"
 
-using namespace corvalis;
-using corvalis_test::FakeControl;
-using corvalis_test::FakeLauncherView;
-using corvalis_test::RecordingPlatform;
-using corvalis_test::StubTest;
-
+namespace corvalis {
 namespace {
+
+using testing::readBytes;
+using testing::writeBytes;
+
+struct Control {
+  std::string text;
+  bool checked = false;
+  bool enabled = true;
+};
+
+// The controls start with the enabled states of the dialog resource.
+class FakeView : public LauncherView {
+ public:
+  FakeView() {
+    for (int id = 1010; id <= 1016; ++id) controls[id].enabled = false;
+  }
+  void setCaption(const char* text) override { caption = text; }
+  void setText(int id, const char* text) override { controls[id].text = text; }
+  void readText(int id, char* buffer, int size) override {
+    std::snprintf(buffer, static_cast<size_t>(size), "%s", controls[id].text.c_str());
+  }
+  void setChecked(int id, bool checked) override { controls[id].checked = checked; }
+  bool isChecked(int id) override { return controls[id].checked; }
+  void setEnabled(int id, bool enabled) override { controls[id].enabled = enabled; }
+
+  std::string caption;
+  std::map<int, Control> controls;
+};
+
+class StubTest : public BenchTest {
+ public:
+  explicit StubTest(const char* name) : name_(name) {}
+  const char* name() const override { return name_; }
+  const char* key() const override { return name_; }
+  void run() override { hasRun = true; }
+  void writeResults(ResultReport&) override {}
+  void summary(char* buffer) override { std::snprintf(buffer, SummarySize, "1.000 GPix/s"); }
+
+ private:
+  const char* name_;
+};
 
 const char* const TestNames[TestCount] = {"Fillrate", "Bandwidth", "Geometry", "Texturing",
                                           "Readback", "Texture cache", "Tiling"};
@@ -23,63 +63,62 @@ const char* const TestNames[TestCount] = {"Fillrate", "Bandwidth", "Geometry", "
 class LauncherModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(dir.ok());
     launcherSettings = LauncherSettings{};
     std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", DefaultBaseName);
     for (size_t i = 0; i < TestCount; ++i) {
-      testRegistry[i].reset(new StubTest(TestNames[i], "1.000 GPix/s"));
+      testRegistry[i].reset(new StubTest(TestNames[i]));
       testEnabled[i] = true;
     }
-    platform::install(&plat);
+    platform::install(&fake);
   }
   void TearDown() override {
     platform::install(nullptr);
     for (auto& slot : testRegistry) slot.reset();
     launcherSettings = LauncherSettings{};
   }
+  Control& control(int id) { return view.controls[id]; }
+  void useBaseName(const std::string& name) {
+    std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", name.c_str());
+  }
 
-  FakeControl& control(int id) { return view.controls[id]; }
-
-  RecordingPlatform plat;
-  FakeLauncherView view;
+  testing::TempDir dir;
+  const std::string base = dir.file("results");
+  platform::FakePlatform fake;
+  FakeView view;
   LauncherModel model{view};
   int dialogMarker = 0;
 };
 
 TEST_F(LauncherModelTest, FirstShowingPresentsTheDefaults) {
   model.initialize(&dialogMarker);
-
   EXPECT_EQ(launcherSettings.dialogWindow, &dialogMarker);
   EXPECT_EQ(view.caption, "Corvalis 0.50");
-  for (size_t i = 0; i < TestCount; ++i) {
+  for (int i = 0; i < static_cast<int>(TestCount); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_TRUE(control(1010 + static_cast<int>(i)).checked);
-    EXPECT_TRUE(control(1010 + static_cast<int>(i)).enabled);
-    EXPECT_EQ(control(1010 + static_cast<int>(i)).text, TestNames[i]);
-    EXPECT_EQ(control(1020 + static_cast<int>(i)).text, "n/a");
+    EXPECT_TRUE(control(1010 + i).checked);
+    EXPECT_TRUE(control(1010 + i).enabled);
+    EXPECT_EQ(control(1010 + i).text, TestNames[i]);
+    EXPECT_EQ(control(1020 + i).text, "n/a");
   }
   EXPECT_FALSE(control(IDC_VIEW_DETAILS).enabled);
   EXPECT_FALSE(control(IDC_BB_TO_CLIPBOARD).enabled);
   EXPECT_TRUE(control(IDC_SYNC_FLUSH).checked);
   EXPECT_FALSE(control(IDC_SYNC_SWAP).checked);
-  EXPECT_TRUE(control(IDC_BB_BOLD).checked);
-  EXPECT_TRUE(control(IDC_BB_CODE).checked);
-  EXPECT_TRUE(control(IDC_BB_URL).checked);
-  EXPECT_FALSE(control(IDC_COMMENT_ENABLED).checked);
-  EXPECT_EQ(control(IDC_COMMENT).text, "");
   EXPECT_EQ(control(IDC_BASE_NAME).text, ".\\results");
 }
 
-TEST_F(LauncherModelTest, AfterARunTheResultsAndResultButtonsAppear) {
+TEST_F(LauncherModelTest, AfterARunTheResultsAndSettingsAppear) {
   testRegistry[0]->run();
   testRegistry[1]->run();
   testRegistry[1]->failed = true;
   launcherSettings.resultsAvailable = true;
   launcherSettings.syncSwap = true;
-  launcherSettings.bbUrl = false;
+  launcherSettings.bbBold = false;
+  launcherSettings.commentEnabled = true;
   std::snprintf(launcherSettings.comment, CommentSize, "%s", "overclocked");
 
   model.initialize(&dialogMarker);
-
   EXPECT_EQ(control(1020).text, "1.000 GPix/s");
   EXPECT_EQ(control(1021).text, "error");
   EXPECT_EQ(control(1022).text, "n/a");
@@ -87,7 +126,10 @@ TEST_F(LauncherModelTest, AfterARunTheResultsAndResultButtonsAppear) {
   EXPECT_TRUE(control(IDC_BB_TO_CLIPBOARD).enabled);
   EXPECT_TRUE(control(IDC_SYNC_SWAP).checked);
   EXPECT_FALSE(control(IDC_SYNC_FLUSH).checked);
-  EXPECT_FALSE(control(IDC_BB_URL).checked);
+  EXPECT_FALSE(control(IDC_BB_BOLD).checked);
+  EXPECT_TRUE(control(IDC_BB_CODE).checked);
+  EXPECT_TRUE(control(IDC_BB_URL).checked);
+  EXPECT_TRUE(control(IDC_COMMENT_ENABLED).checked);
   EXPECT_EQ(control(IDC_COMMENT).text, "overclocked");
 }
 
@@ -95,7 +137,6 @@ TEST_F(LauncherModelTest, ANullSlotStaysDisabledAndUnselectable) {
   testRegistry[3].reset();
   testEnabled[3] = false;
   model.initialize(&dialogMarker);
-
   EXPECT_FALSE(control(1013).enabled);
   EXPECT_FALSE(control(1013).checked);
   EXPECT_EQ(control(1013).text, "");
@@ -132,9 +173,8 @@ TEST_F(LauncherModelTest, StartReadsTheDialogAndExitReadsNothing) {
   control(IDC_BB_BOLD).checked = false;
   control(IDC_BB_URL).checked = false;
   control(IDC_COMMENT_ENABLED).checked = true;
-  control(IDC_COMMENT).text = "first";
+  control(IDC_COMMENT).text = std::string(200, 'c');
   control(IDC_SYNC_SWAP).checked = true;
-  control(IDC_SYNC_FLUSH).checked = false;
 
   EXPECT_EQ(model.command(IDC_EXIT), LauncherOutcome::Exit);
   EXPECT_TRUE(launcherSettings.bbBold);
@@ -146,17 +186,9 @@ TEST_F(LauncherModelTest, StartReadsTheDialogAndExitReadsNothing) {
   EXPECT_TRUE(launcherSettings.bbCode);
   EXPECT_FALSE(launcherSettings.bbUrl);
   EXPECT_TRUE(launcherSettings.commentEnabled);
-  EXPECT_STREQ(launcherSettings.comment, "first");
+  EXPECT_EQ(launcherSettings.comment, std::string(126, 'c')) << "cut at 126 characters";
   EXPECT_TRUE(launcherSettings.syncSwap);
-  // Reading the settings is not an option change.
-  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
-}
-
-TEST_F(LauncherModelTest, TheCommentIsCutAt126Characters) {
-  model.initialize(&dialogMarker);
-  control(IDC_COMMENT).text = std::string(200, 'c');
-  model.command(IDC_START);
-  EXPECT_EQ(std::strlen(launcherSettings.comment), 126u);
+  EXPECT_FALSE(launcherSettings.bbOptionsChanged) << "reading is not an option change";
 }
 
 TEST_F(LauncherModelTest, OnlyTheBBCodeOptionsMarkTheReportStale) {
@@ -171,109 +203,130 @@ TEST_F(LauncherModelTest, OnlyTheBBCodeOptionsMarkTheReportStale) {
     EXPECT_EQ(model.command(id), LauncherOutcome::Continue);
     EXPECT_TRUE(launcherSettings.bbOptionsChanged) << id;
     // The value itself is read only by Start and the clipboard command.
-    EXPECT_TRUE(id == IDC_BB_BOLD ? launcherSettings.bbBold
-                : id == IDC_BB_CODE ? launcherSettings.bbCode
-                                    : launcherSettings.bbUrl);
+    EXPECT_TRUE(launcherSettings.bbBold && launcherSettings.bbCode && launcherSettings.bbUrl);
   }
 }
 
 TEST_F(LauncherModelTest, ViewDetailsOpensTheHtmlPageAndKeepsTheBaseName) {
-  std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", "run1.txt");
+  useBaseName("run1.txt");
   model.command(IDC_VIEW_DETAILS);
-  ASSERT_EQ(plat.opened.size(), 1u);
-  EXPECT_EQ(plat.opened[0], "run1.txt.htm");
   EXPECT_STREQ(launcherSettings.baseName, "run1.txt");
-
   // A base name that fills its whole buffer cannot grow in place.
-  std::string longest(BaseNameSize - 1, 'b');
-  std::memcpy(launcherSettings.baseName, longest.c_str(), BaseNameSize);
+  const std::string longest(BaseNameSize - 1, 'b');
+  useBaseName(longest);
   model.command(IDC_VIEW_DETAILS);
-  EXPECT_EQ(plat.opened.back(), longest + ".htm");
-  EXPECT_EQ(std::string(launcherSettings.baseName), longest);
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"open run1.txt.htm", "open " + longest + ".htm"}));
+  EXPECT_EQ(launcherSettings.baseName, longest);
 }
 
-class BaseNameTest : public LauncherModelTest {
- protected:
-  void SetUp() override {
-    LauncherModelTest::SetUp();
-    folder = corvalis_test::makeScratchFolder();
-    ASSERT_FALSE(folder.empty());
-    std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", (folder + "/old").c_str());
-    model.initialize(&dialogMarker);
+// The save dialog's answer: a cancel keeps the old name; a confirmed name is taken as it
+// is when it can be written (an existing file untouched, a new one not left behind),
+// else refused with a message and replaced by the default.
+TEST_F(LauncherModelTest, TheBaseNameDialog) {
+  ASSERT_TRUE(writeBytes(dir.file("keep.txt"), "precious"));
+  struct Case {
+    std::string answer, expected;
+    bool refused;
+  };
+  const Case cases[] = {{"", dir.file("old"), false},
+                        {dir.file("run1.txt"), dir.file("run1.txt"), false},
+                        {dir.file("keep.txt"), dir.file("keep.txt"), false},
+                        {dir.file("no such folder/run"), ".\\results", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    useBaseName(dir.file("old"));
+    fake.calls.clear();
+    fake.saveFileAnswer = c.answer;
+    model.command(IDC_BASE_NAME_BUTTON);
+    EXPECT_EQ(launcherSettings.baseName, c.expected);
+    EXPECT_EQ(control(IDC_BASE_NAME).text, c.expected);
+    EXPECT_EQ(fake.count("messageBox"), c.refused ? 1 : 0);
   }
-  void TearDown() override {
-    corvalis_test::removeScratchFolder(folder);
-    LauncherModelTest::TearDown();
-  }
-  std::string folder;
-};
-
-TEST_F(BaseNameTest, TheSaveDialogProposesTheCurrentName) {
-  plat.saveAnswer = folder + "/new";
-  model.command(IDC_BASE_NAME_BUTTON);
-  ASSERT_EQ(plat.saveRequests.size(), 1u);
-  EXPECT_EQ(plat.saveRequests[0].title, "Enter base name (multiple files will be saved)");
-  EXPECT_EQ(plat.saveRequests[0].filterDescription, "Full disclosure");
-  EXPECT_EQ(plat.saveRequests[0].filterPattern, "*");
-  EXPECT_EQ(plat.proposedNames[0], folder + "/old");
-}
-
-TEST_F(BaseNameTest, ACancelKeepsTheOldName) {
-  plat.saveConfirms = false;
-  plat.saveAnswer = "scribbled";
-  model.command(IDC_BASE_NAME_BUTTON);
-  EXPECT_EQ(std::string(launcherSettings.baseName), folder + "/old");
-  EXPECT_EQ(control(IDC_BASE_NAME).text, folder + "/old");
-  EXPECT_TRUE(plat.messages.empty());
-}
-
-TEST_F(BaseNameTest, AWritableNameIsTakenUnchangedAndLeavesNoFile) {
-  std::string chosen = folder + "/run1.txt";
-  plat.saveAnswer = chosen;
-  model.command(IDC_BASE_NAME_BUTTON);
-  EXPECT_EQ(std::string(launcherSettings.baseName), chosen);
-  EXPECT_EQ(control(IDC_BASE_NAME).text, chosen);
-  EXPECT_TRUE(plat.messages.empty());
-  EXPECT_EQ(std::fopen(chosen.c_str(), "rb"), nullptr);
-}
-
-TEST_F(BaseNameTest, AnUnwritableNameFallsBackToTheDefault) {
-  plat.saveAnswer = folder + "/no such folder/run";
-  model.command(IDC_BASE_NAME_BUTTON);
-  ASSERT_EQ(plat.messages.size(), 1u);
-  EXPECT_EQ(plat.messages[0].text, "Whoops! Cannot write a file of that name. Try something else.");
-  EXPECT_EQ(plat.messages[0].caption, "Oh no ...");
-  EXPECT_STREQ(launcherSettings.baseName, ".\\results");
-  EXPECT_EQ(control(IDC_BASE_NAME).text, ".\\results");
-}
-
-TEST_F(BaseNameTest, AnExistingFileSurvivesTheWriteProbe) {
-  std::string chosen = folder + "/keep.txt";
-  std::FILE* f = std::fopen(chosen.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("precious", f);
-  std::fclose(f);
-
-  plat.saveAnswer = chosen;
-  model.command(IDC_BASE_NAME_BUTTON);
-  EXPECT_EQ(std::string(launcherSettings.baseName), chosen);
-  EXPECT_TRUE(plat.messages.empty());
-
-  f = std::fopen(chosen.c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  char content[16] = {};
-  std::fread(content, 1, sizeof content - 1, f);
-  std::fclose(f);
-  EXPECT_STREQ(content, "precious");
-}
-
-TEST(CanWriteFileTest, RefusesAFolderAndAnEmptyName) {
-  std::string folder = corvalis_test::makeScratchFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_FALSE(canWriteFile(folder.c_str()));
+  EXPECT_EQ(fake.calls.back(),
+            "messageBox Oh no ...: Whoops! Cannot write a file of that name. Try something else.");
+  EXPECT_FALSE(testing::fileExists(dir.file("run1.txt")));
+  EXPECT_EQ(readBytes(dir.file("keep.txt")), "precious");
+  EXPECT_FALSE(canWriteFile(dir.path().c_str())) << "a folder";
   EXPECT_FALSE(canWriteFile(""));
-  EXPECT_TRUE(canWriteFile((folder + "/fresh").c_str()));
-  corvalis_test::removeScratchFolder(folder);
+}
+
+TEST_F(LauncherModelTest, ClipboardCopiesTheFileByteForByte) {
+  struct Case {
+    const char* name;
+    bool fileExists;
+    std::string bytes;
+    bool accepts;
+    ClipboardExportResult result;
+  };
+  const Case cases[] = {
+      {"report", true, "[CODE][b]Corvalis 0.50[/b]\r\nDriver  x \xB5 y\r\n\r\n[/CODE]", true,
+       ClipboardExportResult::Copied},
+      {"empty file", true, "", true, ClipboardExportResult::Copied},
+      {"no file", false, "", true, ClipboardExportResult::NoFile},
+      {"refused", true, "x\r\n", false, ClipboardExportResult::ClipboardRefused}};
+  useBaseName(base);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove((base + ".bb.txt").c_str());
+    if (c.fileExists) {
+      ASSERT_TRUE(writeBytes(base + ".bb.txt", c.bytes));
+    }
+    fake = platform::FakePlatform();
+    fake.clipboard = "before";
+    fake.clipboardAccepts = c.accepts;
+    EXPECT_EQ(copyBBCodeToClipboard(), c.result);
+    EXPECT_EQ(fake.count("setClipboardText"), c.fileExists ? 1 : 0);
+    EXPECT_EQ(fake.clipboard, c.accepts && c.fileExists ? c.bytes : "before");
+    // Unchanged options: the file is not written again.
+    EXPECT_EQ(readBytes(base + ".bb.txt"), c.bytes);
+  }
+}
+
+TEST_F(LauncherModelTest, ChangedOptionsRewriteOnlyTheBBCodeFileBeforeTheCopy) {
+  useBaseName(base);
+  ASSERT_TRUE(writeBytes(base + ".bb.txt", "stale\r\n"));
+  launcherSettings.bbOptionsChanged = true;
+  launcherSettings.bbCode = launcherSettings.bbBold = launcherSettings.bbUrl = false;
+
+  EXPECT_EQ(copyBBCodeToClipboard(), ClipboardExportResult::Copied);
+  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
+  const std::string rewritten = readBytes(base + ".bb.txt");
+  EXPECT_EQ(fake.clipboard, rewritten);
+  // Without [CODE], [b] and [url] the file opens with the bare information heading.
+  EXPECT_EQ(rewritten.rfind("Corvalis 0.50\r\n", 0), 0u) << rewritten;
+  EXPECT_FALSE(testing::fileExists(base + ".htm"));
+  EXPECT_FALSE(testing::fileExists(base + ".txt"));
+
+  useBaseName(dir.file("missing/results"));
+  launcherSettings.bbOptionsChanged = true;
+  fake.calls.clear();
+  EXPECT_NE(copyBBCodeToClipboard(), ClipboardExportResult::Copied);
+  EXPECT_EQ(fake.count("setClipboardText"), 0) << "a rewrite that failed copies nothing";
+}
+
+// The dialog's command reads the comment and options, but not the sync method, before
+// it copies; a comment typed after the run reaches the clipboard only with a rewrite.
+TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
+  useBaseName(base);
+  const std::string lastRun = "[CODE]last run\r\n[/CODE]";
+  ASSERT_TRUE(writeBytes(base + ".bb.txt", lastRun));
+  model.initialize(&dialogMarker);
+  control(IDC_COMMENT_ENABLED).checked = true;
+  control(IDC_COMMENT).text = "new comment";
+  control(IDC_SYNC_SWAP).checked = true;
+
+  model.command(IDC_BB_TO_CLIPBOARD);
+  EXPECT_EQ(fake.clipboard, lastRun);
+  EXPECT_STREQ(launcherSettings.comment, "new comment");
+  EXPECT_TRUE(launcherSettings.commentEnabled);
+  EXPECT_FALSE(launcherSettings.syncSwap);
+
+  control(IDC_BB_CODE).checked = false;
+  model.command(IDC_BB_CODE);
+  model.command(IDC_BB_TO_CLIPBOARD);
+  EXPECT_EQ(fake.clipboard.find("[CODE]"), std::string::npos) << fake.clipboard;
+  EXPECT_NE(fake.clipboard.find("new comment"), std::string::npos) << fake.clipboard;
 }
 
 }  // namespace
+}  // namespace corvalis

@@ -1,20 +1,19 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/launcher_settings.h"
 #include "app/system_info.h"
 #include "gl/display_config.h"
+#include "report/report_files.h"
 #include "report/result_report.h"
 
 using namespace corvalis;
 
 namespace {
+
+using corvalis::testing::readBytes;
 
 // A test with fixed results that records which of its hooks were called.
 class StubTest : public BenchTest {
@@ -35,20 +34,10 @@ class StubTest : public BenchTest {
   const char* key_;
 };
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class ReportBody : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/corvalis-body-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    base = folder + "/r";
+    ASSERT_TRUE(dir.ok());
     launcherSettings = LauncherSettings();
     std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
     for (auto& slot : testRegistry) slot.reset();
@@ -68,17 +57,16 @@ class ReportBody : public ::testing::Test {
   }
   void TearDown() override {
     for (auto& slot : testRegistry) slot.reset();
-    std::string cmd = "rm -rf '" + folder + "'";
-    EXPECT_EQ(system(cmd.c_str()), 0);
   }
   std::string write(unsigned outputs) {
     ResultReport report(base.c_str(), BBBold | BBCodeBlock | BBUrl, outputs);
     writeReportBody(report);
     EXPECT_TRUE(report.close());
-    return readAll(base + ".txt");
+    return readBytes(base + ".txt");
   }
 
-  std::string folder, base;
+  corvalis::testing::TempDir dir;
+  const std::string base = dir.file("r");
   StubTest* ran = nullptr;
   StubTest* broken = nullptr;
   StubTest* fresh = nullptr;
@@ -103,7 +91,7 @@ TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
   EXPECT_EQ(ran->dataFilesFor, base);
   EXPECT_EQ(fresh->dataFilesFor, "");
 
-  std::string html = readAll(base + ".htm");
+  std::string html = readBytes(base + ".htm");
   EXPECT_NE(html.find("<b><a href=\"https://corvalis.example.org/download\">Corvalis 0.50</a></b><br>\r\n"),
             std::string::npos);
   EXPECT_NE(html.find("<br>\r\n1024x768 @ unknown refresh rate (assuming 85Hz)<br>\r\n"),
@@ -120,7 +108,7 @@ TEST_F(ReportBody, MeasuredRateSwapMethodAndNoCommentWhenDisabled) {
   EXPECT_NE(text.find("Info:Resolution=1024x768 @ 59.94Hz\r\nInfo:Method=Swap\r\n"),
             std::string::npos) << text;
   EXPECT_EQ(text.find("Comment"), std::string::npos);
-  EXPECT_NE(readAll(base + ".htm").find("Swapping buffers<br>\r\n"), std::string::npos);
+  EXPECT_NE(readBytes(base + ".htm").find("Swapping buffers<br>\r\n"), std::string::npos);
 }
 
 TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
@@ -128,7 +116,7 @@ TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
   writeReportBody(report);
   EXPECT_TRUE(report.close());
   EXPECT_EQ(ran->dataFilesFor, "");
-  std::string bb = readAll(base + ".bb.txt");
+  std::string bb = readBytes(base + ".bb.txt");
   EXPECT_EQ(bb.rfind("[b]Corvalis 0.50[/b]\r\n", 0), 0u) << bb;
 }
 

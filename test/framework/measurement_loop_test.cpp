@@ -10,100 +10,75 @@
 namespace corvalis {
 namespace {
 
-// Runs loops on the fake backend: swaps are recorded, glFlush and glFinish reach no
-// context. Stop rules are checked with caps and minimum times that make the number of
-// iterations independent of speed.
+using Calls = std::vector<std::string>;
+
+// Runs loops on the fake backend, where swaps are recorded and glFlush reaches no
+// context. Caps and huge or zero minimum times make the number of iterations
+// independent of speed.
 class MeasurementLoopTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::install(&fake); }
   void TearDown() override { platform::install(nullptr); }
 
-  LoopResult run(const LoopSpec& spec, bool swapSync, const Batch& warmup = Batch()) {
+  LoopResult run(const LoopSpec& spec, bool swapSync, bool withWarmup = false) {
     SyncMethod sync(&dcMarker, swapSync);
     fake.calls.clear();
-    return runMeasurementLoop(
-        spec, sync,
-        [this] {
-          ++batches;
-          fake.calls.push_back("batch");
-        },
-        warmup);
+    Batch warmup;
+    if (withWarmup) warmup = [this] { fake.calls.push_back("warmup"); };
+    return runMeasurementLoop(spec, sync, [this] { fake.calls.push_back("batch"); }, warmup);
   }
 
   platform::FakePlatform fake;
   char dcMarker = 0;
-  int batches = 0;
 };
 
-TEST_F(MeasurementLoopTest, CapReachedAtOnceEndsAfterOneIteration) {
-  LoopSpec spec;
-  spec.step = 6;
-  spec.cap = 5;
-  spec.minSeconds = 1.0e9;
-  const LoopResult result = run(spec, true);
-  EXPECT_EQ(batches, 1);
-  EXPECT_EQ(result.count, 6);
-  EXPECT_GT(result.seconds, 0.0);
-}
-
-TEST_F(MeasurementLoopTest, CapCountsStepsAndStopsAtTheFirstReach) {
-  LoopSpec spec;
-  spec.step = 3;
-  spec.cap = 10;
-  spec.minSeconds = 1.0e9;
-  EXPECT_EQ(run(spec, false).count, 12);
-  EXPECT_EQ(batches, 4);
-}
-
-TEST_F(MeasurementLoopTest, ZeroMinimumTimeMeansExactlyOneIteration) {
-  LoopSpec spec;
-  spec.step = 5;
-  spec.cap = 5000;
-  spec.minSeconds = 0.0;
-  const LoopResult result = run(spec, true);
-  EXPECT_EQ(batches, 1);
-  EXPECT_EQ(result.count, 5);
-  EXPECT_DOUBLE_EQ(result.rate(100.0), 500.0 / result.seconds);
-}
-
-TEST_F(MeasurementLoopTest, SwapChosenWarmsUpThenSwapsAfterEveryBatch) {
-  LoopSpec spec;
-  spec.cap = 2;
-  spec.batchesPerIteration = 2;
-  spec.step = 2;
-  spec.minSeconds = 1.0e9;
-  run(spec, true, [this] { fake.calls.push_back("warmup"); });
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"warmup", "swapBuffers", "batch", "swapBuffers",
-                                                  "batch", "swapBuffers"}));
-}
-
-TEST_F(MeasurementLoopTest, FlushChosenSwapsOnlyInTheWarmUp) {
-  LoopSpec spec;
-  spec.cap = 3;
-  spec.minSeconds = 1.0e9;
-  run(spec, false);
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"swapBuffers", "batch", "batch", "batch"}));
-}
-
-TEST_F(MeasurementLoopTest, FlushAndNoneBatchEndsNeverSwapAndNoWarmupSwapWhenAsked) {
-  for (BatchEnd end : {BatchEnd::Flush, BatchEnd::None}) {
+// The loop stops at the first iteration that reaches the cap, or after one iteration
+// when no minimum time is asked for; the count is in steps.
+TEST_F(MeasurementLoopTest, StopRules) {
+  struct Case {
+    int step, cap;
+    double minSeconds;
+    int batches;
+  };
+  for (const Case& c : {Case{6, 5, 1.0e9, 1}, Case{3, 10, 1.0e9, 4}, Case{5, 5000, 0.0, 1}}) {
     LoopSpec spec;
-    spec.cap = 2;
-    spec.minSeconds = 1.0e9;
-    spec.batchEnd = end;
-    spec.warmupSwap = false;
-    run(spec, true);
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"batch", "batch"}));
+    spec.step = c.step;
+    spec.cap = c.cap;
+    spec.minSeconds = c.minSeconds;
+    const LoopResult result = run(spec, false);
+    EXPECT_EQ(fake.count("batch"), c.batches) << c.cap;
+    EXPECT_EQ(result.count, c.step * c.batches) << c.cap;
+    EXPECT_GT(result.seconds, 0.0);
   }
 }
 
-TEST_F(MeasurementLoopTest, WarmupBeforeTimersStillPrecedesTheTimedBatches) {
-  LoopSpec spec;
-  spec.cap = 1;
-  spec.warmupSwap = false;
-  spec.warmupBeforeTimers = true;
-  run(spec, false, [this] { fake.calls.push_back("warmup"); });
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"warmup", "batch"}));
+// Where the swaps fall for each batch end, sync method and warm-up option.
+TEST_F(MeasurementLoopTest, SwapsAndWarmUp) {
+  struct Case {
+    const char* name;
+    BatchEnd end;
+    bool swapSync, warmupSwap, warmupBeforeTimers;
+    int batchesPerIteration;
+    Calls expected;
+  };
+  const Case cases[] = {
+      {"swap sync", BatchEnd::Sync, true, true, false, 2,
+       {"warmup", "swapBuffers", "batch", "swapBuffers", "batch", "swapBuffers"}},
+      {"flush sync", BatchEnd::Sync, false, true, false, 2, {"warmup", "swapBuffers", "batch", "batch"}},
+      {"flush end", BatchEnd::Flush, true, false, false, 2, {"warmup", "batch", "batch"}},
+      {"no end", BatchEnd::None, true, false, false, 2, {"warmup", "batch", "batch"}},
+      {"warm-up before timers", BatchEnd::Sync, false, false, true, 1, {"warmup", "batch"}}};
+  for (const Case& c : cases) {
+    LoopSpec spec;
+    spec.cap = 1;
+    spec.minSeconds = 1.0e9;
+    spec.batchEnd = c.end;
+    spec.batchesPerIteration = c.batchesPerIteration;
+    spec.warmupSwap = c.warmupSwap;
+    spec.warmupBeforeTimers = c.warmupBeforeTimers;
+    run(spec, c.swapSync, true);
+    EXPECT_EQ(fake.calls, c.expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -80,24 +80,5 @@ TEST(PixelFormatChoice, SixteenBitsRejectsDepthAndStencilAboveSixteen) {
   EXPECT_EQ(choosePixelFormat(formats, 16, false, false, 0), 0);
 }
 
-TEST(PixelFormatCandidateOrder, FlagsFirstThenBitsInOrderIndexIgnored) {
-  PixelFormatCandidate a, b;
-  a.index = 1;
-  b.index = 2;
-  EXPECT_FALSE(a < b);
-  EXPECT_FALSE(b < a);
-  b.accumBits = 1;
-  EXPECT_TRUE(a < b);
-  a.colorBits = 1;  // colour outranks accum
-  EXPECT_TRUE(b < a);
-  b.flags = 1;  // flags outrank everything
-  EXPECT_TRUE(a < b);
-  a.flags = 1;
-  a.colorBits = 0;
-  a.alphaBits = 1;
-  b.depthBits = 200;  // alpha outranks depth
-  EXPECT_TRUE(b < a);
-}
-
 }  // namespace
 }  // namespace corvalis

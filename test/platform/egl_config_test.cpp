@@ -32,34 +32,30 @@ TEST(EglConfigMapping, DescriptorCountsColourWithoutAlpha) {
   EXPECT_EQ(pfd.depthBits, 24);
   EXPECT_EQ(pfd.stencilBits, 8);
   EXPECT_EQ(pfd.flags, PfdSupportOpenGl | PfdDoubleBuffer);
-  EXPECT_EQ(pfd.pixelType, PfdTypeRgba);
-  EXPECT_EQ(pfd.layerType, PfdMainPlane);
-  EXPECT_EQ(pfd.auxBuffers, 0);
-  EXPECT_EQ(pfd.accumBits, 0);
 }
 
-TEST(EglConfigMapping, OnlyConfigsOfTheModeDepthAreOffered) {
-  EXPECT_FALSE(describeEglConfig(config(8, 8, 8, 8, 24, 8), 16, nullptr));
-  EXPECT_FALSE(describeEglConfig(config(8, 8, 8, 0, 24, 8), 32, nullptr)) << "24-bit buffer";
+// Only single-sampled RGB pbuffer configs for desktop OpenGL whose buffer size is the
+// mode's depth are offered.
+TEST(EglConfigMapping, ConfigsThatAreNotOffered) {
+  struct Case {
+    const char* what;
+    EglConfigInfo info;
+    int bpp;
+  };
+  Case cases[] = {{"other depth", config(8, 8, 8, 8, 24, 8), 16},
+                  {"24-bit buffer", config(8, 8, 8, 0, 24, 8), 32},
+                  {"multisampled", config(8, 8, 8, 8, 24, 8), 32},
+                  {"float", config(16, 16, 16, 16, 0, 0), 64},
+                  {"luminance", config(8, 8, 8, 8, 0, 0), 32},
+                  {"OpenGL ES only", config(8, 8, 8, 8, 0, 0), 32},
+                  {"window only", config(8, 8, 8, 8, 0, 0), 32}};
+  cases[2].info.samples = 4;
+  cases[3].info.floatComponents = true;
+  cases[4].info.rgbBuffer = false;
+  cases[5].info.openGl = false;
+  cases[6].info.pbuffer = false;
+  for (const Case& c : cases) EXPECT_FALSE(describeEglConfig(c.info, c.bpp, nullptr)) << c.what;
   EXPECT_TRUE(describeEglConfig(config(5, 6, 5, 0, 16, 0), 16, nullptr));
-}
-
-TEST(EglConfigMapping, MultisampledFloatLuminanceAndNonGlConfigsAreNotOffered) {
-  EglConfigInfo samples = config(8, 8, 8, 8, 24, 8);
-  samples.samples = 4;
-  EglConfigInfo floats = config(16, 16, 16, 16, 0, 0);
-  floats.floatComponents = true;
-  EglConfigInfo luminance = config(8, 8, 8, 8, 0, 0);
-  luminance.rgbBuffer = false;
-  EglConfigInfo es = config(8, 8, 8, 8, 0, 0);
-  es.openGl = false;
-  EglConfigInfo window = config(8, 8, 8, 8, 0, 0);
-  window.pbuffer = false;
-  EXPECT_FALSE(describeEglConfig(samples, 32, nullptr));
-  EXPECT_FALSE(describeEglConfig(floats, 64, nullptr));
-  EXPECT_FALSE(describeEglConfig(luminance, 32, nullptr));
-  EXPECT_FALSE(describeEglConfig(es, 32, nullptr));
-  EXPECT_FALSE(describeEglConfig(window, 32, nullptr));
 }
 
 TEST(EglConfigMapping, SlowConfigIsAnUnacceleratedGenericFormat) {

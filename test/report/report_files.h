@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for report tests: a temporary folder that is removed afterwards, and files
-// read back as raw bytes.
+// Helpers for tests that write files: a temporary folder that is removed afterwards,
+// files written and read back as raw bytes, and the fixed head of every HTML page.
 
 #include <gtest/gtest.h>
 
@@ -49,6 +49,23 @@ inline bool fileExists(const std::string& path) { return ::access(path.c_str(), 
 inline std::string readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  return static_cast<bool>(out);
+}
+
+// Every HTML report page starts with these bytes and ends with "</body>\r\n</html>\r\n".
+inline const char* htmlPageHead() {
+  return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"   "
+         "\"http://www.w3.org/TR/html4/loose.dtd\">\r\n"
+         "<HTML>\r\n<HEAD>\r\n<meta name=\"generator\" Content=\"Corvalis 0.50\">\r\n"
+         "<meta http-equiv=\"content-Type\" content=\"text/html; charset=iso-8859-1\">\r\n"
+         "<title>*cough*</title>\r\n</head>\r\n"
+         "<BODY bgcolor=\"#2020A0\" text=\"#FFFFFF\" link=\"#FFC040\" vlink=\"#FF8000\" "
+         "alink=\"FF80C0\">\r\n";
 }
 
 // The expected bytes of a report file written with "\n" line ends in the test source.
