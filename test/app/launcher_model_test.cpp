@@ -238,6 +238,7 @@ TEST_F(LauncherModelTest, TheBaseNameDialog) {
     fake.calls.clear();
     fake.saveFileAnswer = c.answer;
     model.command(IDC_BASE_NAME_BUTTON);
+    EXPECT_EQ(fake.calls.front(), "saveFileDialog " + dir.file("old"));  // proposes the current name
     EXPECT_EQ(launcherSettings.baseName, c.expected);
     EXPECT_EQ(control(IDC_BASE_NAME).text, c.expected);
     EXPECT_EQ(fake.count("messageBox"), c.refused ? 1 : 0);
@@ -274,7 +275,12 @@ TEST_F(LauncherModelTest, ClipboardCopiesTheFileByteForByte) {
     fake = platform::FakePlatform();
     fake.clipboard = "before";
     fake.clipboardAccepts = c.accepts;
+    int dialog = 0;
+    launcherSettings.dialogWindow = &dialog;
     EXPECT_EQ(copyBBCodeToClipboard(), c.result);
+    if (c.fileExists) {
+      EXPECT_EQ(fake.clipboardOwner, &dialog);
+    }
     EXPECT_EQ(fake.count("setClipboardText"), c.fileExists ? 1 : 0);
     EXPECT_EQ(fake.clipboard, c.accepts && c.fileExists ? c.bytes : "before");
     // Unchanged options: the file is not written again.

@@ -160,8 +160,13 @@ void FakePlatform::messageBox(const char* text, const char* caption) {
 }
 
 bool FakePlatform::saveFileDialog(const SaveFileRequest& /*request*/, char* path, size_t pathSize) {
-  calls.push_back("saveFileDialog");
-  if (saveFileAnswer.empty() || !path || pathSize == 0) return false;
+  calls.push_back(std::string("saveFileDialog ") + (path ? path : ""));
+  if (!path || pathSize == 0) return false;
+  // A cancelled dialog may leave anything in the buffer; the caller must not use it.
+  if (saveFileAnswer.empty()) {
+    std::snprintf(path, pathSize, "%s", "scribbled by a cancelled dialog");
+    return false;
+  }
   std::snprintf(path, pathSize, "%s", saveFileAnswer.c_str());
   return true;
 }
@@ -170,8 +175,9 @@ void FakePlatform::openWithDefaultApplication(const char* path) {
   calls.push_back(std::string("open ") + (path ? path : ""));
 }
 
-bool FakePlatform::setClipboardText(DialogHandle /*owner*/, const char* bytes, size_t size) {
+bool FakePlatform::setClipboardText(DialogHandle owner, const char* bytes, size_t size) {
   calls.push_back("setClipboardText");
+  clipboardOwner = owner;
   if (!clipboardAccepts) return false;
   clipboard.assign(bytes ? bytes : "", bytes ? size : 0);
   return true;

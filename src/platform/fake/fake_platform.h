@@ -71,13 +71,14 @@ class FakePlatform final : public Platform {
   // "destroyWindow", "getDeviceContext", "releaseDeviceContext", "setPixelFormat 1",
   // "createContext", "makeCurrent", "makeCurrent null", "deleteContext", "swapBuffers",
   // "wglSwapIntervalEXT 0", "wglGetExtensionsStringARB", "showCursor 0", "messageBox
-  // CAPTION: TEXT", "saveFileDialog", "open PATH", "setClipboardText".
+  // CAPTION: TEXT", "saveFileDialog PROPOSED-NAME", "open PATH", "setClipboardText".
   // describePixelFormat and getProcAddress are counted, not logged.
   std::vector<std::string> calls;
   int describeCalls = 0;
   std::vector<std::string> resolvedProcs;  // every name asked of getProcAddress
   int chosenFormat = 0;                    // index given to the last setPixelFormat
   std::string clipboard;
+  DialogHandle clipboardOwner = nullptr;  // owner named by the last setClipboardText
   int liveWindows = 0;                     // created and not yet destroyed
   int liveContexts = 0;
 
