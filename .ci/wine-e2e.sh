@@ -7,14 +7,14 @@
 #
 # Environment: CORVALIS_EXE (use this exe, skip the build), E2E_SIZE (default 640x480),
 # E2E_ARTIFACTS (folder for the screenshots and reports; default a temporary folder),
-# E2E_RUN_TIMEOUT (seconds the seven tests may take; default 420), E2E_DRIVER_PATTERN
+# E2E_RUN_TIMEOUT (seconds the seven tests may take; default 1200), E2E_DRIVER_PATTERN
 # (what the driver line must contain; default llvmpipe), KEEP=1 (keep the temporary
 # folder). As root with CI=true the Debian packages are installed first.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SIZE="${E2E_SIZE:-640x480}"
-RUN_TIMEOUT="${E2E_RUN_TIMEOUT:-420}"
+RUN_TIMEOUT="${E2E_RUN_TIMEOUT:-1200}"
 DRIVER_PATTERN="${E2E_DRIVER_PATTERN:-llvmpipe}"
 STARTED=$SECONDS
 
