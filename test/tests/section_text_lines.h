@@ -1,6 +1,7 @@
 #pragma once
-// Helpers for the measurement tests' unit tests: a test's report section as the text
-// report writes it, line by line, and a display on the fake backend for failure runs.
+// Shared helpers for the measurement tests' unit tests: a test's report section as the
+// text report writes it, a full report with its data files, the summary as a string, and
+// a display on the fake backend for failure runs.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@
 
 namespace corvalis::testing {
 
-// The lines of base + ".txt" without their CR LF ends (which are checked).
+// The lines of the text report without their CR LF ends (which are checked).
 inline std::vector<std::string> sectionTextLines(BenchTest& test) {
   TempDir dir;
   EXPECT_TRUE(dir.ok());
@@ -29,12 +30,10 @@ inline std::vector<std::string> sectionTextLines(BenchTest& test) {
   const std::string bytes = readBytes(base + ".txt");
   EXPECT_TRUE(allLineEndsCrLf(bytes));
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find("\r\n", start);
+  for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
+    end = bytes.find("\r\n", start);
     if (end == std::string::npos) end = bytes.size();
     lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
   }
   return lines;
 }
@@ -45,10 +44,30 @@ inline std::vector<std::string> withHeader(std::vector<std::string> lines) {
   return lines;
 }
 
-}  // namespace corvalis::testing
+inline std::string summaryOf(BenchTest& test) {
+  char buffer[SummarySize] = {};
+  test.getSummary(buffer);
+  return buffer;
+}
 
+// A test's section written into a full report (page, text, data files) at <dir>/r.
+struct WrittenReport {
+  void write(BenchTest& test) {
+    ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputDataFiles);
+    ASSERT_TRUE(report.isOpen());
+    link = report.linkBase();
+    test.writeSection(report, base.c_str());
+    report.close();
+    text = readBytes(base + ".txt");
+    html = readBytes(base + ".htm");
+  }
+  bool htmlHas(const std::string& part) const { return html.find(part) != std::string::npos; }
 
-namespace corvalis::testing {
+  TempDir dir;
+  std::string base = dir.file("r");
+  std::string text, html;
+  std::string link;  // the data files' link prefix: the base name on this platform
+};
 
 // A 160 x 120 DisplayConfig on the fake backend, for runs whose windows are scripted to
 // fail. A "working" fake window has no GL context behind it: its measurements run on

@@ -5,16 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "gl/display_config.h"
-#include "platform/fake/fake_platform.h"
-#include "report/report_files.h"
 #include "report/result_report.h"
 #include "tests/csv_data_file.h"
+#include "tests/section_text_lines.h"
 
 using namespace corvalis;
 using corvalis::testing::crlf;
 using corvalis::testing::fileExists;
 using corvalis::testing::readBytes;
+using corvalis::testing::summaryOf;
 using corvalis::testing::TempDir;
 
 namespace {
@@ -43,23 +42,11 @@ void fillResults(TextureCacheTest& test) {
 
 class TextureCacheReport : public ::testing::Test {
  protected:
-  // Writes the test's section into a full report on base name <dir>/r.
-  void writeReport() {
-    ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputDataFiles);
-    ASSERT_TRUE(report.isOpen());
-    link = report.linkBase();
-    test.writeSection(report, base.c_str());
-    report.close();
-    text = readBytes(base + ".txt");
-    html = readBytes(base + ".htm");
-  }
-
-  TempDir dir;
-  std::string base = dir.file("r");
+  void writeReport() { out.write(test); }
+  corvalis::testing::WrittenReport out;
+  const std::string& base = out.base;
+  const std::string& text = out.text;
   TextureCacheTest test;
-  std::string text;
-  std::string html;
-  std::string link;  // the data files' link prefix: the base name on this platform
 };
 
 }  // namespace
@@ -71,17 +58,12 @@ TEST_F(TextureCacheReport, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
                        "TexCache:Mode=R8G8B8A8 Z24 S8\n"
                        "TexCache:RGBA=16384 B\n"
                        "TexCache:DXT5=8192 B\n"));
-  EXPECT_NE(html.find("Mode: R8G8B8A8 Z24 S8"), std::string::npos) << html;
-  EXPECT_NE(
-      html.find("<li>16 kiB using RGBA textures(<a href=\"" + link + ".rgba.csv\">CSV</a>)</li>"),
-      std::string::npos)
-      << html;
-  EXPECT_NE(
-      html.find("<li>8 kiB using DXT5 textures(<a href=\"" + link + ".dxt5.csv\">CSV</a>)</li>"),
-      std::string::npos)
-      << html;
-  EXPECT_EQ(html.find("dxt1"), std::string::npos);
-  EXPECT_EQ(html.find("pal8"), std::string::npos);
+  EXPECT_TRUE(out.htmlHas("Mode: R8G8B8A8 Z24 S8")) << out.html;
+  const std::string csvLink = "(<a href=\"" + out.link;
+  EXPECT_TRUE(out.htmlHas("<li>16 kiB using RGBA textures" + csvLink + ".rgba.csv\">CSV</a>)</li>"));
+  EXPECT_TRUE(out.htmlHas("<li>8 kiB using DXT5 textures" + csvLink + ".dxt5.csv\">CSV</a>)</li>"));
+  EXPECT_FALSE(out.htmlHas("dxt1"));
+  EXPECT_FALSE(out.htmlHas("pal8"));
 }
 
 TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
@@ -96,22 +78,7 @@ TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
                        "TexCache:RGBA=0 B\n"
                        "TexCache:DXT1=1.000 Mi B\n"
                        "TexCache:Pal=524288 B\n"));
-  EXPECT_NE(html.find("<a href=\"" + link + ".pal8.csv\">CSV</a>"), std::string::npos);
-}
-
-TEST_F(TextureCacheReport, FailedRunShowsOnlyTheError) {
-  test.hasRun = true;
-  test.failed = true;
-  std::snprintf(test.modeText, sizeof test.modeText, "no window");
-  writeReport();
-  EXPECT_EQ(text, crlf("[Corvalis 0.50]\nTexCache:Error=no window\n"));
-  // No sweep was measured: the RGBA file holds its header alone, the others are absent.
-  EXPECT_EQ(readBytes(base + ".rgba.csv"), "rgba_fetches/s,bytes\r\n");
-  EXPECT_FALSE(fileExists(base + ".dxt1.csv"));
-  EXPECT_FALSE(fileExists(base + ".pal8.csv"));
-  char buffer[SummarySize] = "untouched";
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
+  EXPECT_TRUE(out.htmlHas("<a href=\"" + out.link + ".pal8.csv\">CSV</a>"));
 }
 
 TEST_F(TextureCacheReport, DataFilesHoldOneRowPerSize) {
@@ -155,43 +122,29 @@ TEST(TextureCacheDataFiles, UncreatableFilesAreSkippedQuietly) {
 
 TEST(TextureCacheSummary, ShowsTheRgbaSize) {
   TextureCacheTest test;
+  EXPECT_EQ(summaryOf(test), "n/a");
   fillResults(test);
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "16 kiB");
+  EXPECT_EQ(summaryOf(test), "16 kiB");
   test.cacheBytes[CacheRgba] = 0.0f;
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "0B");
-  TextureCacheTest fresh;
-  fresh.getSummary(buffer);
-  EXPECT_STREQ(buffer, "n/a");
+  EXPECT_EQ(summaryOf(test), "0B");
 }
 
-TEST(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
-  platform::FakePlatform fake;
+using TextureCacheRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
   fake.failWindow = true;
-  platform::install(&fake);
-  auto* config = new DisplayConfig(160, 120);
-  displayConfig = config;
   TextureCacheTest test;
   fillResults(test);  // the results of an earlier run
   test.run();
-  displayConfig = nullptr;
-  delete config;
-  platform::install(nullptr);
-
-  EXPECT_TRUE(test.hasRun);
-  EXPECT_TRUE(test.failed);
-  EXPECT_STREQ(test.modeText, "no window");
-  EXPECT_EQ(fake.liveWindows, 0);
   for (int f = 0; f < CacheFormats; ++f) {
     EXPECT_FALSE(test.sweeps[f].measured) << f;
     EXPECT_EQ(test.cacheBytes[f], 0.0f) << f;
   }
-  // The earlier run's rows are not written again.
+  // The earlier run's rows are not written again: the RGBA file holds its header alone.
   TempDir dir;
   test.writeDataFiles(dir.file("r").c_str());
   EXPECT_EQ(readBytes(dir.file("r.rgba.csv")), "rgba_fetches/s,bytes\r\n");
   EXPECT_FALSE(fileExists(dir.file("r.dxt1.csv")));
   EXPECT_FALSE(fileExists(dir.file("r.dxt5.csv")));
+  EXPECT_FALSE(fileExists(dir.file("r.pal8.csv")));
 }

@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "gl/display_config.h"
-#include "platform/fake/fake_platform.h"
 #include "tests/section_text_lines.h"
 #include "tests/textured_quad.h"
 
 using namespace corvalis;
 using corvalis::testing::sectionTextLines;
+using corvalis::testing::summaryOf;
 using corvalis::testing::withHeader;
 
 namespace {
@@ -30,46 +29,27 @@ void fillKnownResults(TexturingTest& test, int layers) {
 
 }  // namespace
 
-TEST(TexturingReport, EightLayersGiveRowsOneToEightPerFilter) {
-  TexturingTest test;
-  fillKnownResults(test, 8);
-  std::vector<std::string> expected = {"Texturing:Mode=R5G6B5A0 Z0 S0"};
-  for (int i = 1; i <= 8; ++i) {
-    char line[64];
-    std::snprintf(line, sizeof line, "Texturing:Bilinear:%d=%d.000 M Pix/s", i, i);
-    expected.push_back(line);
+TEST(TexturingReport, EveryLayerCountGivesRowsOneToNPerFilter) {
+  for (int layers : {1, 8}) {
+    TexturingTest test;
+    fillKnownResults(test, layers);
+    std::vector<std::string> expected = {"Texturing:Mode=R5G6B5A0 Z0 S0"};
+    for (const char* filter : {"Bilinear", "Trilinear"}) {
+      for (int i = 1; i <= layers; ++i) {
+        const int millions = filter[0] == 'B' ? i : i + 10;
+        expected.push_back(std::string("Texturing:") + filter + ":" + std::to_string(i) + "=" +
+                           std::to_string(millions) + ".000 M Pix/s");
+      }
+    }
+    EXPECT_EQ(sectionTextLines(test), withHeader(expected)) << layers;
   }
-  for (int i = 1; i <= 8; ++i) {
-    char line[64];
-    std::snprintf(line, sizeof line, "Texturing:Trilinear:%d=%d.000 M Pix/s", i, i + 10);
-    expected.push_back(line);
-  }
-  EXPECT_EQ(sectionTextLines(test), withHeader(expected));
 }
 
-TEST(TexturingReport, SingleLayerGivesOneRowPerFilter) {
-  TexturingTest test;
-  fillKnownResults(test, 1);
-  EXPECT_EQ(sectionTextLines(test), withHeader({
-                                        "Texturing:Mode=R5G6B5A0 Z0 S0",
-                                        "Texturing:Bilinear:1=1.000 M Pix/s",
-                                        "Texturing:Trilinear:1=11.000 M Pix/s",
-                                    }));
-}
-
-TEST(TexturingReport, FailedRunAndSummary) {
+TEST(TexturingSummary, ShowsTheSingleLayerBilinearRate) {
   TexturingTest test;
   fillKnownResults(test, 4);
   test.bilinearRate[0] = 2.5e9;
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "2.500 GTex/s");
-
-  test.failed = true;
-  std::snprintf(test.modeText, sizeof test.modeText, "no window");
-  EXPECT_EQ(sectionTextLines(test), withHeader({"Texturing:Error=no window"}));
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
+  EXPECT_EQ(summaryOf(test), "2.500 GTex/s");
 }
 
 TEST(TexturedQuad, LayerCountIsTheUnitsCappedAtEight) {
@@ -117,27 +97,4 @@ TEST(TexturedQuad, CornersCoverTheWindowInPerspective) {
   }
   EXPECT_EQ(corners[0].vertex[3], 2.0f * corners[1].vertex[3]);  // top twice as far
   EXPECT_FLOAT_EQ(perspectiveQuadCorners(160, 120)[3].texCoord[0], 32.0f * 1.25f);
-}
-
-TEST(TexturingRun, ContextThatFailsGivesOneErrorItemAndDrawsNoTexels) {
-  platform::FakePlatform fake;
-  fake.contextError = 0x3003;
-  platform::install(&fake);
-  DisplayConfig config(160, 120);
-  displayConfig = &config;
-  const uint32_t generatorState = sharedRandom().state();
-
-  TexturingTest test;
-  test.run();
-
-  displayConfig = nullptr;
-  platform::install(nullptr);
-  EXPECT_TRUE(test.hasRun);
-  EXPECT_TRUE(test.failed);
-  EXPECT_STREQ(test.modeText, "no rendering context / 12291");
-  EXPECT_EQ(sharedRandom().state(), generatorState);
-  EXPECT_EQ(sectionTextLines(test), withHeader({"Texturing:Error=no rendering context / 12291"}));
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
 }

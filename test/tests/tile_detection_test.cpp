@@ -61,14 +61,9 @@ TEST(StripPattern, ColumnStripsSitOnTheirPixelColumns) {
     EXPECT_FLOAT_EQ(v[4], x0 + 64 * px);
     EXPECT_FLOAT_EQ(v[6], x0 + 64 * px);
     // Full height, drawn as a quad through vertices 0, 1, 3, 2.
-    EXPECT_EQ(v[1], 1.0f);
-    EXPECT_EQ(v[3], -1.0f);
-    EXPECT_EQ(v[5], 1.0f);
-    EXPECT_EQ(v[7], -1.0f);
-    EXPECT_EQ(indices[4 * i + 0], 4 * i + 0);
-    EXPECT_EQ(indices[4 * i + 1], 4 * i + 1);
-    EXPECT_EQ(indices[4 * i + 2], 4 * i + 3);
-    EXPECT_EQ(indices[4 * i + 3], 4 * i + 2);
+    EXPECT_EQ(std::vector<float>({v[1], v[3], v[5], v[7]}), std::vector<float>({1, -1, 1, -1}));
+    EXPECT_EQ(std::vector<int>(indices.begin() + 4 * i, indices.begin() + 4 * i + 4),
+              std::vector<int>({4 * i, 4 * i + 1, 4 * i + 3, 4 * i + 2}));
   }
   // The last 2-pixel strip ends inside the screen.
   ASSERT_EQ(placeColumnStrips(vertices.data(), 1024, 11, capacity), 256);
@@ -89,15 +84,10 @@ TEST(StripPattern, RowBandsCountFromTheTop) {
     EXPECT_FLOAT_EQ(v[3], y0);
     EXPECT_FLOAT_EQ(v[5], y0 + 64 * py);
     EXPECT_FLOAT_EQ(v[7], y0 + 64 * py);
-    EXPECT_EQ(v[0], -1.0f);
-    EXPECT_EQ(v[2], 1.0f);
-    EXPECT_EQ(v[4], -1.0f);
-    EXPECT_EQ(v[6], 1.0f);
-    EXPECT_EQ(indices[4 * i + 1], 4 * i + 2);
-    EXPECT_EQ(indices[4 * i + 2], 4 * i + 3);
-    EXPECT_EQ(indices[4 * i + 3], 4 * i + 1);
+    EXPECT_EQ(std::vector<float>({v[0], v[2], v[4], v[6]}), std::vector<float>({-1, 1, -1, 1}));
+    EXPECT_EQ(std::vector<int>(indices.begin() + 4 * i, indices.begin() + 4 * i + 4),
+              std::vector<int>({4 * i, 4 * i + 2, 4 * i + 3, 4 * i + 1}));
   }
-  EXPECT_EQ(vertices[0 * 8 + 1], 1.0f);  // the first band starts at the top edge
 }
 
 TEST(StripPattern, SmallScreensDrawNoLargeStripsAndNeverOverrun) {

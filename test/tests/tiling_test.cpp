@@ -7,17 +7,14 @@
 #include <cstring>
 #include <string>
 
-#include "gl/display_config.h"
-#include "platform/fake/fake_platform.h"
-#include "report/report_files.h"
-#include "report/result_report.h"
 #include "tests/csv_data_file.h"
+#include "tests/section_text_lines.h"
 
 using namespace corvalis;
-using corvalis::testing::allLineEndsCrLf;
 using corvalis::testing::crlf;
 using corvalis::testing::fileExists;
 using corvalis::testing::readBytes;
+using corvalis::testing::summaryOf;
 using corvalis::testing::TempDir;
 
 namespace {
@@ -45,22 +42,13 @@ class TilingReport : public ::testing::Test {
     setSweep(test.sweeps[TileCombined], 16, 8);
   }
 
-  void writeReport() {
-    ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputDataFiles);
-    ASSERT_TRUE(report.isOpen());
-    link = report.linkBase();
-    test.writeSection(report, base.c_str());
-    report.close();
-    text = readBytes(base + ".txt");
-    html = readBytes(base + ".htm");
-  }
+  void writeReport() { out.write(test); }
 
-  TempDir dir;
-  std::string base = dir.file("r");
+  corvalis::testing::WrittenReport out;
+  const std::string& base = out.base;
+  const std::string& text = out.text;
+  const std::string& html = out.html;
   TilingTest test;
-  std::string text;
-  std::string html;
-  std::string link;  // the data files' link prefix: the base name on this platform
 };
 
 }  // namespace
@@ -78,10 +66,10 @@ TEST_F(TilingReport, GroupsEveryMeasuredBufferWithItsLink) {
                        "Tiling:Stencil:Width=32 \n"
                        "Tiling:Stencil:Height=4 \n"));
   const std::string links[] = {
-      "updating all buffers (<a href=\"" + link + ".tile_all.csv\">CSV</a>)",
-      "in color buffer (<a href=\"" + link + ".tile_c.csv\">CSV</a>)",
-      "in depth buffer (<a href=\"" + link + ".tile_z.csv\">CSV</a>)",
-      "in stencil buffer (<a href=\"" + link + ".tile_s.csv\">CSV</a>)"};
+      "updating all buffers (<a href=\"" + out.link + ".tile_all.csv\">CSV</a>)",
+      "in color buffer (<a href=\"" + out.link + ".tile_c.csv\">CSV</a>)",
+      "in depth buffer (<a href=\"" + out.link + ".tile_z.csv\">CSV</a>)",
+      "in stencil buffer (<a href=\"" + out.link + ".tile_s.csv\">CSV</a>)"};
   size_t previous = html.find("preferred block alignment");
   ASSERT_NE(previous, std::string::npos) << html;
   for (const std::string& expected : links) {
@@ -92,9 +80,7 @@ TEST_F(TilingReport, GroupsEveryMeasuredBufferWithItsLink) {
   }
   EXPECT_NE(html.find("<li>16 pixels wide</li>"), std::string::npos);
   EXPECT_NE(html.find("<li>none detected in y-direction</li>"), std::string::npos);
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "16x8");
+  EXPECT_EQ(summaryOf(test), "16x8");
 }
 
 TEST_F(TilingReport, WithoutDepthAndStencilOnlyTheColourGroupShows) {
@@ -107,10 +93,7 @@ TEST_F(TilingReport, WithoutDepthAndStencilOnlyTheColourGroupShows) {
                        "Tiling:Color:Height=none\n"));
   EXPECT_EQ(html.find("updating all buffers"), std::string::npos);
   EXPECT_EQ(html.find("tile_z"), std::string::npos);
-  // The summary follows the colour sweep.
-  char buffer[SummarySize] = {};
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "16x0");
+  EXPECT_EQ(summaryOf(test), "16x0");  // the colour sweep
   // All four data files are written all the same.
   for (const char* suffix : {".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})
     EXPECT_TRUE(fileExists(base + suffix)) << suffix;
@@ -124,29 +107,10 @@ TEST_F(TilingReport, StencilWithoutDepthStillHasTheCombinedGroup) {
   EXPECT_NE(html.find("in stencil buffer"), std::string::npos);
 }
 
-TEST_F(TilingReport, FailedRunShowsTheErrorAndZeroDataFiles) {
-  TilingTest failedTest;
-  failedTest.hasRun = true;
-  failedTest.failed = true;
-  std::snprintf(failedTest.modeText, sizeof failedTest.modeText, "no pixel format");
-  ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputDataFiles);
-  failedTest.writeSection(report, base.c_str());
-  report.close();
-  EXPECT_EQ(readBytes(base + ".txt"), crlf("[Corvalis 0.50]\nTiling:Error=no pixel format\n"));
-  const std::string zeros = crlf(tileCsvText(TileSweep()));
-  for (const char* suffix : {".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})
-    EXPECT_EQ(readBytes(base + suffix), zeros) << suffix;
-  EXPECT_NE(zeros.find(",nan\r\n"), std::string::npos);
-  char buffer[SummarySize] = {};
-  failedTest.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
-}
-
 TEST_F(TilingReport, DataFilesCarryEachSweepInCrLfLines) {
   writeReport();
   const std::string combined = readBytes(base + ".tile_all.csv");
   EXPECT_EQ(combined, crlf(tileCsvText(test.sweeps[TileCombined])));
-  EXPECT_TRUE(allLineEndsCrLf(combined));
   EXPECT_EQ(combined.substr(0, combined.find("\r\n", 60) + 2),
             "width,aligned,offset,ratio,height,aligned,offset,ratio\r\n"
             "64,100.000000,101.000000,0.990099,64,200.000000,201.000000,0.995025\r\n");
@@ -174,28 +138,19 @@ TEST(TilingDataFiles, ANameTooLongIsSkippedAndTheOthersWritten) {
   EXPECT_FALSE(fileExists(dir.file("missing")));
 }
 
-TEST(TilingRun, AFailedContextZeroesEverySweep) {
-  platform::FakePlatform fake;
+using TilingRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(TilingRun, AFailedContextZeroesEverySweep) {
   fake.contextError = 12;
-  platform::install(&fake);
-  auto* config = new DisplayConfig(160, 120);
-  displayConfig = config;
   TilingTest test;
   setSweep(test.sweeps[TileColor], 16, 8);  // the results of an earlier run
   test.hasDepth = true;
   test.run();
-  displayConfig = nullptr;
-  delete config;
-  platform::install(nullptr);
-
-  EXPECT_TRUE(test.hasRun);
   EXPECT_TRUE(test.failed);
-  EXPECT_EQ(std::string(test.modeText).rfind("no rendering context / ", 0), 0u) << test.modeText;
-  EXPECT_EQ(fake.liveWindows, 0);
-  EXPECT_EQ(fake.liveContexts, 0);
   TempDir dir;
   test.writeDataFiles(dir.file("r").c_str());
   const std::string zeros = crlf(tileCsvText(TileSweep()));
+  EXPECT_NE(zeros.find(",nan\r\n"), std::string::npos);
   for (const char* suffix : {".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})
     EXPECT_EQ(readBytes(dir.file(std::string("r") + suffix)), zeros) << suffix;
 }
