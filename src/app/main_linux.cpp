@@ -172,7 +172,10 @@ int main(int argc, char** argv) {
       printWrittenFiles();
       if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
       if (std::strcmp(driverString, GlInitFailedText) == 0) {
-        std::fprintf(stderr, "corvalis: OpenGL could not be initialised (%s)\n",
+        std::fprintf(stderr,
+                     "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "
+                     "report's Error lines say which step failed\n",
+                     config.width, config.height,
                      platform::current().backendDescription().c_str());
         status = ExitTestFailed;
       } else if (outcome.anyTestFailed) {
