@@ -81,44 +81,35 @@ TEST(SizeIndexGeometry, TexCoordsReadJustUnderOneTexelPerPixel) {
   }
 }
 
-TEST(DetectCacheSize, ADropThatNeverRecoversGivesTheSizeBeforeIt) {
-  // Falls from index 12 to 13 and stays down: 2^12 RGBA texels, 16 KiB.
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, stepDown(12, 1.0e9f, 4.0e8f))), 16384.0f);
-  // A slight drop of 2 % is enough when it lasts.
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, stepDown(5, 1000.0f, 980.0f))), 128.0f);
-}
-
-TEST(DetectCacheSize, ADipThatRecoversIsPassedOver) {
-  std::vector<float> rates = stepDown(14, 1000.0f, 300.0f);
-  rates[6] = 500.0f;  // dip at 6 ...
-  rates[9] = 990.0f;  // ... made up for at 9 (at least 98.75 % of the rate before it)
-  for (int n = 7; n <= 8; ++n) rates[n] = 600.0f;
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, rates)), 65536.0f);  // index 14
-}
-
-TEST(DetectCacheSize, ARecoveryShortOfTheMarkDoesNotCount) {
-  std::vector<float> rates = stepDown(14, 1000.0f, 300.0f);
-  rates[6] = 500.0f;
-  for (int n = 7; n <= 14; ++n) rates[n] = 987.0f;                  // below 98.75 % of 1000
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, rates)), 4.0f * 32.0f);  // index 5
-}
-
-TEST(DetectCacheSize, RatesThatNeverDropGiveZero) {
+TEST(DetectCacheSize, TheSizeBeforeALastingDropInAPlausibleRange) {
+  std::vector<float> dip = stepDown(14, 1000.0f, 300.0f);
+  dip[6] = 500.0f;             // a dip at 6 ...
+  dip[7] = dip[8] = 600.0f;
+  dip[9] = 990.0f;             // ... made up for at 9 (at least 98.75 % of the rate before it)
+  std::vector<float> shortRecovery = stepDown(14, 1000.0f, 300.0f);
+  shortRecovery[6] = 500.0f;
+  for (int n = 7; n <= 14; ++n) shortRecovery[n] = 987.0f;  // below 98.75 % of 1000
   std::vector<float> rising;
   for (int n = 0; n <= 18; ++n) rising.push_back(1000.0f + n);
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, rising)), 0.0f);
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, std::vector<float>(19, 5.0e8f))), 0.0f);
-}
-
-TEST(DetectCacheSize, ImplausibleRangesGiveZero) {
-  // Slowest not above 10 fetches per second.
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, stepDown(9, 1000.0f, 10.0f))), 0.0f);
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, stepDown(9, 1000.0f, 0.0f))), 0.0f);
-  // Fastest 200 times the slowest or more; just under that a drop is found.
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, stepDown(9, 200000.0f, 1000.0f))), 0.0f);
-  EXPECT_EQ(detectCacheSize(sweepOf(0, 32, stepDown(9, 199000.0f, 1000.0f))), 2048.0f);
-  // An empty sweep (a run that measured nothing).
-  EXPECT_EQ(detectCacheSize(FormatSweep()), 0.0f);
+  const struct {
+    std::vector<float> rates;
+    float bytes;
+  } cases[] = {
+      {stepDown(12, 1.0e9f, 4.0e8f), 16384.0f},  // down from 13 on: 2^12 RGBA texels
+      {stepDown(5, 1000.0f, 980.0f), 128.0f},    // a drop of 2 % is enough when it lasts
+      {dip, 65536.0f},                           // index 14
+      {shortRecovery, 128.0f},                   // index 5
+      {rising, 0.0f},
+      {std::vector<float>(19, 5.0e8f), 0.0f},
+      // Implausible: slowest not above 10 fetches per second, or fastest 200 times the
+      // slowest or more; just under that a drop is found.
+      {stepDown(9, 1000.0f, 10.0f), 0.0f},
+      {stepDown(9, 1000.0f, 0.0f), 0.0f},
+      {stepDown(9, 200000.0f, 1000.0f), 0.0f},
+      {stepDown(9, 199000.0f, 1000.0f), 2048.0f},
+  };
+  for (const auto& c : cases) EXPECT_EQ(detectCacheSize(sweepOf(0, 32, c.rates)), c.bytes) << &c - cases;
+  EXPECT_EQ(detectCacheSize(FormatSweep()), 0.0f);  // a run that measured nothing
 }
 
 TEST(DetectCacheSize, OnlyTheSweptRangeCounts) {

@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
-#include "report/result_report.h"
-#include "tests/csv_data_file.h"
 #include "tests/section_text_lines.h"
 
 using namespace corvalis;
@@ -42,9 +39,8 @@ void fillResults(TextureCacheTest& test) {
 
 class TextureCacheReport : public ::testing::Test {
  protected:
-  void writeReport() { out.write(test); }
+  void SetUp() override { fillResults(test); }
   corvalis::testing::WrittenReport out;
-  const std::string& base = out.base;
   const std::string& text = out.text;
   TextureCacheTest test;
 };
@@ -52,8 +48,7 @@ class TextureCacheReport : public ::testing::Test {
 }  // namespace
 
 TEST_F(TextureCacheReport, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
-  fillResults(test);
-  writeReport();
+  out.write(test);
   EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
                        "TexCache:Mode=R8G8B8A8 Z24 S8\n"
                        "TexCache:RGBA=16384 B\n"
@@ -67,12 +62,11 @@ TEST_F(TextureCacheReport, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
 }
 
 TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
-  fillResults(test);
   test.cacheBytes[CacheRgba] = 0.0f;
   test.cacheBytes[CacheDxt1] = 1048576.0f;
   test.cacheBytes[CacheDxt5] = 0.0f;
   test.cacheBytes[CachePaletted] = 524288.0f;
-  writeReport();
+  out.write(test);
   EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
                        "TexCache:Mode=R8G8B8A8 Z24 S8\n"
                        "TexCache:RGBA=0 B\n"
@@ -82,42 +76,17 @@ TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
 }
 
 TEST_F(TextureCacheReport, DataFilesHoldOneRowPerSize) {
-  fillResults(test);
-  writeReport();
+  out.write(test);
   std::string rgba = "rgba_fetches/s,bytes\n";
-  for (int n = 0; n <= 18; ++n) {
+  for (int n = 0; n <= 18; ++n)
     rgba += std::to_string(1000 * (n + 1)) + ".500000," + std::to_string(4u << n) + "\n";
-  }
-  EXPECT_EQ(readBytes(base + ".rgba.csv"), crlf(rgba));
-  // DXT1 is written although no size was detected; it starts at 16 texels, 8 bytes.
-  const std::string dxt1 = readBytes(base + ".dxt1.csv");
-  EXPECT_EQ(dxt1.substr(0, dxt1.find("\r\n", 24) + 2), "dxt1_fetches/s,bytes\r\n5000.500000,8\r\n");
-  const std::string dxt5 = readBytes(base + ".dxt5.csv");
-  EXPECT_EQ(dxt5.substr(0, dxt5.find("\r\n", 24) + 2),
-            "dxt5_fetches/s,bytes\r\n5000.500000,16\r\n");
-  EXPECT_NE(dxt5.find("\r\n19000.500000,262144\r\n"), std::string::npos);
-  EXPECT_FALSE(fileExists(base + ".pal8.csv"));
-}
-
-TEST_F(TextureCacheReport, ClipboardReportWritesNoDataFile) {
-  fillResults(test);
-  ResultReport report(base.c_str(), 0, OutputBBCode);
-  test.writeSection(report, base.c_str());
-  report.close();
-  EXPECT_FALSE(fileExists(base + ".rgba.csv"));
-}
-
-TEST(TextureCacheDataFiles, UncreatableFilesAreSkippedQuietly) {
-  TempDir dir;
-  TextureCacheTest test;
-  fillResults(test);
-  // A folder that does not exist: nothing is created, nothing breaks.
-  test.writeDataFiles(dir.file("missing/r").c_str());
-  EXPECT_FALSE(fileExists(dir.file("missing")));
-  // A name longer than a data-file name may be is skipped.
-  const std::string longBase = dir.file(std::string(MaxDataFileName, 'x'));
-  test.writeDataFiles(longBase.c_str());
-  EXPECT_FALSE(fileExists(longBase + ".rgba.csv"));
+  EXPECT_EQ(readBytes(out.base + ".rgba.csv"), crlf(rgba));
+  // DXT1 is written although no size was detected; DXT from 16 texels (index 4) on.
+  EXPECT_EQ(readBytes(out.base + ".dxt1.csv").substr(0, 37), "dxt1_fetches/s,bytes\r\n5000.500000,8\r\n");
+  const std::string dxt5 = readBytes(out.base + ".dxt5.csv");
+  EXPECT_EQ(dxt5.substr(0, 38), "dxt5_fetches/s,bytes\r\n5000.500000,16\r\n");
+  EXPECT_EQ(dxt5.substr(dxt5.size() - 23), "\r\n19000.500000,262144\r\n");
+  EXPECT_FALSE(fileExists(out.base + ".pal8.csv"));
 }
 
 TEST(TextureCacheSummary, ShowsTheRgbaSize) {
@@ -144,7 +113,6 @@ TEST_F(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
   TempDir dir;
   test.writeDataFiles(dir.file("r").c_str());
   EXPECT_EQ(readBytes(dir.file("r.rgba.csv")), "rgba_fetches/s,bytes\r\n");
-  EXPECT_FALSE(fileExists(dir.file("r.dxt1.csv")));
-  EXPECT_FALSE(fileExists(dir.file("r.dxt5.csv")));
-  EXPECT_FALSE(fileExists(dir.file("r.pal8.csv")));
+  for (const char* suffix : {".dxt1.csv", ".dxt5.csv", ".pal8.csv"})
+    EXPECT_FALSE(fileExists(dir.file("r") + suffix)) << suffix;
 }

@@ -24,70 +24,56 @@ std::vector<float> ratesWithRatios(const std::vector<float>& ratios) {
 
 }  // namespace
 
-TEST(StripPattern, StepsHalveTheBlockAndAlternateAlignedAndOffset) {
-  const int blocks[TileSteps] = {64, 64, 32, 32, 16, 16, 8, 8, 4, 4, 2, 2};
-  const int offsets[TileSteps] = {0, 32, 0, 16, 0, 8, 0, 4, 0, 2, 0, 1};
+TEST(StripPattern, StepsHalveTheBlockAlternateTheOffsetAndCoverHalfTheScreen) {
+  // Block, offset, columns across 1024 pixels, bands across 768.
+  const int table[TileSteps][4] = {{64, 0, 8, 6},    {64, 32, 8, 6},   {32, 0, 16, 12},
+                                   {32, 16, 16, 12}, {16, 0, 32, 24},  {16, 8, 32, 24},
+                                   {8, 0, 64, 48},   {8, 4, 64, 48},   {4, 0, 128, 96},
+                                   {4, 2, 128, 96},  {2, 0, 256, 192}, {2, 1, 256, 192}};
   for (int step = 0; step < TileSteps; ++step) {
-    EXPECT_EQ(blockSizeOfStep(step), blocks[step]) << step;
-    EXPECT_EQ(stripOffsetOfStep(step), offsets[step]) << step;
+    EXPECT_EQ(std::vector<int>({blockSizeOfStep(step), stripOffsetOfStep(step),
+                                stripCountOfStep(1024, step), stripCountOfStep(768, step)}),
+              std::vector<int>(table[step], table[step] + 4))
+        << step;
   }
 }
 
-TEST(StripPattern, CountsAt1024x768) {
-  const int columns[TileSteps] = {8, 8, 16, 16, 32, 32, 64, 64, 128, 128, 256, 256};
-  const int rows[TileSteps] = {6, 6, 12, 12, 24, 24, 48, 48, 96, 96, 192, 192};
-  for (int step = 0; step < TileSteps; ++step) {
-    EXPECT_EQ(stripCountOfStep(1024, step), columns[step]) << step;
-    EXPECT_EQ(stripCountOfStep(768, step), rows[step]) << step;
-    // Every pattern covers half the screen.
-    EXPECT_EQ(stripCountOfStep(1024, step) * blockSizeOfStep(step), 512) << step;
-  }
-}
-
-TEST(StripPattern, ColumnStripsSitOnTheirPixelColumns) {
+TEST(StripPattern, ColumnStripsAndRowBandsSitOnTheirPixels) {
+  // Columns at step 1: 64 pixels wide from column 32, every 128 columns, full height.
+  // Rows at step 0: 64 pixels high from the top row, every 128 rows, full width.
+  const struct {
+    bool columns;
+    int step, count, first;
+    float across[4];  // the other coordinate of the four vertices
+    int order[4];     // the quad's vertex order
+  } cases[] = {{true, 1, 8, 32, {1, -1, 1, -1}, {0, 1, 3, 2}},
+               {false, 0, 6, 0, {-1, 1, -1, 1}, {0, 2, 3, 1}}};
   const int capacity = stripQuadCapacity(1024, 768);
   ASSERT_EQ(capacity, 256);
-  std::vector<float> vertices(capacity * 8, 5.0f);
-  std::vector<uint16_t> indices(capacity * 4, 0);
-  setupColumnQuads(vertices.data(), indices.data(), 1024 / 4);
-  // Step 1: 64-pixel strips from column 32, every 128 columns.
-  ASSERT_EQ(placeColumnStrips(vertices.data(), 1024, 1, capacity), 8);
-  const float px = 2.0f / 1024.0f;
-  for (int i = 0; i < 8; ++i) {
-    const float x0 = (32 + 128 * i) * px - 1.0f;
-    const float* v = &vertices[8 * i];
-    EXPECT_FLOAT_EQ(v[0], x0);
-    EXPECT_FLOAT_EQ(v[2], x0);
-    EXPECT_FLOAT_EQ(v[4], x0 + 64 * px);
-    EXPECT_FLOAT_EQ(v[6], x0 + 64 * px);
-    // Full height, drawn as a quad through vertices 0, 1, 3, 2.
-    EXPECT_EQ(std::vector<float>({v[1], v[3], v[5], v[7]}), std::vector<float>({1, -1, 1, -1}));
-    EXPECT_EQ(std::vector<int>(indices.begin() + 4 * i, indices.begin() + 4 * i + 4),
-              std::vector<int>({4 * i, 4 * i + 1, 4 * i + 3, 4 * i + 2}));
+  for (const auto& c : cases) {
+    std::vector<float> vertices(capacity * 8, 5.0f);
+    std::vector<uint16_t> indices(capacity * 4, 0);
+    const int along = c.columns ? 0 : 1;  // the coordinate that places the strip
+    const float pixel = c.columns ? 2.0f / 1024.0f : -2.0f / 768.0f;
+    if (c.columns) setupColumnQuads(vertices.data(), indices.data(), 1024 / 4);
+    else setupRowQuads(vertices.data(), indices.data(), 768 / 4);
+    ASSERT_EQ(c.columns ? placeColumnStrips(vertices.data(), 1024, c.step, capacity)
+                        : placeRowStrips(vertices.data(), 768, c.step, capacity),
+              c.count);
+    for (int i = 0; i < c.count; ++i) {
+      const float start = (c.first + 128 * i) * pixel + (c.columns ? -1.0f : 1.0f);
+      for (int k = 0; k < 4; ++k) {
+        const float* v = &vertices[8 * i + 2 * k];
+        EXPECT_FLOAT_EQ(v[along], start + (k < 2 ? 0 : 64) * pixel) << i << "/" << k;
+        EXPECT_EQ(v[1 - along], c.across[k]) << i << "/" << k;
+        EXPECT_EQ(indices[4 * i + k], 4 * i + c.order[k]) << i << "/" << k;
+      }
+    }
   }
   // The last 2-pixel strip ends inside the screen.
+  std::vector<float> vertices(capacity * 8);
   ASSERT_EQ(placeColumnStrips(vertices.data(), 1024, 11, capacity), 256);
   EXPECT_LE(vertices[8 * 255 + 4], 1.0f);
-}
-
-TEST(StripPattern, RowBandsCountFromTheTop) {
-  const int capacity = stripQuadCapacity(1024, 768);
-  std::vector<float> vertices(capacity * 8, 5.0f);
-  std::vector<uint16_t> indices(capacity * 4, 0);
-  setupRowQuads(vertices.data(), indices.data(), 768 / 4);
-  ASSERT_EQ(placeRowStrips(vertices.data(), 768, 0, capacity), 6);
-  const float py = -2.0f / 768.0f;
-  for (int i = 0; i < 6; ++i) {
-    const float y0 = (128 * i) * py + 1.0f;
-    const float* v = &vertices[8 * i];
-    EXPECT_FLOAT_EQ(v[1], y0);
-    EXPECT_FLOAT_EQ(v[3], y0);
-    EXPECT_FLOAT_EQ(v[5], y0 + 64 * py);
-    EXPECT_FLOAT_EQ(v[7], y0 + 64 * py);
-    EXPECT_EQ(std::vector<float>({v[0], v[2], v[4], v[6]}), std::vector<float>({-1, 1, -1, 1}));
-    EXPECT_EQ(std::vector<int>(indices.begin() + 4 * i, indices.begin() + 4 * i + 4),
-              std::vector<int>({4 * i, 4 * i + 2, 4 * i + 3, 4 * i + 1}));
-  }
 }
 
 TEST(StripPattern, SmallScreensDrawNoLargeStripsAndNeverOverrun) {
@@ -108,19 +94,21 @@ TEST(StripPattern, SmallScreensDrawNoLargeStripsAndNeverOverrun) {
 }
 
 TEST(DetectTileSize, TheDeepestDropWinsWhenItBeatsTheLastFind) {
-  // 0.99 is not below 0.985; 0.90 is (T = 0.8865); 0.95 and 0.89 are not below T.
-  EXPECT_EQ(detectTileSize(ratesWithRatios({1.00f, 0.99f, 0.90f, 0.95f, 0.89f, 1.00f}).data()), 16);
-  // 0.97 gives 64 (T = 0.95545); 0.96 does not beat it.
-  EXPECT_EQ(detectTileSize(ratesWithRatios({0.97f, 0.96f, 1.0f, 1.0f, 1.0f, 1.0f}).data()), 64);
-  // A smaller block more than 1.5 % below the find replaces it.
-  EXPECT_EQ(detectTileSize(ratesWithRatios({0.97f, 0.95f, 1.0f, 1.0f, 1.0f, 1.0f}).data()), 32);
-  EXPECT_EQ(detectTileSize(ratesWithRatios({1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.5f}).data()), 2);
-}
-
-TEST(DetectTileSize, NoDropOrNoRatesGiveNone) {
-  EXPECT_EQ(detectTileSize(ratesWithRatios({1.0f, 0.985f, 0.99f, 1.2f, 1.0f, 0.986f}).data()), 0);
-  const std::vector<float> zeros(16, 0.0f);
-  EXPECT_EQ(detectTileSize(zeros.data()), 0);
+  const struct {
+    std::vector<float> ratios;
+    int size;
+  } cases[] = {
+      // 0.99 is not below 0.985; 0.90 is (T = 0.8865); 0.95 and 0.89 are not below T.
+      {{1.00f, 0.99f, 0.90f, 0.95f, 0.89f, 1.00f}, 16},
+      // 0.97 gives 64 (T = 0.95545); 0.96 does not beat it.
+      {{0.97f, 0.96f, 1.0f, 1.0f, 1.0f, 1.0f}, 64},
+      // A smaller block more than 1.5 % below the find replaces it.
+      {{0.97f, 0.95f, 1.0f, 1.0f, 1.0f, 1.0f}, 32},
+      {{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.5f}, 2},
+      {{1.0f, 0.985f, 0.99f, 1.2f, 1.0f, 0.986f}, 0},  // no drop
+  };
+  for (const auto& c : cases) EXPECT_EQ(detectTileSize(ratesWithRatios(c.ratios).data()), c.size);
+  EXPECT_EQ(detectTileSize(std::vector<float>(16, 0.0f).data()), 0);
   // A screen too small for the large blocks leaves their rates at 0: no detection
   // from them, the measured blocks still count.
   std::vector<float> partial = ratesWithRatios({1.0f, 1.0f, 0.9f, 1.0f, 1.0f, 1.0f});

@@ -130,9 +130,8 @@ TEST(TilingDataFiles, ANameTooLongIsSkippedAndTheOthersWritten) {
   TilingTest test;
   test.writeDataFiles(base.c_str());
   EXPECT_FALSE(fileExists(base + ".tile_all.csv"));
-  EXPECT_TRUE(fileExists(base + ".tile_c.csv"));
-  EXPECT_TRUE(fileExists(base + ".tile_z.csv"));
-  EXPECT_TRUE(fileExists(base + ".tile_s.csv"));
+  for (const char* suffix : {".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})
+    EXPECT_TRUE(fileExists(base + suffix)) << suffix;
   // A folder that does not exist: nothing is written, nothing breaks.
   test.writeDataFiles(dir.file("missing/r").c_str());
   EXPECT_FALSE(fileExists(dir.file("missing")));
