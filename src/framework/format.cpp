@@ -223,14 +223,17 @@ std::string formatC(const char* format, ...) {
   return out;
 }
 
+// "-" for a negative value, which is made positive; "" otherwise.
+static std::string takeSign(double& v) {
+  if (!(v < 0.0)) return std::string();
+  v = -v;
+  return "-";
+}
+
 std::string formatDecimal(double value) {
   if (value == 0.0) return "0";
-  std::string sign;
   double v = value;
-  if (v < 0.0) {
-    sign = "-";
-    v = -v;
-  }
+  const std::string sign = takeSign(v);
   if (v < 1.0) {
     int index = scaleDown(v);
     return sign + formatC("%.3f %c", v, kPrefix[index]);
@@ -250,12 +253,8 @@ std::string formatDecimal(double value) {
 
 std::string formatBinary(double value) {
   if (value == 0.0) return "0";
-  std::string sign;
   double v = value;
-  if (v < 0.0) {
-    sign = "-";
-    v = -v;
-  }
+  const std::string sign = takeSign(v);
   if (v < 1.0) {
     int index = scaleDown(v);
     double i = std::trunc(v);

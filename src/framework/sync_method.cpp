@@ -13,4 +13,12 @@ void SyncMethod::endBatch() const {
 
 void SyncMethod::swap() const { platform::current().swapBuffers(dc_); }
 
+void SyncMethod::clearThroughSwaps(unsigned clearMask) const {
+  glClear(clearMask);
+  for (int i = 0; i < 3; ++i) {
+    swap();
+    glClear(clearMask);
+  }
+}
+
 }  // namespace corvalis

@@ -14,6 +14,9 @@ class SyncMethod {
   // A buffer swap whatever was chosen: warm-ups and clears between measurements.
   void swap() const;
   bool swapSync() const { return swapSync_; }
+  // Clears the buffers of the GL bit mask, then three times swaps and clears them again,
+  // so that every buffer of the swap chain starts a measurement with the same contents.
+  void clearThroughSwaps(unsigned clearMask) const;
 
  private:
   platform::DeviceContext dc_;

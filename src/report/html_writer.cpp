@@ -40,13 +40,16 @@ void HtmlWriter::writeHeading(const char* title, const char* link) {
   file_.write("</b><br>\n");
 }
 
+void HtmlWriter::openOuterList() {
+  if (listDepth_ != 0) return;
+  file_.write("<ul>");
+  listDepth_ = 1;
+}
+
 void HtmlWriter::openList(const char* title) {
   if (!file_.isOpen()) return;
   if (title != nullptr) {
-    if (listDepth_ == 0) {
-      file_.write("<ul>");
-      listDepth_ = 1;
-    }
+    openOuterList();
     file_.write("<li>");
     file_.write(title);
   }
@@ -79,10 +82,7 @@ void HtmlWriter::writeLine(const char* text) {
 
 void HtmlWriter::writeListItem(const char* text) {
   if (!file_.isOpen()) return;
-  if (listDepth_ == 0) {
-    file_.write("<ul>");
-    listDepth_ = 1;
-  }
+  openOuterList();
   file_.write("<li>");
   file_.write(text);
   file_.write("</li>\n");

@@ -33,6 +33,8 @@ class HtmlWriter {
   bool finish();
 
  private:
+  // At top level, opens the list that values and groups live in.
+  void openOuterList();
   void closeAllLists();
 
   OutputFile file_;

@@ -141,12 +141,7 @@ void BandwidthTest::measureDraw(const TestWindow& window) {
   glClearStencil(0);
   glStencilMask(~0u);
 
-  const GLbitfield all = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
-  glClear(all);
-  for (int i = 0; i < 3; ++i) {
-    sync.swap();
-    glClear(all);
-  }
+  sync.clearThroughSwaps(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   sync.swap();  // the loop's warm-up is this swap and its glFinish
 
   LoopSpec spec;

@@ -113,12 +113,7 @@ void resetBuffers(const SyncMethod& sync) {
   setColorMask(true);
   glDepthMask(GL_TRUE);
   glStencilMask(~0u);
-  const GLbitfield all = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
-  glClear(all);
-  for (int i = 0; i < 3; ++i) {
-    sync.swap();
-    glClear(all);
-  }
+  sync.clearThroughSwaps(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
 // Stencil test NOTEQUAL 1 with inversion on depth fail and pass: the test always passes
