@@ -14,8 +14,8 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "platform/platform.h"
-#include "tests/fillrate_test.h"
-#include "tests/geometry_test.h"
+#include "measurements/fillrate_test.h"
+#include "measurements/geometry_test.h"
 
 using namespace corvalis;
 

@@ -6,7 +6,7 @@
 
 #include "app/clipboard_export.h"
 #include "app/launcher_settings.h"
-#include "framework/bench_test.h"
+#include "measurements/bench_test.h"
 #include "report/result_report.h"
 
 namespace corvalis {

@@ -4,13 +4,13 @@
 
 #include "report/result_report.h"
 
-#include "tests/bandwidth_test.h"
-#include "tests/fillrate_test.h"
-#include "tests/geometry_test.h"
-#include "tests/readback_test.h"
-#include "tests/texture_cache_test.h"
-#include "tests/texturing_test.h"
-#include "tests/tiling_test.h"
+#include "measurements/bandwidth_test.h"
+#include "measurements/fillrate_test.h"
+#include "measurements/geometry_test.h"
+#include "measurements/readback_test.h"
+#include "measurements/texture_cache_test.h"
+#include "measurements/texturing_test.h"
+#include "measurements/tiling_test.h"
 
 namespace corvalis {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "framework/bench_test.h"
+#include "measurements/bench_test.h"
 #include "platform/platform.h"
 
 namespace corvalis {

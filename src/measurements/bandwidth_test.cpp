@@ -1,0 +1,200 @@
+#include "measurements/bandwidth_test.h"
+
+#include <cstdio>
+
+#include "app/system_info.h"
+#include "framework/format.h"
+#include "framework/measurement_loop.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "report/result_report.h"
+
+namespace corvalis {
+
+uint32_t colorSeed = InitialColorSeed;
+
+namespace {
+
+// Depth range of the draw measurement in steps of 1/256: quads go from the far value
+// toward the near one and back, so each one passes the depth test of its pass.
+constexpr int FarDepthStep = 192;
+constexpr int NearDepthStep = 64;
+constexpr int QuadsPerGroup = 4;
+constexpr int QuadsPerCycle = 2 * (FarDepthStep - NearDepthStep);
+
+// One full-screen quad at depth step z (z / 256 in window depth terms of [-1, 1]).
+void drawDepthQuad(int z) {
+  const float d = static_cast<float>(z) * 0.00390625f;
+  glBegin(GL_QUADS);
+  glVertex3f(-1.0f, 1.0f, d);
+  glVertex3f(-1.0f, -1.0f, d);
+  glVertex3f(1.0f, -1.0f, d);
+  glVertex3f(1.0f, 1.0f, d);
+  glEnd();
+}
+
+// Four quads, each one depth step further in 'direction' (-1 nearer, +1 farther).
+void drawGroup(int& z, int direction) {
+  for (int i = 0; i < QuadsPerGroup; ++i) {
+    z += direction;
+    drawDepthQuad(z);
+  }
+}
+
+// Low byte of the next colour in the process-wide sequence.
+GLubyte nextColorByte() {
+  colorSeed = nextColorSeed(colorSeed);
+  return static_cast<GLubyte>(colorSeed & 0xFFu);
+}
+
+// One draw cycle: a LESS pass toward the viewer and a GREATER pass back, 256 quads in all.
+void drawCycle(const SyncMethod& sync, int& z) {
+  glDepthFunc(GL_LESS);
+  while (z > NearDepthStep) {
+    glColor4ub(nextColorByte(), 0, 0, 16);
+    drawGroup(z, -1);
+    sync.endBatch();
+  }
+  glFinish();
+  glDepthFunc(GL_GREATER);
+  while (z < FarDepthStep) {
+    glColor4ub(0, nextColorByte(), 0, 16);
+    drawGroup(z, +1);
+    sync.endBatch();
+  }
+  glFinish();
+}
+
+void writeValue(ResultReport& report, double value, const char* htmlText, const char* label) {
+  report.addValue(value, "B/s", htmlText, label);
+}
+
+}  // namespace
+
+// Clears per second of the buffers in mask. The clear values change on every clear so
+// that a driver cannot skip a clear that would leave the buffer as it is.
+double BandwidthTest::clearRate(unsigned mask, const TestWindow& window) {
+  LoopSpec spec;
+  spec.step = 1;
+  spec.cap = 5000;
+  spec.minSeconds = 0.5;
+  spec.warmupSwap = false;  // no warm-up draw: a glFinish only
+  int n = 0;
+  auto batch = [&n, mask] {
+    const int k = n % 16;
+    glClearColor(0.5f, static_cast<float>(k) * 0.06666667f, 0.0f, 1.0f);
+    glClearDepth(static_cast<float>(k) * 0.032258064f + 0.25f);
+    glClearStencil(k);
+    glClear(mask);
+    ++n;
+  };
+  return runMeasurementLoop(spec, window.syncMethod(), batch, Batch()).rate(1.0);
+}
+
+// The five clear rates; the write masks each step leaves in place carry over.
+void BandwidthTest::measureClears(const TestWindow& window) {
+  glFinish();
+  glStencilMask(0);
+  glDepthMask(GL_FALSE);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  colorClear = clearRate(GL_COLOR_BUFFER_BIT, window) * window.colorBytes;
+
+  glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  window.syncMethod().swap();
+
+  glStencilMask(0);
+  glDepthMask(GL_TRUE);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  depthClear = clearRate(GL_DEPTH_BUFFER_BIT, window) * window.depthBytes;
+
+  glStencilMask(~0u);
+  glDepthMask(GL_FALSE);
+  stencilClear = clearRate(GL_STENCIL_BUFFER_BIT, window) * window.stencilBytes;
+
+  glDepthMask(GL_TRUE);
+  depthStencilClear = clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window) *
+                      (static_cast<double>(window.depthBytes) + window.stencilBytes);
+
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  allClear = clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                       window) *
+             (static_cast<double>(window.colorBytes) + window.depthBytes + window.stencilBytes);
+}
+
+// Worst-case drawing: every fragment passes depth and stencil tests and reads and
+// writes colour (blending), depth and stencil. Depth and colour masks are on, as
+// measureClears left them.
+void BandwidthTest::measureDraw(const TestWindow& window) {
+  const SyncMethod sync = window.syncMethod();
+
+  // State: alpha blending, stencil NOTEQUAL 1 with inversion everywhere (the value
+  // alternates between 0 and all ones, so the test always passes), LESS depth test.
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glStencilOp(GL_INVERT, GL_INVERT, GL_INVERT);
+  glStencilFunc(GL_NOTEQUAL, 1, ~0u);
+  glEnable(GL_STENCIL_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glStencilMask(~0u);
+
+  sync.clearThroughSwaps(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  sync.swap();  // the loop's warm-up is this swap and its glFinish
+
+  LoopSpec spec;
+  spec.step = QuadsPerCycle;
+  spec.cap = 5000;
+  spec.minSeconds = 1.0;
+  spec.batchEnd = BatchEnd::None;  // a cycle ends its own batches
+  spec.warmupSwap = false;
+  int z = FarDepthStep;
+  const LoopResult result =
+      runMeasurementLoop(spec, sync, [&sync, &z] { drawCycle(sync, z); }, Batch());
+  drawQuads = result.count;
+  drawBandwidth =
+      result.rate(drawBytesPerQuad(window.colorBytes, window.depthBytes, window.stencilBytes));
+}
+
+void BandwidthTest::run() {
+  TestWindow window(32, true, true);
+  window.describeFormat(modeText, sizeof modeText);
+  failed = window.initFailed;
+  if (!failed) {
+    measureRefreshRate(window);
+    hasDepth = window.depthBytes > 0;
+    hasStencil = window.stencilBytes > 0;
+    measureClears(window);
+    measureDraw(window);
+    ramdacBandwidth = window.ramdacBytesPerSecond();
+    physicalBandwidth = ramdacBandwidth + drawBandwidth;
+  }
+  hasRun = true;
+}
+
+void BandwidthTest::writeResults(ResultReport& report) {
+  if (failed) {
+    report.addItem(modeText, nullptr, "Error");
+    return;
+  }
+  report.addItem(modeText, nullptr, "Mode");
+  report.beginGroup("available to buffer clears", "Clear");
+  writeValue(report, allClear, " all buffers", "All");
+  writeValue(report, colorClear, " color only", "Color");
+  if (hasDepth || hasStencil)
+    writeValue(report, depthStencilClear, " depth and stencil", "ZAndStencil");
+  if (hasDepth) writeValue(report, depthClear, " depth only", "Z");
+  if (hasStencil) writeValue(report, stencilClear, " stencil only", "Stencil");
+  report.endGroup();
+  writeValue(report, drawBandwidth, " worst case draw bandwidth", "Draw");
+  writeValue(report, ramdacBandwidth, " burned by the RAMDAC", "BurnedByRAMDAC");
+  writeValue(report, physicalBandwidth, " estimated physical bandwidth", "Physical");
+}
+
+void BandwidthTest::summary(char* buffer) {
+  std::snprintf(buffer, SummarySize, "%sB/s", formatDecimal(physicalBandwidth).c_str());
+}
+
+}  // namespace corvalis

@@ -1,0 +1,55 @@
+#pragma once
+// Framebuffer memory bandwidth: bytes per second moved by buffer clears and by a
+// worst-case blended draw, plus what the display scan-out reads, as an estimate of the
+// chip's physical bandwidth.
+
+#include <cstdint>
+
+#include "measurements/bench_test.h"
+
+namespace corvalis {
+
+class TestWindow;
+
+// The colour sequence of the draw measurement; lives for the whole process, so a second
+// run continues where the first left it.
+extern uint32_t colorSeed;
+constexpr uint32_t InitialColorSeed = 173;
+
+// One step of the colour sequence.
+inline uint32_t nextColorSeed(uint32_t seed) { return seed * 7u + 1367u; }
+
+// The draw measurement's byte count per quad: every pixel reads and writes each buffer.
+inline double drawBytesPerQuad(int32_t colorBytes, int32_t depthBytes, int32_t stencilBytes) {
+  return 2.0 * (static_cast<double>(colorBytes) + depthBytes + stencilBytes);
+}
+
+class BandwidthTest : public BenchTest {
+ public:
+  const char* name() const override { return "Bandwidth"; }
+  const char* key() const override { return "Bandwidth"; }
+  void run() override;
+  void writeResults(ResultReport& report) override;
+  void summary(char* buffer) override;
+
+  double colorClear = 0.0;
+  double depthClear = 0.0;
+  double stencilClear = 0.0;
+  double depthStencilClear = 0.0;
+  double allClear = 0.0;
+  double drawBandwidth = 0.0;
+  double ramdacBandwidth = 0.0;
+  double physicalBandwidth = 0.0;
+  bool hasDepth = false;
+  bool hasStencil = false;
+  char modeText[70] = {};
+  // Quads drawn by the last draw measurement (a multiple of 256).
+  int drawQuads = 0;
+
+ private:
+  void measureClears(const TestWindow& window);
+  double clearRate(unsigned mask, const TestWindow& window);
+  void measureDraw(const TestWindow& window);
+};
+
+}  // namespace corvalis

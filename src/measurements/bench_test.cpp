@@ -1,0 +1,32 @@
+#include "measurements/bench_test.h"
+
+#include <cstdio>
+
+#include "report/result_report.h"
+
+namespace corvalis {
+
+void BenchTest::writeDataFiles(const char*) {}
+
+void BenchTest::getSummary(char* buffer) {
+  if (!hasRun) {
+    std::snprintf(buffer, SummarySize, "%s", "n/a");
+  } else if (failed) {
+    std::snprintf(buffer, SummarySize, "%s", "error");
+  } else {
+    summary(buffer);
+  }
+}
+
+void BenchTest::writeSection(ResultReport& report, const char* baseName) {
+  if (!hasRun) {
+    report.beginTestSection(name(), key(), true);
+    report.addItem(nullptr, "test skipped", nullptr);
+    return;
+  }
+  if (report.outputs() & OutputDataFiles) writeDataFiles(baseName);
+  report.beginTestSection(name(), key(), false);
+  writeResults(report);
+}
+
+}  // namespace corvalis

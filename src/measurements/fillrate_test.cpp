@@ -1,0 +1,355 @@
+#include "measurements/fillrate_test.h"
+
+#include <cstdio>
+
+#include "framework/format.h"
+#include "framework/measurement_loop.h"
+#include "gl/display_config.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "report/result_report.h"
+
+namespace corvalis {
+
+namespace {
+
+// How a full-screen quad is coloured: per vertex, left edge then right edge, or not at
+// all (the depth lay-down and cull quads keep whatever colour is current).
+enum class Coloring { None, A, B };
+
+// Each quad lies this much nearer than the one before in the depth-pass measurement.
+constexpr float DepthPassStep = 1.0f / 32768.0f;
+
+constexpr double MinSeconds = 0.375;
+constexpr int QuadCap = 5000;
+
+// The loop row shared by every fill measurement; step is quads per iteration.
+LoopSpec fillLoop(int step, bool warmupSwap) {
+  LoopSpec spec;
+  spec.step = step;
+  spec.cap = QuadCap;
+  spec.minSeconds = MinSeconds;
+  spec.warmupSwap = warmupSwap;
+  return spec;
+}
+
+// One GL_QUADS primitive over the whole window (identity matrices) at depth z.
+void drawQuad(float z, Coloring coloring) {
+  glBegin(GL_QUADS);
+  if (coloring == Coloring::A) glColor4ub(64, 64, 255, 255);
+  if (coloring == Coloring::B) glColor4ub(192, 0, 0, 255);
+  glVertex3f(-1.0f, 1.0f, z);
+  glVertex3f(-1.0f, -1.0f, z);
+  if (coloring == Coloring::A) glColor4ub(192, 192, 0, 255);
+  if (coloring == Coloring::B) glColor4ub(0, 255, 128, 255);
+  glVertex3f(1.0f, -1.0f, z);
+  glVertex3f(1.0f, 1.0f, z);
+  glEnd();
+}
+
+double screenPixels() { return static_cast<double>(screenWidth) * screenHeight; }
+
+// Plain fill: quads A and B alternating at z = 0.5; the caller has set what is written.
+double plainFill(const SyncMethod& sync) {
+  auto warmup = [] { drawQuad(0.5f, Coloring::A); };
+  auto batch = [] {
+    for (int i = 0; i < 3; ++i) {
+      drawQuad(0.5f, Coloring::A);
+      drawQuad(0.5f, Coloring::B);
+    }
+  };
+  return runMeasurementLoop(fillLoop(6, true), sync, batch, warmup).rate(screenPixels());
+}
+
+// Depth pass: every quad lies slightly nearer than the one before, so each one passes
+// the LEQUAL test and writes colour and depth.
+double depthPassFill(const SyncMethod& sync) {
+  // State: LEQUAL depth test over freshly cleared colour and depth buffers.
+  sync.swap();
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_DEPTH_TEST);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  sync.swap();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  float z = 1.0f;  // carried on from iteration to iteration
+  auto batch = [&z] {
+    for (int i = 0; i < 5; ++i) {
+      z -= DepthPassStep;
+      drawQuad(z, Coloring::A);
+    }
+  };
+  // The clears and swaps above are the warm-up; the loop only finishes them.
+  return runMeasurementLoop(fillLoop(5, false), sync, batch, Batch()).rate(screenPixels());
+}
+
+// Depth cull: the depth buffer holds one plane, the quads lie on the other, and every
+// fragment fails depthFunc. farQuads puts the quads on the far plane, else the near one.
+double depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads) {
+  const float z = farQuads ? 1.0f : -1.0f;
+  // State: the given depth test over freshly cleared buffers.
+  glDepthFunc(depthFunc);
+  glEnable(GL_DEPTH_TEST);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  sync.swap();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  // Warm-up: lay down the depth buffer, far quad first, then the near one.
+  auto layDown = [] {
+    drawQuad(1.0f, Coloring::None);
+    drawQuad(-1.0f, Coloring::None);
+  };
+  auto batch = [z] {
+    for (int i = 0; i < 5; ++i) drawQuad(z, Coloring::None);
+  };
+  return runMeasurementLoop(fillLoop(5, false), sync, batch, layDown).rate(screenPixels());
+}
+
+void setColorMask(bool on) { glColorMask(on, on, on, on); }
+
+// Clears colour, depth and stencil with every write mask on, then three swaps each
+// followed by the same clear: every stencil-series row starts from the same buffers.
+void resetBuffers(const SyncMethod& sync) {
+  setColorMask(true);
+  glDepthMask(GL_TRUE);
+  glStencilMask(~0u);
+  sync.clearThroughSwaps(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+// Stencil test NOTEQUAL 1 with inversion on depth fail and pass: the test always passes
+// (the value alternates between 0 and all ones) and every fragment updates stencil.
+void stencilInvertState() {
+  glStencilFunc(GL_NOTEQUAL, 1, ~0u);
+  glStencilOp(GL_KEEP, GL_INVERT, GL_INVERT);
+}
+
+void writeValue(ResultReport& report, double value, const char* htmlText, const char* label) {
+  report.addValue(value, "Pix/s", htmlText, label);
+}
+
+}  // namespace
+
+bool fillrateSummaryValue(bool skipped32, bool failed32, bool failed16,
+                          const FillModeResults& results32, const FillModeResults& results16,
+                          double& value) {
+  if (skipped32) return false;
+  if (!failed32) {
+    value = results32.colorOnly;
+    return true;
+  }
+  if (!failed16) {
+    value = results16.colorOnly;
+    return true;
+  }
+  return false;
+}
+
+void prepareDepthFailStencilRow() {
+  setColorMask(false);
+  // NOTE: the passing stencil state goes in before the depth lay-down: under the
+  // previous row's EQUAL 1 test the lay-down quads would be discarded, the depth buffer
+  // would keep the far value and every timed fragment would pass the depth test.
+  stencilInvertState();
+  drawQuad(1.0f, Coloring::None);
+  drawQuad(-1.0f, Coloring::None);  // the depth buffer now holds the near value
+}
+
+// The seven measurements of one mode, on a fresh window.
+void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results) {
+  const SyncMethod sync = window.syncMethod();
+
+  // Stencil off, and harmless should a driver look at it anyway.
+  glStencilFunc(GL_ALWAYS, -1, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glStencilMask(~0u);
+  glDisable(GL_STENCIL_TEST);
+
+  results.depthPassColorDepth = depthPassFill(sync);
+  // The buffer holds the near value, the quads lie on the far plane.
+  results.cullLEqual = depthCullFill(sync, GL_LEQUAL, true);
+  // The buffer holds the far value, the quads lie on the near plane.
+  results.cullEqual = depthCullFill(sync, GL_EQUAL, false);
+  results.cullGEqual = depthCullFill(sync, GL_GEQUAL, false);
+
+  // Colour only: no depth test, no depth writes.
+  glDepthMask(GL_FALSE);
+  glDepthFunc(GL_ALWAYS);
+  glDisable(GL_DEPTH_TEST);
+  setColorMask(true);
+  results.colorOnly = plainFill(sync);
+
+  // Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
+  setColorMask(false);
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+  results.depthOnly = plainFill(sync);
+
+  // Colour and depth.
+  setColorMask(true);
+  results.colorDepth = plainFill(sync);
+
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  glStencilMask(0);
+  glDisable(GL_STENCIL_TEST);
+}
+
+// The ten stencil measurements of the 32-bit mode; state not changed by a row carries
+// over from the row before.
+void FillrateTest::stencilSeries(const TestWindow& window) {
+  const SyncMethod sync = window.syncMethod();
+
+  glClearColor(0.25f, 0.125f, 0.75f, 0.0f);
+  glDepthFunc(GL_ALWAYS);
+  glDisable(GL_DEPTH_TEST);
+  glClearStencil(0);
+  glStencilMask(~0u);
+
+  // Stencil writes only.
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  glStencilFunc(GL_ALWAYS, -1, ~0u);
+  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+  glEnable(GL_STENCIL_TEST);
+  stencilWrite = plainFill(sync);
+
+  // Stencil read and update; the test always passes.
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  stencilInvertState();
+  glEnable(GL_STENCIL_TEST);
+  stencilInvert = plainFill(sync);
+
+  // Every fragment fails the stencil test (the buffer holds 0).
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  glStencilFunc(GL_EQUAL, 1, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  stencilCull = plainFill(sync);
+
+  // Depth test fails, stencil updated on depth fail.
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  resetBuffers(sync);
+  prepareDepthFailStencilRow();
+  zFailStencil = plainFill(sync);
+
+  // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil
+  // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
+  glDepthFunc(GL_LEQUAL);
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  zPassStencil = plainFill(sync);
+
+  resetBuffers(sync);
+  setColorMask(false);
+  zStencil = plainFill(sync);
+
+  resetBuffers(sync);
+  colorZStencil = plainFill(sync);
+
+  resetBuffers(sync);
+  glStencilMask(0);
+  colorZStencilOn = plainFill(sync);
+
+  resetBuffers(sync);
+  glDepthMask(GL_FALSE);
+  colorStencil = plainFill(sync);
+
+  resetBuffers(sync);
+  glDepthMask(GL_FALSE);
+  glStencilMask(0);
+  colorOnlyStencilOn = plainFill(sync);
+}
+
+void FillrateTest::run() {
+  if (displayConfig != nullptr && displayConfig->maxBpp < 32) {
+    skipped32 = true;
+  } else {
+    TestWindow window(32, true, true);
+    window.describeFormat(format32, sizeof format32);
+    failed32 = window.initFailed;
+    if (!failed32) {
+      fillPasses(window, results32);
+      stencilSeries(window);
+    }
+    skipped32 = false;
+  }
+  {
+    TestWindow window(16, true, false);
+    window.describeFormat(format16, sizeof format16);
+    failed16 = window.initFailed;
+    if (!failed16) fillPasses(window, results16);
+  }
+  // A skipped 32-bit mode has no say: failed then means the 16-bit mode failed, never a
+  // flag left over from an earlier run.
+  failed = skipped32 ? failed16 : (failed32 && failed16);
+  hasRun = true;
+}
+
+void FillrateTest::writeModeValues(ResultReport& report, const FillModeResults& results) {
+  writeValue(report, results.colorOnly, " color only", "Col");
+  writeValue(report, results.depthOnly, " z only", "Z");
+  writeValue(report, results.colorDepth, " color and z", "ColZ");
+  writeValue(report, results.depthPassColorDepth, " z tested (pass), color and z", "ZPassColZ");
+  writeValue(report, results.cullLEqual, " discardable by LEQUAL depth test", "ZCullLEqual");
+  writeValue(report, results.cullGEqual, " discardable by GEQUAL depth test", "ZCullGEqual");
+  writeValue(report, results.cullEqual, " discardable by EQUAL depth test", "ZCullEqual");
+}
+
+void FillrateTest::writeStencilBlock(ResultReport& report) {
+  writeValue(report, stencilWrite, " stencil writes", "S");
+  writeValue(report, stencilCull, " discardable by EQUAL stencil test", "SCull");
+  report.beginGroup("stencil test passed", "SPass");
+  writeValue(report, stencilInvert, " pure stencil updates", "S");
+  writeValue(report, zFailStencil, " z fail (LEQUAL), stencil update", "ZFailS");
+  report.beginGroup("z test passed (LEQUAL)", "ZPass");
+  writeValue(report, zPassStencil, " stencil update", "S");
+  writeValue(report, zStencil, " stencil update, z update", "ZS");
+  writeValue(report, colorOnlyStencilOn, " color replace", "Col");
+  writeValue(report, colorZStencilOn, " z update, color replace", "ColZ");
+  writeValue(report, colorStencil, " stencil update, color replace", "ColS");
+  writeValue(report, colorZStencil, " stencil update, z update, color replace", "ColZS");
+  report.endGroup();
+  report.endGroup();
+}
+
+void FillrateTest::writeResults(ResultReport& report) {
+  report.beginGroup(nullptr, nullptr);
+  if (!skipped32) {
+    report.beginGroup("32 bits", "32");
+    if (failed32) {
+      report.addItem(format32, nullptr, "Error");
+    } else {
+      report.addItem(format32, nullptr, "Mode");
+      writeModeValues(report, results32);
+      writeStencilBlock(report);
+    }
+    report.endGroup();
+  }
+  report.beginGroup("16 bits", "16");
+  if (failed16) {
+    report.addItem(format16, nullptr, "Error");
+  } else {
+    report.addItem(format16, nullptr, "Mode");
+    writeModeValues(report, results16);
+  }
+  report.endGroup();
+  report.endGroup();
+}
+
+void FillrateTest::summary(char* buffer) {
+  double value = 0.0;
+  if (!fillrateSummaryValue(skipped32, failed32, failed16, results32, results16, value)) {
+    // Nothing to show: the same text as a test that has not run.
+    std::snprintf(buffer, SummarySize, "%s", "n/a");
+    return;
+  }
+  std::snprintf(buffer, SummarySize, "%sPix/s", formatDecimal(value).c_str());
+}
+
+}  // namespace corvalis

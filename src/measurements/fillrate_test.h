@@ -1,0 +1,69 @@
+#pragma once
+// Pixel fillrate under every combination of colour, depth and stencil writes, and the
+// rate at which depth- or stencil-rejected pixels are discarded; once in a 32-bit mode
+// with depth and stencil (plus the stencil series), once in a 16-bit mode without stencil.
+
+#include "measurements/bench_test.h"
+
+namespace corvalis {
+
+class TestWindow;
+
+// One mode's seven rates, in pixels per second.
+struct FillModeResults {
+  double colorOnly = 0.0;            // "Col"
+  double depthOnly = 0.0;            // "Z"
+  double colorDepth = 0.0;           // "ColZ"
+  double depthPassColorDepth = 0.0;  // "ZPassColZ"
+  double cullLEqual = 0.0;           // "ZCullLEqual"
+  double cullGEqual = 0.0;           // "ZCullGEqual"
+  double cullEqual = 0.0;            // "ZCullEqual"
+};
+
+// The rate the summary shows: the 32-bit colour-only rate, or the 16-bit one when the
+// 32-bit window failed. False when there is none (32-bit mode skipped or both failed).
+bool fillrateSummaryValue(bool skipped32, bool failed32, bool failed16,
+                          const FillModeResults& results32, const FillModeResults& results16,
+                          double& value);
+
+// The z-fail stencil row after its buffer reset (depth test LESS on, the previous row's
+// stencil state still set): colour writes off, stencil NOTEQUAL 1 inverting on depth fail
+// and pass, and the depth buffer laid down to the near value, so that every fragment of
+// the timed quads fails the depth test and updates stencil.
+void prepareDepthFailStencilRow();
+
+class FillrateTest : public BenchTest {
+ public:
+  const char* name() const override { return "Fillrate"; }
+  const char* key() const override { return "Fillrate"; }
+  void run() override;
+  void writeResults(ResultReport& report) override;
+  void summary(char* buffer) override;
+
+  FillModeResults results16;
+  FillModeResults results32;
+  // The stencil series of the 32-bit mode, pixels per second.
+  double stencilCull = 0.0;
+  double stencilWrite = 0.0;
+  double stencilInvert = 0.0;
+  double zFailStencil = 0.0;
+  double zPassStencil = 0.0;
+  double colorOnlyStencilOn = 0.0;
+  double zStencil = 0.0;
+  double colorZStencil = 0.0;
+  double colorStencil = 0.0;
+  double colorZStencilOn = 0.0;
+  char format32[64] = {};
+  char format16[64] = {};
+  bool failed32 = false;
+  bool failed16 = false;
+  bool skipped32 = false;
+
+ private:
+  void fillPasses(const TestWindow& window, FillModeResults& results);
+  void stencilSeries(const TestWindow& window);
+  void writeModeValues(ResultReport& report, const FillModeResults& results);
+  void writeStencilBlock(ResultReport& report);
+};
+
+}  // namespace corvalis

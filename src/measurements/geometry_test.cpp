@@ -1,0 +1,174 @@
+#include "measurements/geometry_test.h"
+
+#include <cstdio>
+
+#include "framework/format.h"
+#include "framework/measurement_loop.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "report/result_report.h"
+#include "measurements/geometry_mesh.h"
+#include "measurements/mesh_generator.h"
+
+namespace corvalis {
+
+namespace {
+
+// Three draws per batch, at least 2 s or 50000 draws; the warm-up frames come before
+// the timers.
+LoopSpec geometryLoop() {
+  LoopSpec spec;
+  spec.step = 3;
+  spec.cap = 50000;
+  spec.minSeconds = 2.0;
+  spec.warmupSwap = false;  // every warm-up frame swaps on its own
+  spec.warmupBeforeTimers = true;
+  return spec;
+}
+
+// Times the selected primitive set of the mesh; triangles per second.
+double timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPerDraw) {
+  // Three frames that show the mesh, drawn with culling off; then culling on, so that
+  // every timed triangle (clockwise on screen) is rejected after transformation.
+  const Batch warmup = [&] {
+    glCullFace(GL_BACK);
+    glDisable(GL_CULL_FACE);
+    for (int frame = 0; frame < 3; ++frame) {
+      glClear(GL_COLOR_BUFFER_BIT);
+      mesh.draw();
+      sync.swap();
+    }
+    glEnable(GL_CULL_FACE);
+  };
+  const Batch batch = [&] {
+    mesh.draw();
+    mesh.draw();
+    mesh.draw();
+  };
+  return runMeasurementLoop(geometryLoop(), sync, batch, warmup).rate(trianglesPerDraw);
+}
+
+double timeFan(GeometryMesh& mesh, const TestWindow& window) {
+  mesh.selectFan();
+  return timeSelected(mesh, window.syncMethod(), mesh.fanTriangles);
+}
+
+double timeList(GeometryMesh& mesh, const TestWindow& window) {
+  mesh.selectList();
+  return timeSelected(mesh, window.syncMethod(), mesh.listTriangles);
+}
+
+// The mesh inside the view volume: turned by 11 degrees and scaled to 0.825, so its
+// corners reach at most 0.967 in x or y.
+void loadMeshMatrix() {
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glRotatef(11.0f, 0.0f, 0.0f, 1.0f);
+  glScalef(0.825f, 0.825f, 0.825f);
+}
+
+}  // namespace
+
+void GeometryTest::run() {
+  {
+    TestWindow window(16, false, false);
+    failed = window.initFailed;
+    window.describeFormat(modeText, sizeof(modeText));
+    if (!failed) failed = !measure(window);
+  }
+  hasRun = true;
+}
+
+bool GeometryTest::measure(const TestWindow& window) {
+  const SyncMethod sync = window.syncMethod();
+  glColor4ub(255, 255, 255, 255);
+  glClearColor(0.0f, 0.0f, 0.25f, 1.0f);
+
+  // Unlit workloads: positions only.
+  {
+    GeometryMesh mesh(false);
+    if (!mesh.ready()) {
+      mesh.release();
+      std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);
+      return false;
+    }
+    loadMeshMatrix();
+    fanRate = timeFan(mesh, window);
+    sync.swap();
+    listRate = timeList(mesh, window);
+    sync.swap();
+    // 2.0625 in all: most of the list now lies outside the view volume in x, y and z.
+    glScalef(2.5f, 2.5f, 2.5f);
+    clipRate = timeList(mesh, window);
+    sync.swap();
+    mesh.release();
+  }
+
+  loadMeshMatrix();
+  // Lit workloads: normals too. Light positions are given under the mesh matrix, so
+  // the GL transforms them with it; materials, attenuation and specular stay default.
+  GeometryMesh mesh(true);
+  if (!mesh.ready()) {
+    mesh.release();
+    std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);
+    return false;
+  }
+
+  const GLfloat directional[4] = {-0.707f, 0.0f, 0.707f, 0.0f};
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glLightfv(GL_LIGHT0, GL_POSITION, directional);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+  lightD1Rate = timeList(mesh, window);
+  sync.swap();
+
+  const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
+  const GLfloat pointDiffuse[4] = {0.625f, 0.825f, 0.275f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, pointPosition);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, pointDiffuse);
+  // Re-seeded so that the eight lights are the same in every run.
+  meshGenerator().meshRandom = PointLightSeed;
+  lightP1Rate = timeList(mesh, window);
+  sync.swap();
+
+  // GL_LIGHT0 keeps the point light above; seven more join it.
+  const auto lights = nextPointLights(meshGenerator());
+  for (int i = 0; i < ExtraPointLights; ++i) {
+    const GLenum light = GL_LIGHT1 + i;
+    glEnable(light);
+    glLightfv(light, GL_POSITION, lights[i].position);
+    glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
+  }
+  lightP8Rate = timeList(mesh, window);
+  sync.swap();
+
+  mesh.release();
+  glDisable(GL_LIGHTING);
+  return true;
+}
+
+void GeometryTest::writeResults(ResultReport& report) {
+  if (failed) {
+    report.addItem(modeText, nullptr, "Error");
+    return;
+  }
+  report.addItem(modeText, nullptr, "Mode");
+  report.beginGroup("Plain vertices", "Plain");
+  report.addValue(fanRate, "Tris/s", " as triangle fan", "Fan");
+  report.addValue(listRate, "Tris/s", " as triangle list", "List");
+  report.addValue(clipRate, "Tris/s", " clipped", "Clip");
+  report.endGroup();
+  // No key: these values sit directly under the test's own key.
+  report.beginGroup("Vertex shading speed", nullptr);
+  report.addValue(lightD1Rate, "Tris/s", " lit (one directional light)", "LightD1");
+  report.addValue(lightP1Rate, "Tris/s", " lit (one point light)", "LightP1");
+  report.addValue(lightP8Rate, "Tris/s", " lit (eight point lights)", "LightP8");
+  report.endGroup();
+}
+
+void GeometryTest::summary(char* buffer) {
+  if (failed) return;
+  std::snprintf(buffer, SummarySize, "%sTris/s", formatDecimal(fanRate).c_str());
+}
+
+}  // namespace corvalis

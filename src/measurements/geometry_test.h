@@ -1,0 +1,36 @@
+#pragma once
+// Triangle throughput: a screen-filling mesh drawn as a fan, as a list, as a mostly
+// clipped list, and lit by one directional, one point and eight point lights. Every
+// timed triangle faces away and is culled, so only vertex work is measured.
+
+#include "measurements/bench_test.h"
+
+namespace corvalis {
+
+class TestWindow;
+
+class GeometryTest : public BenchTest {
+ public:
+  const char* name() const override { return "Geometry"; }
+  const char* key() const override { return "Geometry"; }
+  void run() override;
+  void writeResults(ResultReport& report) override;
+  void summary(char* buffer) override;
+
+  // Triangles per second.
+  double fanRate = 0.0;
+  double listRate = 0.0;
+  double clipRate = 0.0;
+  double lightD1Rate = 0.0;
+  double lightP1Rate = 0.0;
+  double lightP8Rate = 0.0;
+  // The window's pixel format, or why the test could not measure.
+  char modeText[64] = {};
+
+ private:
+  // Measures on the window that run() opened; false (with modeText set) when a mesh
+  // could not be made.
+  bool measure(const TestWindow& window);
+};
+
+}  // namespace corvalis

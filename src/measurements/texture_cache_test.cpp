@@ -1,0 +1,302 @@
+#include "measurements/texture_cache_test.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "framework/format.h"
+#include "framework/measurement_loop.h"
+#include "framework/prng.h"
+#include "gl/display_config.h"
+#include "gl/gl_caps.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "report/output_file.h"
+#include "report/result_report.h"
+#include "measurements/csv_data_file.h"
+
+namespace corvalis {
+
+namespace {
+
+// Texel data every texture and the palette are made from.
+constexpr size_t TexelDataBytes = 16777216;
+
+// How each format appears in the report and its data file.
+struct CacheFormatText {
+  const char* htmlText;
+  const char* label;
+  const char* fileSuffix;
+  const char* csvHeader;
+};
+
+const CacheFormatText formatTexts[CacheFormats] = {
+    {" using RGBA textures", "RGBA", ".rgba.csv", "rgba_fetches/s,bytes\n"},
+    {" using DXT1 textures", "DXT1", ".dxt1.csv", "dxt1_fetches/s,bytes\n"},
+    {" using DXT5 textures", "DXT5", ".dxt5.csv", "dxt5_fetches/s,bytes\n"},
+    {" using paletted textures", "Pal", ".pal8.csv", "pal8_fetches/s,bytes\n"},
+};
+
+// The texture cache row of the loop family: four quads a batch, a glFinish every 128
+// quads to bound the queue, at least 0.25 s or 2000 quads.
+LoopSpec textureCacheLoop() {
+  LoopSpec spec;
+  spec.step = 4;
+  spec.cap = 2000;
+  spec.minSeconds = 0.25;
+  spec.batchEnd = BatchEnd::Sync;
+  spec.finishEvery = 128;
+  spec.warmupSwap = false;  // the warm-up is a swap and a clear, no draw
+  return spec;
+}
+
+// Filtering and wrapping shared by all eight textures.
+void setTextureParameters() {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}
+
+// An RGBA8 texture with its full mip chain built by GLU; left bound.
+GLuint makeRgbaTexture(int width, int height, const unsigned char* data) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, width, height, GL_RGBA, GL_UNSIGNED_BYTE, data);
+  setTextureParameters();
+  return texture;
+}
+
+// Bits of one texel of level 0 of the bound texture, as the GL stores it.
+int boundTextureBitsPerTexel() {
+  GLint red = 0, green = 0, blue = 0, alpha = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_RED_SIZE, &red);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_GREEN_SIZE, &green);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_BLUE_SIZE, &blue);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alpha);
+  return red + green + blue + alpha;
+}
+
+// A texture given level by level from the start of the data, which the driver
+// converts to internalFormat (compressing it for S3TC).
+GLuint makeLevelTexture(GLenum internalFormat, GLenum sourceFormat, int width, int height,
+                        const unsigned char* data) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  for (int level = 0, w = width, h = height; w >= 1; ++level, w /= 2, h = std::max(1, h / 2)) {
+    glTexImage2D(GL_TEXTURE_2D, level, static_cast<GLint>(internalFormat), w, h, 0, sourceFormat,
+                 GL_UNSIGNED_BYTE, data);
+  }
+  setTextureParameters();
+  return texture;
+}
+
+// The square and the wide texture of one driver-converted format.
+void makeLevelSweep(FormatSweep& sweep, GLenum internalFormat, GLenum sourceFormat,
+                    int bitsPerTexel, int firstIndex, int log2Side, const unsigned char* data) {
+  const int side = 1 << log2Side;
+  sweep.squareTexture = makeLevelTexture(internalFormat, sourceFormat, side, side, data);
+  sweep.wideTexture =
+      makeLevelTexture(internalFormat, sourceFormat, side, std::max(1, side / 2), data);
+  sweep.bitsPerTexel = bitsPerTexel;
+  sweep.firstIndex = firstIndex;
+  sweep.lastIndex = 2 * log2Side;
+}
+
+void deleteTexture(uint32_t& texture) {
+  if (texture != 0) {
+    GLuint name = texture;
+    glDeleteTextures(1, &name);
+  }
+  texture = 0;
+}
+
+}  // namespace
+
+void TextureCacheTest::run() {
+  quadVertices.reset();
+  // A new run starts from nothing, so a sweep skipped now never reports old rates.
+  for (FormatSweep& sweep : sweeps) sweep = FormatSweep();
+  for (float& bytes : cacheBytes) bytes = 0.0f;
+  {
+    TestWindow window(32, true, true);
+    window.describeFormat(modeText, sizeof modeText);
+    failed = window.initFailed;
+    if (!failed) measure(window);
+  }
+  hasRun = true;
+}
+
+// Everything between the window's creation and its destruction.
+void TextureCacheTest::measure(const TestWindow& window) {
+  // Per-fragment state for the whole run: every fragment is textured, blended,
+  // writes depth and inverts stencil.
+  glDisable(GL_DITHER);
+  glDisable(GL_CULL_FACE);
+  glColor4ub(255, 255, 255, 192);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glDepthFunc(GL_ALWAYS);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  glStencilFunc(GL_ALWAYS, 0, ~0u);
+  glStencilOp(GL_INVERT, GL_INVERT, GL_INVERT);
+  glStencilMask(~0u);
+  glEnable(GL_STENCIL_TEST);
+
+  createTextures();
+  buildQuads();
+  // Textures and arrays: quads drawn from the vertex array, modulated by the colour.
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+
+  const SyncMethod sync = window.syncMethod();
+  runSweep(sweeps[CacheRgba], cacheBytes[CacheRgba], sync);
+  for (int format = CacheDxt1; format < CacheFormats; ++format) {
+    FormatSweep& sweep = sweeps[format];
+    if (sweep.squareTexture != 0 && sweep.wideTexture != 0)
+      runSweep(sweep, cacheBytes[format], sync);
+  }
+
+  deleteTextures();
+  quadVertices.reset();
+}
+
+void TextureCacheTest::createTextures() {
+  // The same pseudo-random bytes on every run: the generator is reseeded first.
+  std::vector<unsigned char> data(TexelDataBytes);
+  Lcg& random = sharedRandom();
+  random.seed(1234);
+  for (unsigned char& byte : data) byte = static_cast<unsigned char>(random.next() & 0xff);
+
+  GLint maxTextureSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+  const int log2Side = largestTextureLog2(maxTextureSize, screenWidth, screenHeight);
+  const int side = 1 << log2Side;
+
+  FormatSweep& rgba = sweeps[CacheRgba];
+  rgba.squareTexture = makeRgbaTexture(side, side, data.data());
+  rgba.bitsPerTexel = boundTextureBitsPerTexel();
+  rgba.wideTexture = makeRgbaTexture(side, std::max(1, side / 2), data.data());
+  rgba.firstIndex = 0;
+  rgba.lastIndex = 2 * log2Side;
+
+  if (glCaps.compressedS3TC) {
+    glHint(GL_TEXTURE_COMPRESSION_HINT_ARB, GL_NICEST);
+    makeLevelSweep(sweeps[CacheDxt1], GL_COMPRESSED_RGB_S3TC_DXT1_EXT, GL_RGB, 4, 4, log2Side,
+                   data.data());
+    makeLevelSweep(sweeps[CacheDxt5], GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, GL_RGBA, 8, 4, log2Side,
+                   data.data());
+  }
+  // NOTE: Mesa resolves glColorTableEXT to a stub without offering paletted textures;
+  // the capability flag, which requires both extensions, decides.
+  if (glCaps.palettedTexture && glCaps.glColorTableEXT) {
+    glEnable(GL_SHARED_TEXTURE_PALETTE_EXT);
+    // The first 1024 bytes of the data are the shared palette of 256 RGBA entries.
+    glCaps.glColorTableEXT(GL_SHARED_TEXTURE_PALETTE_EXT, GL_RGBA8, 256, GL_RGBA, GL_UNSIGNED_BYTE,
+                           data.data());
+    makeLevelSweep(sweeps[CachePaletted], GL_COLOR_INDEX8_EXT, GL_COLOR_INDEX, 8, 0, log2Side,
+                   data.data());
+  }
+}
+
+void TextureCacheTest::deleteTextures() {
+  for (FormatSweep& sweep : sweeps) {
+    deleteTexture(sweep.squareTexture);
+    deleteTexture(sweep.wideTexture);
+  }
+}
+
+void TextureCacheTest::buildQuads() {
+  // Four identical full-window quads; setRegion fills in their texture coordinates.
+  static const float corners[4][2] = {{-1.0f, 1.0f}, {-1.0f, -1.0f}, {1.0f, -1.0f}, {1.0f, 1.0f}};
+  quadVertices.reset(new float[16 * QuadVertexFloats]);
+  for (int vertex = 0; vertex < 16; ++vertex) {
+    float* v = quadVertices.get() + vertex * QuadVertexFloats;
+    v[0] = corners[vertex % 4][0];
+    v[1] = corners[vertex % 4][1];
+    v[2] = 0.0f;
+    v[3] = 0.0f;
+    v[4] = 0.0f;
+  }
+  const GLsizei stride = QuadVertexFloats * sizeof(float);
+  glVertexPointer(3, GL_FLOAT, stride, quadVertices.get());
+  glTexCoordPointer(2, GL_FLOAT, stride, quadVertices.get() + 3);
+}
+
+void TextureCacheTest::setRegion(int a, int b) {
+  setQuadTexCoords(quadVertices.get(), a, b, screenWidth, screenHeight);
+}
+
+// One timed measurement of the current texture and region; quads per second.
+double TextureCacheTest::timeQuads(const SyncMethod& sync) {
+  const Batch warmup = [&sync] {
+    sync.swap();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  };
+  const Batch fourQuads = [] { glDrawArrays(GL_QUADS, 0, 16); };
+  return runMeasurementLoop(textureCacheLoop(), sync, fourQuads, warmup).rate(1.0);
+}
+
+// Times every working-set size of one format, then looks for the cache's edge.
+void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync) {
+  const double pixelsPerQuad = static_cast<double>(screenWidth) * screenHeight;
+  for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
+    glBindTexture(GL_TEXTURE_2D, n % 2 == 0 ? sweep.squareTexture : sweep.wideTexture);
+    const MipRegion region = mipRegionOf(n);
+    setRegion(region.a, region.b);
+    // One texel fetch per pixel of every full-window quad.
+    sweep.rates[n] = static_cast<float>(timeQuads(sync) * pixelsPerQuad);
+  }
+  sweep.measured = true;
+  detected = detectCacheSize(sweep);
+}
+
+void TextureCacheTest::writeResults(ResultReport& report) {
+  if (failed) {
+    report.addItem(modeText, nullptr, "Error");
+    return;
+  }
+  report.addItem(modeText, nullptr, "Mode");
+  for (int format = 0; format < CacheFormats; ++format) {
+    // RGBA always shows, even as 0; the others only when a size was found.
+    if (format != CacheRgba && cacheBytes[format] == 0.0f) continue;
+    const CacheFormatText& text = formatTexts[format];
+    report.addBinaryValue(cacheBytes[format], "B", text.htmlText, text.label, "CSV",
+                          text.fileSuffix);
+  }
+}
+
+void TextureCacheTest::summary(char* buffer) {
+  if (failed) return;
+  std::snprintf(buffer, SummarySize, "%sB", formatBinary(cacheBytes[CacheRgba]).c_str());
+}
+
+void TextureCacheTest::writeDataFiles(const char* baseName) {
+  // After a run whose window failed, every sweep is empty: the RGBA file then holds
+  // its header alone and no stale rows.
+  for (int format = 0; format < CacheFormats; ++format) {
+    const FormatSweep& sweep = sweeps[format];
+    if (format != CacheRgba && !sweep.measured) continue;
+    const CacheFormatText& text = formatTexts[format];
+    OutputFile file;
+    if (!openDataFile(file, baseName, text.fileSuffix)) continue;
+    file.write(text.csvHeader);
+    const int first = std::max(sweep.firstIndex, 0);
+    const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
+    for (int n = first; n <= last; ++n) {
+      // At most 2^22 texels of 32 bits: always within an unsigned.
+      const double bytes = std::min(workingSetBytes(n, sweep.bitsPerTexel), 4294967295.0);
+      file.write(csvNumber(sweep.rates[n]) + formatC(",%u\n", static_cast<unsigned>(bytes)));
+    }
+    file.close();
+  }
+}
+
+}  // namespace corvalis

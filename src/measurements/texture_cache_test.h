@@ -1,0 +1,50 @@
+#pragma once
+// Estimates the texture cache size: sweeps the working set of screen-filling textured
+// quads in powers of two and finds where the texel fetch rate falls for good, for
+// RGBA, DXT1, DXT5 and paletted textures.
+
+#include <cstdint>
+#include <memory>
+
+#include "measurements/bench_test.h"
+#include "measurements/cache_detection.h"
+
+namespace corvalis {
+
+class SyncMethod;
+class TestWindow;
+
+// The four sweeps in report order.
+enum CacheFormat {
+  CacheRgba = 0,
+  CacheDxt1 = 1,
+  CacheDxt5 = 2,
+  CachePaletted = 3,
+  CacheFormats = 4
+};
+
+class TextureCacheTest : public BenchTest {
+ public:
+  const char* name() const override { return "Texture cache"; }
+  const char* key() const override { return "TexCache"; }
+  void run() override;
+  void writeResults(ResultReport& report) override;
+  void summary(char* buffer) override;
+  void writeDataFiles(const char* baseName) override;
+
+  char modeText[64] = {};
+  FormatSweep sweeps[CacheFormats];       // RGBA, DXT1, DXT5, paletted
+  std::unique_ptr<float[]> quadVertices;  // four quads of x, y, z, s, t; only during run
+  float cacheBytes[CacheFormats] = {};
+
+ private:
+  void measure(const TestWindow& window);
+  void createTextures();
+  void deleteTextures();
+  void buildQuads();
+  void setRegion(int a, int b);
+  double timeQuads(const SyncMethod& sync);
+  void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync);
+};
+
+}  // namespace corvalis

@@ -1,0 +1,102 @@
+#include "measurements/texturing_test.h"
+
+#include <cstdio>
+
+#include "framework/format.h"
+#include "framework/measurement_loop.h"
+#include "gl/display_config.h"
+#include "gl/gl_caps.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "report/result_report.h"
+#include "measurements/textured_quad.h"
+
+namespace corvalis {
+
+namespace {
+
+// Two quads per iteration, each followed by its own batch end; a glFinish every 64
+// quads keeps the queue from running far ahead. At least 0.5 s or 2000 quads.
+LoopSpec texturingLoop() {
+  LoopSpec spec;
+  spec.step = 2;
+  spec.cap = 2000;
+  spec.minSeconds = 0.5;
+  spec.batchesPerIteration = 2;
+  spec.finishEvery = 64;
+  return spec;
+}
+
+}  // namespace
+
+void TexturingTest::run() {
+  {
+    TestWindow window(16, false, false);
+    failed = window.initFailed;
+    layerCount = 0;
+    if (!failed) {
+      // Plain colour writes, no depth: every quad covers every pixel.
+      glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glDepthMask(GL_FALSE);
+      glDisable(GL_DEPTH_TEST);
+
+      layerCount = texturingLayerCount(glCaps);
+      for (int layers = 1; layers <= layerCount; ++layers) {
+        bilinearRate[layers - 1] =
+            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST);
+        trilinearRate[layers - 1] =
+            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+      }
+    }
+    window.describeFormat(modeText, sizeof(modeText));
+  }
+  hasRun = true;
+}
+
+double TexturingTest::texturedRate(const TestWindow& window, int layers, unsigned magFilter,
+                                   unsigned minFilter) {
+  glColor4ub(255, 255, 255, 255);
+  TexturedQuad quad;
+  quad.build(layers, magFilter, minFilter);
+  const Batch batch = [&quad] { glCallList(quad.list); };
+  // No warm-up draw: the loop's swap and glFinish settle the build.
+  const LoopResult result = runMeasurementLoop(texturingLoop(), window.syncMethod(), batch, {});
+  quad.release();
+  // Every quad covers the whole screen, whatever the layer count.
+  return result.rate(static_cast<double>(screenWidth) * screenHeight);
+}
+
+void TexturingTest::writeFilterGroup(ResultReport& report, const char* title, const char* key,
+                                     const double* rates) {
+  report.beginGroup(title, key);
+  for (int layers = 1; layers <= layerCount && layers <= MaxTexturingLayers; ++layers) {
+    char htmlText[32];
+    char label[16];
+    std::snprintf(htmlText, sizeof(htmlText), " w %d layers", layers);
+    std::snprintf(label, sizeof(label), "%d", layers);
+    report.addValue(rates[layers - 1], "Pix/s", htmlText, label);
+  }
+  report.endGroup();
+}
+
+void TexturingTest::writeResults(ResultReport& report) {
+  if (failed) {
+    report.addItem(modeText, nullptr, "Error");
+    return;
+  }
+  report.addItem(modeText, nullptr, "Mode");
+  // No key: the filter groups sit directly under the test's own key.
+  report.beginGroup("Textured fillrate", nullptr);
+  writeFilterGroup(report, "Bilinear filter", "Bilinear", bilinearRate);
+  writeFilterGroup(report, "Trilinear filter", "Trilinear", trilinearRate);
+  report.endGroup();
+}
+
+void TexturingTest::summary(char* buffer) {
+  if (failed) return;
+  std::snprintf(buffer, SummarySize, "%sTex/s", formatDecimal(bilinearRate[0]).c_str());
+}
+
+}  // namespace corvalis

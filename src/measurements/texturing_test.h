@@ -1,0 +1,38 @@
+#pragma once
+// Textured fillrate: a full-screen perspective quad sampling one small mipmapped
+// texture on 1 to 8 units at once, bilinear and trilinear.
+
+#include <cstdint>
+
+#include "measurements/bench_test.h"
+
+namespace corvalis {
+
+class TestWindow;
+
+class TexturingTest : public BenchTest {
+ public:
+  const char* name() const override { return "Texturing"; }
+  const char* key() const override { return "Texturing"; }
+  void run() override;
+  void writeResults(ResultReport& report) override;
+  void summary(char* buffer) override;
+
+  // The window's pixel format, or its error text.
+  char modeText[64] = {};
+  // Pixels per second; entry i is for i + 1 layers.
+  double bilinearRate[8] = {};
+  double trilinearRate[8] = {};
+  // Layer counts measured: the texture units, at most 8.
+  int32_t layerCount = 0;
+
+ private:
+  // Pixels per second of the quad with 'layers' units and the two filters.
+  double texturedRate(const TestWindow& window, int layers, unsigned magFilter,
+                      unsigned minFilter);
+  // One group of rows "1" .. layerCount.
+  void writeFilterGroup(ResultReport& report, const char* title, const char* key,
+                        const double* rates);
+};
+
+}  // namespace corvalis

@@ -1,0 +1,237 @@
+#include "measurements/tiling_test.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "framework/measurement_loop.h"
+#include "gl/display_config.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "report/output_file.h"
+#include "report/result_report.h"
+#include "measurements/csv_data_file.h"
+
+namespace corvalis {
+
+namespace {
+
+constexpr GLbitfield AllBuffers = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
+
+// The tiling row of the loop family: one glDrawElements a batch, each followed by a
+// glFlush whatever sync method was chosen, at least 0.1875 s or 600 batches.
+LoopSpec tilingLoop() {
+  LoopSpec spec;
+  spec.step = 1;
+  spec.cap = 600;
+  spec.minSeconds = 0.1875;
+  spec.batchEnd = BatchEnd::Flush;
+  spec.warmupSwap = false;  // the preparation swaps before it clears
+  return spec;
+}
+
+// Times drawing the prepared strips; batches per second. A step that has no strip on
+// this screen is not timed and keeps a rate of 0.
+float timeStrips(const SyncMethod& sync, const uint16_t* indices, int strips,
+                 const Batch& preparation) {
+  if (strips <= 0) return 0.0f;
+  int count = 0;
+  const Batch batch = [indices, strips, &count] {
+    // A colour that changes every batch, so that no two batches write the same pixels.
+    glColor4ub(static_cast<GLubyte>(count), static_cast<GLubyte>(255 - count % 256),
+               static_cast<GLubyte>(127 - count), 18);
+    glDrawElements(GL_QUADS, 4 * strips, GL_UNSIGNED_SHORT, indices);
+    ++count;
+  };
+  return static_cast<float>(runMeasurementLoop(tilingLoop(), sync, batch, preparation).rate(1.0));
+}
+
+// A full-screen quad with a horizontal colour ramp, drawn and swapped.
+void drawRampQuad(const GLubyte left[4], const GLubyte right[4], const SyncMethod& sync) {
+  glBegin(GL_QUADS);
+  glColor4ubv(left);
+  glVertex3f(-1.0f, 1.0f, 0.0f);
+  glColor4ubv(left);
+  glVertex3f(-1.0f, -1.0f, 0.0f);
+  glColor4ubv(right);
+  glVertex3f(1.0f, -1.0f, 0.0f);
+  glColor4ubv(right);
+  glVertex3f(1.0f, 1.0f, 0.0f);
+  glEnd();
+  sync.swap();
+}
+
+// The two report lines of one sweep.
+void writeSweepLines(ResultReport& report, const TileSweep& sweep) {
+  if (sweep.tileWidth > 0)
+    report.addValue(sweep.tileWidth, nullptr, " pixels wide", "Width");
+  else
+    report.addItem("none", " detected in x-direction", "Width");
+  if (sweep.tileHeight > 0)
+    report.addValue(sweep.tileHeight, nullptr, " pixels high", "Height");
+  else
+    report.addItem("none", " detected in y-direction", "Height");
+}
+
+}  // namespace
+
+void TilingTest::run() {
+  for (TileSweep& sweep : sweeps) sweep = TileSweep();
+  hasDepth = false;
+  hasStencil = false;
+  {
+    TestWindow window(32, true, true);
+    window.describeFormat(modeText, sizeof modeText);
+    failed = window.initFailed;
+    if (!failed) measure(window);
+  }
+  hasRun = true;
+}
+
+// Everything between the window's creation and its destruction.
+void TilingTest::measure(const TestWindow& window) {
+  hasDepth = window.depthBytes > 0;
+  hasStencil = window.stencilBytes > 0;
+  const SyncMethod sync = window.syncMethod();
+
+  // Colour only: blended writes, no depth or stencil access.
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_STENCIL_TEST);
+  glStencilMask(0);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  measureTiles(sync, sweeps[TileColor]);
+
+  // Three full-screen quads between the colour and the other sweeps.
+  const GLubyte blue[4] = {64, 64, 255, 255}, yellow[4] = {192, 192, 0, 255};
+  const GLubyte red[4] = {192, 0, 0, 255}, green[4] = {0, 255, 128, 255};
+  drawRampQuad(blue, yellow, sync);
+  drawRampQuad(red, green, sync);
+  drawRampQuad(blue, yellow, sync);
+
+  // Depth only. NOTE: a disabled depth test also skips the depth writes, so the test
+  // is enabled with a comparison that always passes.
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_ALWAYS);
+  glEnable(GL_DEPTH_TEST);
+  if (hasDepth) measureTiles(sync, sweeps[TileDepth]);
+
+  // Stencil only, replacing the value; the stencil test is enabled for the same reason
+  // and always passes, the depth test is off again.
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  glStencilMask(0xFFFFFFFFu);
+  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+  glStencilFunc(GL_ALWAYS, 3, 3);
+  glEnable(GL_STENCIL_TEST);
+  if (hasStencil) measureTiles(sync, sweeps[TileStencil]);
+
+  if (!hasDepth && !hasStencil) return;
+
+  // All buffers: colour, depth and stencil (settings above) written together.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  measureTiles(sync, sweeps[TileCombined]);
+}
+
+// The column and the row sweep in the state the caller set, then the detection.
+void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
+  const int width = screenWidth;
+  const int height = screenHeight;
+  const int capacity = stripQuadCapacity(width, height);
+  std::vector<float> vertices(static_cast<size_t>(capacity) * 8);
+  std::vector<uint16_t> indices(static_cast<size_t>(capacity) * 4);
+  glVertexPointer(2, GL_FLOAT, 2 * sizeof(float), vertices.data());
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glColor4ub(128, 128, 192, 17);
+
+  // Columns: full-height strips, block sizes 64 to 2, aligned and offset.
+  setupColumnQuads(vertices.data(), indices.data(), std::min(width / 4, capacity));
+  glClear(AllBuffers);
+  sync.swap();
+  glClear(AllBuffers);
+  const Batch columnPreparation = [&sync] {
+    sync.swap();
+    glClear(AllBuffers);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+  };
+  for (int step = 0; step < TileSteps; ++step) {
+    const int strips = placeColumnStrips(vertices.data(), width, step, capacity);
+    sweep.xRates[step] = timeStrips(sync, indices.data(), strips, columnPreparation);
+  }
+
+  // Rows: full-width bands counted from the top.
+  setupRowQuads(vertices.data(), indices.data(), std::min(height / 4, capacity));
+  glClear(AllBuffers);
+  sync.swap();
+  glClear(AllBuffers);
+  const Batch rowPreparation = [&sync] {
+    sync.swap();
+    glClear(AllBuffers);
+  };
+  for (int step = 0; step < TileSteps; ++step) {
+    const int bands = placeRowStrips(vertices.data(), height, step, capacity);
+    sweep.yRates[step] = timeStrips(sync, indices.data(), bands, rowPreparation);
+  }
+
+  sweep.tileWidth = detectTileSize(sweep.xRates);
+  sweep.tileHeight = detectTileSize(sweep.yRates);
+}
+
+void TilingTest::writeResults(ResultReport& report) {
+  if (failed) {
+    report.addItem(modeText, nullptr, "Error");
+    return;
+  }
+  report.addItem(modeText, nullptr, "Mode");
+  report.beginGroup("preferred block alignment", nullptr);
+  if (hasDepth || hasStencil) {
+    report.beginGroupWithLink("updating all buffers", "Combined", "CSV", ".tile_all.csv");
+    writeSweepLines(report, sweeps[TileCombined]);
+    report.endGroup();
+  }
+  report.beginGroupWithLink("in color buffer", "Color", "CSV", ".tile_c.csv");
+  writeSweepLines(report, sweeps[TileColor]);
+  report.endGroup();
+  if (hasDepth) {
+    report.beginGroupWithLink("in depth buffer", "Z", "CSV", ".tile_z.csv");
+    writeSweepLines(report, sweeps[TileDepth]);
+    report.endGroup();
+  }
+  if (hasStencil) {
+    report.beginGroupWithLink("in stencil buffer", "Stencil", "CSV", ".tile_s.csv");
+    writeSweepLines(report, sweeps[TileStencil]);
+    report.endGroup();
+  }
+  report.endGroup();
+}
+
+void TilingTest::summary(char* buffer) {
+  const TileSweep& sweep = (hasDepth || hasStencil) ? sweeps[TileCombined] : sweeps[TileColor];
+  std::snprintf(buffer, SummarySize, "%dx%d", static_cast<int>(sweep.tileWidth),
+                static_cast<int>(sweep.tileHeight));
+}
+
+void TilingTest::writeDataFiles(const char* baseName) {
+  // All four files, measured or not; an unmeasured sweep holds zero rates.
+  static const struct {
+    int sweep;
+    const char* suffix;
+  } files[TileConfigs] = {{TileCombined, ".tile_all.csv"},
+                          {TileColor, ".tile_c.csv"},
+                          {TileDepth, ".tile_z.csv"},
+                          {TileStencil, ".tile_s.csv"}};
+  for (const auto& entry : files) {
+    OutputFile file;
+    if (!openDataFile(file, baseName, entry.suffix)) continue;
+    file.write(tileCsvText(sweeps[entry.sweep]));
+    file.close();
+  }
+}
+
+}  // namespace corvalis

@@ -1,0 +1,102 @@
+#include "measurements/bandwidth_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "measurements/section_text_lines.h"
+
+using namespace corvalis;
+using corvalis::testing::sectionTextLines;
+using corvalis::testing::summaryOf;
+using corvalis::testing::withHeader;
+
+namespace {
+
+void setKnownResults(BandwidthTest& test) {
+  test.allClear = 1e9;
+  test.colorClear = 2e9;
+  test.depthStencilClear = 3e9;
+  test.depthClear = 4e9;
+  test.stencilClear = 5e9;
+  test.drawBandwidth = 6e9;
+  test.ramdacBandwidth = 267386880.0;
+  test.physicalBandwidth = 6267386880.0;
+  test.hasDepth = true;
+  test.hasStencil = true;
+  std::snprintf(test.modeText, sizeof test.modeText, "R8G8B8A8 Z24 S8");
+  test.failed = false;
+  test.hasRun = true;
+}
+
+const char* const ModeLine = "Bandwidth:Mode=R8G8B8A8 Z24 S8";
+const char* const AllLine = "Bandwidth:Clear:All=1000.000 M B/s";
+const char* const ColorLine = "Bandwidth:Clear:Color=2000.000 M B/s";
+const char* const ZAndStencilLine = "Bandwidth:Clear:ZAndStencil=3000.000 M B/s";
+const char* const ZLine = "Bandwidth:Clear:Z=4000.000 M B/s";
+const char* const StencilLine = "Bandwidth:Clear:Stencil=5000.000 M B/s";
+const std::vector<std::string> TailLines = {
+    "Bandwidth:Draw=6000.000 M B/s",
+    "Bandwidth:BurnedByRAMDAC=267.387 M B/s",
+    "Bandwidth:Physical=6267.387 M B/s",
+};
+
+std::vector<std::string> expectedLines(std::vector<std::string> clearLines) {
+  std::vector<std::string> lines = {ModeLine};
+  lines.insert(lines.end(), clearLines.begin(), clearLines.end());
+  lines.insert(lines.end(), TailLines.begin(), TailLines.end());
+  return withHeader(lines);
+}
+
+}  // namespace
+
+TEST(BandwidthReport, ClearRowsFollowTheBuffersTheWindowHas) {
+  BandwidthTest test;
+  setKnownResults(test);
+  EXPECT_EQ(sectionTextLines(test),
+            expectedLines({AllLine, ColorLine, ZAndStencilLine, ZLine, StencilLine}));
+
+  test.hasStencil = false;
+  EXPECT_EQ(sectionTextLines(test), expectedLines({AllLine, ColorLine, ZAndStencilLine, ZLine}));
+
+  test.hasDepth = false;
+  test.hasStencil = true;
+  EXPECT_EQ(sectionTextLines(test),
+            expectedLines({AllLine, ColorLine, ZAndStencilLine, StencilLine}));
+
+  test.hasStencil = false;
+  EXPECT_EQ(sectionTextLines(test), expectedLines({AllLine, ColorLine}));
+  EXPECT_EQ(summaryOf(test), "6.267 GB/s");  // the physical estimate
+}
+
+TEST(BandwidthColorSeed, AdvancesModuloTwoToTheThirtyTwo) {
+  EXPECT_EQ(nextColorSeed(InitialColorSeed), 173u * 7u + 1367u);
+  EXPECT_EQ(nextColorSeed(0xFFFFFFFFu), 1360u);  // -7 + 1367
+}
+
+TEST(BandwidthDraw, CountsReadAndWriteOfEveryBuffer) {
+  // 1024 x 768 with R8G8B8A8 Z24 S8: 3 MiB colour, 2.25 MiB depth, 0.75 MiB stencil.
+  EXPECT_EQ(drawBytesPerQuad(3145728, 2359296, 786432), 2.0 * 6291456.0);
+  // Without stencil only colour and depth count.
+  EXPECT_EQ(drawBytesPerQuad(3145728, 2359296, 0), 2.0 * 5505024.0);
+}
+
+using BandwidthRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
+  // The fake draws nothing, so every draw measurement runs up to its quad cap.
+  BandwidthTest test;
+  for (int run = 0; run < 2; ++run) {
+    const uint32_t before = colorSeed;
+    test.run();
+    ASSERT_FALSE(test.failed);
+    EXPECT_GT(test.drawQuads, 0);
+    EXPECT_EQ(test.drawQuads % 256, 0);
+    EXPECT_LE(test.drawQuads, 5120);
+    uint32_t expected = before;
+    for (int group = 0; group < test.drawQuads / 4; ++group) expected = nextColorSeed(expected);
+    EXPECT_EQ(colorSeed, expected) << "run " << run;
+  }
+}

@@ -1,0 +1,124 @@
+#include "measurements/cache_detection.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace corvalis;
+
+namespace {
+
+// A sweep over firstIndex..lastIndex whose rates come from the list, in order.
+FormatSweep sweepOf(int firstIndex, int bitsPerTexel, const std::vector<float>& rates) {
+  FormatSweep sweep;
+  sweep.firstIndex = firstIndex;
+  sweep.lastIndex = firstIndex + static_cast<int>(rates.size()) - 1;
+  sweep.bitsPerTexel = bitsPerTexel;
+  for (size_t i = 0; i < rates.size(); ++i) sweep.rates[firstIndex + i] = rates[i];
+  return sweep;
+}
+
+// 19 RGBA rates (indices 0..18) at 'high' up to 'lastFast', 'low' after it.
+std::vector<float> stepDown(int lastFast, float high, float low) {
+  std::vector<float> rates;
+  for (int n = 0; n <= 18; ++n) rates.push_back(n <= lastFast ? high : low);
+  return rates;
+}
+
+}  // namespace
+
+TEST(SizeIndexGeometry, EvenIndicesReadSquareAndOddIndicesWideLevels) {
+  // Every index reads exactly 2^n texels from a level at most twice as wide as high.
+  for (int n = 0; n < MaxSizeIndices; ++n) {
+    const MipRegion region = mipRegionOf(n);
+    EXPECT_EQ(region.a + region.b, n) << n;
+    EXPECT_EQ(region.a - region.b, n % 2) << n;
+  }
+}
+
+TEST(SizeIndexGeometry, WorkingSetBytesFollowTheTexelCost) {
+  EXPECT_EQ(workingSetBytes(0, 32), 4.0);         // one RGBA texel
+  EXPECT_EQ(workingSetBytes(18, 32), 1048576.0);  // the last RGBA row at S = 512
+  EXPECT_EQ(workingSetBytes(4, 4), 8.0);          // first DXT1 row: 16 texels
+  EXPECT_EQ(workingSetBytes(4, 8), 16.0);         // first DXT5 row
+  EXPECT_EQ(workingSetBytes(12, 32), 16384.0);
+}
+
+TEST(SizeIndexGeometry, LargestTextureStaysBelowTheScreen) {
+  // 1024 x 768: 767 -> L 9, S 512, last index 18 (19 sizes; 15 from index 4).
+  EXPECT_EQ(largestTextureLog2(2048, 1024, 768), 9);
+  // 1600 x 1200 with 2048: S 1024, last index 20.
+  EXPECT_EQ(2 * largestTextureLog2(2048, 1600, 1200), 20);
+  // The GL's maximum above 2048 is clamped to 2048 first.
+  EXPECT_EQ(largestTextureLog2(16384, 4000, 3000), 11);
+  EXPECT_EQ(largestTextureLog2(16384, 1600, 1200), 10);
+  // A GL maximum below the screen decides; exactly the screen size is one short.
+  EXPECT_EQ(largestTextureLog2(256, 1024, 768), 8);
+  EXPECT_EQ(largestTextureLog2(768, 1024, 768), 9);
+  EXPECT_EQ(largestTextureLog2(1024, 1024, 1024), 9);
+  EXPECT_EQ(largestTextureLog2(2048, 160, 120), 6);
+  // Tiny screens or a broken GL answer give a one-texel texture, never a negative L.
+  EXPECT_EQ(largestTextureLog2(2048, 2, 2), 0);
+  EXPECT_EQ(largestTextureLog2(2048, 1, 1), 0);
+  EXPECT_EQ(largestTextureLog2(0, 1024, 768), 0);
+}
+
+TEST(SizeIndexGeometry, TexCoordsReadJustUnderOneTexelPerPixel) {
+  std::vector<float> vertices(16 * QuadVertexFloats, 7.0f);
+  setQuadTexCoords(vertices.data(), 9, 8, 1024, 768);
+  const float su = 1024.0f / 512.0f * 0.975f;
+  const float tv = 768.0f / 256.0f * 0.975f;
+  const float offsets[4][2] = {{0.0f, 0.0f}, {-0.5f, 0.25f}, {0.25f, -0.5f}, {-0.75f, 0.75f}};
+  for (int quad = 0; quad < 4; ++quad) {
+    const float s0 = offsets[quad][0], t0 = offsets[quad][1];
+    const float expected[4][2] = {{s0, t0}, {s0, t0 + tv}, {s0 + su, t0 + tv}, {s0 + su, t0}};
+    for (int corner = 0; corner < 4; ++corner) {
+      const float* v = &vertices[(4 * quad + corner) * QuadVertexFloats];
+      EXPECT_FLOAT_EQ(v[3], expected[corner][0]) << quad << "/" << corner;
+      EXPECT_FLOAT_EQ(v[4], expected[corner][1]) << quad << "/" << corner;
+      EXPECT_EQ(v[0] + v[1] + v[2], 21.0f);  // positions are left alone
+    }
+  }
+}
+
+TEST(DetectCacheSize, TheSizeBeforeALastingDropInAPlausibleRange) {
+  std::vector<float> dip = stepDown(14, 1000.0f, 300.0f);
+  dip[6] = 500.0f;             // a dip at 6 ...
+  dip[7] = dip[8] = 600.0f;
+  dip[9] = 990.0f;             // ... made up for at 9 (at least 98.75 % of the rate before it)
+  std::vector<float> shortRecovery = stepDown(14, 1000.0f, 300.0f);
+  shortRecovery[6] = 500.0f;
+  for (int n = 7; n <= 14; ++n) shortRecovery[n] = 987.0f;  // below 98.75 % of 1000
+  std::vector<float> rising;
+  for (int n = 0; n <= 18; ++n) rising.push_back(1000.0f + n);
+  const struct {
+    std::vector<float> rates;
+    float bytes;
+  } cases[] = {
+      {stepDown(12, 1.0e9f, 4.0e8f), 16384.0f},  // down from 13 on: 2^12 RGBA texels
+      {stepDown(5, 1000.0f, 980.0f), 128.0f},    // a drop of 2 % is enough when it lasts
+      {dip, 65536.0f},                           // index 14
+      {shortRecovery, 128.0f},                   // index 5
+      {rising, 0.0f},
+      {std::vector<float>(19, 5.0e8f), 0.0f},
+      // Implausible: slowest not above 10 fetches per second, or fastest 200 times the
+      // slowest or more; just under that a drop is found.
+      {stepDown(9, 1000.0f, 10.0f), 0.0f},
+      {stepDown(9, 1000.0f, 0.0f), 0.0f},
+      {stepDown(9, 200000.0f, 1000.0f), 0.0f},
+      {stepDown(9, 199000.0f, 1000.0f), 2048.0f},
+  };
+  for (const auto& c : cases) EXPECT_EQ(detectCacheSize(sweepOf(0, 32, c.rates)), c.bytes) << &c - cases;
+  EXPECT_EQ(detectCacheSize(FormatSweep()), 0.0f);  // a run that measured nothing
+}
+
+TEST(DetectCacheSize, OnlyTheSweptRangeCounts) {
+  // DXT1 starts at index 4; rates below it are not part of the sweep.
+  std::vector<float> rates;
+  for (int n = 4; n <= 18; ++n) rates.push_back(n <= 10 ? 2000.0f : 700.0f);
+  FormatSweep sweep = sweepOf(4, 4, rates);
+  sweep.rates[0] = 0.0f;
+  sweep.rates[1] = 1.0e12f;
+  sweep.rates[19] = 1.0f;
+  EXPECT_EQ(detectCacheSize(sweep), 512.0f);  // 2^10 texels at 4 bits
+}

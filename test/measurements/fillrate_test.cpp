@@ -1,0 +1,205 @@
+#include "measurements/fillrate_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "gl/display_config.h"
+#include "gl/test_window.h"
+#include "platform/gl_include.h"
+#include "measurements/section_text_lines.h"
+
+using namespace corvalis;
+using corvalis::testing::sectionTextLines;
+using corvalis::testing::summaryOf;
+using corvalis::testing::withHeader;
+
+namespace {
+
+// Every rate distinct, so that a value written under the wrong key shows: 1 to 7 M for
+// the 32-bit depth rows, 11 to 20 M for the stencil rows, 21 to 27 M at 16 bits.
+void fillKnownResults(FillrateTest& test) {
+  double FillModeResults::*const depthRows[] = {
+      &FillModeResults::colorOnly,  &FillModeResults::depthOnly, &FillModeResults::colorDepth,
+      &FillModeResults::depthPassColorDepth, &FillModeResults::cullLEqual,
+      &FillModeResults::cullGEqual, &FillModeResults::cullEqual};
+  for (int i = 0; i < 7; ++i) {
+    test.results32.*depthRows[i] = (1 + i) * 1e6;
+    test.results16.*depthRows[i] = (21 + i) * 1e6;
+  }
+  double* const stencilRows[] = {&test.stencilCull,       &test.stencilWrite,  &test.stencilInvert,
+                                 &test.zFailStencil,      &test.zPassStencil,  &test.colorOnlyStencilOn,
+                                 &test.zStencil,          &test.colorZStencil, &test.colorStencil,
+                                 &test.colorZStencilOn};
+  for (int i = 0; i < 10; ++i) *stencilRows[i] = (11 + i) * 1e6;
+  std::snprintf(test.format32, sizeof test.format32, "R8G8B8A8 Z24 S8");
+  std::snprintf(test.format16, sizeof test.format16, "R5G6B5A0 Z16 S0");
+  test.failed32 = test.failed16 = test.skipped32 = test.failed = false;
+  test.hasRun = true;
+}
+
+const std::vector<std::string> Mode16Lines = {
+    "Fillrate:16:Mode=R5G6B5A0 Z16 S0",
+    "Fillrate:16:Col=21.000 M Pix/s",
+    "Fillrate:16:Z=22.000 M Pix/s",
+    "Fillrate:16:ColZ=23.000 M Pix/s",
+    "Fillrate:16:ZPassColZ=24.000 M Pix/s",
+    "Fillrate:16:ZCullLEqual=25.000 M Pix/s",
+    "Fillrate:16:ZCullGEqual=26.000 M Pix/s",
+    "Fillrate:16:ZCullEqual=27.000 M Pix/s",
+};
+
+}  // namespace
+
+TEST(FillrateReport, BothModesGiveEveryKeyInOrder) {
+  FillrateTest test;
+  fillKnownResults(test);
+  std::vector<std::string> expected = {
+      "[Corvalis 0.50]",
+      "Fillrate:32:Mode=R8G8B8A8 Z24 S8",
+      "Fillrate:32:Col=1.000 M Pix/s",
+      "Fillrate:32:Z=2.000 M Pix/s",
+      "Fillrate:32:ColZ=3.000 M Pix/s",
+      "Fillrate:32:ZPassColZ=4.000 M Pix/s",
+      "Fillrate:32:ZCullLEqual=5.000 M Pix/s",
+      "Fillrate:32:ZCullGEqual=6.000 M Pix/s",
+      "Fillrate:32:ZCullEqual=7.000 M Pix/s",
+      "Fillrate:32:S=12.000 M Pix/s",
+      "Fillrate:32:SCull=11.000 M Pix/s",
+      "Fillrate:32:SPass:S=13.000 M Pix/s",
+      "Fillrate:32:SPass:ZFailS=14.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:S=15.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ZS=17.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:Col=16.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ColZ=20.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ColS=19.000 M Pix/s",
+      "Fillrate:32:SPass:ZPass:ColZS=18.000 M Pix/s",
+  };
+  expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
+  EXPECT_EQ(sectionTextLines(test), expected);
+}
+
+TEST(FillrateReport, FailedModeShowsOnlyItsErrorAndTheOtherModeStays) {
+  FillrateTest test;
+  fillKnownResults(test);
+  test.failed32 = true;
+  std::snprintf(test.format32, sizeof test.format32, "no pixel format");
+  std::vector<std::string> expected = {"Fillrate:32:Error=no pixel format"};
+  expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
+  EXPECT_EQ(sectionTextLines(test), withHeader(expected));
+
+  test.failed16 = true;
+  test.failed = true;
+  std::snprintf(test.format16, sizeof test.format16, "no window");
+  EXPECT_EQ(sectionTextLines(test),
+            withHeader({"Fillrate:32:Error=no pixel format", "Fillrate:16:Error=no window"}));
+}
+
+TEST(FillrateReport, SkippedThirtyTwoBitModeHasNoGroup) {
+  FillrateTest test;
+  fillKnownResults(test);
+  test.skipped32 = true;
+  test.failed32 = true;  // a stale flag of an earlier run must not matter
+  EXPECT_EQ(sectionTextLines(test), withHeader(Mode16Lines));
+}
+
+TEST(FillrateSummary, FollowsTheModesThatProducedResults) {
+  FillrateTest test;
+  fillKnownResults(test);
+  test.results32.colorOnly = 1.234e9;
+  test.results16.colorOnly = 5e8;
+  EXPECT_EQ(summaryOf(test), "1.234 GPix/s");
+  test.failed32 = true;
+  EXPECT_EQ(summaryOf(test), "500.000 MPix/s");
+  test.failed16 = test.failed = true;
+  EXPECT_EQ(summaryOf(test), "error");
+  // Even asked directly, a run without any mode shows no number.
+  char buffer[SummarySize];
+  test.summary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+  test.failed = test.failed16 = false;
+  test.skipped32 = true;
+  test.summary(buffer);
+  EXPECT_STREQ(buffer, "n/a");
+}
+
+using FillrateRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(FillrateRun, ThirtyTwoBitFailureLeavesTheSixteenBitMode) {
+  offerOnly16BitFormats();
+  FillrateTest test;
+  test.run();
+  EXPECT_FALSE(test.skipped32);
+  EXPECT_TRUE(test.failed32);
+  EXPECT_FALSE(test.failed16);
+  EXPECT_FALSE(test.failed);
+  EXPECT_EQ(fake.count("createTestWindow"), 2);
+  const std::vector<std::string> lines = sectionTextLines(test);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[1], "Fillrate:32:Error=no pixel format");
+  EXPECT_EQ(lines[2].rfind("Fillrate:16:Mode=", 0), 0u) << lines[2];
+}
+
+TEST_F(FillrateRun, MaxBppBelowThirtyTwoSkipsTheThirtyTwoBitMode) {
+  config->maxBpp = 16;
+  FillrateTest test;
+  test.run();
+  EXPECT_TRUE(test.skipped32);
+  EXPECT_FALSE(test.failed);
+  EXPECT_EQ(fake.count("createTestWindow"), 1);
+  const std::vector<std::string> lines = sectionTextLines(test);
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[1].rfind("Fillrate:16:Mode=", 0), 0u) << lines[1];
+  EXPECT_EQ(summaryOf(test), "n/a");
+  // With the 32-bit mode skipped, only the 16-bit window decides, whatever an earlier
+  // run left in the 32-bit flag.
+  fake.failWindow = true;
+  test.failed32 = false;
+  test.run();
+  EXPECT_TRUE(test.failed);
+  EXPECT_EQ(summaryOf(test), "error");
+}
+
+TEST(FillrateOnMesa, DepthFailRowDiscardsTheTimedFragmentsAndUpdatesStencil) {
+  DisplayConfig config(16, 16);
+  displayConfig = &config;
+  struct Restore {
+    ~Restore() { displayConfig = nullptr; }
+  } restore;
+  TestWindow window(32, true, true);
+  if (window.initFailed) GTEST_SKIP() << "no rendering on this machine: " << window.errorText;
+
+  // What the stencil-cull row leaves behind: EQUAL 1 over a cleared stencil buffer, the
+  // stencil test on; then the z-fail row's LESS depth test and its buffer reset.
+  glStencilFunc(GL_EQUAL, 1, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glEnable(GL_STENCIL_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(~0u);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  prepareDepthFailStencilRow();
+  GLfloat depth = -1.0f;
+  glReadPixels(8, 8, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  EXPECT_EQ(depth, 0.0f) << "the depth buffer must hold the near value";
+
+  // A timed quad at z = 0.5 fails the depth test, inverts stencil and leaves depth alone.
+  glBegin(GL_QUADS);
+  glVertex3f(-1.0f, 1.0f, 0.5f);
+  glVertex3f(-1.0f, -1.0f, 0.5f);
+  glVertex3f(1.0f, -1.0f, 0.5f);
+  glVertex3f(1.0f, 1.0f, 0.5f);
+  glEnd();
+  GLubyte stencil = 0;
+  glReadPixels(8, 8, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
+  glReadPixels(8, 8, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  EXPECT_EQ(stencil, 0xFF);
+  EXPECT_EQ(depth, 0.0f);
+}

@@ -1,0 +1,100 @@
+#pragma once
+// Shared helpers for the measurement tests' unit tests: a test's report section as the
+// text report writes it, a full report with its data files, the summary as a string, and
+// a display on the fake backend for failure runs.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "measurements/bench_test.h"
+#include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
+#include "report/report_files.h"
+#include "report/result_report.h"
+
+namespace corvalis::testing {
+
+// The lines of the text report without their CR LF ends (which are checked).
+inline std::vector<std::string> sectionTextLines(BenchTest& test) {
+  TempDir dir;
+  EXPECT_TRUE(dir.ok());
+  const std::string base = dir.file("r");
+  {
+    ResultReport report(base.c_str(), 0, OutputHtml | OutputText);
+    test.writeSection(report, base.c_str());
+    report.close();
+  }
+  const std::string bytes = readBytes(base + ".txt");
+  EXPECT_TRUE(allLineEndsCrLf(bytes));
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
+    end = bytes.find("\r\n", start);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(start, end - start));
+  }
+  return lines;
+}
+
+// The header line every text report opens with, followed by the given lines.
+inline std::vector<std::string> withHeader(std::vector<std::string> lines) {
+  lines.insert(lines.begin(), "[Corvalis 0.50]");
+  return lines;
+}
+
+inline std::string summaryOf(BenchTest& test) {
+  char buffer[SummarySize] = {};
+  test.getSummary(buffer);
+  return buffer;
+}
+
+// A test's section written into a full report (page, text, data files) at <dir>/r.
+struct WrittenReport {
+  void write(BenchTest& test) {
+    ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputDataFiles);
+    ASSERT_TRUE(report.isOpen());
+    link = report.linkBase();
+    test.writeSection(report, base.c_str());
+    report.close();
+    text = readBytes(base + ".txt");
+    html = readBytes(base + ".htm");
+  }
+  bool htmlHas(const std::string& part) const { return html.find(part) != std::string::npos; }
+
+  TempDir dir;
+  std::string base = dir.file("r");
+  std::string text, html;
+  std::string link;  // the data files' link prefix: the base name on this platform
+};
+
+// A 160 x 120 DisplayConfig on the fake backend, for runs whose windows are scripted to
+// fail. A "working" fake window has no GL context behind it: its measurements run on
+// calls that do nothing, so only which parts ran and what the report says count.
+class FakeDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::install(&fake);
+    config = std::make_unique<DisplayConfig>(160, 120);
+    config->swapSync = false;
+    displayConfig = config.get();
+  }
+  void TearDown() override {
+    displayConfig = nullptr;
+    config.reset();
+    platform::install(nullptr);
+  }
+
+  // The fake's formats without the 32-bit one: 32-bit windows get "no pixel format".
+  void offerOnly16BitFormats() {
+    fake.formats.clear();
+    for (const auto& pfd : platform::FakePlatform::standardFormats())
+      if (pfd.alphaBits == 0 && pfd.depthBits > 0) fake.formats.push_back(pfd);
+  }
+
+  platform::FakePlatform fake;
+  std::unique_ptr<DisplayConfig> config;
+};
+
+}  // namespace corvalis::testing

@@ -1,0 +1,118 @@
+#include "measurements/texture_cache_test.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "measurements/section_text_lines.h"
+
+using namespace corvalis;
+using corvalis::testing::crlf;
+using corvalis::testing::fileExists;
+using corvalis::testing::readBytes;
+using corvalis::testing::summaryOf;
+using corvalis::testing::TempDir;
+
+namespace {
+
+// A test object holding the results of a run on a 1024 x 768 screen with S3TC but
+// without paletted textures.
+void fillResults(TextureCacheTest& test) {
+  test.hasRun = true;
+  test.failed = false;
+  std::snprintf(test.modeText, sizeof test.modeText, "R8G8B8A8 Z24 S8");
+  const int bits[CacheFormats] = {32, 4, 8, 8};
+  const int first[CacheFormats] = {0, 4, 4, 0};
+  for (int f = 0; f < CacheFormats; ++f) {
+    FormatSweep& sweep = test.sweeps[f];
+    sweep.bitsPerTexel = bits[f];
+    sweep.firstIndex = first[f];
+    sweep.lastIndex = 18;
+    sweep.measured = f != CachePaletted;
+    for (int n = sweep.firstIndex; n <= 18; ++n) sweep.rates[n] = 1000.0f * (n + 1) + 0.5f;
+  }
+  test.cacheBytes[CacheRgba] = 16384.0f;
+  test.cacheBytes[CacheDxt1] = 0.0f;
+  test.cacheBytes[CacheDxt5] = 8192.0f;
+  test.cacheBytes[CachePaletted] = 0.0f;
+}
+
+class TextureCacheReport : public ::testing::Test {
+ protected:
+  void SetUp() override { fillResults(test); }
+  corvalis::testing::WrittenReport out;
+  const std::string& text = out.text;
+  TextureCacheTest test;
+};
+
+}  // namespace
+
+TEST_F(TextureCacheReport, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
+  out.write(test);
+  EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
+                       "TexCache:Mode=R8G8B8A8 Z24 S8\n"
+                       "TexCache:RGBA=16384 B\n"
+                       "TexCache:DXT5=8192 B\n"));
+  EXPECT_TRUE(out.htmlHas("Mode: R8G8B8A8 Z24 S8")) << out.html;
+  const std::string csvLink = "(<a href=\"" + out.link;
+  EXPECT_TRUE(out.htmlHas("<li>16 kiB using RGBA textures" + csvLink + ".rgba.csv\">CSV</a>)</li>"));
+  EXPECT_TRUE(out.htmlHas("<li>8 kiB using DXT5 textures" + csvLink + ".dxt5.csv\">CSV</a>)</li>"));
+  EXPECT_FALSE(out.htmlHas("dxt1"));
+  EXPECT_FALSE(out.htmlHas("pal8"));
+}
+
+TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
+  test.cacheBytes[CacheRgba] = 0.0f;
+  test.cacheBytes[CacheDxt1] = 1048576.0f;
+  test.cacheBytes[CacheDxt5] = 0.0f;
+  test.cacheBytes[CachePaletted] = 524288.0f;
+  out.write(test);
+  EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
+                       "TexCache:Mode=R8G8B8A8 Z24 S8\n"
+                       "TexCache:RGBA=0 B\n"
+                       "TexCache:DXT1=1.000 Mi B\n"
+                       "TexCache:Pal=524288 B\n"));
+  EXPECT_TRUE(out.htmlHas("<a href=\"" + out.link + ".pal8.csv\">CSV</a>"));
+}
+
+TEST_F(TextureCacheReport, DataFilesHoldOneRowPerSize) {
+  out.write(test);
+  std::string rgba = "rgba_fetches/s,bytes\n";
+  for (int n = 0; n <= 18; ++n)
+    rgba += std::to_string(1000 * (n + 1)) + ".500000," + std::to_string(4u << n) + "\n";
+  EXPECT_EQ(readBytes(out.base + ".rgba.csv"), crlf(rgba));
+  // DXT1 is written although no size was detected; DXT from 16 texels (index 4) on.
+  EXPECT_EQ(readBytes(out.base + ".dxt1.csv").substr(0, 37), "dxt1_fetches/s,bytes\r\n5000.500000,8\r\n");
+  const std::string dxt5 = readBytes(out.base + ".dxt5.csv");
+  EXPECT_EQ(dxt5.substr(0, 38), "dxt5_fetches/s,bytes\r\n5000.500000,16\r\n");
+  EXPECT_EQ(dxt5.substr(dxt5.size() - 23), "\r\n19000.500000,262144\r\n");
+  EXPECT_FALSE(fileExists(out.base + ".pal8.csv"));
+}
+
+TEST(TextureCacheSummary, ShowsTheRgbaSize) {
+  TextureCacheTest test;
+  EXPECT_EQ(summaryOf(test), "n/a");
+  fillResults(test);
+  EXPECT_EQ(summaryOf(test), "16 kiB");
+  test.cacheBytes[CacheRgba] = 0.0f;
+  EXPECT_EQ(summaryOf(test), "0B");
+}
+
+using TextureCacheRun = corvalis::testing::FakeDisplayTest;
+
+TEST_F(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
+  fake.failWindow = true;
+  TextureCacheTest test;
+  fillResults(test);  // the results of an earlier run
+  test.run();
+  for (int f = 0; f < CacheFormats; ++f) {
+    EXPECT_FALSE(test.sweeps[f].measured) << f;
+    EXPECT_EQ(test.cacheBytes[f], 0.0f) << f;
+  }
+  // The earlier run's rows are not written again: the RGBA file holds its header alone.
+  TempDir dir;
+  test.writeDataFiles(dir.file("r").c_str());
+  EXPECT_EQ(readBytes(dir.file("r.rgba.csv")), "rgba_fetches/s,bytes\r\n");
+  for (const char* suffix : {".dxt1.csv", ".dxt5.csv", ".pal8.csv"})
+    EXPECT_FALSE(fileExists(dir.file("r") + suffix)) << suffix;
+}

@@ -1,0 +1,163 @@
+#include "measurements/tile_detection.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "measurements/csv_data_file.h"
+
+using namespace corvalis;
+
+namespace {
+
+// Rates whose offset / aligned ratios are the given six values (blocks 64 to 2).
+std::vector<float> ratesWithRatios(const std::vector<float>& ratios) {
+  std::vector<float> rates(16, 0.0f);
+  for (size_t k = 0; k < ratios.size(); ++k) {
+    rates[2 * k] = 1000.0f;
+    rates[2 * k + 1] = 1000.0f * ratios[k];
+  }
+  return rates;
+}
+
+}  // namespace
+
+TEST(StripPattern, StepsHalveTheBlockAlternateTheOffsetAndCoverHalfTheScreen) {
+  // Block, offset, columns across 1024 pixels, bands across 768.
+  const int table[TileSteps][4] = {{64, 0, 8, 6},    {64, 32, 8, 6},   {32, 0, 16, 12},
+                                   {32, 16, 16, 12}, {16, 0, 32, 24},  {16, 8, 32, 24},
+                                   {8, 0, 64, 48},   {8, 4, 64, 48},   {4, 0, 128, 96},
+                                   {4, 2, 128, 96},  {2, 0, 256, 192}, {2, 1, 256, 192}};
+  for (int step = 0; step < TileSteps; ++step) {
+    EXPECT_EQ(std::vector<int>({blockSizeOfStep(step), stripOffsetOfStep(step),
+                                stripCountOfStep(1024, step), stripCountOfStep(768, step)}),
+              std::vector<int>(table[step], table[step] + 4))
+        << step;
+  }
+}
+
+TEST(StripPattern, ColumnStripsAndRowBandsSitOnTheirPixels) {
+  // Columns at step 1: 64 pixels wide from column 32, every 128 columns, full height.
+  // Rows at step 0: 64 pixels high from the top row, every 128 rows, full width.
+  const struct {
+    bool columns;
+    int step, count, first;
+    float across[4];  // the other coordinate of the four vertices
+    int order[4];     // the quad's vertex order
+  } cases[] = {{true, 1, 8, 32, {1, -1, 1, -1}, {0, 1, 3, 2}},
+               {false, 0, 6, 0, {-1, 1, -1, 1}, {0, 2, 3, 1}}};
+  const int capacity = stripQuadCapacity(1024, 768);
+  ASSERT_EQ(capacity, 256);
+  for (const auto& c : cases) {
+    std::vector<float> vertices(capacity * 8, 5.0f);
+    std::vector<uint16_t> indices(capacity * 4, 0);
+    const int along = c.columns ? 0 : 1;  // the coordinate that places the strip
+    const float pixel = c.columns ? 2.0f / 1024.0f : -2.0f / 768.0f;
+    if (c.columns) setupColumnQuads(vertices.data(), indices.data(), 1024 / 4);
+    else setupRowQuads(vertices.data(), indices.data(), 768 / 4);
+    ASSERT_EQ(c.columns ? placeColumnStrips(vertices.data(), 1024, c.step, capacity)
+                        : placeRowStrips(vertices.data(), 768, c.step, capacity),
+              c.count);
+    for (int i = 0; i < c.count; ++i) {
+      const float start = (c.first + 128 * i) * pixel + (c.columns ? -1.0f : 1.0f);
+      for (int k = 0; k < 4; ++k) {
+        const float* v = &vertices[8 * i + 2 * k];
+        EXPECT_FLOAT_EQ(v[along], start + (k < 2 ? 0 : 64) * pixel) << i << "/" << k;
+        EXPECT_EQ(v[1 - along], c.across[k]) << i << "/" << k;
+        EXPECT_EQ(indices[4 * i + k], 4 * i + c.order[k]) << i << "/" << k;
+      }
+    }
+  }
+  // The last 2-pixel strip ends inside the screen.
+  std::vector<float> vertices(capacity * 8);
+  ASSERT_EQ(placeColumnStrips(vertices.data(), 1024, 11, capacity), 256);
+  EXPECT_LE(vertices[8 * 255 + 4], 1.0f);
+}
+
+TEST(StripPattern, SmallScreensDrawNoLargeStripsAndNeverOverrun) {
+  // 100 pixels: no 64-pixel strip fits two blocks apart; 32-pixel ones do.
+  EXPECT_EQ(stripCountOfStep(100, 0), 0);
+  EXPECT_EQ(stripCountOfStep(100, 1), 0);
+  EXPECT_EQ(stripCountOfStep(100, 2), 1);
+  EXPECT_EQ(stripCountOfStep(0, 11), 0);
+  std::vector<float> vertices(8, 5.0f);
+  EXPECT_EQ(placeColumnStrips(vertices.data(), 100, 0, 25), 0);
+  EXPECT_EQ(placeRowStrips(vertices.data(), 0, 11, 0), 0);
+  EXPECT_EQ(vertices, std::vector<float>(8, 5.0f));
+  // The arrays never address more than 16-bit indices can.
+  EXPECT_EQ(stripQuadCapacity(100000, 16), 16384);
+  EXPECT_EQ(stripQuadCapacity(0, 0), 0);
+  std::vector<float> big(16384 * 8);
+  EXPECT_EQ(placeColumnStrips(big.data(), 100000, 11, 16384), 16384);
+}
+
+TEST(DetectTileSize, TheDeepestDropWinsWhenItBeatsTheLastFind) {
+  const struct {
+    std::vector<float> ratios;
+    int size;
+  } cases[] = {
+      // 0.99 is not below 0.985; 0.90 is (T = 0.8865); 0.95 and 0.89 are not below T.
+      {{1.00f, 0.99f, 0.90f, 0.95f, 0.89f, 1.00f}, 16},
+      // 0.97 gives 64 (T = 0.95545); 0.96 does not beat it.
+      {{0.97f, 0.96f, 1.0f, 1.0f, 1.0f, 1.0f}, 64},
+      // A smaller block more than 1.5 % below the find replaces it.
+      {{0.97f, 0.95f, 1.0f, 1.0f, 1.0f, 1.0f}, 32},
+      {{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.5f}, 2},
+      {{1.0f, 0.985f, 0.99f, 1.2f, 1.0f, 0.986f}, 0},  // no drop
+  };
+  for (const auto& c : cases) EXPECT_EQ(detectTileSize(ratesWithRatios(c.ratios).data()), c.size);
+  EXPECT_EQ(detectTileSize(std::vector<float>(16, 0.0f).data()), 0);
+  // A screen too small for the large blocks leaves their rates at 0: no detection
+  // from them, the measured blocks still count.
+  std::vector<float> partial = ratesWithRatios({1.0f, 1.0f, 0.9f, 1.0f, 1.0f, 1.0f});
+  partial[0] = partial[1] = 0.0f;
+  EXPECT_EQ(detectTileSize(partial.data()), 16);
+  partial[1] = 500.0f;  // an offset rate without an aligned one
+  EXPECT_EQ(detectTileSize(partial.data()), 16);
+}
+
+TEST(TileCsv, UnmeasuredSweepHoldsZerosAndNanRatios) {
+  const std::string text = tileCsvText(TileSweep());
+  std::string expected = "width,aligned,offset,ratio,height,aligned,offset,ratio\n";
+  for (int block = 64; block >= 2; block /= 2) {
+    expected += std::to_string(block) + ",0.000000,0.000000,nan," + std::to_string(block) +
+                ",0.000000,0.000000,nan\n";
+  }
+  EXPECT_EQ(text, expected);
+}
+
+TEST(TileCsv, RowsShowAlignedOverOffset) {
+  TileSweep sweep;
+  sweep.xRates[0] = 1000.0f;
+  sweep.xRates[1] = 500.0f;
+  sweep.yRates[10] = 123.5f;
+  sweep.yRates[11] = 247.0f;
+  const std::string text = tileCsvText(sweep);
+  EXPECT_NE(text.find("\n64,1000.000000,500.000000,2.000000,64,0.000000,0.000000,nan\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\n2,0.000000,0.000000,nan,2,123.500000,247.000000,0.500000\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(CsvNumber, NonFiniteValuesReadTheSameEverywhere) {
+  EXPECT_EQ(csvNumber(std::nan("")), "nan");
+  EXPECT_EQ(csvNumber(-std::numeric_limits<double>::quiet_NaN()), "nan");
+  EXPECT_EQ(csvNumber(std::numeric_limits<double>::infinity()), "inf");
+  EXPECT_EQ(csvNumber(-std::numeric_limits<double>::infinity()), "-inf");
+  EXPECT_EQ(csvNumber(1.5), "1.500000");
+  EXPECT_EQ(csvNumber(123456792.0), "123456792.000000");
+  EXPECT_TRUE(std::isnan(alignedToOffsetRatio(0.0f, 0.0f)));
+  EXPECT_TRUE(std::isinf(alignedToOffsetRatio(3.0f, 0.0f)));
+}
+
+TEST(DataFileName, LongNamesAreRefused) {
+  const std::string base(MaxDataFileName - 9, 'b');
+  EXPECT_EQ(dataFileName(base.c_str(), ".rgba.csv"), base + ".rgba.csv");
+  EXPECT_EQ(dataFileName((base + "b").c_str(), ".rgba.csv"), "");
+  EXPECT_EQ(dataFileName(nullptr, ".rgba.csv"), "");
+  EXPECT_EQ(dataFileName("results", ".tile_c.csv"), "results.tile_c.csv");
+}
