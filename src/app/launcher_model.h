@@ -8,13 +8,13 @@
 #include <string>
 
 #include "app/resource.h"
-#include "platform/platform.h"
+#include "platform/modal_dialog.h"
 
 namespace corvalis {
 
 constexpr int LauncherDialogId = IDD_LAUNCHER;
-constexpr int LauncherResultStart = 1;
-constexpr int LauncherResultExit = 2;
+constexpr int LauncherResultStart = platform::DialogResultStart;
+constexpr int LauncherResultExit = platform::DialogResultExit;
 
 // The texts of the base-name command.
 constexpr const char* BaseNameDialogTitle = "Enter base name (multiple files will be saved)";
@@ -24,21 +24,9 @@ constexpr const char* BaseNameUnwritableText =
     "Whoops! Cannot write a file of that name. Try something else.";
 constexpr const char* BaseNameUnwritableCaption = "Oh no ...";
 
-// The dialog's controls as the model sees them, addressed by control id.
-class LauncherView {
- public:
-  virtual ~LauncherView() = default;
-  virtual void setCaption(const char* text) = 0;
-  virtual void setText(int id, const char* text) = 0;
-  // Reads at most size - 1 characters into buffer and ends them with a zero byte.
-  virtual void readText(int id, char* buffer, int size) = 0;
-  virtual void setChecked(int id, bool checked) = 0;
-  virtual bool isChecked(int id) = 0;
-  virtual void setEnabled(int id, bool enabled) = 0;
-};
-
-// What a command asks of the dialog.
-enum class LauncherOutcome { Continue, Start, Exit };
+// The dialog's controls and the outcome of a command, in the platform's terms.
+using LauncherView = platform::DialogControls;
+using LauncherOutcome = platform::DialogOutcome;
 
 // The dialog's behaviour over the process-wide launcherSettings, testRegistry and
 // testEnabled, with the platform's message box, save dialog, shell and clipboard.
@@ -59,6 +47,21 @@ class LauncherModel {
   void chooseBaseName();
 
   LauncherView& view_;
+};
+
+// The launcher as the platform's modal dialog sees it: a LauncherModel over the
+// controls of each message.
+class LauncherBehavior final : public platform::DialogBehavior {
+ public:
+  void initialize(platform::DialogControls& controls, platform::DialogHandle dialog) override {
+    LauncherModel(controls).initialize(dialog);
+  }
+  platform::DialogOutcome command(platform::DialogControls& controls, int controlId) override {
+    return LauncherModel(controls).command(controlId);
+  }
+  void afterMessage(platform::DialogControls& controls) override {
+    LauncherModel(controls).afterMessage();
+  }
 };
 
 // The HTML page of a base name, the file that View details opens.

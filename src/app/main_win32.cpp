@@ -33,7 +33,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   displayConfig = config.get();
   createTestRegistry();
 
-  while (platform::runLauncherDialog(instance) == LauncherResultStart) runCycle(*config);
+  LauncherBehavior launcher;
+  while (platform::runModalDialog(instance, LauncherDialogId, launcher) == LauncherResultStart)
+    runCycle(*config);
 
   destroyTestRegistry();
   config.reset();

@@ -1,16 +1,14 @@
 #include "platform/win32/win32_launcher_dialog.h"
 
-#include "app/launcher_model.h"
-
 namespace corvalis {
 namespace platform {
 
 namespace {
 
-// The model's view of the dialog: its controls, found by id.
-class DialogView final : public LauncherView {
+// The dialog's controls, found by id.
+class Win32DialogControls final : public DialogControls {
  public:
-  explicit DialogView(HWND dialog) : dialog_(dialog) {}
+  explicit Win32DialogControls(HWND dialog) : dialog_(dialog) {}
 
   void setCaption(const char* text) override { SetWindowTextA(dialog_, text); }
   void setText(int id, const char* text) override { SetDlgItemTextA(dialog_, id, text); }
@@ -31,33 +29,38 @@ class DialogView final : public LauncherView {
   HWND dialog_;
 };
 
-INT_PTR CALLBACK launcherProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  DialogView view(dialog);
-  LauncherModel model(view);
+// The behaviour travels as the dialog's creation parameter and is kept in DWLP_USER;
+// messages that arrive before WM_INITDIALOG have none and get the default handling.
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+  auto* behavior = reinterpret_cast<DialogBehavior*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (!behavior) return FALSE;
+  Win32DialogControls controls(dialog);
   if (message == WM_INITDIALOG) {
-    model.initialize(dialog);
+    behavior->initialize(controls, dialog);
     return TRUE;  // default focus
   }
   if (message == WM_COMMAND) {
-    switch (model.command(LOWORD(wParam))) {
-      case LauncherOutcome::Start:
-        EndDialog(dialog, LauncherResultStart);
+    switch (behavior->command(controls, LOWORD(wParam))) {
+      case DialogOutcome::Start:
+        EndDialog(dialog, DialogResultStart);
         return TRUE;
-      case LauncherOutcome::Exit:
-        EndDialog(dialog, LauncherResultExit);
+      case DialogOutcome::Exit:
+        EndDialog(dialog, DialogResultExit);
         return TRUE;
-      case LauncherOutcome::Continue:
+      case DialogOutcome::Continue:
         break;
     }
   }
-  model.afterMessage();
+  behavior->afterMessage(controls);
   return FALSE;
 }
 
 }  // namespace
 
-INT_PTR runLauncherDialog(HINSTANCE instance) {
-  return DialogBoxParamA(instance, MAKEINTRESOURCEA(LauncherDialogId), nullptr, launcherProc, 0);
+INT_PTR runModalDialog(HINSTANCE instance, int dialogId, DialogBehavior& behavior) {
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(dialogId), nullptr, dialogProc,
+                         reinterpret_cast<LPARAM>(&behavior));
 }
 
 }  // namespace platform
