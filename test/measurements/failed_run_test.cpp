@@ -81,4 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{make<GeometryTest>, false, {"Geometry:Error=no window"}},
         FailureCase{make<TexturingTest>, true, {std::string("Texturing:Error=") + NoContext}},
         FailureCase{make<TextureCacheTest>, false, {"TexCache:Error=no window"}},
-        FailureCase{make<TilingTest>, true, {std::string("Tiling:Error=") + NoContext}}));
+        FailureCase{make<TilingTest>, true, {std::string("Tiling:Error=") + NoContext}}),
+    // "Fillrate_NoWindow", "Tiling_NoContext", ...: the key of the first expected line.
+    [](const ::testing::TestParamInfo<FailureCase>& info) {
+      const std::string& line = info.param.lines.front();
+      return line.substr(0, line.find(':')) + (info.param.contextFails ? "_NoContext" : "_NoWindow");
+    });
