@@ -64,13 +64,20 @@ XVFB_PID=""
 APP_PID=""
 XCLIP_PID=""
 
+# The scratch folder is removed after a pass; after a failure (or with KEEP=1) it stays
+# for inspection and its path is the last thing printed.
 cleanup() {
+  local status=$?
   set +e
   [[ -n "$APP_PID" ]] && kill "$APP_PID" 2>/dev/null
   [[ -n "$XCLIP_PID" ]] && kill "$XCLIP_PID" 2>/dev/null
   [[ -n "${WINEPREFIX:-}" ]] && timeout 20 wineserver -k 2>/dev/null
   [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-  if [[ "${KEEP:-0}" == "1" ]]; then log "kept $WORK"; else rm -rf "$WORK"; fi
+  if [[ "${KEEP:-0}" == "1" || $status -ne 0 ]]; then
+    log "screenshots, logs and reports kept in $ARTIFACTS (scratch folder $WORK)"
+  else
+    rm -rf "$WORK"
+  fi
 }
 trap cleanup EXIT
 
@@ -291,4 +298,4 @@ nox_status=0
 [[ ! -e "$NOX/results.htm" ]] || fail "without an X server the program still wrote a report"
 log "without an X server the program ended with status $nox_status"
 
-log "PASS (artifacts in $ARTIFACTS)"
+if [[ -n "${E2E_ARTIFACTS:-}" ]]; then log "PASS (artifacts in $ARTIFACTS)"; else log "PASS"; fi

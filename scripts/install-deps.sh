@@ -22,5 +22,9 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+echo "install-deps: installing ${#missing[@]} Debian packages: ${missing[*]}"
+echo "install-deps: on a fresh machine this takes 2 to 5 minutes (the Windows tools most of it)"
+started=$SECONDS
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}" >/dev/null
+echo "install-deps: done in $((SECONDS - started)) s"

@@ -145,10 +145,12 @@ bool fillrateSummaryValue(bool skipped32, bool failed32, bool failed16,
 }
 
 void prepareDepthFailStencilRow() {
+  // Order: colour writes off, then the always-passing stencil state, then the depth
+  // lay-down.
+  // NOTE: the stencil state must come before the lay-down: under the previous row's
+  // EQUAL 1 test the lay-down quads would be discarded, the depth buffer would keep the
+  // far value and every timed fragment would pass the depth test.
   setColorMask(false);
-  // NOTE: the passing stencil state goes in before the depth lay-down: under the
-  // previous row's EQUAL 1 test the lay-down quads would be discarded, the depth buffer
-  // would keep the far value and every timed fragment would pass the depth test.
   stencilInvertState();
   drawQuad(1.0f, Coloring::None);
   drawQuad(-1.0f, Coloring::None);  // the depth buffer now holds the near value

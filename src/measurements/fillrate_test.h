@@ -27,9 +27,9 @@ bool fillrateSummaryValue(bool skipped32, bool failed32, bool failed16,
                           double& value);
 
 // The z-fail stencil row after its buffer reset (depth test LESS on, the previous row's
-// stencil state still set): colour writes off, stencil NOTEQUAL 1 inverting on depth fail
-// and pass, and the depth buffer laid down to the near value, so that every fragment of
-// the timed quads fails the depth test and updates stencil.
+// stencil state still set), in this order: colour writes off, stencil NOTEQUAL 1
+// inverting on depth fail and pass, then the depth buffer laid down to the near value,
+// so that every fragment of the timed quads fails the depth test and updates stencil.
 void prepareDepthFailStencilRow();
 
 class FillrateTest : public BenchTest {
