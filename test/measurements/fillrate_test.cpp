@@ -53,7 +53,7 @@ const std::vector<std::string> Mode16Lines = {
 
 }  // namespace
 
-TEST(FillrateReport, BothModesGiveEveryKeyInOrder) {
+TEST(FillrateReport, BothModesGiveEveryKeyInOrderAFailedOrSkippedModeNone) {
   FillrateTest test;
   fillKnownResults(test);
   std::vector<std::string> expected = {
@@ -79,29 +79,18 @@ TEST(FillrateReport, BothModesGiveEveryKeyInOrder) {
   };
   expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
   EXPECT_EQ(sectionTextLines(test), expected);
-}
 
-TEST(FillrateReport, FailedModeShowsOnlyItsErrorAndTheOtherModeStays) {
-  FillrateTest test;
-  fillKnownResults(test);
+  // A failed mode shows only its error; the other mode stays (both failed: FailedRun).
   test.failed32 = true;
   std::snprintf(test.format32, sizeof test.format32, "no pixel format");
-  std::vector<std::string> expected = {"Fillrate:32:Error=no pixel format"};
+  expected = {"Fillrate:32:Error=no pixel format"};
   expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
   EXPECT_EQ(sectionTextLines(test), withHeader(expected));
 
-  test.failed16 = true;
-  test.failed = true;
-  std::snprintf(test.format16, sizeof test.format16, "no window");
-  EXPECT_EQ(sectionTextLines(test),
-            withHeader({"Fillrate:32:Error=no pixel format", "Fillrate:16:Error=no window"}));
-}
-
-TEST(FillrateReport, SkippedThirtyTwoBitModeHasNoGroup) {
-  FillrateTest test;
+  // A skipped 32-bit mode has no group; a stale flag of an earlier run must not matter.
   fillKnownResults(test);
   test.skipped32 = true;
-  test.failed32 = true;  // a stale flag of an earlier run must not matter
+  test.failed32 = true;
   EXPECT_EQ(sectionTextLines(test), withHeader(Mode16Lines));
 }
 

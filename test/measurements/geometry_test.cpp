@@ -31,8 +31,9 @@ void fillKnownResults(GeometryTest& test) {
 
 }  // namespace
 
-TEST(GeometryReport, PlainGroupIsKeyedAndShadingGroupIsNot) {
+TEST(GeometryReport, PlainGroupIsKeyedShadingGroupIsNotAndSummaryIsTheFanRate) {
   GeometryTest test;
+  EXPECT_EQ(summaryOf(test), "n/a");
   fillKnownResults(test);
   EXPECT_EQ(sectionTextLines(test), withHeader({
                                         "Geometry:Mode=R5G6B5A0 Z0 S0",
@@ -43,12 +44,6 @@ TEST(GeometryReport, PlainGroupIsKeyedAndShadingGroupIsNot) {
                                         "Geometry:LightP1=15.000 M Tris/s",
                                         "Geometry:LightP8=400000 Tris/s",
                                     }));
-}
-
-TEST(GeometryReport, SummaryIsTheFanRate) {
-  GeometryTest test;
-  EXPECT_EQ(summaryOf(test), "n/a");
-  fillKnownResults(test);
   test.fanRate = 123.456e6;
   EXPECT_EQ(summaryOf(test), "123.456 MTris/s");
 }
