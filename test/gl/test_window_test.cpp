@@ -80,19 +80,23 @@ TEST_F(TestWindowFakeTest, EachFailedStepNamesItselfAndReleasesWhatWasObtained) 
   struct Case {
     const char* text;
     void (*script)(platform::FakePlatform&);
+    int formatsSet;
     Calls teardown;
   };
   const Case cases[] = {
-      {"no window", [](platform::FakePlatform& f) { f.failWindow = true; }, {}},
-      {"no device context", [](platform::FakePlatform& f) { f.failDeviceContext = true; },
+      {"no window", [](platform::FakePlatform& f) { f.failWindow = true; }, 0, {}},
+      {"no device context", [](platform::FakePlatform& f) { f.failDeviceContext = true; }, 0,
        {"destroyWindow"}},
-      {"no pixel format", [](platform::FakePlatform& f) { f.formats.clear(); },
+      {"no pixel format", [](platform::FakePlatform& f) { f.formats.clear(); }, 0,
        {"releaseDeviceContext", "destroyWindow"}},
-      {"no pixel format", [](platform::FakePlatform& f) { f.failSetPixelFormat = true; },
+      {"no pixel format",  // R5G6B5 Z16 only: nothing fits a 32-bit window
+       [](platform::FakePlatform& f) { f.formats = {f.standardFormats()[1]}; }, 0,
+       {"releaseDeviceContext", "destroyWindow"}},
+      {"no pixel format", [](platform::FakePlatform& f) { f.failSetPixelFormat = true; }, 1,
        {"releaseDeviceContext", "destroyWindow"}},
       {"no rendering context / 12291", [](platform::FakePlatform& f) { f.contextError = 0x3003; },
-       {"releaseDeviceContext", "destroyWindow"}},
-      {"wglMakeCurrent failed", [](platform::FakePlatform& f) { f.failMakeCurrent = true; },
+       1, {"releaseDeviceContext", "destroyWindow"}},
+      {"wglMakeCurrent failed", [](platform::FakePlatform& f) { f.failMakeCurrent = true; }, 1,
        {"makeCurrent null", "deleteContext", "releaseDeviceContext", "destroyWindow"}},
   };
   for (const Case& c : cases) {
@@ -108,6 +112,7 @@ TEST_F(TestWindowFakeTest, EachFailedStepNamesItselfAndReleasesWhatWasObtained) 
       EXPECT_EQ(describe(window), c.text);
       EXPECT_STREQ(driverString, "GL initialization failed ...");
       EXPECT_EQ(reportedWidth, 1u) << "a failed window keeps the reported resolution";
+      EXPECT_EQ(scripted.count("setPixelFormat"), c.formatsSet);
       scripted.calls.clear();
     }
     EXPECT_EQ(scripted.calls, c.teardown) << "only what was obtained is released";
@@ -117,23 +122,8 @@ TEST_F(TestWindowFakeTest, EachFailedStepNamesItselfAndReleasesWhatWasObtained) 
   }
 }
 
-TEST_F(TestWindowFakeTest, NoAcceptableFormatIsNoPixelFormat) {
-  fake.formats = {platform::FakePlatform::standardFormats()[1]};  // R5G6B5 Z16 only
-  TestWindow window(32, true, true);
-  EXPECT_EQ(describe(window), "no pixel format");
-  EXPECT_EQ(fake.count("setPixelFormat"), 0);
-}
-
-TEST_F(TestWindowFakeTest, RamdacUsesTheRefreshRateOr85Hz) {
-  TestWindow window(32, false, false);
-  window.colorBytes = 1024 * 768 * 4;
-  refreshRate = 0.0f;
-  EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 267386880.0);
-  refreshRate = 60.0f;
-  EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 3145728.0 * 60.0);
-}
-
-TEST_F(TestWindowFakeTest, DescribeFormatOfGrantedBitsAndSyncChoice) {
+// The RAMDAC estimate takes the refresh rate, or 85 Hz when none was measured.
+TEST_F(TestWindowFakeTest, DescribeFormatSyncChoiceAndRamdacRate) {
   TestWindow window(32, true, true);
   window.redBits = window.greenBits = window.blueBits = window.alphaBits = 8;
   window.depthBits = 24;
@@ -144,6 +134,11 @@ TEST_F(TestWindowFakeTest, DescribeFormatOfGrantedBitsAndSyncChoice) {
   fake.calls.clear();
   window.syncMethod().swap();
   EXPECT_EQ(fake.calls, Calls{"swapBuffers"});
+  window.colorBytes = 1024 * 768 * 4;
+  refreshRate = 0.0f;
+  EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 267386880.0);
+  refreshRate = 60.0f;
+  EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 3145728.0 * 60.0);
 }
 
 TEST(DisplayConfigTest, RegistersTheClassAndPublishesTheSize) {
