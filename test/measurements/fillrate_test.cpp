@@ -53,7 +53,7 @@ const std::vector<std::string> Mode16Lines = {
 
 }  // namespace
 
-TEST(FillrateReport, BothModesGiveEveryKeyInOrderAFailedOrSkippedModeNone) {
+TEST(FillrateReport, EveryKeyInOrderAndNoGroupForAFailedOrSkippedMode) {
   FillrateTest test;
   fillKnownResults(test);
   std::vector<std::string> expected = {
