@@ -92,6 +92,9 @@ class EglPlatform final : public Platform {
   void destroyX11Window(EglWindow& window);
   EGLSurface createX11Surface(EglWindow& window, EGLConfig config);
   double x11RefreshRate(const EglWindow& window);
+  // Ends the run as a lost display does when the server connection has broken; Mesa
+  // draws through it without telling Xlib, so a swap would otherwise go on regardless.
+  void checkX11Connection();
 
   DisplayState state_ = DisplayState::Untried;
   EGLDisplay display_ = EGL_NO_DISPLAY;

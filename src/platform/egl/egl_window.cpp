@@ -204,6 +204,7 @@ bool EglPlatform::swapBuffers(DeviceContext dc) {
   if (!window || window->surface == EGL_NO_SURFACE) return false;
   const bool swapped = eglSwapBuffers(display_, window->surface) == EGL_TRUE;
   if (!swapped) fail();
+  if (window->xWindow) checkX11Connection();
   glFlush();
   return swapped;
 }

@@ -222,6 +222,11 @@ EGLSurface EglPlatform::createX11Surface(EglWindow& window, EGLConfig config) {
   return surface;
 }
 
+void EglPlatform::checkX11Connection() {
+  Display* display = asDisplay(xDisplay_);
+  if (xcb_connection_has_error(XGetXCBConnection(display))) displayLost(display);
+}
+
 double EglPlatform::x11RefreshRate(const EglWindow& window) {
   Display* display = asDisplay(xDisplay_);
   const double rate = randrRefreshRate(display);
