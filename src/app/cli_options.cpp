@@ -176,6 +176,14 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     } else if (arg == "--list") {
       if (!noValue()) return false;
       options.list = true;
+    } else if (arg == "--window" || arg == "--headless") {
+      if (!noValue()) return false;
+      const WindowMode mode = arg == "--window" ? WindowMode::Window : WindowMode::Headless;
+      if (options.windowMode != WindowMode::Auto && options.windowMode != mode) {
+        error = "--window and --headless exclude each other";
+        return false;
+      }
+      options.windowMode = mode;
     } else if (arg == "--list-devices") {
       if (!noValue()) return false;
       options.listDevices = true;
@@ -193,13 +201,31 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
       return false;
     }
   }
+  if (options.windowMode == WindowMode::Window && options.device >= 0) {
+    error = "--device picks a device for headless runs; a --window run renders on the X "
+            "server's driver";
+    return false;
+  }
   return true;
+}
+
+bool wantsDisplay(const CliOptions& options) {
+  return options.windowMode == WindowMode::Window ||
+         (options.windowMode == WindowMode::Auto && options.device < 0);
+}
+
+WindowBackend chooseWindowBackend(const CliOptions& options, bool displayOpened) {
+  if (!wantsDisplay(options)) return WindowBackend::Pbuffer;
+  if (displayOpened) return WindowBackend::X11Window;
+  return options.windowMode == WindowMode::Window ? WindowBackend::NoDisplay
+                                                  : WindowBackend::Pbuffer;
 }
 
 const char* usageText() {
   return "usage: corvalis [-WIDTHxHEIGHT] [--tests LIST] [--output BASE] [--comment TEXT]\n"
          "                [--sync flush|swap] [--no-bb-bold] [--no-bb-code] [--no-bb-url]\n"
-         "                [--bbcode] [--list] [--list-devices] [--device N] [--help] [--version]\n"
+         "                [--bbcode] [--list] [--list-devices] [--device N]\n"
+         "                [--window | --headless] [--help] [--version]\n"
          "\n"
          "  -WIDTHxHEIGHT     screen size of the test windows (default 1024x768)\n"
          "  --tests LIST      comma-separated tests by name or key (default: all; see --list)\n"
@@ -213,7 +239,10 @@ const char* usageText() {
          "  --bbcode          print the BB-code report to stdout after the run\n"
          "  --list            list the tests and exit\n"
          "  --list-devices    list the rendering devices and exit\n"
-         "  --device N        render on device N of --list-devices\n"
+         "  --device N        render headless on device N of --list-devices\n"
+         "  --window          draw in X11 windows on the display DISPLAY names\n"
+         "  --headless        draw in EGL pbuffers (no display needed)\n"
+         "                    (default: windows when DISPLAY is set and opens)\n"
          "  --help, --version\n"
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"

@@ -8,6 +8,9 @@
 
 namespace corvalis {
 
+// Where the test windows are drawn: --window, --headless, or decided by the display.
+enum class WindowMode { Auto, Window, Headless };
+
 struct CliOptions {
   int width = 1024;
   int height = 768;
@@ -24,6 +27,7 @@ struct CliOptions {
   bool list = false;                 // --list
   bool listDevices = false;          // --list-devices
   int device = -1;                   // --device N; -1: automatic
+  WindowMode windowMode = WindowMode::Auto;
   bool help = false;
   bool version = false;
 };
@@ -35,6 +39,14 @@ int findTestByName(const std::string& name);
 // Parses argv (argv[0] is the program). On a usage error returns false and sets
 // 'error' to a message naming the bad option or value.
 bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
+
+// The window system a run uses, from the option and whether an X display opened.
+enum class WindowBackend { X11Window, Pbuffer, NoDisplay };
+// --headless and a chosen --device use pbuffers; --window needs the display (NoDisplay
+// when it did not open); without either, windows when the display opened.
+WindowBackend chooseWindowBackend(const CliOptions& options, bool displayOpened);
+// Whether to try opening the X display at all for these options.
+bool wantsDisplay(const CliOptions& options);
 
 // The usage text printed by --help and after a usage error.
 const char* usageText();

@@ -9,6 +9,7 @@
 #include "gl/gl_caps.h"
 #include "gl/test_window.h"
 #include "platform/gl_include.h"
+#include "platform/platform.h"
 
 namespace corvalis {
 
@@ -30,12 +31,21 @@ LoopSpec refreshLoop() {
   return spec;
 }
 
+bool plausibleRate(float rate) { return rate < HighestRate && rate > LowestRate; }
+
 }  // namespace
 
-// Times up to 200 swaps with vertical sync on (where it can be switched on); 0 when the
-// result is no plausible refresh rate.
+// The rate the display reports for the window's output where it reports one (an X
+// window); otherwise times up to 200 swaps with vertical sync on (where it can be
+// switched on). 0 when the result is no plausible refresh rate.
 void measureRefreshRate(const TestWindow& window) {
   if (window.initFailed) return;
+  const float reported =
+      static_cast<float>(platform::current().displayRefreshRate(window.window));
+  if (plausibleRate(reported)) {
+    refreshRate = reported;
+    return;
+  }
   // Three coloured frames bring the swap chain up; then every swap waits for the
   // retrace where the driver lets us ask for that.
   auto warmup = [&window] {
@@ -53,7 +63,7 @@ void measureRefreshRate(const TestWindow& window) {
   auto swap = [&window] { window.swapBuffers(); };
   LoopResult swaps = runMeasurementLoop(refreshLoop(), window.syncMethod(), swap, warmup);
   refreshRate = static_cast<float>(swaps.rate(1.0));
-  if (!(refreshRate < HighestRate) || !(refreshRate > LowestRate)) refreshRate = 0.0f;
+  if (!plausibleRate(refreshRate)) refreshRate = 0.0f;
 
   if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);
 }

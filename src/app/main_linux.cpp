@@ -1,4 +1,5 @@
-// The console program: runs the chosen tests headless and writes the reports.
+// The console program: runs the chosen tests in X11 windows or headless and writes the
+// reports.
 
 #include <climits>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "app/text_encoding.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
+#include "platform/egl/window_system.h"
 #include "platform/platform.h"
 #include "report/result_report.h"
 
@@ -67,17 +69,34 @@ void listTests() {
   destroyTestRegistry();
 }
 
-int listDevices() {
+// The EGL devices, each with the window system a run on it uses: a chosen device always
+// draws headless; a window run draws on the X server's own driver, listed first.
+int listDevices(bool windows) {
+  if (windows) std::printf("window: %s (the default here)\n", platform::x11DisplayName().c_str());
   auto devices = platform::current().listDevices();
-  if (devices.empty()) {
+  if (devices.empty() && !windows) {
     std::fprintf(stderr, "corvalis: no rendering device: %s\n",
                  platform::current().backendDescription().c_str());
     return ExitTestFailed;
   }
   for (size_t i = 0; i < devices.size(); ++i)
-    std::printf("%zu: %s (%s)\n", i, devices[i].name.c_str(),
+    std::printf("%zu: %s (%s, pbuffer)\n", i, devices[i].name.c_str(),
                 devices[i].hardware ? "hardware" : "software");
   return ExitOk;
+}
+
+// Opens the X display when the options want one; false (after the message) when
+// --window cannot have it.
+bool chooseWindowSystem(const CliOptions& options, bool& windows) {
+  std::string why;
+  const bool opened = wantsDisplay(options) && platform::useX11Windows(why);
+  const WindowBackend backend = chooseWindowBackend(options, opened);
+  if (backend == WindowBackend::NoDisplay) {
+    std::fprintf(stderr, "corvalis: --window needs an X display, but %s\n", why.c_str());
+    return false;
+  }
+  windows = backend == WindowBackend::X11Window;
+  return true;
 }
 
 void applySettings(const CliOptions& options) {
@@ -135,7 +154,9 @@ int main(int argc, char** argv) {
                  options.device, usageText());
     return ExitUsage;
   }
-  if (options.listDevices) return listDevices();
+  bool windows = false;
+  if (!chooseWindowSystem(options, windows)) return ExitTestFailed;
+  if (options.listDevices) return listDevices(windows);
 
   applySettings(options);
   DisplayConfig config(options.width, options.height);

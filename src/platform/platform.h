@@ -96,6 +96,10 @@ class Platform {
   // "wglSwapIntervalEXT" and "wglGetExtensionsStringARB" only where a swap-interval
   // control or an extension-string query really exists.
   virtual void* getProcAddress(const char* name) = 0;
+  // The refresh rate in Hz of the display that shows the window, as the display itself
+  // reports it; 0 when it cannot say (no display behind the window, or none reported),
+  // and the caller then times swaps instead.
+  virtual double displayRefreshRate(WindowHandle /*window*/) { return 0.0; }
 
   // --- Counters -----------------------------------------------------------------------
   virtual int64_t performanceCounter() = 0;

@@ -112,6 +112,9 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--comment", std::string(127, 'c')}, "--comment"},
       {{"stray"}, "stray"},
       {{"-320x240", "-640x480"}, "-640x480"},
+      {{"--window", "--headless"}, "--window and --headless"},
+      {{"--window", "--device", "0"}, "--device"},
+      {{"--headless=1"}, "--headless"},
   };
   for (const auto& b : bad) {
     CliOptions o;
@@ -122,6 +125,33 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
   CliOptions o;
   std::string error;
   EXPECT_TRUE(parse({"--comment", std::string(126, 'c')}, o, error)) << error;
+}
+
+// Which window system a run gets from its options and whether the X display opened.
+TEST(CliOptions, WindowBackendChoice) {
+  struct Case {
+    std::vector<std::string> args;
+    bool displayOpened;
+    bool triesDisplay;
+    WindowBackend backend;
+  };
+  const Case cases[] = {
+      {{}, true, true, WindowBackend::X11Window},
+      {{}, false, true, WindowBackend::Pbuffer},
+      {{"--window"}, true, true, WindowBackend::X11Window},
+      {{"--window"}, false, true, WindowBackend::NoDisplay},
+      {{"--headless"}, true, false, WindowBackend::Pbuffer},
+      {{"--device", "0"}, true, false, WindowBackend::Pbuffer},
+      {{"--headless", "--device", "0"}, false, false, WindowBackend::Pbuffer},
+  };
+  for (const Case& c : cases) {
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(parse(c.args, o, error)) << error;
+    const std::string what = c.args.empty() ? "(none)" : c.args[0];
+    EXPECT_EQ(wantsDisplay(o), c.triesDisplay) << what;
+    EXPECT_EQ(chooseWindowBackend(o, c.displayOpened), c.backend) << what << c.displayOpened;
+  }
 }
 
 }  // namespace

@@ -66,6 +66,9 @@ RunResult runCorvalis(const std::vector<std::string>& args,
     close(errPipe[0]);
     close(errPipe[1]);
     if (chdir(result.folder.c_str()) != 0) _exit(126);
+    // Headless unless a test names a display: a desktop session must not turn every
+    // run into a window run.
+    if (!env.count("DISPLAY")) unsetenv("DISPLAY");
     for (const auto& [name, value] : env) {
       if (value.empty())
         unsetenv(name.c_str());

@@ -18,7 +18,8 @@ struct RunResult {
 std::string makeTempFolder();
 
 // Runs the binary with args inside 'folder' (a new temporary one when empty), with the
-// extra environment variables set (value "" unsets one). Output is captured whole.
+// extra environment variables set (value "" unsets one). DISPLAY is unset unless env
+// names it, so runs are headless by default. Output is captured whole.
 RunResult runCorvalis(const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env = {},
                       const std::string& folder = "");

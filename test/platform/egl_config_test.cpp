@@ -67,6 +67,22 @@ TEST(EglConfigMapping, SlowConfigIsAnUnacceleratedGenericFormat) {
   EXPECT_FALSE(acceptPixelFormat(pfd, 32, true, true, 0));
 }
 
+// An X window takes only the configs that can draw to a window in its own visual.
+TEST(EglConfigMapping, WindowSurfacesNeedTheWindowsVisual) {
+  EglConfigInfo info = config(8, 8, 8, 8, 24, 8);
+  info.window = true;
+  info.windowVisual = true;
+  PixelFormatDescriptor pfd;
+  ASSERT_TRUE(describeEglConfig(info, 32, &pfd, EglSurfaceKind::Window));
+  EXPECT_EQ(pfd.flags, PfdSupportOpenGl | PfdDoubleBuffer);
+  info.windowVisual = false;
+  EXPECT_FALSE(describeEglConfig(info, 32, nullptr, EglSurfaceKind::Window)) << "other visual";
+  EXPECT_TRUE(describeEglConfig(info, 32, nullptr, EglSurfaceKind::Pbuffer));
+  info.windowVisual = true;
+  info.window = false;
+  EXPECT_FALSE(describeEglConfig(info, 32, nullptr, EglSurfaceKind::Window)) << "pbuffer only";
+}
+
 // Mesa's llvmpipe lists 10-10-10-2 configs before 8-8-8-8 ones in the same 32-bit
 // mode; the choice must still come out as 8 bits per channel.
 TEST(EglConfigMapping, TenBitConfigsLoseToEightBitOnes) {

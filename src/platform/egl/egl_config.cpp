@@ -9,10 +9,13 @@ bool fitsByte(int bits) { return bits >= 0 && bits <= 255; }
 
 }  // namespace
 
-bool describeEglConfig(const EglConfigInfo& info, int bpp, PixelFormatDescriptor* out) {
+bool describeEglConfig(const EglConfigInfo& info, int bpp, PixelFormatDescriptor* out,
+                       EglSurfaceKind kind) {
   if (info.bufferSize != bpp) return false;
   if (info.samples > 0) return false;
-  if (!info.pbuffer || !info.openGl) return false;
+  const bool drawable = kind == EglSurfaceKind::Pbuffer ? info.pbuffer
+                                                        : info.window && info.windowVisual;
+  if (!drawable || !info.openGl) return false;
   if (!info.rgbBuffer || info.floatComponents) return false;
   if (info.redBits <= 0 || info.greenBits <= 0 || info.blueBits <= 0) return false;
   const int colorBits = info.redBits + info.greenBits + info.blueBits;

@@ -137,6 +137,10 @@ bool EglPlatform::openDisplay(EGLDisplay display, const std::string& where) {
 bool EglPlatform::ensureDisplay() {
   if (state_ != DisplayState::Untried) return state_ == DisplayState::Ready;
   state_ = DisplayState::Unusable;
+  if (usesX11()) {
+    if (openX11Display()) state_ = DisplayState::Ready;
+    return state_ == DisplayState::Ready;
+  }
   enumerateDevices();
   const char* client = clientExtensions();
   auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -169,6 +173,27 @@ bool EglPlatform::ensureDisplay() {
       state_ = DisplayState::Ready;
   }
   return state_ == DisplayState::Ready;
+}
+
+bool EglPlatform::openX11Display() {
+  const std::string where = "X display " + xDisplayName_;
+  auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+      eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  const char* client = clientExtensions();
+  if (!getPlatformDisplay ||
+      !(listed(client, "EGL_KHR_platform_x11") || listed(client, "EGL_EXT_platform_x11"))) {
+    description_ = "EGL unusable: no X11 platform for " + where;
+    return false;
+  }
+  return openDisplay(getPlatformDisplay(EGL_PLATFORM_X11_KHR, xDisplay_, nullptr), where);
+}
+
+void EglPlatform::useX11Display(void* display, const std::string& name) {
+  if (state_ == DisplayState::Ready) eglTerminate(display_);
+  display_ = EGL_NO_DISPLAY;
+  state_ = DisplayState::Untried;
+  xDisplay_ = display;
+  xDisplayName_ = name;
 }
 
 std::string EglPlatform::backendDescription() {

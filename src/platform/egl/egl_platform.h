@@ -1,7 +1,10 @@
 #pragma once
-// The Linux backend of the platform seam: headless EGL. A test window is a pbuffer of
-// the configured size, display modes are only recorded (they decide which configs are
-// offered as pixel formats), and the dialogs of the Windows program do not exist.
+// The Linux backend of the platform seam: EGL on one of two window systems. Headless, a
+// test window is a pbuffer of the configured size and display modes are only recorded
+// (they decide which configs are offered as pixel formats). On X11 (egl_x11_window.cpp)
+// a test window is a borderless X window at the screen's top-left corner, drawn through
+// EGL's X11 platform; the screen's mode is never switched. The dialogs of the Windows
+// program do not exist.
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -14,10 +17,13 @@
 namespace corvalis {
 namespace platform {
 
-// One test window: a pbuffer once its pixel format is set. It is its own device context.
+// One test window: a pbuffer once its pixel format is set, or an X window with an EGL
+// window surface on it. It is its own device context.
 struct EglWindow {
   int width = 0;
   int height = 0;
+  unsigned long xWindow = 0;       // X11: the window (0 headless)
+  unsigned long xVisualId = 0;     // X11: its visual, which the offered configs must share
   bool formatsListed = false;
   std::vector<EGLConfig> configs;  // offered pixel formats; index i + 1
   std::vector<PixelFormatDescriptor> descriptors;
@@ -46,6 +52,7 @@ class EglPlatform final : public Platform {
   void deleteContext(RenderContext rc) override;
   bool swapBuffers(DeviceContext dc) override;
   void* getProcAddress(const char* name) override;
+  double displayRefreshRate(WindowHandle window) override;
 
   int64_t performanceCounter() override;
   int64_t performanceFrequency() override;
@@ -61,6 +68,11 @@ class EglPlatform final : public Platform {
   bool selectDevice(int index) override;
   std::string backendDescription() override;
 
+  // From now on test windows are X11 windows on this display (an Xlib Display*, kept
+  // open for the life of the process), named 'name' in texts.
+  void useX11Display(void* display, const std::string& name);
+  bool usesX11() const { return xDisplay_ != nullptr; }
+
  private:
   enum class DisplayState { Untried, Ready, Unusable };
 
@@ -72,6 +84,17 @@ class EglPlatform final : public Platform {
   // The offered configs of the window for the recorded display mode, listed once.
   void listFormats(EglWindow& window);
   void fail() { lastError_ = static_cast<unsigned>(eglGetError()); }
+  // The EGL display on the X server; false with description_ set when there is none.
+  bool openX11Display();
+  // X11 window system (egl_x11_window.cpp): the window at (0, 0), its removal, its
+  // surface, and the refresh rate of the output that shows it.
+  bool createX11Window(EglWindow& window);
+  void destroyX11Window(EglWindow& window);
+  EGLSurface createX11Surface(EglWindow& window, EGLConfig config);
+  double x11RefreshRate(const EglWindow& window);
+  // Ends the run as a lost display does when the server connection has broken; Mesa
+  // draws through it without telling Xlib, so a swap would otherwise go on regardless.
+  void checkX11Connection();
 
   DisplayState state_ = DisplayState::Untried;
   EGLDisplay display_ = EGL_NO_DISPLAY;
@@ -84,6 +107,9 @@ class EglPlatform final : public Platform {
   std::vector<EGLDeviceEXT> devices_;
   std::vector<DeviceInfo> deviceInfo_;
   int selectedDevice_ = -1;            // -1: the first hardware device, else surfaceless
+
+  void* xDisplay_ = nullptr;           // X11 window system: the open Display; null headless
+  std::string xDisplayName_;
 };
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// Test windows as pbuffers, their pixel formats (EGL configs) and the GL context on them.
+// Test windows (pbuffers, or X11 windows through egl_x11_window.cpp), their pixel formats
+// (EGL configs) and the GL context on them.
 
 #include <GL/gl.h>
 
@@ -23,7 +24,8 @@ EGLint attribute(EGLDisplay display, EGLConfig config, EGLint name) {
   return value;
 }
 
-EglConfigInfo configInfo(EGLDisplay display, EGLConfig config, bool floatQuery) {
+EglConfigInfo configInfo(EGLDisplay display, EGLConfig config, bool floatQuery,
+                         unsigned long windowVisual) {
   EglConfigInfo info;
   info.bufferSize = attribute(display, config, EGL_BUFFER_SIZE);
   info.redBits = attribute(display, config, EGL_RED_SIZE);
@@ -33,7 +35,12 @@ EglConfigInfo configInfo(EGLDisplay display, EGLConfig config, bool floatQuery) 
   info.depthBits = attribute(display, config, EGL_DEPTH_SIZE);
   info.stencilBits = attribute(display, config, EGL_STENCIL_SIZE);
   info.samples = attribute(display, config, EGL_SAMPLES);
-  info.pbuffer = (attribute(display, config, EGL_SURFACE_TYPE) & EGL_PBUFFER_BIT) != 0;
+  const EGLint surfaces = attribute(display, config, EGL_SURFACE_TYPE);
+  info.pbuffer = (surfaces & EGL_PBUFFER_BIT) != 0;
+  info.window = (surfaces & EGL_WINDOW_BIT) != 0;
+  info.windowVisual =
+      windowVisual != 0 &&
+      static_cast<unsigned long>(attribute(display, config, EGL_NATIVE_VISUAL_ID)) == windowVisual;
   info.openGl = (attribute(display, config, EGL_RENDERABLE_TYPE) & EGL_OPENGL_BIT) != 0;
   info.rgbBuffer = attribute(display, config, EGL_COLOR_BUFFER_TYPE) == EGL_RGB_BUFFER;
   info.floatComponents =
@@ -50,13 +57,18 @@ uint16_t EglPlatform::registerWindowClass() { return 1; }
 
 void EglPlatform::unregisterWindowClass(uint16_t /*atom*/) {}
 
-// Only a record of the size: the pbuffer follows once the pixel format is known. Fails
-// (so the window reads "no window") when EGL cannot be initialised at all.
+// Headless, only a record of the size: the pbuffer follows once the pixel format is
+// known. On X11 the window itself opens here. Fails (so the window reads "no window")
+// when EGL cannot be initialised at all or the X window cannot be opened.
 WindowHandle EglPlatform::createTestWindow(uint16_t classAtom, int width, int height) {
   if (classAtom == 0 || !ensureDisplay()) return nullptr;
   auto* window = new EglWindow;
   window->width = width;
   window->height = height;
+  if (usesX11() && !createX11Window(*window)) {
+    delete window;
+    return nullptr;
+  }
   return window;
 }
 
@@ -64,6 +76,7 @@ void EglPlatform::destroyWindow(WindowHandle handle) {
   EglWindow* window = asWindow(handle);
   if (!window) return;
   if (window->surface != EGL_NO_SURFACE) eglDestroySurface(display_, window->surface);
+  if (window->xWindow) destroyX11Window(*window);
   delete window;
 }
 
@@ -81,10 +94,16 @@ void EglPlatform::listFormats(EglWindow& window) {
   all.resize(static_cast<size_t>(count));
   const char* extensions = eglQueryString(display_, EGL_EXTENSIONS);
   const bool floatQuery = extensions && std::strstr(extensions, "EGL_EXT_pixel_format_float");
-  const int bpp = modeBpp_ > 0 ? modeBpp_ : DesktopBpp;
+  // NOTE: the X screen keeps its mode (no mode switching), so an X window is offered
+  // the formats of the desktop's depth whatever mode was asked for, as a display whose
+  // mode change failed would offer them.
+  const int bpp = usesX11() ? DesktopBpp : modeBpp_ > 0 ? modeBpp_ : DesktopBpp;
+  const EglSurfaceKind kind = usesX11() ? EglSurfaceKind::Window : EglSurfaceKind::Pbuffer;
   for (EGLConfig config : all) {
     PixelFormatDescriptor pfd;
-    if (!describeEglConfig(configInfo(display_, config, floatQuery), bpp, &pfd)) continue;
+    if (!describeEglConfig(configInfo(display_, config, floatQuery, window.xVisualId), bpp, &pfd,
+                           kind))
+      continue;
     window.configs.push_back(config);
     window.descriptors.push_back(pfd);
   }
@@ -99,14 +118,20 @@ int EglPlatform::describePixelFormat(DeviceContext dc, int index, PixelFormatDes
   return count;
 }
 
-// Creates the pbuffer in the chosen config; a size beyond the config's limits fails
-// here, before anything is allocated.
+// Creates the pbuffer (or the X window's surface) in the chosen config; a pbuffer size
+// beyond the config's limits fails here, before anything is allocated.
 bool EglPlatform::setPixelFormat(DeviceContext dc, int index, const PixelFormatDescriptor&) {
   EglWindow* window = asWindow(dc);
   if (!window || window->surface != EGL_NO_SURFACE) return false;
   listFormats(*window);
   if (index < 1 || index > static_cast<int>(window->configs.size())) return false;
   EGLConfig config = window->configs[static_cast<size_t>(index - 1)];
+  if (window->xWindow) {
+    window->surface = createX11Surface(*window, config);
+    if (window->surface == EGL_NO_SURFACE) return false;
+    window->config = config;
+    return true;
+  }
   const int64_t maxWidth = attribute(display_, config, EGL_MAX_PBUFFER_WIDTH);
   const int64_t maxHeight = attribute(display_, config, EGL_MAX_PBUFFER_HEIGHT);
   const int64_t maxPixels = attribute(display_, config, EGL_MAX_PBUFFER_PIXELS);
@@ -162,6 +187,9 @@ bool EglPlatform::makeCurrent(DeviceContext dc, RenderContext rc) {
     fail();
     return false;
   }
+  // A window surface starts with swap interval 1; swaps must not wait for the retrace,
+  // as the test windows of the Windows program set interval 0 after context creation.
+  if (rc && window && window->xWindow) eglSwapInterval(display_, 0);
   return true;
 }
 
@@ -176,16 +204,25 @@ bool EglPlatform::swapBuffers(DeviceContext dc) {
   if (!window || window->surface == EGL_NO_SURFACE) return false;
   const bool swapped = eglSwapBuffers(display_, window->surface) == EGL_TRUE;
   if (!swapped) fail();
+  if (window->xWindow) checkX11Connection();
   glFlush();
   return swapped;
 }
 
-// A pbuffer has no swap interval and EGL has no WGL extension-string query, so no wgl*
-// name resolves. eglGetProcAddress answers even for functions the driver lacks; the
-// extension string decides whether one is used.
+// EGL has no WGL extension-string query, so no wgl* name resolves: the GL extension
+// string never lists WGL_EXT_swap_control, so a swap-interval entry would go unused. A
+// window's interval is held at 0 by makeCurrent, and its refresh rate comes from the
+// display (displayRefreshRate) rather than from swaps that wait for the retrace.
+// eglGetProcAddress answers even for functions the driver lacks; the extension string
+// decides whether one is used.
 void* EglPlatform::getProcAddress(const char* name) {
   if (!name || std::strncmp(name, "wgl", 3) == 0) return nullptr;
   return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+double EglPlatform::displayRefreshRate(WindowHandle handle) {
+  EglWindow* window = asWindow(handle);
+  return window && window->xWindow ? x11RefreshRate(*window) : 0.0;
 }
 
 }  // namespace platform

@@ -1,0 +1,19 @@
+#pragma once
+// The window system of the Linux backend, chosen by the console program before the
+// first test window: headless pbuffers (the default) or X11 windows.
+
+#include <string>
+
+namespace corvalis {
+namespace platform {
+
+// Opens the X display that DISPLAY names and makes the native backend draw its test
+// windows there. False, with the reason in 'error', when DISPLAY is unset or the
+// display does not open; the backend then stays headless.
+bool useX11Windows(std::string& error);
+
+// The name of the X display in use ("X display :0"), or empty while headless.
+std::string x11DisplayName();
+
+}  // namespace platform
+}  // namespace corvalis

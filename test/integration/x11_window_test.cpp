@@ -1,0 +1,153 @@
+// The real program drawing in X11 windows on an Xvfb server that each test starts and
+// stops itself (llvmpipe behind EGL's X11 platform).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "integration/run_support.h"
+
+using namespace corvalis_test;
+
+namespace {
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// An Xvfb server on a display number it picks itself (-displayfd), so that parallel
+// tests never collide; stopped by the destructor.
+class XvfbServer {
+ public:
+  explicit XvfbServer(const std::string& screen) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+             "-nolisten", "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~XvfbServer() { stop(); }
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+
+  // ":N", empty when the server did not start.
+  const std::string& display() const { return display_; }
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// The rate of "Info:Resolution=WxH @ R.RRHz"; 0 when the line has another form.
+double reportedRate(const std::string& text, const std::string& size) {
+  std::smatch m;
+  const std::regex line("Info:Resolution=" + size + " @ ([0-9]+\\.[0-9]{2})Hz\r\n");
+  return std::regex_search(text, m, line) ? std::atof(m[1].str().c_str()) : 0.0;
+}
+
+// Both sync methods in windows (the second chosen by DISPLAY alone): the refresh rate
+// comes from the display, and the scan-out of the Bandwidth test uses it, not 85 Hz.
+TEST(X11Window, SwapAndFlushRunsReportTheDisplaysRefreshRate) {
+  XvfbServer server("640x480x24");
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  struct Case {
+    std::vector<std::string> args;
+    const char* method;
+  };
+  const Case cases[] = {{{"-64x48", "--window", "--sync", "swap", "--tests", "bandwidth"}, "Swap"},
+                        {{"-64x48", "--sync", "flush", "--tests", "bandwidth"}, "Flush"}};
+  for (const Case& c : cases) {
+    RunResult r = runCorvalis(c.args, {{"DISPLAY", server.display()},
+                                       {"LIBGL_ALWAYS_SOFTWARE", "1"}});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "on X display " + server.display())) << r.err;
+    const std::string text = readFile(r.folder + "/results.txt");
+    EXPECT_TRUE(contains(text, std::string("Info:Method=") + c.method + "\r\n")) << text;
+    EXPECT_TRUE(contains(text, "Bandwidth:Mode=R8G8B8A8 Z24 S8\r\n")) << text;
+    const double rate = reportedRate(text, "64x48");
+    EXPECT_GT(rate, 45.0) << text;
+    EXPECT_LT(rate, 220.0) << text;
+    // 64 x 48 pixels of 4 bytes scanned out 'rate' times a second ("0.737 M B/s").
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::regex("Bandwidth:BurnedByRAMDAC=([0-9.]+) M ")))
+        << text;
+    EXPECT_NEAR(std::atof(m[1].str().c_str()) * 1e6 / 12288.0, rate, 0.2) << text;
+  }
+}
+
+// The screen mode is never switched: a screen smaller than the test size fails every
+// window as "no window", and the report says so.
+TEST(X11Window, ScreenSmallerThanTheTestSizeFailsTheWindows) {
+  XvfbServer server("320x240x24");
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  RunResult r = runCorvalis({"-640x480", "--window", "--tests", "readback"},
+                            {{"DISPLAY", server.display()}, {"LIBGL_ALWAYS_SOFTWARE", "1"}});
+  EXPECT_EQ(r.exitStatus, 3) << r.err;
+  EXPECT_TRUE(contains(r.err, "is 320x240, smaller than the 640x480 test window")) << r.err;
+  const std::string text = readFile(r.folder + "/results.txt");
+  EXPECT_TRUE(contains(text, "Info:Driver=GL initialization failed ...\r\n")) << text;
+  EXPECT_TRUE(contains(text, "Readback:Error=no window\r\n")) << text;
+}
+
+// --window without a display is refused before anything runs; without --window the
+// same run goes headless.
+TEST(X11Window, NoDisplay) {
+  RunResult refused = runCorvalis({"-64x48", "--window", "--tests", "readback"},
+                                  {{"DISPLAY", ""}});
+  EXPECT_EQ(refused.exitStatus, 3);
+  EXPECT_TRUE(contains(refused.err, "--window needs an X display, but no X display: DISPLAY is "
+                                    "not set")) << refused.err;
+  EXPECT_FALSE(fileExists(refused.folder + "/results.txt"));
+
+  RunResult unreachable = runCorvalis({"--window", "--list-devices"}, {{"DISPLAY", ":9999"}});
+  EXPECT_EQ(unreachable.exitStatus, 3);
+  EXPECT_TRUE(contains(unreachable.err, "the X display ':9999' cannot be opened"))
+      << unreachable.err;
+
+  RunResult headless = runCorvalis({"--list-devices"}, {{"DISPLAY", ":9999"}});
+  EXPECT_EQ(headless.exitStatus, 0) << headless.err;
+  EXPECT_FALSE(contains(headless.out, "window:")) << headless.out;
+  EXPECT_TRUE(contains(headless.out, ", pbuffer)\n")) << headless.out;
+}
+
+// A display that goes away mid-run ends the program with a message, never a hang.
+TEST(X11Window, DisplayClosingMidRunStopsCleanly) {
+  XvfbServer server("640x480x24");
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  std::thread stopper([&server] {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    server.stop();
+  });
+  RunResult r = runCorvalis({"-640x480", "--window", "--tests", "fillrate,geometry"},
+                            {{"DISPLAY", server.display()}, {"LIBGL_ALWAYS_SOFTWARE", "1"}});
+  stopper.join();
+  EXPECT_EQ(r.exitStatus, 3) << r.err;
+  EXPECT_TRUE(contains(r.err, "the connection to X display " + server.display() +
+                                  " was lost during the run")) << r.err;
+}
+
+}  // namespace
