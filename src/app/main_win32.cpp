@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/launcher_model.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "gl/display_config.h"
+#include "platform/platform.h"
 #include "platform/win32/win32_launcher_dialog.h"
 
 using namespace corvalis;
@@ -33,7 +35,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   displayConfig = config.get();
   createTestRegistry();
 
-  while (platform::runLauncherDialog(instance) == LauncherResultStart) runCycle(*config);
+  while (platform::runLauncherDialog(instance) == LauncherResultStart) {
+    RunCycleOutcome outcome = runCycle(*config);
+    // Files that were lost after the report was created: name each, with the reason.
+    std::string lost;
+    for (const auto& message : outcome.fileErrors) lost += message + "\n";
+    for (const auto& message : outcome.dataFileErrors) lost += message + "\n";
+    if (!lost.empty()) {
+      lost = "Some output files could not be written:\n\n" + lost +
+             "\nIf one or more of the files are currently opened, please close them and try "
+             "again.";
+      platform::current().messageBox(lost.c_str(), "Ouch!");
+    }
+  }
 
   destroyTestRegistry();
   config.reset();
