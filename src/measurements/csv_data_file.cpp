@@ -18,7 +18,7 @@ OutputFile* openDataFile(FileGroup& files, const char* baseName, const char* suf
   std::string path = dataFileName(baseName, suffix);
   if (path.empty()) {
     files.refuse(std::string(baseName) + suffix,
-                 formatC("the name is longer than %zu characters", MaxDataFileName));
+                 "the name is longer than " + std::to_string(MaxDataFileName) + " characters");
     return nullptr;
   }
   OutputFile& file = files.create(path);
