@@ -37,7 +37,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
   while (platform::runLauncherDialog(instance) == LauncherResultStart) {
     RunCycleOutcome outcome = runCycle(*config);
-    // Files that were lost after the report was created: name each, with the reason.
+    // A page that could not be created has had its "Ouch!" already. Files lost after
+    // the page was created: name each, with the reason.
+    if (!outcome.reportOpened) continue;
     std::string lost;
     for (const auto& message : outcome.fileErrors) lost += message + "\n";
     for (const auto& message : outcome.dataFileErrors) lost += message + "\n";
