@@ -246,7 +246,8 @@ const char* usageText() {
          "  --help, --version\n"
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"
-         "1 the report files could not be written, 2 a usage error.\n";
+         "1 a report or data file (or the output) could not be written, 2 a usage error,\n"
+         "128 + N stopped by signal N (previous files kept).\n";
 }
 
 }  // namespace corvalis
