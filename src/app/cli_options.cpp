@@ -1,11 +1,13 @@
 #include "app/cli_options.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/command_line.h"
 #include "app/launcher_settings.h"
+#include "app/text_encoding.h"
 
 namespace corvalis {
 
@@ -19,6 +21,25 @@ const char* const kTestNames[7][3] = {
     {"readback", "readback", ""},      {"texture cache", "texcache", "texturecache"},
     {"tiling", "tiling", ""},
 };
+
+// "'X' (U+20AC)": the character in UTF-8 and its code point.
+std::string codePointText(unsigned long point) {
+  std::string utf8;
+  if (point < 0x800) {
+    utf8 += static_cast<char>(0xC0 | (point >> 6));
+  } else if (point < 0x10000) {
+    utf8 += static_cast<char>(0xE0 | (point >> 12));
+    utf8 += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xF0 | (point >> 18));
+    utf8 += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+    utf8 += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+  }
+  utf8 += static_cast<char>(0x80 | (point & 0x3F));
+  char code[32];
+  std::snprintf(code, sizeof code, "U+%04lX", point);
+  return "'" + utf8 + "' (" + code + ")";
+}
 
 std::string lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -142,7 +163,15 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         return false;
       }
     } else if (arg == "--comment") {
-      if (!takeValue(options.comment)) return false;
+      if (!takeValue(value)) return false;
+      // The report holds ISO-8859-1: the limit counts its characters, and one it has no
+      // byte for is refused rather than silently replaced.
+      if (unsigned long beyond = firstBeyondLatin1(value)) {
+        error = "--comment holds " + codePointText(beyond) +
+                ", which the report's ISO-8859-1 text cannot hold";
+        return false;
+      }
+      options.comment = utf8ToLatin1(value);
       if (options.comment.size() > CommentSize - 2) {
         error = "--comment is longer than " + std::to_string(CommentSize - 2) + " characters";
         return false;
@@ -246,7 +275,8 @@ const char* usageText() {
          "  --help, --version\n"
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"
-         "1 the report files could not be written, 2 a usage error.\n";
+         "1 a report or data file (or the output) could not be written, 2 a usage error,\n"
+         "128 + N stopped by signal N (previous files kept).\n";
 }
 
 }  // namespace corvalis

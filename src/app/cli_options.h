@@ -18,7 +18,7 @@ struct CliOptions {
   std::array<bool, 7> tests{};       // registry order; all true unless --tests was given
   std::string output;                // empty: the default base name
   bool commentGiven = false;
-  std::string comment;
+  std::string comment;                // ISO-8859-1, converted from the UTF-8 argument
   bool syncSwap = false;
   bool bbBold = true;
   bool bbCode = true;

@@ -35,10 +35,11 @@ void parseScreenSize(const char* commandLine, int& width, int& height) {
     while (*p >= '0' && *p <= '9') ++p;
     if (*p == 'x') height = readInteger(p + 1);
   }
-  // The product is taken as a signed 32-bit number, wrapping as the original did, so a
-  // size whose product overflows to zero or below falls back to the default.
+  // The product is taken as a signed 32-bit number, wrapping, so a size whose product
+  // overflows to zero or below falls back to the default. A zero or negative side falls
+  // back too, even where two negative sides or a wrap make the product positive.
   int32_t product = static_cast<int32_t>(static_cast<uint32_t>(width) * static_cast<uint32_t>(height));
-  if (product <= 0) {
+  if (width <= 0 || height <= 0 || product <= 0) {
     width = DefaultScreenWidth;
     height = DefaultScreenHeight;
   }

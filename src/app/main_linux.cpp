@@ -1,16 +1,23 @@
 // The console program: runs the chosen tests in X11 windows or headless and writes the
 // reports.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/cli_options.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
+#include "framework/stop_request.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/egl/window_system.h"
@@ -39,11 +46,43 @@ std::string absolutePath(const std::string& path) {
   return path;
 }
 
-bool fileExists(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+// A descriptor among 0..2 that is closed would be handed to the first file the program
+// opens, and the progress lines would land in a report: hold each on the null device.
+void holdStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
+void onStopSignal(int signal) { requestStop(signal); }
+
+void installSignalHandlers() {
+  // A file-size limit makes write() fail with EFBIG, which names the file, instead of
+  // killing the program; a closed pipe makes it fail with EPIPE.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  struct sigaction action = {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// The exit status once everything printed on stdout has been delivered: output that
+// could not be written (a full device, a closed pipe) is a failure, not a success.
+int finishStdout(int status) {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "corvalis: could not write the standard output: %s\n",
+                 std::strerror(errno != 0 ? errno : EIO));
+    return status == ExitOk || status == ExitTestFailed ? ExitFiles : status;
+  }
+  return status;
 }
 
 // The BB-code report for a terminal: UTF-8, LF line ends.
@@ -102,8 +141,7 @@ bool chooseWindowSystem(const CliOptions& options, bool& windows) {
 void applySettings(const CliOptions& options) {
   std::string base = options.output.empty() ? std::string("results") : options.output;
   std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
-  std::string comment = utf8ToLatin1(options.comment);
-  std::snprintf(launcherSettings.comment, CommentSize, "%s", comment.c_str());
+  std::snprintf(launcherSettings.comment, CommentSize, "%s", options.comment.c_str());
   launcherSettings.commentEnabled = options.commentGiven;
   launcherSettings.syncSwap = options.syncSwap;
   launcherSettings.bbBold = options.bbBold;
@@ -111,26 +149,19 @@ void applySettings(const CliOptions& options) {
   launcherSettings.bbUrl = options.bbUrl;
 }
 
-void printWrittenFiles() {
+// The reports and the data files this run wrote (not those that merely exist).
+void printWrittenFiles(const std::vector<std::string>& dataFiles) {
   std::string base = launcherSettings.baseName;
   std::printf("Reports:\n");
   for (const char* ext : {".htm", ".txt", ".bb.txt"})
     std::printf("  %s\n", absolutePath(base + ext).c_str());
-  const char* dataSuffixes[] = {".rgba.csv",     ".dxt1.csv",   ".dxt5.csv",   ".pal8.csv",
-                                ".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"};
-  bool header = false;
-  for (const char* suffix : dataSuffixes) {
-    std::string path = base + suffix;
-    if (!fileExists(path)) continue;
-    if (!header) std::printf("Data files:\n");
-    header = true;
-    std::printf("  %s\n", absolutePath(path).c_str());
-  }
+  if (dataFiles.empty()) return;
+  std::printf("Data files:\n");
+  for (const auto& path : dataFiles) std::printf("  %s\n", absolutePath(path).c_str());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Everything after the process set-up; returns the exit status.
+int runProgram(int argc, char** argv) {
   CliOptions options;
   std::string error;
   if (!parseCliOptions(argc, argv, options, error)) {
@@ -180,17 +211,25 @@ int main(int argc, char** argv) {
 
   RunCycleOutcome outcome = runCycle(config, observer);
   int status = ExitOk;
-  if (!outcome.reportOpened) {
+  if (outcome.stopSignal != 0) {
+    bool kept = outcome.reportOpened && outcome.failedFiles.empty();
+    std::fprintf(stderr, "corvalis: stopped by signal %d%s\n", outcome.stopSignal,
+                 kept ? " after the files were written"
+                      : "; the previous report and data files are unchanged");
+    status = 128 + outcome.stopSignal;
+  } else if (!outcome.reportOpened) {
     status = ExitFiles;
   } else {
     for (auto& test : testRegistry)
       if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
+    for (const auto& message : outcome.dataFileErrors)
+      std::fprintf(stderr, "corvalis: %s\n", message.c_str());
     if (!outcome.failedFiles.empty()) {
-      for (const auto& file : outcome.failedFiles)
-        std::fprintf(stderr, "corvalis: could not write %s completely\n", file.c_str());
+      for (const auto& message : outcome.fileErrors)
+        std::fprintf(stderr, "corvalis: %s\n", message.c_str());
       status = ExitFiles;
     } else {
-      printWrittenFiles();
+      printWrittenFiles(outcome.dataFilesWritten);
       if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
       if (std::strcmp(driverString, GlInitFailedText) == 0) {
         std::fprintf(stderr,
@@ -205,7 +244,17 @@ int main(int argc, char** argv) {
       }
     }
   }
+  if (status != ExitFiles && outcome.stopSignal == 0 && !outcome.dataFileErrors.empty())
+    status = ExitFiles;
   destroyTestRegistry();
   displayConfig = nullptr;
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  holdStandardDescriptors();
+  installSignalHandlers();
+  return finishStdout(runProgram(argc, argv));
 }

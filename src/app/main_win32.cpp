@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/launcher_model.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "gl/display_config.h"
+#include "platform/platform.h"
 #include "platform/win32/win32_launcher_dialog.h"
 
 using namespace corvalis;
@@ -34,8 +36,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   createTestRegistry();
 
   LauncherBehavior launcher;
-  while (platform::runModalDialog(instance, LauncherDialogId, launcher) == LauncherResultStart)
-    runCycle(*config);
+  while (platform::runModalDialog(instance, LauncherDialogId, launcher) == LauncherResultStart) {
+    RunCycleOutcome outcome = runCycle(*config);
+    // A page that could not be created has had its "Ouch!" already. Files lost after
+    // the page was created: name each, with the reason.
+    if (!outcome.reportOpened) continue;
+    std::string lost;
+    for (const auto& message : outcome.fileErrors) lost += message + "\n";
+    for (const auto& message : outcome.dataFileErrors) lost += message + "\n";
+    if (!lost.empty()) {
+      lost = "Some output files could not be written:\n\n" + lost +
+             "\nIf one or more of the files are currently opened, please close them and try "
+             "again.";
+      platform::current().messageBox(lost.c_str(), "Ouch!");
+    }
+  }
 
   destroyTestRegistry();
   config.reset();

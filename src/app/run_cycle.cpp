@@ -2,6 +2,7 @@
 
 #include "app/launcher_settings.h"
 #include "app/system_info.h"
+#include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
@@ -36,19 +37,31 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
     for (size_t i = 0; i < TestCount; ++i) {
       BenchTest* test = testRegistry[i].get();
       if (!test || !testEnabled[i]) continue;
+      if (stopRequested()) break;
       if (observer.testStarted) observer.testStarted(*test);
       PerfTimer clock;
       test->run();
       if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
       if (!test->hasRun || test->failed) outcome.anyTestFailed = true;
     }
-    writeReportBody(report);
+    // A stopped run keeps the previous reports: nothing of it is renamed into place.
+    if (!stopRequested()) writeReportBody(report);
     config.restoreDisplayMode();
     plat.showCursor(true);
   } else {
     plat.messageBox(ReportCreateFailedText, "Ouch!");
   }
-  if (!report.close()) outcome.failedFiles = report.failedFiles();
+  if (!report.close()) {
+    outcome.failedFiles = report.failedFiles();
+    outcome.fileErrors = report.fileErrors();
+  }
+  for (const FileOutcome& file : report.dataFileOutcomes()) {
+    if (file.error.empty())
+      outcome.dataFilesWritten.push_back(file.path);
+    else
+      outcome.dataFileErrors.push_back(file.error);
+  }
+  outcome.stopSignal = stopSignal();
   return outcome;
 }
 

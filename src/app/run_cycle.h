@@ -14,7 +14,11 @@ class DisplayConfig;
 struct RunCycleOutcome {
   bool reportOpened = false;              // false: "Ouch!" was shown, no test ran
   std::vector<std::string> failedFiles;   // report files that could not be written completely
+  std::vector<std::string> fileErrors;    // why, one message naming the path each
+  std::vector<std::string> dataFilesWritten;  // data files this cycle wrote completely
+  std::vector<std::string> dataFileErrors;    // data files it could not: path and reason
   bool anyTestFailed = false;             // a test run in this cycle produced nothing ("error")
+  int stopSignal = 0;                     // the signal that stopped the cycle, 0 when none
 };
 
 // Progress callbacks for a console; either may be empty.

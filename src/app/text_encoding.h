@@ -13,4 +13,8 @@ std::string latin1ToUtf8(const std::string& latin1);
 // not valid UTF-8 is taken to be ISO-8859-1 already and returned unchanged.
 std::string utf8ToLatin1(const std::string& utf8);
 
+// The first code point of valid UTF-8 text that ISO-8859-1 cannot hold (above U+00FF);
+// 0 when there is none or the text is not valid UTF-8.
+unsigned long firstBeyondLatin1(const std::string& utf8);
+
 }  // namespace corvalis

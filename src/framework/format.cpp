@@ -284,4 +284,13 @@ void formatBinary(double value, char* out, size_t outSize) {
   copyOut(formatBinary(value), out, outSize);
 }
 
+std::string cleanOutsideText(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return out;
+}
+
 }  // namespace corvalis

@@ -16,6 +16,11 @@ void formatBinary(double value, char* out, size_t outSize);
 std::string formatDecimal(double value);
 std::string formatBinary(double value);
 
+// Text from outside the program (a comment, a driver string) with every C0 control
+// character (line feeds, tabs, ...) and DEL turned into one blank each, so that it
+// stays one line of one field in every report.
+std::string cleanOutsideText(const std::string& text);
+
 // printf into a string with the C locale's decimal point whatever the process locale.
 std::string formatC(const char* format, ...)
 #if defined(__GNUC__)

@@ -1,5 +1,6 @@
 #include "framework/measurement_loop.h"
 
+#include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "platform/gl_include.h"
 
@@ -51,6 +52,8 @@ LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, cons
     if (result.count >= spec.cap) break;
     // ...and the minimum time, read from the cycle counter alone, that of a slow one.
     if (cycles.elapsed() >= spec.minSeconds) break;
+    // A stop request (Ctrl-C) ends the test at the next batch.
+    if (stopRequested()) break;
   }
   if (spec.finalFinish) glFinish();
   result.seconds = perf.elapsed();

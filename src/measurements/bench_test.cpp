@@ -6,7 +6,7 @@
 
 namespace corvalis {
 
-void BenchTest::writeDataFiles(const char*) {}
+void BenchTest::writeDataFiles(const char*, FileGroup&) {}
 
 void BenchTest::getSummary(char* buffer) {
   if (!hasRun) {
@@ -24,7 +24,7 @@ void BenchTest::writeSection(ResultReport& report, const char* baseName) {
     report.addItem(nullptr, "test skipped", nullptr);
     return;
   }
-  if (report.outputs() & OutputDataFiles) writeDataFiles(baseName);
+  if (report.outputs() & OutputDataFiles) writeDataFiles(baseName, report.dataFiles());
   report.beginTestSection(name(), key(), false);
   writeResults(report);
 }

@@ -5,6 +5,7 @@
 
 namespace corvalis {
 
+class FileGroup;
 class ResultReport;
 
 // Size of the text buffer handed to summary() and getSummary().
@@ -28,8 +29,9 @@ class BenchTest {
   virtual void writeResults(ResultReport& report) = 0;
   // The one-line result shown beside the test (buffer of SummarySize bytes).
   virtual void summary(char* buffer) = 0;
-  // Writes the test's extra data files beside the report; most tests have none.
-  virtual void writeDataFiles(const char* baseName);
+  // Writes the test's extra data files beside the report as members of 'files', which
+  // records what became of each; most tests have none.
+  virtual void writeDataFiles(const char* baseName, FileGroup& files);
 
   // "n/a" before the first run, "error" after a run that produced nothing, else summary().
   void getSummary(char* buffer);

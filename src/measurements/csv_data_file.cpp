@@ -13,10 +13,16 @@ std::string dataFileName(const char* baseName, const char* suffix) {
   return std::string(baseName) + suffix;
 }
 
-bool openDataFile(OutputFile& file, const char* baseName, const char* suffix) {
+OutputFile* openDataFile(FileGroup& files, const char* baseName, const char* suffix) {
+  if (!baseName || !suffix) return nullptr;
   std::string path = dataFileName(baseName, suffix);
-  if (path.empty()) return false;
-  return file.open(path);
+  if (path.empty()) {
+    files.refuse(std::string(baseName) + suffix,
+                 "the name is longer than " + std::to_string(MaxDataFileName) + " characters");
+    return nullptr;
+  }
+  OutputFile& file = files.create(path);
+  return file.isOpen() ? &file : nullptr;
 }
 
 std::string csvNumber(double value) {

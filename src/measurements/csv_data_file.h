@@ -10,7 +10,7 @@
 namespace corvalis {
 
 // Longest data-file name (base name plus suffix) that is created, the Windows path
-// limit less its terminating zero. A longer name is skipped like a file that cannot be
+// limit less its terminating zero. A longer name fails like a file that cannot be
 // created.
 constexpr size_t MaxDataFileName = 259;
 
@@ -18,9 +18,10 @@ constexpr size_t MaxDataFileName = 259;
 // result would be longer than MaxDataFileName.
 std::string dataFileName(const char* baseName, const char* suffix);
 
-// Creates (replaces) the data file base name + suffix. False when the name is too long
-// or the file cannot be created; the caller then skips the file silently.
-bool openDataFile(OutputFile& file, const char* baseName, const char* suffix);
+// Starts the data file base name + suffix as a member of the group, which records its
+// outcome. Null when the name is too long or the file cannot be created; the caller
+// then goes on with its next file.
+OutputFile* openDataFile(FileGroup& files, const char* baseName, const char* suffix);
 
 // "%f" in the C locale. Not-a-number is written "nan" and infinities "inf" / "-inf",
 // whatever the C library would print (glibc writes "-nan" for 0/0 on x86, MSVC

@@ -278,24 +278,24 @@ void TextureCacheTest::summary(char* buffer) {
   std::snprintf(buffer, SummarySize, "%sB", formatBinary(cacheBytes[CacheRgba]).c_str());
 }
 
-void TextureCacheTest::writeDataFiles(const char* baseName) {
+void TextureCacheTest::writeDataFiles(const char* baseName, FileGroup& files) {
   // After a run whose window failed, every sweep is empty: the RGBA file then holds
   // its header alone and no stale rows.
   for (int format = 0; format < CacheFormats; ++format) {
     const FormatSweep& sweep = sweeps[format];
     if (format != CacheRgba && !sweep.measured) continue;
     const CacheFormatText& text = formatTexts[format];
-    OutputFile file;
-    if (!openDataFile(file, baseName, text.fileSuffix)) continue;
-    file.write(text.csvHeader);
+    OutputFile* file = openDataFile(files, baseName, text.fileSuffix);
+    if (!file) continue;
+    file->write(text.csvHeader);
     const int first = std::max(sweep.firstIndex, 0);
     const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
     for (int n = first; n <= last; ++n) {
       // At most 2^22 texels of 32 bits: always within an unsigned.
       const double bytes = std::min(workingSetBytes(n, sweep.bitsPerTexel), 4294967295.0);
-      file.write(csvNumber(sweep.rates[n]) + formatC(",%u\n", static_cast<unsigned>(bytes)));
+      file->write(csvNumber(sweep.rates[n]) + formatC(",%u\n", static_cast<unsigned>(bytes)));
     }
-    file.close();
+    file->finish();
   }
 }
 

@@ -30,7 +30,7 @@ class TextureCacheTest : public BenchTest {
   void run() override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
-  void writeDataFiles(const char* baseName) override;
+  void writeDataFiles(const char* baseName, FileGroup& files) override;
 
   char modeText[64] = {};
   FormatSweep sweeps[CacheFormats];       // RGBA, DXT1, DXT5, paletted

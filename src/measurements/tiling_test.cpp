@@ -217,7 +217,7 @@ void TilingTest::summary(char* buffer) {
                 static_cast<int>(sweep.tileHeight));
 }
 
-void TilingTest::writeDataFiles(const char* baseName) {
+void TilingTest::writeDataFiles(const char* baseName, FileGroup& group) {
   // All four files, measured or not; an unmeasured sweep holds zero rates.
   static const struct {
     int sweep;
@@ -227,10 +227,10 @@ void TilingTest::writeDataFiles(const char* baseName) {
                           {TileDepth, ".tile_z.csv"},
                           {TileStencil, ".tile_s.csv"}};
   for (const auto& entry : files) {
-    OutputFile file;
-    if (!openDataFile(file, baseName, entry.suffix)) continue;
-    file.write(tileCsvText(sweeps[entry.sweep]));
-    file.close();
+    OutputFile* file = openDataFile(group, baseName, entry.suffix);
+    if (!file) continue;
+    file->write(tileCsvText(sweeps[entry.sweep]));
+    file->finish();
   }
 }
 

@@ -27,7 +27,7 @@ class TilingTest : public BenchTest {
   void run() override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
-  void writeDataFiles(const char* baseName) override;
+  void writeDataFiles(const char* baseName, FileGroup& group) override;
 
   bool hasDepth = false;
   bool hasStencil = false;

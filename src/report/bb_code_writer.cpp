@@ -14,7 +14,24 @@ constexpr int kValueColumn = 22;
 
 int textLength(const char* text) { return static_cast<int>(std::strlen(text)); }
 
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 }  // namespace
+
+std::string breakBBCodeTags(const std::string& text) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] != '[') continue;
+    size_t j = i + 1;
+    if (j < out.size() && out[j] == '/') ++j;
+    if (j >= out.size() || !isAsciiLetter(out[j])) continue;
+    while (j < out.size() &&
+           (isAsciiLetter(out[j]) || (out[j] >= '0' && out[j] <= '9') || out[j] == '*'))
+      ++j;
+    if (j < out.size() && (out[j] == ']' || out[j] == '=')) out[i] = '(';
+  }
+  return out;
+}
 
 BBCodeWriter::BBCodeWriter(const char* fileName, unsigned bbOptions) : bbOptions_(bbOptions) {
   if (fileName == nullptr || !file_.open(fileName)) return;
@@ -76,9 +93,9 @@ void BBCodeWriter::writeItem(const char* label, const char* value) {
   file_.write("\n");
 }
 
-bool BBCodeWriter::finish() {
+bool BBCodeWriter::finish(bool commitNow) {
   if (file_.isOpen() && (bbOptions_ & BBCodeBlock)) file_.write("[/CODE]");
-  return file_.close();
+  return commitNow ? file_.close() : file_.finish();
 }
 
 }  // namespace corvalis

@@ -8,6 +8,13 @@
 
 namespace corvalis {
 
+// Outside text made unable to open or close a tag: every '[' that starts something
+// shaped like a tag ('[', an optional '/', a letter, then letters, digits or '*' up to
+// ']' or '=') becomes '('. "[/CODE]" would end the code block early and "[url=...]" or
+// "[img]" would put a link or picture in the post; brackets that cannot form a tag
+// ("[1]", "a[0]", "[ x ]") stay as they are.
+std::string breakBBCodeTags(const std::string& text);
+
 class BBCodeWriter {
  public:
   // Creates the file and, with BBCodeBlock, opens the [CODE] block; without a file
@@ -26,9 +33,11 @@ class BBCodeWriter {
   void closeAllGroups();
   // One label/value line with the value in column 20; nothing for a null label.
   void writeItem(const char* label, const char* value);
-  // Closes the [CODE] block (open groups stay as they are) and the file; false when
-  // the file could not be written completely.
-  bool finish();
+  // Closes the [CODE] block (open groups stay as they are) and the file, renaming it
+  // into place unless the caller does that later (output().commit()); false when the
+  // file could not be written completely.
+  bool finish(bool commitNow = true);
+  OutputFile& output() { return file_; }
 
  private:
   void writeRepeated(char c, int count);

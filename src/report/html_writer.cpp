@@ -4,6 +4,21 @@
 
 namespace corvalis {
 
+std::string escapeHtml(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 HtmlWriter::HtmlWriter(const char* fileName) {
   if (fileName == nullptr || !file_.open(fileName)) return;
   file_.write(
@@ -88,12 +103,12 @@ void HtmlWriter::writeListItem(const char* text) {
   file_.write("</li>\n");
 }
 
-bool HtmlWriter::finish() {
+bool HtmlWriter::finish(bool commitNow) {
   if (file_.isOpen()) {
     closeAllLists();
     file_.write("</body>\n</html>\n");
   }
-  return file_.close();
+  return commitNow ? file_.close() : file_.finish();
 }
 
 }  // namespace corvalis

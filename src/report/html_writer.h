@@ -1,13 +1,16 @@
 #pragma once
 // The human-readable page of the report: an HTML 4.01 Transitional document whose
 // sections are bold headings, plain items lines, and groups nested bullet lists.
-// Texts are written unchanged; nothing is escaped.
+// Texts are written unchanged: callers escape the parts that come from outside.
 
 #include <string>
 
 #include "report/output_file.h"
 
 namespace corvalis {
+
+// '&', '<', '>' and '"' as entities; every other byte unchanged.
+std::string escapeHtml(const std::string& text);
 
 class HtmlWriter {
  public:
@@ -28,9 +31,11 @@ class HtmlWriter {
   void writeLine(const char* text);
   // A list item, opening a list first at top level.
   void writeListItem(const char* text);
-  // Closes every open list, writes the trailer and closes the file; false when the
-  // page could not be written completely.
-  bool finish();
+  // Closes every open list, writes the trailer and closes the file, renaming it into
+  // place unless the caller does that later (output().commit()); false when the page
+  // could not be written completely.
+  bool finish(bool commitNow = true);
+  OutputFile& output() { return file_; }
 
  private:
   // At top level, opens the list that values and groups live in.

@@ -1,21 +1,75 @@
 #include "report/output_file.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
 #include "framework/format.h"
+#include "framework/stop_request.h"
+#include "platform/file_replace.h"
 
 namespace corvalis {
 
-OutputFile::~OutputFile() { close(); }
+namespace {
+
+std::string systemReason(int error) {
+  return error != 0 ? std::strerror(error) : std::string("unknown error");
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  discard();
+}
+
+void OutputFile::fail(const std::string& message) {
+  if (!failed_) error_ = message;
+  failed_ = true;
+}
+
+void OutputFile::discard() {
+  if (!tempPath_.empty()) platform::removeFile(tempPath_);
+  tempPath_.clear();
+}
 
 bool OutputFile::open(const std::string& path) {
-  close();
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  discard();
   path_ = path;
-  failed_ = false;
-  // Binary mode: the line ends are written here, so the bytes are the same everywhere.
-  file_ = std::fopen(path.c_str(), "wb");
-  return file_ != nullptr;
+  error_.clear();
+  failed_ = finished_ = committed_ = false;
+  std::string reason;
+  switch (platform::pathKind(path)) {
+    case platform::PathKind::Directory:
+      reason = std::strerror(EISDIR);
+      break;
+    case platform::PathKind::Other:
+      // A device or pipe cannot be replaced; it takes the bytes as they come.
+      errno = 0;
+      file_ = std::fopen(path.c_str(), "wb");
+      if (file_ == nullptr) reason = systemReason(errno);
+      break;
+    default:
+      file_ = platform::createFileBeside(path, tempPath_, reason);
+      break;
+  }
+  if (file_ == nullptr) {
+    error_ = "could not create " + path + ": " + reason;
+    return false;
+  }
+  return true;
+}
+
+void OutputFile::refuse(const std::string& path, const std::string& reason) {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  discard();
+  path_ = path;
+  failed_ = finished_ = committed_ = false;
+  error_ = "could not create " + path + ": " + reason;
 }
 
 void OutputFile::write(const char* text) {
@@ -24,13 +78,14 @@ void OutputFile::write(const char* text) {
   while (*p != '\0') {
     const char* lineFeed = std::strchr(p, '\n');
     size_t length = lineFeed != nullptr ? static_cast<size_t>(lineFeed - p) : std::strlen(p);
+    errno = 0;
     if (length > 0 && std::fwrite(p, 1, length, file_) != length) {
-      failed_ = true;
+      fail("could not write " + path_ + " completely: " + systemReason(errno));
       return;
     }
     if (lineFeed == nullptr) return;
     if (std::fwrite("\r\n", 1, 2, file_) != 2) {
-      failed_ = true;
+      fail("could not write " + path_ + " completely: " + systemReason(errno));
       return;
     }
     p = lineFeed + 1;
@@ -46,13 +101,73 @@ void OutputFile::print(const char* format, ...) {
   write(text);
 }
 
-bool OutputFile::close() {
+bool OutputFile::finish() {
   if (file_ == nullptr) return !failed_;
   // Buffered bytes reach the file only here; a full disk or a size limit shows now.
-  if (std::fflush(file_) != 0 || std::ferror(file_) != 0) failed_ = true;
-  if (std::fclose(file_) != 0) failed_ = true;
+  errno = 0;
+  if (std::fflush(file_) != 0 || std::ferror(file_) != 0)
+    fail("could not write " + path_ + " completely: " + systemReason(errno));
+  errno = 0;
+  if (std::fclose(file_) != 0)
+    fail("could not write " + path_ + " completely: " + systemReason(errno));
   file_ = nullptr;
+  finished_ = true;
+  if (failed_) discard();
   return !failed_;
+}
+
+bool OutputFile::commit() {
+  if (!finished_ || failed_) return !failed_;
+  if (tempPath_.empty()) {  // written directly
+    committed_ = true;
+    return true;
+  }
+  if (stopRequested()) {
+    discard();
+    fail(path_ + " was not written: the run was interrupted");
+    return false;
+  }
+  std::string reason;
+  if (!platform::replaceFile(tempPath_, path_, reason)) {
+    discard();
+    fail("could not create " + path_ + ": " + reason);
+    return false;
+  }
+  tempPath_.clear();
+  committed_ = true;
+  return true;
+}
+
+bool OutputFile::close() {
+  if (file_ == nullptr && !finished_) return !failed_;
+  bool ok = finish();
+  return commit() && ok;
+}
+
+OutputFile& FileGroup::create(const std::string& path) {
+  files_.push_back(std::make_unique<OutputFile>());
+  files_.back()->open(path);
+  return *files_.back();
+}
+
+void FileGroup::refuse(const std::string& path, const std::string& reason) {
+  files_.push_back(std::make_unique<OutputFile>());
+  files_.back()->refuse(path, reason);
+}
+
+void FileGroup::commitAll() {
+  for (auto& file : files_) file->finish();
+  for (auto& file : files_) file->commit();
+}
+
+std::vector<FileOutcome> FileGroup::outcomes() const {
+  std::vector<FileOutcome> result;
+  for (const auto& file : files_) {
+    std::string error = file->error();
+    if (error.empty() && !file->committed()) error = "could not write " + file->path();
+    result.push_back({file->path(), error});
+  }
+  return result;
 }
 
 }  // namespace corvalis

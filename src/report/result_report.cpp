@@ -16,6 +16,9 @@ namespace {
 
 std::string orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
+// A value text from outside, control characters blanked.
+std::string outsideText(const char* text) { return cleanOutsideText(orEmpty(text)); }
+
 // "%d " of a value truncated toward zero; values beyond int keep all their digits.
 std::string truncatedInteger(double value) {
   double whole = std::trunc(value);
@@ -29,7 +32,9 @@ std::string truncatedInteger(double value) {
 // The link from the page to a data file beside it.
 std::string dataFileLink(const std::string& linkBase, const char* fileSuffix,
                          const char* linkText) {
-  return "<a href=\"" + linkBase + orEmpty(fileSuffix) + "\">" + orEmpty(linkText) + "</a>";
+  // The base name is the user's; the suffix and the link text are the report's own.
+  return "<a href=\"" + escapeHtml(linkBase) + orEmpty(fileSuffix) + "\">" + orEmpty(linkText) +
+         "</a>";
 }
 
 }  // namespace
@@ -60,23 +65,29 @@ bool ResultReport::isOpen() const { return html_ != nullptr && html_->isOpen(); 
 bool ResultReport::close() {
   if (closed_) return failedFiles_.empty();
   closed_ = true;
-  // A requested file that could not be created counts as lost as much as one that
-  // could not be written completely.
-  if (bbCode_) {
-    bool wasOpen = bbCode_->isOpen();
-    if (!bbCode_->finish() || !wasOpen) failedFiles_.push_back(bbCode_->path());
-    bbCode_.reset();
+  // Every file is complete under its temporary name before the first one is renamed,
+  // so a stop request in between replaces none of them. A requested file that could
+  // not be created counts as lost as much as one that could not be written completely.
+  bool opened[3] = {bbCode_ && bbCode_->isOpen(), text_ && text_->isOpen(),
+                    html_ && html_->isOpen()};
+  if (bbCode_) bbCode_->finish(false);
+  if (text_) text_->finish(false);
+  if (html_) html_->finish(false);
+  dataFiles_.commitAll();
+  OutputFile* outputs[3] = {bbCode_ ? &bbCode_->output() : nullptr,
+                            text_ ? &text_->output() : nullptr,
+                            html_ ? &html_->output() : nullptr};
+  for (int i = 0; i < 3; ++i) {
+    if (!outputs[i]) continue;
+    if (!outputs[i]->commit() || !opened[i]) {
+      failedFiles_.push_back(outputs[i]->path());
+      fileErrors_.push_back(outputs[i]->error().empty() ? "could not create " + outputs[i]->path()
+                                                         : outputs[i]->error());
+    }
   }
-  if (text_) {
-    bool wasOpen = text_->isOpen();
-    if (!text_->finish() || !wasOpen) failedFiles_.push_back(text_->path());
-    text_.reset();
-  }
-  if (html_) {
-    bool wasOpen = html_->isOpen();
-    if (!html_->finish() || !wasOpen) failedFiles_.push_back(html_->path());
-    html_.reset();
-  }
+  bbCode_.reset();
+  text_.reset();
+  html_.reset();
   return failedFiles_.empty();
 }
 
@@ -105,19 +116,20 @@ void ResultReport::beginInfoSection(const char* title, const char* key, const ch
 }
 
 void ResultReport::addItem(const char* value, const char* htmlText, const char* label) {
+  const std::string clean = outsideText(value);
   if (html_) {
     std::string line;
     if (htmlText != nullptr) {
-      line = orEmpty(value) + htmlText;
+      line = escapeHtml(clean) + htmlText;
     } else {
       if (label != nullptr) line = std::string(label) + ": ";
-      line += orEmpty(value);
+      line += escapeHtml(clean);
     }
     html_->writeLine(line.c_str());
   }
   if (value == nullptr) return;
-  if (text_) text_->writeValue(label, value);
-  if (bbCode_) bbCode_->writeItem(label, value);
+  if (text_) text_->writeValue(label, clean.c_str());
+  if (bbCode_) bbCode_->writeItem(label, breakBBCodeTags(clean).c_str());
 }
 
 void ResultReport::beginGroup(const char* title, const char* key) {
@@ -145,6 +157,10 @@ void ResultReport::endGroup() {
 
 void ResultReport::addValue(double value, const char* unit, const char* htmlText,
                             const char* label) {
+  if (!std::isfinite(value)) {
+    addNonFiniteValue(htmlText, label);
+    return;
+  }
   std::string display = formatDecimal(value) + orEmpty(unit);
   if (bbCode_) bbCode_->writeItem(label, display.c_str());
   if (html_) html_->writeListItem((display + orEmpty(htmlText)).c_str());
@@ -158,6 +174,10 @@ void ResultReport::addValue(double value, const char* unit, const char* htmlText
 void ResultReport::addBinaryValue(double value, const char* unit, const char* htmlText,
                                   const char* label, const char* linkText,
                                   const char* fileSuffix) {
+  if (!std::isfinite(value)) {
+    addNonFiniteValue(htmlText, label);
+    return;
+  }
   std::string display = formatBinary(value) + orEmpty(unit);
   if (bbCode_) bbCode_->writeItem(label, display.c_str());
   if (html_) {
@@ -172,6 +192,13 @@ void ResultReport::addBinaryValue(double value, const char* unit, const char* ht
                                           : truncatedInteger(value);
     text_->writeValue(label, (number + orEmpty(unit)).c_str());
   }
+}
+
+void ResultReport::addNonFiniteValue(const char* htmlText, const char* label) {
+  std::string display = NonFiniteValueText;
+  if (bbCode_) bbCode_->writeItem(label, NonFiniteValueText);
+  if (html_) html_->writeListItem((display + orEmpty(htmlText)).c_str());
+  if (text_) text_->writeValue(label, NonFiniteValueText);
 }
 
 }  // namespace corvalis

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "report/output_file.h"
+
 namespace corvalis {
 
 // outputs mask
@@ -22,6 +24,10 @@ constexpr unsigned BBUrl = 4;
 // The program's version string, as the reports name it.
 constexpr const char* ProgramVersion = "Corvalis 0.50";
 
+// How a measured value that is not a finite number (a zero elapsed time) is written in
+// every report: as a failed value.
+constexpr const char* NonFiniteValueText = "error";
+
 class HtmlWriter;
 class TextWriter;
 class BBCodeWriter;
@@ -36,14 +42,25 @@ class ResultReport {
 
   // True when the HTML page could be created.
   bool isOpen() const;
-  // Finishes the BB-code, text and HTML writers, in that order. Returns false when a
-  // requested file could not be created or not be written completely; failedFiles()
-  // names them.
+  // Finishes the BB-code, text and HTML writers, in that order, then renames the data
+  // files and the reports into place together. Returns false when a requested report
+  // file could not be created or not be written completely; failedFiles() names them
+  // and fileErrors() says why. Data files go their own way: dataFileOutcomes().
   bool close();
   const std::vector<std::string>& failedFiles() const { return failedFiles_; }
+  const std::vector<std::string>& fileErrors() const { return fileErrors_; }
+  // The group the tests write their data files into, committed by close().
+  FileGroup& dataFiles() { return dataFiles_; }
+  // What became of each data file; complete after close().
+  std::vector<FileOutcome> dataFileOutcomes() const { return dataFiles_.outcomes(); }
   unsigned outputs() const { return outputs_; }
   const char* linkBase() const { return linkBase_.c_str(); }
 
+  // Texts: 'value' may come from outside the program (driver strings, the comment, a
+  // mode description); every control character in it becomes a blank, and each writer
+  // makes it safe for its format (HTML entities, BB-code tags broken). 'htmlText' is
+  // the report's own markup and is written as it is; titles, keys and labels are fixed.
+  // A value that is not a finite number is written as NonFiniteValueText everywhere.
   void beginTestSection(const char* title, const char* key, bool skipped);
   void beginInfoSection(const char* title, const char* key, const char* link);
   void addItem(const char* value, const char* htmlText, const char* label);
@@ -56,12 +73,16 @@ class ResultReport {
                       const char* linkText, const char* fileSuffix);
 
  private:
+  void addNonFiniteValue(const char* htmlText, const char* label);
+
   std::unique_ptr<HtmlWriter> html_;
   std::unique_ptr<TextWriter> text_;
   std::unique_ptr<BBCodeWriter> bbCode_;
   unsigned outputs_ = 0;
   std::string linkBase_;
   std::vector<std::string> failedFiles_;
+  std::vector<std::string> fileErrors_;
+  FileGroup dataFiles_;
   bool closed_ = false;
 };
 

@@ -34,10 +34,10 @@ void TextWriter::writeValue(const char* key, const char* value) {
   file_.write("\n");
 }
 
-bool TextWriter::finish() {
+bool TextWriter::finish(bool commitNow) {
   levelEnds_.clear();
   keyPath_.clear();
-  return file_.close();
+  return commitNow ? file_.close() : file_.finish();
 }
 
 }  // namespace corvalis

@@ -26,8 +26,10 @@ class TextWriter {
   void popKey();
   // One line "<key path><key>=<value>"; nothing when the key is null.
   void writeValue(const char* key, const char* value);
-  // Closes the file; false when it could not be written completely.
-  bool finish();
+  // Closes the file, renaming it into place unless the caller does that later
+  // (output().commit()); false when it could not be written completely.
+  bool finish(bool commitNow = true);
+  OutputFile& output() { return file_; }
 
  private:
   OutputFile file_;

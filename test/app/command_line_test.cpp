@@ -24,6 +24,9 @@ TEST(ScreenSize, FollowsTheDashWidthXHeightRules) {
       {"--800x600", 1024, 768},  {"- 640x480", 640, 768},     {"-+640x480", 640, 768},
       {"-640x-480", 1024, 768},  {"-640xabc", 1024, 768},     {"-640x480 junk", 640, 480},
       {"-0x0", 1024, 768},       {"-100000x100000", 100000, 100000},
+      // A non-positive side falls back even where the product comes out positive: two
+      // negative sides, or -5592405 * 768 wrapping past 2^32.
+      {"--800x-600", 1024, 768}, {"-800x0", 1024, 768},       {"--5592405", 1024, 768},
       // 65536 * 65536 wraps to 0 as a 32-bit product: the default, not a zero-sized screen.
       {"-65536x65536", 1024, 768},
       // Digits beyond any int saturate rather than overflow.
@@ -110,6 +113,7 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--output", ""}, "--output"},
       {{"--output", std::string(300, 'a')}, "--output"},
       {{"--comment", std::string(127, 'c')}, "--comment"},
+      {{"--comment", "5 \xE2\x82\xAC"}, "'\xE2\x82\xAC' (U+20AC)"},
       {{"stray"}, "stray"},
       {{"-320x240", "-640x480"}, "-640x480"},
       {{"--window", "--headless"}, "--window and --headless"},
@@ -125,6 +129,12 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
   CliOptions o;
   std::string error;
   EXPECT_TRUE(parse({"--comment", std::string(126, 'c')}, o, error)) << error;
+  // The limit counts ISO-8859-1 characters, not the bytes of their UTF-8 form.
+  std::string accented;
+  for (int i = 0; i < 126; ++i) accented += "\xC3\xA9";
+  EXPECT_TRUE(parse({"--comment", accented}, o, error)) << error;
+  EXPECT_EQ(o.comment, std::string(126, '\xE9'));
+  EXPECT_FALSE(parse({"--comment", accented + "\xC3\xA9"}, o, error));
 }
 
 // Which window system a run gets from its options and whether the X display opened.

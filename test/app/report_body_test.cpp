@@ -26,7 +26,7 @@ class StubTest : public BenchTest {
     report.addValue(1234567.0, "Pix/s", nullptr, "Rate");
   }
   void summary(char* buffer) override { std::snprintf(buffer, SummarySize, "fine"); }
-  void writeDataFiles(const char* baseName) override { dataFilesFor = baseName; }
+  void writeDataFiles(const char* baseName, FileGroup&) override { dataFilesFor = baseName; }
   std::string dataFilesFor;
 
  private:

@@ -20,3 +20,11 @@ TEST(TextEncoding, Utf8CommentsBecomeSingleByteText) {
   EXPECT_EQ(utf8ToLatin1("\xC3"), "\xC3");
   EXPECT_EQ(utf8ToLatin1("\xC0\x80"), "\xC0\x80");  // overlong NUL
 }
+
+TEST(TextEncoding, TheFirstCharacterBeyondIso8859OneIsFound) {
+  EXPECT_EQ(firstBeyondLatin1("Gr\xC3\xBC\xC3\x9F" "e \xC3\xBF"), 0u);
+  EXPECT_EQ(firstBeyondLatin1("a \xE2\x82\xAC \xF0\x9F\x98\x80"), 0x20ACu);
+  EXPECT_EQ(firstBeyondLatin1("\xF0\x9F\x98\x80"), 0x1F600u);
+  EXPECT_EQ(firstBeyondLatin1("Gr\xFC\xDF" "e"), 0u);  // already single-byte text
+}
+

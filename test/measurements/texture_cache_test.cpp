@@ -111,7 +111,9 @@ TEST_F(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
   }
   // The earlier run's rows are not written again: the RGBA file holds its header alone.
   TempDir dir;
-  test.writeDataFiles(dir.file("r").c_str());
+  FileGroup files;
+  test.writeDataFiles(dir.file("r").c_str(), files);
+  files.commitAll();
   EXPECT_EQ(readBytes(dir.file("r.rgba.csv")), "rgba_fetches/s,bytes\r\n");
   for (const char* suffix : {".dxt1.csv", ".dxt5.csv", ".pal8.csv"})
     EXPECT_FALSE(fileExists(dir.file("r") + suffix)) << suffix;

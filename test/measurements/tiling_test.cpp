@@ -116,7 +116,7 @@ TEST_F(TilingReport, DataFilesCarryEachSweepInCrLfLines) {
             "64,100.000000,101.000000,0.990099,64,200.000000,201.000000,0.995025\r\n");
 }
 
-TEST(TilingDataFiles, ANameTooLongIsSkippedAndTheOthersWritten) {
+TEST(TilingDataFiles, ANameTooLongFailsAndTheOthersAreWritten) {
   TempDir dir;
   // base + ".tile_c.csv" is exactly the longest name; ".tile_all.csv" is two longer.
   std::string folder = dir.path();
@@ -128,13 +128,25 @@ TEST(TilingDataFiles, ANameTooLongIsSkippedAndTheOthersWritten) {
   const std::string base = folder + "/" + std::string(baseLength - folder.size() - 1, 'b');
   ASSERT_EQ(base.size(), baseLength);
   TilingTest test;
-  test.writeDataFiles(base.c_str());
+  FileGroup files;
+  test.writeDataFiles(base.c_str(), files);
+  files.commitAll();
   EXPECT_FALSE(fileExists(base + ".tile_all.csv"));
   for (const char* suffix : {".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})
     EXPECT_TRUE(fileExists(base + suffix)) << suffix;
-  // A folder that does not exist: nothing is written, nothing breaks.
-  test.writeDataFiles(dir.file("missing/r").c_str());
+  std::vector<FileOutcome> outcomes = files.outcomes();
+  ASSERT_EQ(outcomes.size(), 4u);
+  EXPECT_EQ(outcomes[0].path, base + ".tile_all.csv");
+  EXPECT_NE(outcomes[0].error.find("longer than 259 characters"), std::string::npos);
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(outcomes[i].error, "") << i;
+  // A folder that does not exist: nothing is written, and each file says why.
+  FileGroup missing;
+  test.writeDataFiles(dir.file("missing/r").c_str(), missing);
+  missing.commitAll();
   EXPECT_FALSE(fileExists(dir.file("missing")));
+  for (const FileOutcome& outcome : missing.outcomes())
+    EXPECT_NE(outcome.error.find("could not create " + dir.file("missing/r")), std::string::npos);
+  EXPECT_EQ(missing.outcomes().size(), 4u);
 }
 
 using TilingRun = corvalis::testing::FakeDisplayTest;
@@ -147,7 +159,9 @@ TEST_F(TilingRun, AFailedContextZeroesEverySweep) {
   test.run();
   EXPECT_TRUE(test.failed);
   TempDir dir;
-  test.writeDataFiles(dir.file("r").c_str());
+  FileGroup files;
+  test.writeDataFiles(dir.file("r").c_str(), files);
+  files.commitAll();
   const std::string zeros = crlf(tileCsvText(TileSweep()));
   EXPECT_NE(zeros.find(",nan\r\n"), std::string::npos);
   for (const char* suffix : {".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"})

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -254,6 +255,58 @@ TEST(ResultReportLinkBase, IsTheFileNameAfterEitherSeparator) {
   EXPECT_STREQ(ResultReport("/tmp/x/results", 0, 0).linkBase(), "results");
   EXPECT_STREQ(ResultReport("C:\\data/run\\r2", 0, 0).linkBase(), "r2");
   EXPECT_STREQ(ResultReport("C:\\data\\", 0, 0).linkBase(), "");
+}
+
+// Texts from outside (driver strings, the comment, the base name) cannot add a line, a
+// key, a tag or an attribute to any report; the report's own markup stays as it is.
+TEST_F(ResultReportTest, OutsideTextsCannotForgeAReport) {
+  std::string hostile = "a\r\nInfo:Forged=1\t\x7F<b>&\"[/CODE][url=x]";
+  for (char c = 1; c < 0x20; ++c) hostile += c;
+  {
+    ResultReport report("x\" onmouseover=\"y<", kAllBB, OutputHtml | OutputText | OutputBBCode);
+    ASSERT_TRUE(report.isOpen());
+    report.beginInfoSection("Corvalis", "Info", nullptr);
+    report.addItem(hostile.c_str(), nullptr, "Comment");
+    report.addItem("Flush", "ing <i>commands</i>", "Method");
+    report.beginGroupWithLink("in color buffer", "Color", "CSV", ".tile_c.csv");
+    report.endGroup();
+    ASSERT_TRUE(report.close());
+  }
+  const std::string blanks(31, ' ');
+  const std::string html = readBytes("x\" onmouseover=\"y<.htm");
+  EXPECT_NE(html.find("Comment: a  Info:Forged=1  &lt;b&gt;&amp;&quot;[/CODE][url=x]" + blanks +
+                      "<br>\r\n"),
+            std::string::npos)
+      << html;
+  EXPECT_NE(html.find("Flushing <i>commands</i><br>\r\n"), std::string::npos);
+  EXPECT_NE(html.find("<a href=\"x&quot; onmouseover=&quot;y&lt;.tile_c.csv\">CSV</a>"),
+            std::string::npos);
+  EXPECT_EQ(readBytes("x\" onmouseover=\"y<.txt"),
+            crlf("[Corvalis 0.50]\nInfo:Comment=a  Info:Forged=1  <b>&\"[/CODE][url=x]" + blanks +
+                 "\nInfo:Method=Flush\n"));
+  const std::string bb = readBytes("x\" onmouseover=\"y<.bb.txt");
+  EXPECT_NE(bb.find("a  Info:Forged=1  <b>&\"(/CODE](url=x]" + blanks + "\r\n"),
+            std::string::npos)
+      << bb;
+  EXPECT_EQ(bb.find("[/CODE]"), bb.size() - 7) << "only the closing tag of the block";
+}
+
+TEST_F(ResultReportTest, NonFiniteValuesReadTheSameInEveryReport) {
+  {
+    ResultReport report("results", 0, OutputHtml | OutputText | OutputBBCode);
+    report.beginTestSection("Fillrate", "Fillrate", false);
+    report.addValue(1.0 / 0.0, "Pix/s", " single", "Single");
+    report.addBinaryValue(std::nan(""), "B", " cache", "RGBA", "CSV", ".rgba.csv");
+    ASSERT_TRUE(report.close());
+  }
+  EXPECT_NE(readBytes("results.htm").find("<li>error single</li>\r\n<li>error cache</li>\r\n"),
+            std::string::npos);
+  EXPECT_EQ(readBytes("results.txt"),
+            crlf("[Corvalis 0.50]\nFillrate:Single=error\nFillrate:RGBA=error\n"));
+  const std::string bb = readBytes("results.bb.txt");
+  const size_t single = bb.find("Single ");
+  ASSERT_NE(single, std::string::npos) << bb;
+  EXPECT_EQ(bb.find("error\r\n", single), bb.find("\r\n", single) - 5) << bb;
 }
 
 }  // namespace
