@@ -24,6 +24,7 @@ struct CliOptions {
   bool list = false;                 // --list
   bool listDevices = false;          // --list-devices
   int device = -1;                   // --device N; -1: automatic
+  int repeat = 1;                    // --repeat N: every timed measurement N times (1..100)
   bool help = false;
   bool version = false;
 };
@@ -35,6 +36,10 @@ int findTestByName(const std::string& name);
 // Parses argv (argv[0] is the program). On a usage error returns false and sets
 // 'error' to a message naming the bad option or value.
 bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
+
+// The N of "--repeat N": a whole number from 1 to 100 and nothing else. False for
+// anything else (0, negative, not a number, trailing characters).
+bool parseRepeatCount(const std::string& text, int& repeat);
 
 // The usage text printed by --help and after a usage error.
 const char* usageText();

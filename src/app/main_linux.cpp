@@ -10,6 +10,7 @@
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
+#include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/platform.h"
@@ -92,10 +93,25 @@ void applySettings(const CliOptions& options) {
   launcherSettings.bbUrl = options.bbUrl;
 }
 
+// With repeats: per test that ran, the largest max/min of its samples, so that a user
+// sees at once which numbers are solid.
+void printSpreads(int repeat) {
+  std::printf("Largest spread (max/min of %d repeats):\n", repeat);
+  for (size_t i = 0; i < TestCount; ++i) {
+    BenchTest* test = testRegistry[i].get();
+    if (!test || !testEnabled[i] || !test->hasRun || test->failed) continue;
+    const double spread = test->samples.largestSpread();
+    if (spread > 0.0)
+      std::printf("  %-14s %.3f\n", test->name(), spread);
+    else
+      std::printf("  %-14s %s\n", test->name(), spread == 0.0 ? "-" : "failed repeat");
+  }
+}
+
 void printWrittenFiles() {
   std::string base = launcherSettings.baseName;
   std::printf("Reports:\n");
-  for (const char* ext : {".htm", ".txt", ".bb.txt"})
+  for (const char* ext : {".htm", ".txt", ".bb.txt", ".json"})
     std::printf("  %s\n", absolutePath(base + ext).c_str());
   const char* dataSuffixes[] = {".rgba.csv",     ".dxt1.csv",   ".dxt5.csv",   ".pal8.csv",
                                 ".tile_all.csv", ".tile_c.csv", ".tile_z.csv", ".tile_s.csv"};
@@ -138,6 +154,7 @@ int main(int argc, char** argv) {
   if (options.listDevices) return listDevices();
 
   applySettings(options);
+  setMeasurementRepeats(options.repeat);
   DisplayConfig config(options.width, options.height);
   displayConfig = &config;
   createTestRegistry();
@@ -164,6 +181,7 @@ int main(int argc, char** argv) {
   } else {
     for (auto& test : testRegistry)
       if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
+    if (options.repeat > 1) printSpreads(options.repeat);
     if (!outcome.failedFiles.empty()) {
       for (const auto& file : outcome.failedFiles)
         std::fprintf(stderr, "corvalis: could not write %s completely\n", file.c_str());

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "framework/sample_book.h"
+
 namespace corvalis {
 
 class ResultReport;
@@ -30,6 +32,9 @@ class BenchTest {
   virtual void summary(char* buffer) = 0;
   // Writes the test's extra data files beside the report; most tests have none.
   virtual void writeDataFiles(const char* baseName);
+  // Hands the rows of the data files just written to the report's machine-readable
+  // form (ResultReport::addSweep); most tests have none.
+  virtual void writeSweeps(ResultReport& report);
 
   // "n/a" before the first run, "error" after a run that produced nothing, else summary().
   void getSummary(char* buffer);
@@ -41,6 +46,9 @@ class BenchTest {
   bool failed = false;
   // False until the first run has finished; never cleared again.
   bool hasRun = false;
+  // The repeats behind the reported values, noted as they were measured; the run cycle
+  // clears it before every run.
+  SampleBook samples;
 };
 
 }  // namespace corvalis

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "framework/format.h"
+#include "framework/sample_book.h"
 #include "report/bb_code_writer.h"
 #include "report/html_writer.h"
 #include "report/text_writer.h"
@@ -46,6 +47,8 @@ ResultReport::ResultReport(const char* baseName, unsigned bbOptions, unsigned ou
   if ((outputs & OutputBBCode) && !pageMissing) {
     bbCode_ = std::make_unique<BBCodeWriter>((base + ".bb.txt").c_str(), bbOptions);
   }
+  if ((outputs & OutputJson) && !pageMissing)
+    json_ = std::make_unique<JsonWriter>((base + ".json").c_str());
   // The page links its data files relative to its own folder, so the link base is the
   // file name alone. Both separators count: a base name with forward slashes (any Linux
   // path, and a valid Windows one) would otherwise give links that lead nowhere.
@@ -62,6 +65,10 @@ bool ResultReport::close() {
   closed_ = true;
   // A requested file that could not be created counts as lost as much as one that
   // could not be written completely.
+  if (json_) {
+    if (!json_->finish()) failedFiles_.push_back(json_->path());
+    json_.reset();
+  }
   if (bbCode_) {
     bool wasOpen = bbCode_->isOpen();
     if (!bbCode_->finish() || !wasOpen) failedFiles_.push_back(bbCode_->path());
@@ -86,6 +93,10 @@ void ResultReport::beginTestSection(const char* title, const char* key, bool ski
     text_->popKey();
     if (!skipped && key != nullptr) text_->pushKey(key);
   }
+  if (json_) {
+    json_->popKey();
+    if (!skipped && key != nullptr) json_->pushKey(key);
+  }
   if (bbCode_) {
     bbCode_->closeAllGroups();
     if (!skipped && title != nullptr) bbCode_->openGroup(title, nullptr);
@@ -97,6 +108,10 @@ void ResultReport::beginInfoSection(const char* title, const char* key, const ch
   if (text_) {
     text_->popKey();
     if (key != nullptr) text_->pushKey(key);
+  }
+  if (json_) {
+    json_->popKey();
+    if (key != nullptr) json_->pushKey(key);
   }
   if (bbCode_) {
     bbCode_->closeAllGroups();
@@ -118,11 +133,13 @@ void ResultReport::addItem(const char* value, const char* htmlText, const char* 
   if (value == nullptr) return;
   if (text_) text_->writeValue(label, value);
   if (bbCode_) bbCode_->writeItem(label, value);
+  if (json_) json_->addText(label, value);
 }
 
 void ResultReport::beginGroup(const char* title, const char* key) {
   if (html_) html_->openList(title);
   if (text_) text_->pushKey(key);
+  if (json_) json_->pushKey(key);
   if (bbCode_) bbCode_->openGroup(title, nullptr);
 }
 
@@ -134,12 +151,14 @@ void ResultReport::beginGroupWithLink(const char* title, const char* key, const 
     html_->openList(heading.c_str());
   }
   if (text_) text_->pushKey(key);
+  if (json_) json_->pushKey(key);
   if (bbCode_) bbCode_->openGroup(title, nullptr);
 }
 
 void ResultReport::endGroup() {
   if (html_) html_->closeList();
   if (text_) text_->popKey();
+  if (json_) json_->popKey();
   if (bbCode_) bbCode_->closeGroup();
 }
 
@@ -148,11 +167,10 @@ void ResultReport::addValue(double value, const char* unit, const char* htmlText
   std::string display = formatDecimal(value) + orEmpty(unit);
   if (bbCode_) bbCode_->writeItem(label, display.c_str());
   if (html_) html_->writeListItem((display + orEmpty(htmlText)).c_str());
-  if (text_) {
-    std::string number =
-        value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
-    text_->writeValue(label, (number + orEmpty(unit)).c_str());
-  }
+  const std::string number =
+      value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
+  if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
+  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, samplesOf(value));
 }
 
 void ResultReport::addBinaryValue(double value, const char* unit, const char* htmlText,
@@ -167,11 +185,22 @@ void ResultReport::addBinaryValue(double value, const char* unit, const char* ht
     }
     html_->writeListItem(line.c_str());
   }
-  if (text_) {
-    std::string number = value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0)
-                                          : truncatedInteger(value);
-    text_->writeValue(label, (number + orEmpty(unit)).c_str());
-  }
+  const std::string number =
+      value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0) : truncatedInteger(value);
+  if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
+  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, samplesOf(value));
+}
+
+void ResultReport::setRunSettings(const RunSettings& settings) {
+  if (json_) json_->setSettings(settings);
+}
+
+void ResultReport::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {
+  if (json_) json_->addSweep(name, rows);
+}
+
+std::vector<double> ResultReport::samplesOf(double value) const {
+  return sampleBook_ != nullptr ? sampleBook_->samplesOf(value) : std::vector<double>();
 }
 
 }  // namespace corvalis
