@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/launcher_settings.h"
 #include "app/text_encoding.h"
+#include "framework/sample_stats.h"
 
 namespace corvalis {
 
@@ -105,6 +106,15 @@ bool parseDevice(const std::string& text, CliOptions& options, std::string& erro
 
 }  // namespace
 
+bool parseRepeatCount(const std::string& text, int& repeat) {
+  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (*end != '\0' || value < 1 || value > MaxMeasurementRepeats) return false;
+  repeat = static_cast<int>(value);
+  return true;
+}
+
 int findTestByName(const std::string& name) {
   std::string wanted = lowered(trimmed(name));
   for (int i = 0; i < 7; ++i)
@@ -190,6 +200,12 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
       }
     } else if (arg == "--device") {
       if (!takeValue(value) || !parseDevice(value, options, error)) return false;
+    } else if (arg == "--repeat") {
+      if (!takeValue(value)) return false;
+      if (!parseRepeatCount(value, options.repeat)) {
+        error = "--repeat needs a whole number from 1 to 100, not '" + value + "'";
+        return false;
+      }
     } else if (arg == "--no-bb-bold") {
       if (!noValue()) return false;
       options.bbBold = false;
@@ -253,13 +269,13 @@ WindowBackend chooseWindowBackend(const CliOptions& options, bool displayOpened)
 const char* usageText() {
   return "usage: corvalis [-WIDTHxHEIGHT] [--tests LIST] [--output BASE] [--comment TEXT]\n"
          "                [--sync flush|swap] [--no-bb-bold] [--no-bb-code] [--no-bb-url]\n"
-         "                [--bbcode] [--list] [--list-devices] [--device N]\n"
+         "                [--bbcode] [--list] [--list-devices] [--device N] [--repeat N]\n"
          "                [--window | --headless] [--help] [--version]\n"
          "\n"
          "  -WIDTHxHEIGHT     screen size of the test windows (default 1024x768)\n"
          "  --tests LIST      comma-separated tests by name or key (default: all; see --list)\n"
-         "  --output BASE     report base name; writes BASE.htm, BASE.txt, BASE.bb.txt\n"
-         "                    and the data files BASE.*.csv (default: results)\n"
+         "  --output BASE     report base name; writes BASE.htm, BASE.txt, BASE.bb.txt,\n"
+         "                    BASE.json and the data files BASE.*.csv (default: results)\n"
          "  --comment TEXT    comment for the report's information section (126 characters)\n"
          "  --sync METHOD     end timed batches with glFlush (flush, default) or a buffer swap\n"
          "  --no-bb-bold      no [b] tags in the BB-code report\n"
@@ -272,6 +288,8 @@ const char* usageText() {
          "  --window          draw in X11 windows on the display DISPLAY names\n"
          "  --headless        draw in EGL pbuffers (no display needed)\n"
          "                    (default: windows when DISPLAY is set and opens)\n"
+         "  --repeat N        take every timed measurement N times (1 to 100, default 1) and\n"
+         "                    report the median; BASE.json then holds the N samples\n"
          "  --help, --version\n"
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"

@@ -28,6 +28,7 @@ struct CliOptions {
   bool listDevices = false;          // --list-devices
   int device = -1;                   // --device N; -1: automatic
   WindowMode windowMode = WindowMode::Auto;
+  int repeat = 1;                    // --repeat N: every timed measurement N times (1..100)
   bool help = false;
   bool version = false;
 };
@@ -47,6 +48,9 @@ enum class WindowBackend { X11Window, Pbuffer, NoDisplay };
 WindowBackend chooseWindowBackend(const CliOptions& options, bool displayOpened);
 // Whether to try opening the X display at all for these options.
 bool wantsDisplay(const CliOptions& options);
+// The N of "--repeat N": a whole number from 1 to 100 and nothing else. False for
+// anything else (0, negative, not a number, trailing characters).
+bool parseRepeatCount(const std::string& text, int& repeat);
 
 // The usage text printed by --help and after a usage error.
 const char* usageText();

@@ -2,6 +2,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cli_options.h"
 
 namespace corvalis {
 
@@ -43,6 +48,20 @@ void parseScreenSize(const char* commandLine, int& width, int& height) {
     width = DefaultScreenWidth;
     height = DefaultScreenHeight;
   }
+}
+
+bool parseRepeatSwitch(const char* commandLine, int& repeat) {
+  std::istringstream words(commandLine != nullptr ? commandLine : "");
+  std::vector<std::string> tokens;
+  for (std::string word; words >> word;) tokens.push_back(word);
+  size_t i = 0;
+  // The size argument, if any, comes first: a dash not followed by another.
+  if (!tokens.empty() && tokens[0].size() >= 1 && tokens[0][0] == '-' &&
+      tokens[0].compare(0, 2, "--") != 0)
+    i = 1;
+  if (i == tokens.size()) return true;
+  if (tokens[i] != "--repeat" || i + 2 != tokens.size()) return false;
+  return parseRepeatCount(tokens[i + 1], repeat);
 }
 
 }  // namespace corvalis

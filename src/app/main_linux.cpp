@@ -18,6 +18,7 @@
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
 #include "framework/stop_request.h"
+#include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/egl/window_system.h"
@@ -149,11 +150,26 @@ void applySettings(const CliOptions& options) {
   launcherSettings.bbUrl = options.bbUrl;
 }
 
+// With repeats: per test that ran, the largest max/min of its samples, so that a user
+// sees at once which numbers are solid.
+void printSpreads(int repeat) {
+  std::printf("Largest spread (max/min of %d repeats):\n", repeat);
+  for (size_t i = 0; i < TestCount; ++i) {
+    BenchTest* test = testRegistry[i].get();
+    if (!test || !testEnabled[i] || !test->hasRun || test->failed) continue;
+    const double spread = test->samples.largestSpread();
+    if (spread > 0.0)
+      std::printf("  %-14s %.3f\n", test->name(), spread);
+    else
+      std::printf("  %-14s %s\n", test->name(), spread == 0.0 ? "-" : "failed repeat");
+  }
+}
+
 // The reports and the data files this run wrote (not those that merely exist).
 void printWrittenFiles(const std::vector<std::string>& dataFiles) {
   std::string base = launcherSettings.baseName;
   std::printf("Reports:\n");
-  for (const char* ext : {".htm", ".txt", ".bb.txt"})
+  for (const char* ext : {".htm", ".txt", ".bb.txt", ".json"})
     std::printf("  %s\n", absolutePath(base + ext).c_str());
   if (dataFiles.empty()) return;
   std::printf("Data files:\n");
@@ -190,6 +206,7 @@ int runProgram(int argc, char** argv) {
   if (options.listDevices) return listDevices(windows);
 
   applySettings(options);
+  setMeasurementRepeats(options.repeat);
   DisplayConfig config(options.width, options.height);
   displayConfig = &config;
   createTestRegistry();
@@ -224,6 +241,7 @@ int runProgram(int argc, char** argv) {
       if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
     for (const auto& message : outcome.dataFileErrors)
       std::fprintf(stderr, "corvalis: %s\n", message.c_str());
+    if (options.repeat > 1) printSpreads(options.repeat);
     if (!outcome.failedFiles.empty()) {
       for (const auto& message : outcome.fileErrors)
         std::fprintf(stderr, "corvalis: %s\n", message.c_str());

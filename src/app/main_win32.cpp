@@ -15,6 +15,7 @@
 #include "app/launcher_model.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
+#include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_launcher_dialog.h"
@@ -28,6 +29,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   int width = DefaultScreenWidth;
   int height = DefaultScreenHeight;
   parseScreenSize(commandLine, width, height);
+  int repeat = 1;
+  if (!parseRepeatSwitch(commandLine, repeat)) {
+    MessageBoxA(nullptr, "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N]\n\nN is a whole number from 1 to 100.",
+                "Corvalis", MB_OK | MB_ICONERROR);
+    return 2;
+  }
+  setMeasurementRepeats(repeat);
   // NOTE: the rest of the program requires the configuration; without it there is
   // nothing to run.
   std::unique_ptr<DisplayConfig> config(new (std::nothrow) DisplayConfig(width, height));

@@ -3,6 +3,7 @@
 #include "app/launcher_settings.h"
 #include "app/system_info.h"
 #include "framework/stop_request.h"
+#include "framework/sample_stats.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
@@ -19,6 +20,19 @@ void probeDisplay() {
   recordDriverInfo(probe);
 }
 
+// The settings section of the machine-readable report.
+RunSettings runSettings(const DisplayConfig& config) {
+  RunSettings settings;
+  settings.width = config.width;
+  settings.height = config.height;
+  for (size_t i = 0; i < TestCount; ++i)
+    if (testRegistry[i] && testEnabled[i]) settings.tests.push_back(testRegistry[i]->key());
+  settings.swapSync = launcherSettings.syncSwap;
+  settings.repeat = measurementRepeats();
+  settings.device = platform::current().backendDescription();
+  return settings;
+}
+
 }  // namespace
 
 RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer) {
@@ -29,9 +43,10 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
   config.formatMode = 0;
 
   ResultReport report(launcherSettings.baseName, bbOptionMask(launcherSettings),
-                      OutputHtml | OutputBBCode | OutputText | OutputDataFiles);
+                      OutputHtml | OutputBBCode | OutputText | OutputDataFiles | OutputJson);
   outcome.reportOpened = report.isOpen();
   if (outcome.reportOpened) {
+    report.setRunSettings(runSettings(config));
     plat.showCursor(false);
     probeDisplay();
     for (size_t i = 0; i < TestCount; ++i) {
@@ -40,6 +55,7 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
       if (stopRequested()) break;
       if (observer.testStarted) observer.testStarted(*test);
       PerfTimer clock;
+      test->samples.clear();
       test->run();
       if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
       if (!test->hasRun || test->failed) outcome.anyTestFailed = true;

@@ -1,12 +1,18 @@
 #include "framework/measurement_loop.h"
 
 #include "framework/stop_request.h"
+#include <algorithm>
+#include <cmath>
+
+#include "framework/sample_stats.h"
 #include "framework/timers.h"
 #include "platform/gl_include.h"
 
 namespace corvalis {
 
 namespace {
+
+std::vector<double> lastUnitRates;
 
 // The test's warm-up draw (if any), the swap when the loop asks for one, then glFinish
 // so that the timed part starts on an idle pipeline.
@@ -29,16 +35,18 @@ void endBatch(BatchEnd end, const SyncMethod& sync) {
   }
 }
 
-}  // namespace
-
-LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, const Batch& batch,
-                              const Batch& warmup) {
+// One warm-up and timed part.
+LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& batch,
+                   const Batch& warmup) {
   if (spec.warmupBeforeTimers) warmUp(spec, sync, warmup);
   CycleTimer cycles;
   PerfTimer perf;
-  LoopResult result;
+  LoopSample result;
   if (!spec.warmupBeforeTimers) warmUp(spec, sync, warmup);
 
+  // With a time-bounded queue the first glFinish follows the first iteration: it shows
+  // how long the renderer takes per unit before much work is queued.
+  int nextFinish = spec.step;
   perf.restart();
   cycles.restart();
   for (;;) {
@@ -47,7 +55,15 @@ LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, cons
       endBatch(spec.batchEnd, sync);
     }
     result.count += spec.step;
-    if (spec.finishEvery > 0 && result.count % spec.finishEvery == 0) glFinish();
+    if (spec.timeBoundQueue) {
+      if (result.count >= nextFinish) {
+        glFinish();
+        nextFinish = nextQueueFinish(result.count, cycles.elapsed(), spec.step,
+                                     spec.finishEvery, spec.minSeconds);
+      }
+    } else if (spec.finishEvery > 0 && result.count % spec.finishEvery == 0) {
+      glFinish();
+    }
     // The cap bounds the work of a fast batch...
     if (result.count >= spec.cap) break;
     // ...and the minimum time, read from the cycle counter alone, that of a slow one.
@@ -59,5 +75,76 @@ LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, cons
   result.seconds = perf.elapsed();
   return result;
 }
+
+// Fills count and seconds from the median repeat and records the unit rates.
+LoopResult finished(LoopResult result) {
+  const std::vector<double> unitRates = result.rates(1.0);
+  lastUnitRates = unitRates;
+  if (result.repeats.empty()) return result;
+  std::vector<size_t> order(unitRates.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&unitRates](size_t a, size_t b) { return unitRates[a] < unitRates[b]; });
+  const LoopSample& middle = result.repeats[order[(order.size() - 1) / 2]];
+  result.count = middle.count;
+  result.seconds = middle.seconds;
+  return result;
+}
+
+}  // namespace
+
+std::vector<double> LoopResult::rates(double workPerUnit) const {
+  std::vector<double> out;
+  out.reserve(repeats.size());
+  for (const LoopSample& sample : repeats) out.push_back(workPerUnit * sample.count / sample.seconds);
+  return out;
+}
+
+double LoopResult::rate(double workPerUnit) const {
+  if (repeats.size() <= 1) return workPerUnit * count / seconds;
+  return summarizeSamples(rates(workPerUnit)).median;
+}
+
+int nextQueueFinish(int count, double elapsedSeconds, int step, int finishEvery,
+                    double minSeconds) {
+  const int unit = std::max(step, 1);
+  const int bound = std::max(finishEvery, unit);
+  const int nextMultiple = (count / bound + 1) * bound;
+  if (count <= 0 || !(elapsedSeconds > 0.0)) return nextMultiple;
+  const double secondsPerUnit = elapsedSeconds / count;
+  // A renderer that does a whole bound of work within the minimum time keeps the
+  // fixed bound.
+  if (secondsPerUnit * bound < minSeconds) return nextMultiple;
+  const double remaining = std::max(minSeconds - elapsedSeconds, 0.0);
+  const double steps = std::ceil(remaining / (secondsPerUnit * unit));
+  const double units = std::max(steps, 1.0) * unit;
+  return static_cast<int>(std::min<double>(count + units, nextMultiple));
+}
+
+LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, const Batch& batch,
+                              const Batch& warmup) {
+  LoopResult result;
+  for (int repeat = 0; repeat < measurementRepeats(); ++repeat)
+    result.repeats.push_back(runOnce(spec, sync, batch, warmup));
+  return finished(result);
+}
+
+std::pair<LoopResult, LoopResult> runMeasurementPair(const LoopSpec& spec, const SyncMethod& sync,
+                                                     const Batch& batchA, const Batch& warmupA,
+                                                     const Batch& batchB, const Batch& warmupB) {
+  LoopResult a, b;
+  for (int repeat = 0; repeat < measurementRepeats(); ++repeat) {
+    if (repeat % 2 == 0) {
+      a.repeats.push_back(runOnce(spec, sync, batchA, warmupA));
+      b.repeats.push_back(runOnce(spec, sync, batchB, warmupB));
+    } else {
+      b.repeats.push_back(runOnce(spec, sync, batchB, warmupB));
+      a.repeats.push_back(runOnce(spec, sync, batchA, warmupA));
+    }
+  }
+  return {finished(a), finished(b)};
+}
+
+const std::vector<double>& lastLoopUnitRates() { return lastUnitRates; }
 
 }  // namespace corvalis

@@ -5,6 +5,8 @@
 // table; no test carries a loop of its own.
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "framework/sync_method.h"
 
@@ -27,19 +29,54 @@ struct LoopSpec {
   bool warmupSwap = true;       // swap after the warm-up (then glFinish in every case)
   bool warmupBeforeTimers = false;  // warm up before the timers are constructed (Geometry)
   bool finalFinish = true;      // glFinish before reading the performance timer
+  // Bound the queue by time where finishEvery units take longer than minSeconds (see
+  // nextQueueFinish); finishEvery stays the bound where they do not.
+  bool timeBoundQueue = false;
 };
 
-struct LoopResult {
+// One timed run of the loop.
+struct LoopSample {
   int count = 0;         // units drawn in the timed part
   double seconds = 0.0;  // performance-counter time including the final glFinish
-  // work per unit * count / seconds
-  double rate(double workPerUnit) const { return workPerUnit * count / seconds; }
 };
+
+// All repeats of one measurement (measurementRepeats() of them).
+struct LoopResult {
+  int count = 0;         // of the repeat whose rate is the median (the lower middle one)
+  double seconds = 0.0;  // of that repeat
+  std::vector<LoopSample> repeats;
+  // work per unit * count / seconds of every repeat, in the order they ran.
+  std::vector<double> rates(double workPerUnit) const;
+  // The median of rates(); with one repeat exactly work per unit * count / seconds.
+  // Not a number when any repeat failed to give a finite rate.
+  double rate(double workPerUnit) const;
+};
+
+// The count after which the next glFinish falls, decided right after a glFinish at
+// 'count' units with 'elapsedSeconds' on the stop timer. Where finishEvery units take
+// less than minSeconds at the rate seen so far, the next multiple of finishEvery (the
+// fixed bound); where they take longer, the units that fill the rest of minSeconds,
+// whole steps, at least one step and no further than that multiple. So a slow
+// renderer never queues more than about the minimum time of work.
+int nextQueueFinish(int count, double elapsedSeconds, int step, int finishEvery,
+                    double minSeconds);
 
 using Batch = std::function<void()>;
 
-// Runs one measurement. 'warmup' may be empty: no warm-up draw.
+// Runs one measurement measurementRepeats() times, each with its own warm-up and
+// timed part. 'warmup' may be empty: no warm-up draw.
 LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, const Batch& batch,
                               const Batch& warmup);
+
+// Two measurements of one kind, A and B, each taken measurementRepeats() times in the
+// order A B, B A, A B, ...: a slow drift of the machine's speed then weighs on both
+// alike instead of always favouring the one measured first.
+std::pair<LoopResult, LoopResult> runMeasurementPair(const LoopSpec& spec, const SyncMethod& sync,
+                                                     const Batch& batchA, const Batch& warmupA,
+                                                     const Batch& batchB, const Batch& warmupB);
+
+// The unit rates (count / seconds) of every repeat of the last measurement the loop
+// took, whichever test took it.
+const std::vector<double>& lastLoopUnitRates();
 
 }  // namespace corvalis

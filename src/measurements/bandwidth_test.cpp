@@ -98,6 +98,7 @@ void BandwidthTest::measureClears(const TestWindow& window) {
   glDepthMask(GL_FALSE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   colorClear = clearRate(GL_COLOR_BUFFER_BIT, window) * window.colorBytes;
+  samples.noteLastLoop(colorClear);
 
   glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -107,19 +108,23 @@ void BandwidthTest::measureClears(const TestWindow& window) {
   glDepthMask(GL_TRUE);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
   depthClear = clearRate(GL_DEPTH_BUFFER_BIT, window) * window.depthBytes;
+  samples.noteLastLoop(depthClear);
 
   glStencilMask(~0u);
   glDepthMask(GL_FALSE);
   stencilClear = clearRate(GL_STENCIL_BUFFER_BIT, window) * window.stencilBytes;
+  samples.noteLastLoop(stencilClear);
 
   glDepthMask(GL_TRUE);
   depthStencilClear = clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window) *
                       (static_cast<double>(window.depthBytes) + window.stencilBytes);
+  samples.noteLastLoop(depthStencilClear);
 
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   allClear = clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
                        window) *
              (static_cast<double>(window.colorBytes) + window.depthBytes + window.stencilBytes);
+  samples.noteLastLoop(allClear);
 }
 
 // Worst-case drawing: every fragment passes depth and stencil tests and reads and
@@ -156,6 +161,7 @@ void BandwidthTest::measureDraw(const TestWindow& window) {
   drawQuads = result.count;
   drawBandwidth =
       result.rate(drawBytesPerQuad(window.colorBytes, window.depthBytes, window.stencilBytes));
+  samples.noteLastLoop(drawBandwidth);
 }
 
 void BandwidthTest::run() {

@@ -8,6 +8,8 @@ namespace corvalis {
 
 void BenchTest::writeDataFiles(const char*, FileGroup&) {}
 
+void BenchTest::writeSweeps(ResultReport&) {}
+
 void BenchTest::getSummary(char* buffer) {
   if (!hasRun) {
     std::snprintf(buffer, SummarySize, "%s", "n/a");
@@ -24,9 +26,14 @@ void BenchTest::writeSection(ResultReport& report, const char* baseName) {
     report.addItem(nullptr, "test skipped", nullptr);
     return;
   }
-  if (report.outputs() & OutputDataFiles) writeDataFiles(baseName, report.dataFiles());
+  if (report.outputs() & OutputDataFiles) {
+    writeDataFiles(baseName, report.dataFiles());
+    writeSweeps(report);
+  }
   report.beginTestSection(name(), key(), false);
+  report.setSampleBook(&samples);
   writeResults(report);
+  report.setSampleBook(nullptr);
 }
 
 }  // namespace corvalis

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "framework/sample_book.h"
+
 namespace corvalis {
 
 class FileGroup;
@@ -32,6 +34,9 @@ class BenchTest {
   // Writes the test's extra data files beside the report as members of 'files', which
   // records what became of each; most tests have none.
   virtual void writeDataFiles(const char* baseName, FileGroup& files);
+  // Hands the rows of the data files just written to the report's machine-readable
+  // form (ResultReport::addSweep); most tests have none.
+  virtual void writeSweeps(ResultReport& report);
 
   // "n/a" before the first run, "error" after a run that produced nothing, else summary().
   void getSummary(char* buffer);
@@ -43,6 +48,9 @@ class BenchTest {
   bool failed = false;
   // False until the first run has finished; never cleared again.
   bool hasRun = false;
+  // The repeats behind the reported values, noted as they were measured; the run cycle
+  // clears it before every run.
+  SampleBook samples;
 };
 
 }  // namespace corvalis

@@ -31,7 +31,24 @@ int largestTextureLog2(int maxTextureSize, int width, int height) {
   return log2;
 }
 
-float detectCacheSize(const FormatSweep& sweep) {
+namespace {
+
+// A drop at index k that the repeats bear out: below every sample before it, for good.
+using EdgeCheck = bool (*)(const FormatSweep& sweep, int k, int last);
+
+bool anyEdge(const FormatSweep&, int, int) { return true; }
+
+bool samplesSeparate(const FormatSweep& sweep, int k, int last) {
+  const std::vector<float>& before = sweep.samples[k - 1];
+  const float lowestBefore = *std::min_element(before.begin(), before.end());
+  for (int j = k; j <= last; ++j) {
+    const std::vector<float>& after = sweep.samples[j];
+    if (!(*std::max_element(after.begin(), after.end()) < lowestBefore)) return false;
+  }
+  return true;
+}
+
+float detectWith(const FormatSweep& sweep, EdgeCheck edgeHolds) {
   const int first = std::max(sweep.firstIndex, 0);
   const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
   if (last < first) return 0.0f;
@@ -57,9 +74,22 @@ float detectCacheSize(const FormatSweep& sweep) {
         break;
       }
     }
-    if (neverRecovers) return static_cast<float>(workingSetBytes(k - 1, sweep.bitsPerTexel));
+    if (neverRecovers && edgeHolds(sweep, k, last))
+      return static_cast<float>(workingSetBytes(k - 1, sweep.bitsPerTexel));
   }
   return 0.0f;
+}
+
+}  // namespace
+
+float detectCacheSize(const FormatSweep& sweep) { return detectWith(sweep, anyEdge); }
+
+float detectCacheSizeSeparated(const FormatSweep& sweep) {
+  const int first = std::max(sweep.firstIndex, 0);
+  const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
+  for (int n = first; n <= last; ++n)
+    if (sweep.samples[n].size() < 2) return detectCacheSize(sweep);
+  return detectWith(sweep, samplesSeparate);
 }
 
 void setQuadTexCoords(float* vertices, int a, int b, int width, int height) {

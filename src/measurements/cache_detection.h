@@ -4,6 +4,7 @@
 // rate falls for good.
 
 #include <cstdint>
+#include <vector>
 
 namespace corvalis {
 
@@ -19,6 +20,7 @@ struct FormatSweep {
   int firstIndex = 0;
   int lastIndex = -1;  // an empty range until a run sets it
   bool measured = false;
+  std::vector<float> samples[MaxSizeIndices];  // every repeat of rates[n]; empty with one
 };
 
 // The mip level of 2^a x 2^b texels that size index n (2^n texels) reads: square for
@@ -41,6 +43,12 @@ int largestTextureLog2(int maxTextureSize, int width, int height);
 // none or the rates are implausible (slowest not above 10, or the fastest at least 200
 // times the slowest).
 float detectCacheSize(const FormatSweep& sweep);
+
+// The same rule on the median rates, where an edge also needs the repeats to separate:
+// every sample of every size from the drop on lies below every sample of the size
+// before it. A flat curve whose noise makes dips answers 0. Falls back to
+// detectCacheSize when a size in the range has fewer than two samples.
+float detectCacheSizeSeparated(const FormatSweep& sweep);
 
 // Floats per vertex of the texture cache quads: x, y, z, s, t.
 constexpr int QuadVertexFloats = 5;

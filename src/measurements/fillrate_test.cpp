@@ -167,11 +167,15 @@ void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results
   glDisable(GL_STENCIL_TEST);
 
   results.depthPassColorDepth = depthPassFill(sync);
+  samples.noteLastLoop(results.depthPassColorDepth);
   // The buffer holds the near value, the quads lie on the far plane.
   results.cullLEqual = depthCullFill(sync, GL_LEQUAL, true);
+  samples.noteLastLoop(results.cullLEqual);
   // The buffer holds the far value, the quads lie on the near plane.
   results.cullEqual = depthCullFill(sync, GL_EQUAL, false);
+  samples.noteLastLoop(results.cullEqual);
   results.cullGEqual = depthCullFill(sync, GL_GEQUAL, false);
+  samples.noteLastLoop(results.cullGEqual);
 
   // Colour only: no depth test, no depth writes.
   glDepthMask(GL_FALSE);
@@ -179,16 +183,19 @@ void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results
   glDisable(GL_DEPTH_TEST);
   setColorMask(true);
   results.colorOnly = plainFill(sync);
+  samples.noteLastLoop(results.colorOnly);
 
   // Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
   setColorMask(false);
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
   results.depthOnly = plainFill(sync);
+  samples.noteLastLoop(results.depthOnly);
 
   // Colour and depth.
   setColorMask(true);
   results.colorDepth = plainFill(sync);
+  samples.noteLastLoop(results.colorDepth);
 
   glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
@@ -215,6 +222,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
   glEnable(GL_STENCIL_TEST);
   stencilWrite = plainFill(sync);
+  samples.noteLastLoop(stencilWrite);
 
   // Stencil read and update; the test always passes.
   resetBuffers(sync);
@@ -223,6 +231,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   stencilInvertState();
   glEnable(GL_STENCIL_TEST);
   stencilInvert = plainFill(sync);
+  samples.noteLastLoop(stencilInvert);
 
   // Every fragment fails the stencil test (the buffer holds 0).
   resetBuffers(sync);
@@ -231,6 +240,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glStencilFunc(GL_EQUAL, 1, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   stencilCull = plainFill(sync);
+  samples.noteLastLoop(stencilCull);
 
   // Depth test fails, stencil updated on depth fail.
   glDepthFunc(GL_LESS);
@@ -238,6 +248,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   resetBuffers(sync);
   prepareDepthFailStencilRow();
   zFailStencil = plainFill(sync);
+  samples.noteLastLoop(zFailStencil);
 
   // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil
   // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
@@ -246,26 +257,32 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   setColorMask(false);
   glDepthMask(GL_FALSE);
   zPassStencil = plainFill(sync);
+  samples.noteLastLoop(zPassStencil);
 
   resetBuffers(sync);
   setColorMask(false);
   zStencil = plainFill(sync);
+  samples.noteLastLoop(zStencil);
 
   resetBuffers(sync);
   colorZStencil = plainFill(sync);
+  samples.noteLastLoop(colorZStencil);
 
   resetBuffers(sync);
   glStencilMask(0);
   colorZStencilOn = plainFill(sync);
+  samples.noteLastLoop(colorZStencilOn);
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
   colorStencil = plainFill(sync);
+  samples.noteLastLoop(colorStencil);
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
   glStencilMask(0);
   colorOnlyStencilOn = plainFill(sync);
+  samples.noteLastLoop(colorOnlyStencilOn);
 }
 
 void FillrateTest::run() {

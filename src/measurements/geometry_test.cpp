@@ -94,12 +94,15 @@ bool GeometryTest::measure(const TestWindow& window) {
     }
     loadMeshMatrix();
     fanRate = timeFan(mesh, window);
+    samples.noteLastLoop(fanRate);
     sync.swap();
     listRate = timeList(mesh, window);
+    samples.noteLastLoop(listRate);
     sync.swap();
     // 2.0625 in all: most of the list now lies outside the view volume in x, y and z.
     glScalef(2.5f, 2.5f, 2.5f);
     clipRate = timeList(mesh, window);
+    samples.noteLastLoop(clipRate);
     sync.swap();
     mesh.release();
   }
@@ -120,6 +123,7 @@ bool GeometryTest::measure(const TestWindow& window) {
   glLightfv(GL_LIGHT0, GL_POSITION, directional);
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
   lightD1Rate = timeList(mesh, window);
+  samples.noteLastLoop(lightD1Rate);
   sync.swap();
 
   const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
@@ -129,6 +133,7 @@ bool GeometryTest::measure(const TestWindow& window) {
   // Re-seeded so that the eight lights are the same in every run.
   meshGenerator().meshRandom = PointLightSeed;
   lightP1Rate = timeList(mesh, window);
+  samples.noteLastLoop(lightP1Rate);
   sync.swap();
 
   // GL_LIGHT0 keeps the point light above; seven more join it.
@@ -140,6 +145,7 @@ bool GeometryTest::measure(const TestWindow& window) {
     glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
   }
   lightP8Rate = timeList(mesh, window);
+  samples.noteLastLoop(lightP8Rate);
   sync.swap();
 
   mesh.release();

@@ -103,12 +103,16 @@ void ReadbackTest::run() {
   if (!failed) {
     pixelBuffer = buffer.get();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    for (int kind = 0; kind < ReadbackKindCount; ++kind)
+    for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       wholeRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
                                  screenWidth, screenHeight);
-    for (int kind = 0; kind < ReadbackKindCount; ++kind)
+      samples.noteLastLoop(wholeRate[kind]);
+    }
+    for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       smallRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
                                  SmallSide, SmallSide);
+      samples.noteLastLoop(smallRate[kind]);
+    }
   }
   window.reset();
   pixelBuffer = nullptr;

@@ -39,8 +39,11 @@ const CacheFormatText formatTexts[CacheFormats] = {
 };
 
 // The texture cache row of the loop family: four quads a batch, a glFinish every 128
-// quads to bound the queue, at least 0.25 s or 2000 quads.
-LoopSpec textureCacheLoop() {
+// quads to bound the queue, at least 0.25 s or 2000 quads. With timeBoundQueue, a
+// renderer that takes longer than the minimum time for 128 quads gets its glFinish
+// as soon as the minimum time's worth is queued (nextQueueFinish), so each size takes
+// about 0.25 s there too instead of a whole 128-quad queue.
+LoopSpec textureCacheLoop(bool timeBoundQueue) {
   LoopSpec spec;
   spec.step = 4;
   spec.cap = 2000;
@@ -48,6 +51,7 @@ LoopSpec textureCacheLoop() {
   spec.batchEnd = BatchEnd::Sync;
   spec.finishEvery = 128;
   spec.warmupSwap = false;  // the warm-up is a swap and a clear, no draw
+  spec.timeBoundQueue = timeBoundQueue;
   return spec;
 }
 
@@ -234,14 +238,15 @@ void TextureCacheTest::setRegion(int a, int b) {
   setQuadTexCoords(quadVertices.get(), a, b, screenWidth, screenHeight);
 }
 
-// One timed measurement of the current texture and region; quads per second.
-double TextureCacheTest::timeQuads(const SyncMethod& sync) {
+// One timed measurement of the current texture and region, repeated as the loop
+// repeats; quads per second.
+LoopResult TextureCacheTest::timeQuads(const SyncMethod& sync) {
   const Batch warmup = [&sync] {
     sync.swap();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   };
   const Batch fourQuads = [] { glDrawArrays(GL_QUADS, 0, 16); };
-  return runMeasurementLoop(textureCacheLoop(), sync, fourQuads, warmup).rate(1.0);
+  return runMeasurementLoop(textureCacheLoop(timeBoundQueue), sync, fourQuads, warmup);
 }
 
 // Times every working-set size of one format, then looks for the cache's edge.
@@ -252,10 +257,16 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
     const MipRegion region = mipRegionOf(n);
     setRegion(region.a, region.b);
     // One texel fetch per pixel of every full-window quad.
-    sweep.rates[n] = static_cast<float>(timeQuads(sync) * pixelsPerQuad);
+    const LoopResult timed = timeQuads(sync);
+    sweep.rates[n] = static_cast<float>(timed.rate(1.0) * pixelsPerQuad);
+    if (timed.repeats.size() > 1)
+      for (double rate : timed.rates(1.0))
+        sweep.samples[n].push_back(static_cast<float>(rate * pixelsPerQuad));
+    samples.note(sweep.rates[n], {sweep.samples[n].begin(), sweep.samples[n].end()});
   }
   sweep.measured = true;
-  detected = detectCacheSize(sweep);
+  // With repeats, an edge counts only where the samples separate.
+  detected = detectCacheSizeSeparated(sweep);
 }
 
 void TextureCacheTest::writeResults(ResultReport& report) {
@@ -276,6 +287,24 @@ void TextureCacheTest::writeResults(ResultReport& report) {
 void TextureCacheTest::summary(char* buffer) {
   if (failed) return;
   std::snprintf(buffer, SummarySize, "%sB", formatBinary(cacheBytes[CacheRgba]).c_str());
+}
+
+void TextureCacheTest::writeSweeps(ResultReport& report) {
+  // The rows of the data files writeDataFiles wrote, named by their suffixes.
+  static const char* const names[CacheFormats] = {"rgba", "dxt1", "dxt5", "pal8"};
+  for (int format = 0; format < CacheFormats; ++format) {
+    const FormatSweep& sweep = sweeps[format];
+    if (format != CacheRgba && !sweep.measured) continue;
+    std::vector<SweepRow> rows;
+    const int first = std::max(sweep.firstIndex, 0);
+    const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
+    for (int n = first; n <= last; ++n) {
+      const std::vector<double> samples(sweep.samples[n].begin(), sweep.samples[n].end());
+      rows.push_back({{"bytes", workingSetBytes(n, sweep.bitsPerTexel), {}},
+                      {"rate", sweep.rates[n], samples}});
+    }
+    report.addSweep(names[format], rows);
+  }
 }
 
 void TextureCacheTest::writeDataFiles(const char* baseName, FileGroup& files) {

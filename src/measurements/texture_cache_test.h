@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "measurements/bench_test.h"
+#include "framework/measurement_loop.h"
 #include "measurements/cache_detection.h"
 
 namespace corvalis {
@@ -31,6 +32,11 @@ class TextureCacheTest : public BenchTest {
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
   void writeDataFiles(const char* baseName, FileGroup& files) override;
+  void writeSweeps(ResultReport& report) override;
+
+  // Bound the queue by time on a renderer too slow for 128 quads within the minimum
+  // time; false keeps the fixed 128-quad bound (for comparing the two loops).
+  bool timeBoundQueue = true;
 
   char modeText[64] = {};
   FormatSweep sweeps[CacheFormats];       // RGBA, DXT1, DXT5, paletted
@@ -43,7 +49,7 @@ class TextureCacheTest : public BenchTest {
   void deleteTextures();
   void buildQuads();
   void setRegion(int a, int b);
-  double timeQuads(const SyncMethod& sync);
+  LoopResult timeQuads(const SyncMethod& sync);
   void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync);
 };
 

@@ -46,8 +46,10 @@ void TexturingTest::run() {
       for (int layers = 1; layers <= layerCount; ++layers) {
         bilinearRate[layers - 1] =
             texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST);
+        samples.noteLastLoop(bilinearRate[layers - 1]);
         trilinearRate[layers - 1] =
             texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+        samples.noteLastLoop(trilinearRate[layers - 1]);
       }
     }
     window.describeFormat(modeText, sizeof(modeText));

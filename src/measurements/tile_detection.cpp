@@ -77,7 +77,21 @@ int placeRowStrips(float* vertices, int height, int step, int capacity) {
   return bands;
 }
 
-int detectTileSize(const float rates[16]) {
+namespace {
+
+// Whether block k may count at all.
+using BlockCheck = bool (*)(const std::vector<float>* samples, int k);
+
+bool anyBlock(const std::vector<float>*, int) { return true; }
+
+bool samplesSeparate(const std::vector<float>* samples, int k) {
+  const std::vector<float>& aligned = samples[2 * k];
+  const std::vector<float>& offset = samples[2 * k + 1];
+  return *std::max_element(offset.begin(), offset.end()) <
+         *std::min_element(aligned.begin(), aligned.end());
+}
+
+int detectWith(const float rates[16], const std::vector<float>* samples, BlockCheck counts) {
   float threshold = 0.985f;
   int best = -1;
   for (int k = 0; k < TileSteps / 2; ++k) {
@@ -86,12 +100,22 @@ int detectTileSize(const float rates[16]) {
     // A step that drew nothing (screen smaller than two blocks) has no rate to compare.
     if (!(aligned > 0.0f) || !(offset > 0.0f)) continue;
     const float ratio = offset / aligned;
-    if (ratio < threshold) {
+    if (ratio < threshold && counts(samples, k)) {
       threshold = ratio * 0.985f;
       best = k;
     }
   }
   return best < 0 ? 0 : 64 >> best;
+}
+
+}  // namespace
+
+int detectTileSize(const float rates[16]) { return detectWith(rates, nullptr, anyBlock); }
+
+int detectTileSizeSeparated(const float rates[16], const std::vector<float> samples[TileSteps]) {
+  for (int step = 0; step < TileSteps; ++step)
+    if (rates[step] > 0.0f && samples[step].size() < 2) return detectTileSize(rates);
+  return detectWith(rates, samples, samplesSeparate);
 }
 
 double alignedToOffsetRatio(float aligned, float offset) {

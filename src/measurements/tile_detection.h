@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvalis {
 
@@ -17,6 +18,8 @@ struct TileSweep {
   int32_t tileHeight = 0;  // detected block height in pixels; 0 = none
   float xRates[16] = {};   // column sweep, batches per second: 2k aligned, 2k + 1 offset
   float yRates[16] = {};   // row sweep, same layout
+  std::vector<float> xSamples[TileSteps];  // every repeat of xRates[s]; empty with one
+  std::vector<float> ySamples[TileSteps];
 };
 
 // Block size of step s: 64 >> (s / 2).
@@ -50,6 +53,11 @@ int placeRowStrips(float* vertices, int height, int step, int capacity);
 // counts when offset / aligned is below a threshold that starts at 0.985 and becomes
 // 0.985 times the ratio of each find. 0 when no block counts or a rate is missing.
 int detectTileSize(const float rates[16]);
+
+// The same rule on the median rates, where a block counts only when its repeats
+// separate: every offset sample slower than every aligned sample. Falls back to
+// detectTileSize when a timed step has fewer than two samples.
+int detectTileSizeSeparated(const float rates[16], const std::vector<float> samples[TileSteps]);
 
 // aligned / offset as the data files show it; not-a-number when both are zero.
 double alignedToOffsetRatio(float aligned, float offset);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "framework/measurement_loop.h"
@@ -30,11 +32,19 @@ LoopSpec tilingLoop() {
   return spec;
 }
 
-// Times drawing the prepared strips; batches per second. A step that has no strip on
-// this screen is not timed and keeps a rate of 0.
-float timeStrips(const SyncMethod& sync, const uint16_t* indices, int strips,
-                 const Batch& preparation) {
-  if (strips <= 0) return 0.0f;
+// Places the strips (or bands) of a step; returns how many there are.
+using Placement = std::function<int(int step)>;
+
+// Times the aligned and the offset pattern of one block size, repeat after repeat in
+// alternating order, into rates[step] and rates[step + 1] (batches per second, the
+// median of the repeats) and, with repeats, into samples. A block with no strip on this
+// screen is not timed and keeps rates of 0.
+void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
+               const Placement& place, const Batch& preparation, float* rates,
+               std::vector<float>* samples) {
+  // Both patterns of a block draw the same number of strips.
+  const int strips = place(step);
+  if (strips <= 0) return;
   int count = 0;
   const Batch batch = [indices, strips, &count] {
     // A colour that changes every batch, so that no two batches write the same pixels.
@@ -43,7 +53,23 @@ float timeStrips(const SyncMethod& sync, const uint16_t* indices, int strips,
     glDrawElements(GL_QUADS, 4 * strips, GL_UNSIGNED_SHORT, indices);
     ++count;
   };
-  return static_cast<float>(runMeasurementLoop(tilingLoop(), sync, batch, preparation).rate(1.0));
+  // Each timed part places its own pattern first: the two alternate.
+  const auto patternWarmup = [&](int patternStep) -> Batch {
+    return [&, patternStep] {
+      place(patternStep);
+      count = 0;
+      preparation();
+    };
+  };
+  const std::pair<LoopResult, LoopResult> timed = runMeasurementPair(
+      tilingLoop(), sync, batch, patternWarmup(step), batch, patternWarmup(step + 1));
+  const LoopResult* results[2] = {&timed.first, &timed.second};
+  for (int pattern = 0; pattern < 2; ++pattern) {
+    rates[step + pattern] = static_cast<float>(results[pattern]->rate(1.0));
+    if (results[pattern]->repeats.size() < 2) continue;
+    for (double rate : results[pattern]->rates(1.0))
+      samples[step + pattern].push_back(static_cast<float>(rate));
+  }
 }
 
 // A full-screen quad with a horizontal colour ramp, drawn and swapped.
@@ -59,6 +85,10 @@ void drawRampQuad(const GLubyte left[4], const GLubyte right[4], const SyncMetho
   glVertex3f(1.0f, 1.0f, 0.0f);
   glEnd();
   sync.swap();
+}
+
+std::vector<double> toDoubles(const std::vector<float>& values) {
+  return std::vector<double>(values.begin(), values.end());
 }
 
 // The two report lines of one sweep.
@@ -160,10 +190,12 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
   };
-  for (int step = 0; step < TileSteps; ++step) {
-    const int strips = placeColumnStrips(vertices.data(), width, step, capacity);
-    sweep.xRates[step] = timeStrips(sync, indices.data(), strips, columnPreparation);
-  }
+  const Placement columns = [&vertices, width, capacity](int step) {
+    return placeColumnStrips(vertices.data(), width, step, capacity);
+  };
+  for (int step = 0; step < TileSteps; step += 2)
+    timeBlock(sync, indices.data(), step, columns, columnPreparation, sweep.xRates,
+              sweep.xSamples);
 
   // Rows: full-width bands counted from the top.
   setupRowQuads(vertices.data(), indices.data(), std::min(height / 4, capacity));
@@ -174,13 +206,19 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
     sync.swap();
     glClear(AllBuffers);
   };
-  for (int step = 0; step < TileSteps; ++step) {
-    const int bands = placeRowStrips(vertices.data(), height, step, capacity);
-    sweep.yRates[step] = timeStrips(sync, indices.data(), bands, rowPreparation);
-  }
+  const Placement rows = [&vertices, height, capacity](int step) {
+    return placeRowStrips(vertices.data(), height, step, capacity);
+  };
+  for (int step = 0; step < TileSteps; step += 2)
+    timeBlock(sync, indices.data(), step, rows, rowPreparation, sweep.yRates, sweep.ySamples);
 
-  sweep.tileWidth = detectTileSize(sweep.xRates);
-  sweep.tileHeight = detectTileSize(sweep.yRates);
+  for (int step = 0; step < TileSteps; ++step) {
+    samples.note(sweep.xRates[step], toDoubles(sweep.xSamples[step]));
+    samples.note(sweep.yRates[step], toDoubles(sweep.ySamples[step]));
+  }
+  // With repeats, a block counts only where its samples separate.
+  sweep.tileWidth = detectTileSizeSeparated(sweep.xRates, sweep.xSamples);
+  sweep.tileHeight = detectTileSizeSeparated(sweep.yRates, sweep.ySamples);
 }
 
 void TilingTest::writeResults(ResultReport& report) {
@@ -215,6 +253,27 @@ void TilingTest::summary(char* buffer) {
   const TileSweep& sweep = (hasDepth || hasStencil) ? sweeps[TileCombined] : sweeps[TileColor];
   std::snprintf(buffer, SummarySize, "%dx%d", static_cast<int>(sweep.tileWidth),
                 static_cast<int>(sweep.tileHeight));
+}
+
+void TilingTest::writeSweeps(ResultReport& report) {
+  // The rows of the four data files, named by their suffixes.
+  static const struct {
+    int sweep;
+    const char* name;
+  } files[TileConfigs] = {
+      {TileCombined, "tile_all"}, {TileColor, "tile_c"}, {TileDepth, "tile_z"}, {TileStencil, "tile_s"}};
+  for (const auto& entry : files) {
+    const TileSweep& sweep = sweeps[entry.sweep];
+    std::vector<SweepRow> rows;
+    for (int k = 0; k < TileSteps / 2; ++k) {
+      rows.push_back({{"block", static_cast<double>(64 >> k), {}},
+                      {"widthAligned", sweep.xRates[2 * k], toDoubles(sweep.xSamples[2 * k])},
+                      {"widthOffset", sweep.xRates[2 * k + 1], toDoubles(sweep.xSamples[2 * k + 1])},
+                      {"heightAligned", sweep.yRates[2 * k], toDoubles(sweep.ySamples[2 * k])},
+                      {"heightOffset", sweep.yRates[2 * k + 1], toDoubles(sweep.ySamples[2 * k + 1])}});
+    }
+    report.addSweep(entry.name, rows);
+  }
 }
 
 void TilingTest::writeDataFiles(const char* baseName, FileGroup& group) {

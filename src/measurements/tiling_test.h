@@ -28,6 +28,7 @@ class TilingTest : public BenchTest {
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
   void writeDataFiles(const char* baseName, FileGroup& group) override;
+  void writeSweeps(ResultReport& report) override;
 
   bool hasDepth = false;
   bool hasStencil = false;

@@ -92,6 +92,11 @@ void OutputFile::write(const char* text) {
   }
 }
 
+void OutputFile::writeBytes(const std::string& bytes) {
+  if (file_ == nullptr || failed_ || bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+}
+
 void OutputFile::print(const char* format, ...) {
   if (file_ == nullptr) return;
   va_list args;

@@ -29,6 +29,8 @@ class OutputFile {
   // Writes text, each "\n" as "\r\n". Does nothing when the file is not open.
   void write(const char* text);
   void write(const std::string& text) { write(text.c_str()); }
+  // Writes the bytes as they are, line feeds included (files that are not CR LF text).
+  void writeBytes(const std::string& bytes);
   // printf-style, C-locale numbers.
   void print(const char* format, ...)
 #if defined(__GNUC__)

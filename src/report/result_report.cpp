@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "framework/format.h"
+#include "framework/sample_book.h"
 #include "report/bb_code_writer.h"
 #include "report/html_writer.h"
 #include "report/text_writer.h"
@@ -51,6 +52,8 @@ ResultReport::ResultReport(const char* baseName, unsigned bbOptions, unsigned ou
   if ((outputs & OutputBBCode) && !pageMissing) {
     bbCode_ = std::make_unique<BBCodeWriter>((base + ".bb.txt").c_str(), bbOptions);
   }
+  if ((outputs & OutputJson) && !pageMissing)
+    json_ = std::make_unique<JsonWriter>((base + ".json").c_str());
   // The page links its data files relative to its own folder, so the link base is the
   // file name alone. Both separators count: a base name with forward slashes (any Linux
   // path, and a valid Windows one) would otherwise give links that lead nowhere.
@@ -68,16 +71,18 @@ bool ResultReport::close() {
   // Every file is complete under its temporary name before the first one is renamed,
   // so a stop request in between replaces none of them. A requested file that could
   // not be created counts as lost as much as one that could not be written completely.
-  bool opened[3] = {bbCode_ && bbCode_->isOpen(), text_ && text_->isOpen(),
-                    html_ && html_->isOpen()};
+  bool opened[4] = {json_ && json_->isOpen(), bbCode_ && bbCode_->isOpen(),
+                    text_ && text_->isOpen(), html_ && html_->isOpen()};
+  if (json_) json_->finish(false);
   if (bbCode_) bbCode_->finish(false);
   if (text_) text_->finish(false);
   if (html_) html_->finish(false);
   dataFiles_.commitAll();
-  OutputFile* outputs[3] = {bbCode_ ? &bbCode_->output() : nullptr,
+  OutputFile* outputs[4] = {json_ ? &json_->output() : nullptr,
+                            bbCode_ ? &bbCode_->output() : nullptr,
                             text_ ? &text_->output() : nullptr,
                             html_ ? &html_->output() : nullptr};
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 4; ++i) {
     if (!outputs[i]) continue;
     if (!outputs[i]->commit() || !opened[i]) {
       failedFiles_.push_back(outputs[i]->path());
@@ -85,6 +90,7 @@ bool ResultReport::close() {
                                                          : outputs[i]->error());
     }
   }
+  json_.reset();
   bbCode_.reset();
   text_.reset();
   html_.reset();
@@ -97,6 +103,10 @@ void ResultReport::beginTestSection(const char* title, const char* key, bool ski
     text_->popKey();
     if (!skipped && key != nullptr) text_->pushKey(key);
   }
+  if (json_) {
+    json_->popKey();
+    if (!skipped && key != nullptr) json_->pushKey(key);
+  }
   if (bbCode_) {
     bbCode_->closeAllGroups();
     if (!skipped && title != nullptr) bbCode_->openGroup(title, nullptr);
@@ -108,6 +118,10 @@ void ResultReport::beginInfoSection(const char* title, const char* key, const ch
   if (text_) {
     text_->popKey();
     if (key != nullptr) text_->pushKey(key);
+  }
+  if (json_) {
+    json_->popKey();
+    if (key != nullptr) json_->pushKey(key);
   }
   if (bbCode_) {
     bbCode_->closeAllGroups();
@@ -130,11 +144,13 @@ void ResultReport::addItem(const char* value, const char* htmlText, const char* 
   if (value == nullptr) return;
   if (text_) text_->writeValue(label, clean.c_str());
   if (bbCode_) bbCode_->writeItem(label, breakBBCodeTags(clean).c_str());
+  if (json_) json_->addText(label, clean.c_str());
 }
 
 void ResultReport::beginGroup(const char* title, const char* key) {
   if (html_) html_->openList(title);
   if (text_) text_->pushKey(key);
+  if (json_) json_->pushKey(key);
   if (bbCode_) bbCode_->openGroup(title, nullptr);
 }
 
@@ -146,12 +162,14 @@ void ResultReport::beginGroupWithLink(const char* title, const char* key, const 
     html_->openList(heading.c_str());
   }
   if (text_) text_->pushKey(key);
+  if (json_) json_->pushKey(key);
   if (bbCode_) bbCode_->openGroup(title, nullptr);
 }
 
 void ResultReport::endGroup() {
   if (html_) html_->closeList();
   if (text_) text_->popKey();
+  if (json_) json_->popKey();
   if (bbCode_) bbCode_->closeGroup();
 }
 
@@ -164,11 +182,10 @@ void ResultReport::addValue(double value, const char* unit, const char* htmlText
   std::string display = formatDecimal(value) + orEmpty(unit);
   if (bbCode_) bbCode_->writeItem(label, display.c_str());
   if (html_) html_->writeListItem((display + orEmpty(htmlText)).c_str());
-  if (text_) {
-    std::string number =
-        value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
-    text_->writeValue(label, (number + orEmpty(unit)).c_str());
-  }
+  const std::string number =
+      value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
+  if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
+  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, samplesOf(value));
 }
 
 void ResultReport::addBinaryValue(double value, const char* unit, const char* htmlText,
@@ -187,11 +204,22 @@ void ResultReport::addBinaryValue(double value, const char* unit, const char* ht
     }
     html_->writeListItem(line.c_str());
   }
-  if (text_) {
-    std::string number = value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0)
-                                          : truncatedInteger(value);
-    text_->writeValue(label, (number + orEmpty(unit)).c_str());
-  }
+  const std::string number =
+      value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0) : truncatedInteger(value);
+  if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
+  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, samplesOf(value));
+}
+
+void ResultReport::setRunSettings(const RunSettings& settings) {
+  if (json_) json_->setSettings(settings);
+}
+
+void ResultReport::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {
+  if (json_) json_->addSweep(name, rows);
+}
+
+std::vector<double> ResultReport::samplesOf(double value) const {
+  return sampleBook_ != nullptr ? sampleBook_->samplesOf(value) : std::vector<double>();
 }
 
 void ResultReport::addNonFiniteValue(const char* htmlText, const char* label) {
@@ -199,6 +227,7 @@ void ResultReport::addNonFiniteValue(const char* htmlText, const char* label) {
   if (bbCode_) bbCode_->writeItem(label, NonFiniteValueText);
   if (html_) html_->writeListItem((display + orEmpty(htmlText)).c_str());
   if (text_) text_->writeValue(label, NonFiniteValueText);
+  if (json_) json_->addText(label, NonFiniteValueText);
 }
 
 }  // namespace corvalis

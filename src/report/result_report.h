@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "report/output_file.h"
+#include "report/json_writer.h"
 
 namespace corvalis {
 
@@ -15,6 +15,7 @@ constexpr unsigned OutputHtml = 1;
 constexpr unsigned OutputBBCode = 2;
 constexpr unsigned OutputText = 4;
 constexpr unsigned OutputDataFiles = 8;
+constexpr unsigned OutputJson = 16;
 
 // bbOptions mask
 constexpr unsigned BBBold = 1;
@@ -31,10 +32,12 @@ constexpr const char* NonFiniteValueText = "error";
 class HtmlWriter;
 class TextWriter;
 class BBCodeWriter;
+class SampleBook;
 
 class ResultReport {
  public:
-  // Creates base+".htm", base+".txt", base+".bb.txt" as the outputs mask asks.
+  // Creates base+".htm", base+".txt", base+".bb.txt" and base+".json" as the outputs
+  // mask asks.
   ResultReport(const char* baseName, unsigned bbOptions, unsigned outputs);
   ~ResultReport();
   ResultReport(const ResultReport&) = delete;
@@ -42,7 +45,7 @@ class ResultReport {
 
   // True when the HTML page could be created.
   bool isOpen() const;
-  // Finishes the BB-code, text and HTML writers, in that order, then renames the data
+  // Finishes the JSON, BB-code, text and HTML writers, in that order, then renames the data
   // files and the reports into place together. Returns false when a requested report
   // file could not be created or not be written completely; failedFiles() names them
   // and fileErrors() says why. Data files go their own way: dataFileOutcomes().
@@ -72,12 +75,21 @@ class ResultReport {
   void addBinaryValue(double value, const char* unit, const char* htmlText, const char* label,
                       const char* linkText, const char* fileSuffix);
 
+  // For the machine-readable form only: the run's settings, the repeats behind the
+  // values that follow (null: none), and the rows of a data file.
+  void setRunSettings(const RunSettings& settings);
+  void setSampleBook(const SampleBook* book) { sampleBook_ = book; }
+  void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
+
  private:
   void addNonFiniteValue(const char* htmlText, const char* label);
+  std::vector<double> samplesOf(double value) const;
 
   std::unique_ptr<HtmlWriter> html_;
   std::unique_ptr<TextWriter> text_;
   std::unique_ptr<BBCodeWriter> bbCode_;
+  std::unique_ptr<JsonWriter> json_;
+  const SampleBook* sampleBook_ = nullptr;
   unsigned outputs_ = 0;
   std::string linkBase_;
   std::vector<std::string> failedFiles_;

@@ -165,3 +165,41 @@ TEST(CliOptions, WindowBackendChoice) {
 }
 
 }  // namespace
+
+// --repeat N: a whole number from 1 to 100 on both command lines; anything else is a
+// usage error. The Windows line takes it after the size argument.
+TEST(RepeatOption, AcceptsOneToHundredOnBothCommandLines) {
+  const struct {
+    const char* value;
+    int expected;  // 0: refused
+  } cases[] = {{"1", 1}, {"3", 3}, {"100", 100}, {"0", 0},   {"-2", 0}, {"101", 0},
+               {"abc", 0}, {"3x", 0}, {"", 0},    {" 3", 0}, {"+3", 0}};
+  for (const auto& c : cases) {
+    CliOptions options;
+    std::string error;
+    const char* argv[] = {"corvalis", "-64x48", "--repeat", c.value};
+    EXPECT_EQ(parseCliOptions(4, argv, options, error), c.expected != 0) << c.value;
+    if (c.expected != 0) {
+      EXPECT_EQ(options.repeat, c.expected) << c.value;
+    } else {
+      EXPECT_NE(error.find("--repeat"), std::string::npos) << error;
+    }
+  }
+  const struct {
+    const char* line;
+    bool ok;
+    int repeat;
+  } lines[] = {{"", true, 1},
+               {"-800x600", true, 1},
+               {"-800x600 --repeat 5", true, 5},
+               {"--repeat 7", true, 7},
+               {"-800 --repeat 0", false, 1},
+               {"-800x600 --repeat", false, 1},
+               {"-800x600 --repeat 3 extra", false, 1},
+               {"-800x600 --bogus", false, 1}};
+  for (const auto& l : lines) {
+    int repeat = 1;
+    EXPECT_EQ(parseRepeatSwitch(l.line, repeat), l.ok) << l.line;
+    EXPECT_EQ(repeat, l.repeat) << l.line;
+  }
+}

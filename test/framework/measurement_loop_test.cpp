@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
+
+#include "framework/sample_stats.h"
 
 #include "platform/fake/fake_platform.h"
 
@@ -79,6 +82,66 @@ TEST_F(MeasurementLoopTest, SwapsAndWarmUp) {
     run(spec, c.swapSync, true);
     EXPECT_EQ(fake.calls, c.expected) << c.name;
   }
+}
+
+// Every repeat has its own warm-up and timed part; the pair alternates its order so
+// that drift weighs on both measurements alike.
+TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
+  LoopSpec spec;
+  spec.cap = 1;
+  spec.minSeconds = 1.0e9;
+  spec.warmupSwap = false;
+  setMeasurementRepeats(3);
+  const LoopResult single = run(spec, false, true);
+  EXPECT_EQ(fake.calls, (Calls{"warmup", "batch", "warmup", "batch", "warmup", "batch"}));
+  EXPECT_EQ(single.repeats.size(), 3u);
+  EXPECT_EQ(lastLoopUnitRates().size(), 3u);
+
+  SyncMethod sync(&dcMarker, false);
+  fake.calls.clear();
+  auto mark = [this](const char* name) { return [this, name] { fake.calls.push_back(name); }; };
+  const auto pair = runMeasurementPair(spec, sync, mark("A"), Batch(), mark("B"), Batch());
+  setMeasurementRepeats(1);
+  EXPECT_EQ(fake.calls, (Calls{"A", "B", "B", "A", "A", "B"}));
+  EXPECT_EQ(pair.first.repeats.size(), 3u);
+  EXPECT_EQ(pair.second.repeats.size(), 3u);
+}
+
+// The median of the repeats' rates; one repeat gives exactly work * count / seconds.
+TEST(LoopResult, RateIsTheMedianRepeat) {
+  LoopResult one;
+  one.count = 12;
+  one.seconds = 0.5;
+  one.repeats = {{12, 0.5}};
+  EXPECT_DOUBLE_EQ(one.rate(2.0), 48.0);
+  LoopResult three;
+  three.repeats = {{10, 1.0}, {30, 1.0}, {20, 1.0}};
+  EXPECT_DOUBLE_EQ(three.rate(2.0), 40.0);
+  EXPECT_EQ(three.rates(1.0), (std::vector<double>{10.0, 30.0, 20.0}));
+  three.repeats[1].seconds = 0.0;  // a repeat with no time fails the value
+  EXPECT_TRUE(std::isnan(three.rate(1.0)));
+}
+
+// Where the next glFinish falls: the fixed 128 on a renderer that does 128 units within
+// the minimum time, the rest of the minimum time's worth on one that does not.
+TEST(QueueBound, SwitchesToTimeOnlyWhenTheFixedBoundOutlastsTheMinimum) {
+  struct Case {
+    int count;
+    double elapsed;
+    int expected;
+  };
+  const Case cases[] = {
+      {4, 0.001, 128},    // 128 units take 0.032 s: the fixed bound
+      {128, 0.05, 256},   // still fast: the next multiple of 128
+      {4, 0.05, 20},      // 128 units would take 1.6 s: 0.2 s left is 16 more units
+      {4, 0.0100, 100},   // 128 units would take 0.32 s: by time, 96 more units fill 0.24 s
+      {20, 0.26, 24},     // past the minimum: one more step at least
+      {100, 0.249, 104},  // a sliver left still rounds up to a whole step
+      {4, 0.0, 128},      // no time seen yet: the fixed bound
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(nextQueueFinish(c.count, c.elapsed, 4, 128, 0.25), c.expected)
+        << c.count << " " << c.elapsed;
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <regex>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "integration/run_support.h"
 
@@ -36,7 +39,8 @@ TEST(Cli, HelpVersionAndListNeedNoDriver) {
 TEST(Cli, UsageErrorsExitTwoAndWriteNothing) {
   for (auto args : std::vector<std::vector<std::string>>{
            {"--bogus"}, {"--tests", "fillrate,nothing"}, {"--sync", "sometimes"},
-           {"--device", "99"}, {"800x600"}}) {
+           {"--device", "99"}, {"800x600"}, {"--repeat", "0"}, {"--repeat", "-1"},
+           {"--repeat", "many"}}) {
     RunResult r = runCorvalis(args);
     EXPECT_EQ(r.exitStatus, 2) << args[0] << "\n" << r.err;
     EXPECT_TRUE(contains(r.err, "usage: corvalis")) << r.err;
@@ -121,3 +125,25 @@ TEST(Cli, NoUsableOpenGlFailsEveryTestCleanly) {
 }
 
 }  // namespace
+
+// With --repeat 2 every timed value of BASE.json holds two samples, its keys are those
+// of BASE.txt, and the summary names each test's largest spread.
+TEST(Cli, RepeatedRunWritesSamplesToJson) {
+  RunResult r = runCorvalis({"-64x48", "--tests", "readback,tiling", "--repeat", "2"});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "Largest spread (max/min of 2 repeats):")) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("  Readback +[0-9]+\\.[0-9]{3}\n"))) << r.out;
+  const nlohmann::json doc = nlohmann::json::parse(readFile(r.folder + "/results.json"));
+  EXPECT_EQ(doc["settings"]["repeat"], 2);
+  size_t textKeys = 0;
+  for (const std::string& line : crlfLines(readFile(r.folder + "/results.txt"))) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || line.compare(0, 5, "Info:") == 0) continue;
+    ++textKeys;
+    EXPECT_TRUE(doc["values"].contains(line.substr(0, eq))) << line;
+  }
+  EXPECT_EQ(doc["values"].size(), textKeys);
+  EXPECT_EQ(doc["values"]["Readback:Whole32:R8G8B8A8"]["samples"].size(), 2u) << doc["values"].dump();
+  ASSERT_EQ(doc["sweeps"]["tile_c"].size(), 6u);
+  EXPECT_EQ(doc["sweeps"]["tile_c"][5]["widthAlignedSamples"].size(), 2u);
+}

@@ -122,3 +122,41 @@ TEST(DetectCacheSize, OnlyTheSweptRangeCounts) {
   sweep.rates[19] = 1.0f;
   EXPECT_EQ(detectCacheSize(sweep), 512.0f);  // 2^10 texels at 4 bits
 }
+
+namespace {
+
+// Five samples per size spread around the given medians by the given fractions.
+FormatSweep sampledSweep(const std::vector<float>& medians, const std::vector<float>& spread) {
+  FormatSweep sweep = sweepOf(0, 32, medians);
+  for (size_t n = 0; n < medians.size(); ++n)
+    for (float fraction : spread) sweep.samples[n].push_back(medians[n] * (1.0f + fraction));
+  return sweep;
+}
+
+}  // namespace
+
+// With repeats an edge needs samples that separate; a flat, noisy sweep answers 0.
+TEST(DetectCacheSizeSeparated, CountsOnlyDropsTheSamplesBearOut) {
+  const std::vector<float> tight = {-0.03f, -0.01f, 0.0f, 0.01f, 0.03f};
+  // The measured case on llvmpipe at 512x384: 17 RGBA sizes within a few percent, with
+  // a 2 % dip at 8 KiB that stays; noise of +-6 % per size.
+  std::vector<float> flat(17, 1.0e9f);
+  for (size_t n = 11; n < flat.size(); ++n) flat[n] = 0.98e9f;
+  const FormatSweep noisy = sampledSweep(flat, {-0.06f, -0.03f, 0.0f, 0.03f, 0.06f});
+  EXPECT_EQ(detectCacheSize(noisy), 4096.0f);  // the single-run rule takes the dip
+  EXPECT_EQ(detectCacheSizeSeparated(noisy), 0.0f);
+
+  // A clear step after 16 KiB (index 12), the samples far apart.
+  EXPECT_EQ(detectCacheSizeSeparated(sampledSweep(stepDown(12, 1.0e9f, 0.5e9f), tight)),
+            16384.0f);
+
+  // A 10 % drop whose samples overlap the size before it: no edge.
+  FormatSweep overlapping = sampledSweep(stepDown(12, 1.0e9f, 0.9e9f), tight);
+  overlapping.samples[15][4] = 0.975e9f;  // above the lowest sample of index 12
+  EXPECT_EQ(detectCacheSize(overlapping), 16384.0f);
+  EXPECT_EQ(detectCacheSizeSeparated(overlapping), 0.0f);
+
+  // One measurement per size: the single-run rule unchanged.
+  const FormatSweep single = sweepOf(0, 32, flat);
+  EXPECT_EQ(detectCacheSizeSeparated(single), detectCacheSize(single));
+}

@@ -161,3 +161,33 @@ TEST(DataFileName, LongNamesAreRefused) {
   EXPECT_EQ(dataFileName(nullptr, ".rgba.csv"), "");
   EXPECT_EQ(dataFileName("results", ".tile_c.csv"), "results.tile_c.csv");
 }
+
+// With repeats a block counts only where every offset sample is slower than every
+// aligned sample; where none separates, no block is found.
+TEST(DetectTileSizeSeparated, CountsOnlyBlocksWhoseSamplesSeparate) {
+  // Median ratios: 4-pixel blocks 20 % slower offset, 16-pixel blocks 3 % by noise.
+  const std::vector<float> rates = ratesWithRatios({1.0f, 1.0f, 0.97f, 1.0f, 0.8f, 1.0f});
+  std::vector<float> samples[TileSteps];
+  const float noise[] = {-0.05f, -0.02f, 0.0f, 0.02f, 0.05f};
+  for (int step = 0; step < TileSteps; ++step)
+    for (float fraction : noise) samples[step].push_back(rates[step] * (1.0f + fraction));
+  EXPECT_EQ(detectTileSize(rates.data()), 4);
+  EXPECT_EQ(detectTileSizeSeparated(rates.data(), samples), 4);
+
+  // The 4-pixel block's samples now overlap: one offset sample reaches an aligned one.
+  samples[9][4] = samples[8][0] * 1.001f;
+  EXPECT_EQ(detectTileSizeSeparated(rates.data(), samples), 0);  // 16 is noise too
+
+  // A flat sweep whose medians dip by chance: the single-run rule picks a size, the
+  // separated one does not.
+  const std::vector<float> flat = ratesWithRatios({1.0f, 0.98f, 1.0f, 0.97f, 1.0f, 1.0f});
+  std::vector<float> flatSamples[TileSteps];
+  for (int step = 0; step < TileSteps; ++step)
+    for (float fraction : noise) flatSamples[step].push_back(flat[step] * (1.0f + fraction));
+  EXPECT_EQ(detectTileSize(flat.data()), 32);
+  EXPECT_EQ(detectTileSizeSeparated(flat.data(), flatSamples), 0);
+
+  // One measurement per step: the single-run rule unchanged.
+  std::vector<float> none[TileSteps];
+  EXPECT_EQ(detectTileSizeSeparated(flat.data(), none), 32);
+}

@@ -1,0 +1,43 @@
+#include "framework/sample_stats.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace corvalis {
+
+namespace {
+int repeatsSetting = 1;
+}  // namespace
+
+void setMeasurementRepeats(int repeats) {
+  repeatsSetting = std::min(std::max(repeats, 1), MaxMeasurementRepeats);
+}
+
+int measurementRepeats() { return repeatsSetting; }
+
+SampleStats summarizeSamples(const std::vector<double>& samples) {
+  SampleStats stats;
+  const bool anyFailed = std::any_of(samples.begin(), samples.end(),
+                                     [](double sample) { return !std::isfinite(sample); });
+  if (samples.empty() || anyFailed) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    stats.median = stats.min = stats.max = nan;
+    stats.failed = true;
+    return stats;
+  }
+  std::vector<double> sorted(samples);
+  std::sort(sorted.begin(), sorted.end());
+  const size_t middle = sorted.size() / 2;
+  stats.median = sorted.size() % 2 == 1 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2.0;
+  stats.min = sorted.front();
+  stats.max = sorted.back();
+  return stats;
+}
+
+double spreadOf(const SampleStats& stats) {
+  if (stats.failed || !(stats.min > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+  return stats.max / stats.min;
+}
+
+}  // namespace corvalis

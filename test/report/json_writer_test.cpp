@@ -1,0 +1,158 @@
+// BASE.json against the text report of the same calls: every key, the texts, and the
+// numbers within the text's rounding.
+
+#include "report/json_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "framework/sample_book.h"
+#include "report/report_files.h"
+#include "report/result_report.h"
+
+namespace corvalis {
+namespace {
+
+class JsonReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    oldCwd_ = cwd;
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  }
+  void TearDown() override { EXPECT_EQ(chdir(oldCwd_.c_str()), 0); }
+
+  testing::TempDir dir_;
+  std::string oldCwd_;
+};
+
+// "Key:Path=value" lines of a text report, header left out.
+std::map<std::string, std::string> textValues(const std::string& bytes) {
+  std::map<std::string, std::string> values;
+  size_t start = bytes.find("\r\n") + 2;
+  while (start < bytes.size()) {
+    const size_t end = bytes.find("\r\n", start);
+    const std::string line = bytes.substr(start, end - start);
+    const size_t eq = line.find('=');
+    values[line.substr(0, eq)] = line.substr(eq + 1);
+    start = end + 2;
+  }
+  return values;
+}
+
+// The number a text value shows, in base units, and how far its rounding may be off.
+double shownNumber(const std::string& text, double& tolerance) {
+  char* end = nullptr;
+  const double number = std::strtod(text.c_str(), &end);
+  const std::string rest(end);
+  if (rest.compare(0, 3, " M ") == 0) {
+    tolerance = 0.0005e6;
+    return number * 1e6;
+  }
+  if (rest.compare(0, 4, " Mi ") == 0) {
+    tolerance = 0.0005 * 1048576.0;
+    return number * 1048576.0;
+  }
+  tolerance = 1.0;  // truncated to a whole number
+  return number;
+}
+
+TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
+  SampleBook book;
+  book.note(126937000.0, {126.1e6, 126.937e6, 127.3e6});
+  {
+    ResultReport report("results", 0, OutputHtml | OutputText | OutputJson);
+    ASSERT_TRUE(report.isOpen());
+    RunSettings settings;
+    settings.width = 640;
+    settings.height = 480;
+    settings.tests = {"Fillrate", "TexCache", "Tiling"};
+    settings.repeat = 3;
+    settings.device = "surfaceless";
+    report.setRunSettings(settings);
+    report.beginInfoSection("Corvalis 0.50", "Info", nullptr);
+    report.addItem("llvmpipe", nullptr, "Driver");
+    report.addItem("Caf\xe9 \xb5", nullptr, "Comment");  // ISO-8859-1 bytes
+    report.beginTestSection("Fillrate", "Fillrate", false);
+    report.setSampleBook(&book);
+    report.beginGroup("32-bit", "32");
+    report.addValue(126937000.0, "Pix/s", " color only", "Col");
+    report.addValue(4321.9, "Pix/s", " z only", "Z");
+    report.endGroup();
+    report.setSampleBook(nullptr);
+    report.beginTestSection("Texture cache", "TexCache", false);
+    report.addBinaryValue(16384.0, "B", " using RGBA textures", "RGBA", "CSV", ".rgba.csv");
+    report.addBinaryValue(1572864.0, "B", " using DXT1 textures", "DXT1", "CSV", ".dxt1.csv");
+    report.addSweep("rgba", {{{"bytes", 4.0, {}}, {"rate", 2.5e9, {2.4e9, 2.5e9, 2.6e9}}},
+                             {{"bytes", 8.0, {}}, {"rate", NAN, {}}}});
+    report.beginTestSection("Tiling", "Tiling", false);
+    report.addValue(16, nullptr, " pixels wide", "Width");
+    report.addItem("none", " detected in y-direction", "Height");
+    ASSERT_TRUE(report.close());
+  }
+  const std::string bytes = testing::readBytes("results.json");
+  EXPECT_EQ(bytes.find('\r'), std::string::npos);  // LF line ends
+  const nlohmann::json doc = nlohmann::json::parse(bytes);
+  EXPECT_EQ(doc["program"], "Corvalis");
+  EXPECT_EQ(doc["settings"]["repeat"], 3);
+  EXPECT_EQ(doc["settings"]["sync"], "Flush");
+  EXPECT_EQ(doc["settings"]["tests"].size(), 3u);
+  EXPECT_EQ(doc["info"]["Comment"], "Caf\xc3\xa9 \xc2\xb5");
+
+  const auto text = textValues(testing::readBytes("results.txt"));
+  size_t reportValues = 0;
+  for (const auto& [key, value] : text) {
+    if (key.compare(0, 5, "Info:") == 0) {
+      EXPECT_TRUE(doc["info"].contains(key.substr(5))) << key;
+      continue;
+    }
+    ++reportValues;
+    ASSERT_TRUE(doc["values"].contains(key)) << key;
+    const nlohmann::json& entry = doc["values"][key];
+    const std::string trimmed = value.substr(0, value.find_last_not_of(' ') + 1);
+    EXPECT_EQ(entry["text"], trimmed) << key;
+    if (!entry.contains("value")) continue;
+    double tolerance = 0.0;
+    const double shown = shownNumber(value, tolerance);
+    EXPECT_NEAR(entry["value"].get<double>(), shown, tolerance) << key;
+  }
+  EXPECT_EQ(doc["values"].size(), reportValues);
+  EXPECT_EQ(doc["values"]["TexCache:DXT1"]["unit"], "B");
+  EXPECT_EQ(doc["values"]["Tiling:Width"]["value"], 16);
+
+  // Samples only where the value was measured repeatedly; min and max beside them.
+  const nlohmann::json& col = doc["values"]["Fillrate:32:Col"];
+  ASSERT_EQ(col["samples"].size(), 3u);
+  EXPECT_NEAR(col["min"].get<double>(), 126.1e6, 1.0);
+  EXPECT_NEAR(col["max"].get<double>(), 127.3e6, 1.0);
+  EXPECT_FALSE(doc["values"]["Fillrate:32:Z"].contains("samples"));
+  const nlohmann::json& rows = doc["sweeps"]["rgba"];
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["rateSamples"].size(), 3u);
+  EXPECT_EQ(rows[0]["rateMax"], 2.6e9);
+  EXPECT_TRUE(rows[1]["rate"].is_null());  // not a number
+}
+
+// A BASE.json that cannot be created is a lost report file like the others.
+TEST_F(JsonReportTest, UnwritableFileIsReported) {
+  ASSERT_EQ(mkdir("results.json", 0755), 0);
+  ResultReport report("results", 0, OutputHtml | OutputText | OutputJson);
+  ASSERT_TRUE(report.isOpen());
+  EXPECT_FALSE(report.close());
+  ASSERT_EQ(report.failedFiles().size(), 1u);
+  EXPECT_EQ(report.failedFiles()[0], "results.json");
+}
+
+}  // namespace
+}  // namespace corvalis
