@@ -26,6 +26,8 @@ struct CliOptions {
   int device = -1;                   // --device N; -1: automatic
   bool help = false;
   bool version = false;
+  bool charts = true;                // false: --no-charts
+  std::vector<std::string> compare;  // --compare OLD NEW [MORE...]: the text reports
 };
 
 // Index in registry order of a test named by display name or key ("fillrate",

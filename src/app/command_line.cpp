@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 namespace corvalis {
 
@@ -42,6 +43,26 @@ void parseScreenSize(const char* commandLine, int& width, int& height) {
     width = DefaultScreenWidth;
     height = DefaultScreenHeight;
   }
+}
+
+}  // namespace corvalis
+
+namespace corvalis {
+
+bool hasCommandLineSwitch(const char* commandLine, const char* word) {
+  if (commandLine == nullptr || word == nullptr || *word == '\0') return false;
+  const std::string text = commandLine;
+  const std::string wanted = word;
+  size_t start = 0;
+  while (start < text.size()) {
+    start = text.find_first_not_of(" \t", start);
+    if (start == std::string::npos) break;
+    size_t end = text.find_first_of(" \t", start);
+    if (end == std::string::npos) end = text.size();
+    if (text.compare(start, end - start, wanted) == 0) return true;
+    start = end;
+  }
+  return false;
 }
 
 }  // namespace corvalis

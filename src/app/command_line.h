@@ -11,3 +11,11 @@ constexpr int DefaultScreenHeight = 768;
 void parseScreenSize(const char* commandLine, int& width, int& height);
 
 }  // namespace corvalis
+
+namespace corvalis {
+
+// True when a blank-separated word of the command-line text equals 'word' exactly
+// ("-800x600 --no-charts"); the size argument itself never matches a switch.
+bool hasCommandLineSwitch(const char* commandLine, const char* word);
+
+}  // namespace corvalis

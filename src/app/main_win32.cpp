@@ -26,6 +26,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   int width = DefaultScreenWidth;
   int height = DefaultScreenHeight;
   parseScreenSize(commandLine, width, height);
+  // After the size: --no-charts leaves the charts page out of every run.
+  launcherSettings.charts = !hasCommandLineSwitch(commandLine, "--no-charts");
   // NOTE: the rest of the program requires the configuration; without it there is
   // nothing to run.
   std::unique_ptr<DisplayConfig> config(new (std::nothrow) DisplayConfig(width, height));

@@ -5,6 +5,7 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
+#include "report/charts_page.h"
 #include "report/result_report.h"
 
 namespace corvalis {
@@ -30,6 +31,9 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
   ResultReport report(launcherSettings.baseName, bbOptionMask(launcherSettings),
                       OutputHtml | OutputBBCode | OutputText | OutputDataFiles);
   outcome.reportOpened = report.isOpen();
+  // Data files older than this cycle belong to an earlier run and get no chart. NOTE:
+  // two seconds of slack for file systems that keep coarse modification times.
+  const double cycleStart = fileClockNow() - 2.0;
   if (outcome.reportOpened) {
     plat.showCursor(false);
     probeDisplay();
@@ -49,6 +53,12 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
     plat.messageBox(ReportCreateFailedText, "Ouch!");
   }
   if (!report.close()) outcome.failedFiles = report.failedFiles();
+  // The charts page is drawn from the files just written, so only after a complete report.
+  if (outcome.reportOpened && outcome.failedFiles.empty() && launcherSettings.charts) {
+    if (!writeChartsPage(launcherSettings.baseName, cycleStart, outcome.chartsWritten,
+                         outcome.chartsError))
+      plat.messageBox(("No charts page: " + outcome.chartsError).c_str(), "Corvalis");
+  }
   return outcome;
 }
 

@@ -15,6 +15,8 @@ struct RunCycleOutcome {
   bool reportOpened = false;              // false: "Ouch!" was shown, no test ran
   std::vector<std::string> failedFiles;   // report files that could not be written completely
   bool anyTestFailed = false;             // a test run in this cycle produced nothing ("error")
+  bool chartsWritten = false;             // BASE.charts.htm was written
+  std::string chartsError;                // why the charts page could not be written
 };
 
 // Progress callbacks for a console; either may be empty.

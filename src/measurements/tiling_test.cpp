@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "framework/measurement_loop.h"
+#include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/gl_include.h"
@@ -160,7 +162,12 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
   };
+  const char* const bufferNames[TileConfigs] = {"color", "depth", "stencil", "all buffers"};
+  const std::string buffer = bufferNames[&sweep - sweeps];
+  const std::string columnsPhase = "columns, " + buffer;
+  const std::string rowsPhase = "rows, " + buffer;
   for (int step = 0; step < TileSteps; ++step) {
+    reportProgress(columnsPhase.c_str(), step + 1, TileSteps);
     const int strips = placeColumnStrips(vertices.data(), width, step, capacity);
     sweep.xRates[step] = timeStrips(sync, indices.data(), strips, columnPreparation);
   }
@@ -175,6 +182,7 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
     glClear(AllBuffers);
   };
   for (int step = 0; step < TileSteps; ++step) {
+    reportProgress(rowsPhase.c_str(), step + 1, TileSteps);
     const int bands = placeRowStrips(vertices.data(), height, step, capacity);
     sweep.yRates[step] = timeStrips(sync, indices.data(), bands, rowPreparation);
   }
