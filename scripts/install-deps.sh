@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libegl-dev libgl-dev libglu1-mesa-dev libegl-mesa0
-          libgl1-mesa-dri libgtest-dev python3)
+          libgl1-mesa-dri libgtest-dev python3 nlohmann-json3-dev chromium imagemagick
+          man-db groff-base dpkg-dev)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils xclip imagemagick)
 fi

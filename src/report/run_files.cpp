@@ -138,7 +138,7 @@ bool parseReportValue(const std::string& text, double& value, std::string& unit)
     if (after >= text.size() || text[after] == ' ') {
       value *= scale;
       pos = after < text.size() ? after + 1 : after;
-    } else if (length == 1 && text.find(' ', pos) == std::string::npos) {
+    } else if (text.find(' ', pos) == std::string::npos) {
       value *= scale;
       pos = after;
     }

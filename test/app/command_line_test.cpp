@@ -112,6 +112,9 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--comment", std::string(127, 'c')}, "--comment"},
       {{"stray"}, "stray"},
       {{"-320x240", "-640x480"}, "-640x480"},
+      {{"--compare", "one.txt"}, "--compare"},
+      {{"--compare", "--output", "x"}, "--compare"},
+      {{"--no-charts=1"}, "--no-charts"},
   };
   for (const auto& b : bad) {
     CliOptions o;
@@ -122,6 +125,25 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
   CliOptions o;
   std::string error;
   EXPECT_TRUE(parse({"--comment", std::string(126, 'c')}, o, error)) << error;
+}
+
+TEST(CliOptions, CompareTakesTheReportsUpToTheNextOption) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt", "c.txt", "--output", "cmp", "--no-charts"}, o,
+                    error))
+      << error;
+  EXPECT_EQ(o.compare, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(o.output, "cmp");
+  EXPECT_FALSE(o.charts);
+}
+
+TEST(ScreenSize, WindowsSwitchesAreWholeWordsAfterTheSize) {
+  EXPECT_TRUE(hasCommandLineSwitch("-800x600 --no-charts", "--no-charts"));
+  EXPECT_TRUE(hasCommandLineSwitch("--no-charts", "--no-charts"));
+  EXPECT_FALSE(hasCommandLineSwitch("-800x600 --no-chartsX", "--no-charts"));
+  EXPECT_FALSE(hasCommandLineSwitch("-800x600", "--no-charts"));
+  EXPECT_FALSE(hasCommandLineSwitch(nullptr, "--no-charts"));
 }
 
 }  // namespace
