@@ -37,10 +37,18 @@ std::string ratioText(const CompareRow& row, size_t run) {
   return formatC("%.3f", row.ratios[run]) + (row.changed[run] ? " *" : "  ");
 }
 
-// The name of a run in table headings: the file name without folders.
-std::string runName(const CompareRun& run) {
-  size_t slash = run.path.find_last_of("/\\");
-  return slash == std::string::npos ? run.path : run.path.substr(slash + 1);
+std::string fileNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name of a run in table headings: the file name without folders, or the path as
+// given when another run has the same file name.
+std::string runName(const std::vector<CompareRun>& runs, size_t index) {
+  const std::string name = fileNameOf(runs[index].path);
+  for (size_t r = 0; r < runs.size(); ++r)
+    if (r != index && fileNameOf(runs[r].path) == name) return runs[index].path;
+  return name;
 }
 
 }  // namespace
@@ -113,7 +121,7 @@ std::string compareTableText(const std::vector<CompareRun>& runs,
   std::vector<std::vector<std::string>> table;
   std::vector<std::string> heading{"key"};
   for (size_t r = 0; r < runs.size(); ++r) {
-    heading.push_back(runName(runs[r]));
+    heading.push_back(runName(runs, r));
     if (r > 0) heading.push_back("ratio");
   }
   table.push_back(heading);
@@ -137,7 +145,7 @@ std::string compareTableText(const std::vector<CompareRun>& runs,
     }
     text += trimmedRight(out) + "\n";
   }
-  text += "ratio: value / " + runName(runs[0]) +
+  text += "ratio: value / " + runName(runs, 0) +
           "; * a change beyond the runs' spread (with samples) or 5 %\n";
   return text;
 }
@@ -158,7 +166,7 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
   html += ". Ratios are against the first run; <b>*</b> marks a change beyond the runs' "
           "spread (with samples) or 5 %.</p>\n<table>\n<tr><th>key</th>";
   for (size_t r = 0; r < runs.size(); ++r)
-    html += "<th>" + escaped(runName(runs[r])) + "</th>" + (r ? "<th>ratio</th>" : "");
+    html += "<th>" + escaped(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
   html += "<th>bars</th></tr>\n";
   for (const CompareRow& row : rows) {
     html += "<tr><td>" + escaped(row.key) + "</td>";
