@@ -232,6 +232,18 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     } else if (arg == "--list-devices") {
       if (!noValue()) return false;
       options.listDevices = true;
+    } else if (arg == "--no-charts") {
+      if (!noValue()) return false;
+      options.charts = false;
+    } else if (arg == "--compare") {
+      if (!noValue()) return false;
+      // Every following argument that is not an option is a report to compare.
+      while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0)
+        options.compare.push_back(argv[++i]);
+      if (options.compare.size() < 2) {
+        error = "--compare needs at least two text reports (OLD.txt NEW.txt)";
+        return false;
+      }
     } else if (arg == "--help" || arg == "-h") {
       if (!noValue()) return false;
       options.help = true;
@@ -270,12 +282,14 @@ const char* usageText() {
   return "usage: corvalis [-WIDTHxHEIGHT] [--tests LIST] [--output BASE] [--comment TEXT]\n"
          "                [--sync flush|swap] [--no-bb-bold] [--no-bb-code] [--no-bb-url]\n"
          "                [--bbcode] [--list] [--list-devices] [--device N] [--repeat N]\n"
-         "                [--window | --headless] [--help] [--version]\n"
+         "                [--window | --headless] [--no-charts] [--help] [--version]\n"
+         "       corvalis --compare OLD.txt NEW.txt [MORE.txt...] [--output BASE]\n"
          "\n"
          "  -WIDTHxHEIGHT     screen size of the test windows (default 1024x768)\n"
          "  --tests LIST      comma-separated tests by name or key (default: all; see --list)\n"
          "  --output BASE     report base name; writes BASE.htm, BASE.txt, BASE.bb.txt,\n"
-         "                    BASE.json and the data files BASE.*.csv (default: results)\n"
+         "                    BASE.json, the data files BASE.*.csv and their charts\n"
+         "                    BASE.charts.htm (default: results)\n"
          "  --comment TEXT    comment for the report's information section (126 characters)\n"
          "  --sync METHOD     end timed batches with glFlush (flush, default) or a buffer swap\n"
          "  --no-bb-bold      no [b] tags in the BB-code report\n"
@@ -290,6 +304,10 @@ const char* usageText() {
          "                    (default: windows when DISPLAY is set and opens)\n"
          "  --repeat N        take every timed measurement N times (1 to 100, default 1) and\n"
          "                    report the median; BASE.json then holds the N samples\n"
+         "  --no-charts       do not write the charts page BASE.charts.htm\n"
+         "  --compare OLD NEW...  compare text reports of earlier runs: one row per key,\n"
+         "                    each value and its ratio to the first run (* above spread\n"
+         "                    or 5 %); with --output BASE also BASE.compare.htm\n"
          "  --help, --version\n"
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"

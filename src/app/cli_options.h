@@ -31,6 +31,8 @@ struct CliOptions {
   int repeat = 1;                    // --repeat N: every timed measurement N times (1..100)
   bool help = false;
   bool version = false;
+  bool charts = true;                // false: --no-charts
+  std::vector<std::string> compare;  // --compare OLD NEW [MORE...]: the text reports
 };
 
 // Index in registry order of a test named by display name or key ("fillrate",

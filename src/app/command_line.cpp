@@ -50,18 +50,25 @@ void parseScreenSize(const char* commandLine, int& width, int& height) {
   }
 }
 
-bool parseRepeatSwitch(const char* commandLine, int& repeat) {
+bool parseLauncherSwitches(const char* commandLine, LauncherSwitches& switches) {
   std::istringstream words(commandLine != nullptr ? commandLine : "");
   std::vector<std::string> tokens;
   for (std::string word; words >> word;) tokens.push_back(word);
   size_t i = 0;
   // The size argument, if any, comes first: a dash not followed by another.
-  if (!tokens.empty() && tokens[0].size() >= 1 && tokens[0][0] == '-' &&
-      tokens[0].compare(0, 2, "--") != 0)
-    i = 1;
-  if (i == tokens.size()) return true;
-  if (tokens[i] != "--repeat" || i + 2 != tokens.size()) return false;
-  return parseRepeatCount(tokens[i + 1], repeat);
+  if (!tokens.empty() && tokens[0][0] == '-' && tokens[0].compare(0, 2, "--") != 0) i = 1;
+  while (i < tokens.size()) {
+    if (tokens[i] == "--no-charts") {
+      switches.charts = false;
+      ++i;
+    } else if (tokens[i] == "--repeat" && i + 1 < tokens.size() &&
+               parseRepeatCount(tokens[i + 1], switches.repeat)) {
+      i += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace corvalis

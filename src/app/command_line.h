@@ -10,9 +10,15 @@ constexpr int DefaultScreenHeight = 768;
 // program name). Anything it does not understand leaves 1024 x 768.
 void parseScreenSize(const char* commandLine, int& width, int& height);
 
-// Reads "--repeat N" after the size argument (or alone) from the command-line text.
-// Leaves 'repeat' alone and returns true when the switch is absent; false when its
-// value is not a whole number from 1 to 100 or something else follows.
-bool parseRepeatSwitch(const char* commandLine, int& repeat);
+// The switches the Windows program takes after the size argument.
+struct LauncherSwitches {
+  int repeat = 1;       // --repeat N: every timed measurement N times (1 to 100)
+  bool charts = true;   // --no-charts: no charts page after a run
+};
+
+// Reads "--repeat N" and "--no-charts", in any order, after the size argument (or
+// alone) from the command-line text. False when a repeat count is not a whole number
+// from 1 to 100 or a word is not one of these switches; 'switches' is then unreliable.
+bool parseLauncherSwitches(const char* commandLine, LauncherSwitches& switches);
 
 }  // namespace corvalis

@@ -24,6 +24,7 @@ struct LauncherSettings {
   bool bbBold = true;
   bool bbCode = true;
   bool bbUrl = true;
+  bool charts = true;  // write BASE.charts.htm after a run that wrote data files
   bool resultsAvailable = false;
   bool bbOptionsChanged = false;
   platform::DialogHandle dialogWindow = nullptr;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/cli_options.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
@@ -21,9 +23,14 @@
 #include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
+#include "framework/format.h"
+#include "framework/progress.h"
+#include "framework/timers.h"
 #include "platform/egl/window_system.h"
 #include "platform/platform.h"
+#include "report/output_file.h"
 #include "report/result_report.h"
+#include "report/run_compare.h"
 
 using namespace corvalis;
 
@@ -166,15 +173,72 @@ void printSpreads(int repeat) {
 }
 
 // The reports and the data files this run wrote (not those that merely exist).
-void printWrittenFiles(const std::vector<std::string>& dataFiles) {
+void printWrittenFiles(const std::vector<std::string>& dataFiles, bool chartsWritten) {
   std::string base = launcherSettings.baseName;
   std::printf("Reports:\n");
   for (const char* ext : {".htm", ".txt", ".bb.txt", ".json"})
     std::printf("  %s\n", absolutePath(base + ext).c_str());
+  if (chartsWritten) std::printf("  %s\n", absolutePath(base + ".charts.htm").c_str());
   if (dataFiles.empty()) return;
   std::printf("Data files:\n");
   for (const auto& path : dataFiles) std::printf("  %s\n", absolutePath(path).c_str());
 }
+
+// One updating stderr line per test on a terminal: which sweep, which step of how
+// many, the seconds since the test started.
+class TerminalProgress : public ProgressSink {
+ public:
+  void start(const std::string& prefix) {
+    prefix_ = prefix;
+    clock_ = PerfTimer();
+    show(prefix_ + " ...");
+  }
+  void progress(const char* phase, int step, int total) override {
+    std::string line = prefix_ + " " + phase;
+    if (total > 0) line += formatC(" %d/%d", step, total);
+    show(line + formatC(" (%.1f s)", clock_.elapsed()));
+  }
+  // Replaces the updating line with the test's final line.
+  void finish(const std::string& line) {
+    std::fprintf(stderr, "\r\033[K%s\n", line.c_str());
+    std::fflush(stderr);
+  }
+
+ private:
+  void show(const std::string& line) {
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+  }
+  std::string prefix_;
+  PerfTimer clock_;
+};
+
+// --compare: no GL at all, only the reports on disk.
+int runCompare(const CliOptions& options) {
+  std::vector<CompareRun> runs(options.compare.size());
+  for (size_t i = 0; i < runs.size(); ++i) {
+    std::string error;
+    if (!loadCompareRun(options.compare[i], runs[i], error)) {
+      std::fprintf(stderr, "corvalis: --compare: %s\n\n%s", latin1ToUtf8(error).c_str(),
+                   usageText());
+      return ExitUsage;
+    }
+  }
+  std::vector<CompareRow> rows = compareRuns(runs);
+  std::fputs(latin1ToUtf8(compareTableText(runs, rows)).c_str(), stdout);
+  if (options.output.empty()) return ExitOk;
+  const std::string path = options.output + ".compare.htm";
+  // Written whole or not at all: a failure leaves an earlier comparison as it was.
+  OutputFile file;
+  if (file.open(path)) file.write(compareHtml(runs, rows));
+  if (!file.isOpen() || !file.close()) {
+    std::fprintf(stderr, "corvalis: %s\n", file.error().c_str());
+    return ExitFiles;
+  }
+  std::printf("Comparison:\n  %s\n", absolutePath(path).c_str());
+  return ExitOk;
+}
+
 
 // Everything after the process set-up; returns the exit status.
 int runProgram(int argc, char** argv) {
@@ -196,6 +260,7 @@ int runProgram(int argc, char** argv) {
     listTests();
     return ExitOk;
   }
+  if (!options.compare.empty()) return runCompare(options);
   if (options.device >= 0 && !platform::current().selectDevice(options.device)) {
     std::fprintf(stderr, "corvalis: there is no device %d (see --list-devices)\n\n%s",
                  options.device, usageText());
@@ -214,19 +279,34 @@ int runProgram(int argc, char** argv) {
 
   size_t selected = 0, position = 0;
   for (bool enabled : testEnabled) selected += enabled ? 1 : 0;
+  // On a terminal each test has one line that its progress rewrites; elsewhere (a log,
+  // a pipe) the plain start and end lines.
+  const bool live = isatty(STDERR_FILENO) != 0;
+  TerminalProgress terminal;
+  if (live) setProgressSink(&terminal);
   RunCycleObserver observer;
   observer.testStarted = [&](const BenchTest& test) {
-    std::fprintf(stderr, "[%zu/%zu] %s ...\n", ++position, selected, test.name());
+    std::string prefix = formatC("[%zu/%zu] %s", ++position, selected, test.name());
+    if (live)
+      terminal.start(prefix);
+    else
+      std::fprintf(stderr, "%s ...\n", prefix.c_str());
   };
   observer.testFinished = [&](const BenchTest& test, double seconds) {
     std::string summary = summaryOf(const_cast<BenchTest&>(test));
-    std::fprintf(stderr, "[%zu/%zu] %s: %s (%.1f s)\n", position, selected, test.name(),
-                 summary.c_str(), seconds);
+    std::string line = formatC("[%zu/%zu] %s: %s (%.1f s)", position, selected, test.name(),
+                               summary.c_str(), seconds);
+    if (live)
+      terminal.finish(line);
+    else
+      std::fprintf(stderr, "%s\n", line.c_str());
   };
   std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
                platform::current().backendDescription().c_str());
 
+  launcherSettings.charts = options.charts;
   RunCycleOutcome outcome = runCycle(config, observer);
+  setProgressSink(nullptr);
   int status = ExitOk;
   if (outcome.stopSignal != 0) {
     bool kept = outcome.reportOpened && outcome.failedFiles.empty();
@@ -247,9 +327,11 @@ int runProgram(int argc, char** argv) {
         std::fprintf(stderr, "corvalis: %s\n", message.c_str());
       status = ExitFiles;
     } else {
-      printWrittenFiles(outcome.dataFilesWritten);
+      printWrittenFiles(outcome.dataFilesWritten, outcome.chartsWritten);
       if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
-      if (std::strcmp(driverString, GlInitFailedText) == 0) {
+      if (!outcome.chartsError.empty()) {
+        status = ExitFiles;  // the message box text on stderr named the file
+      } else if (std::strcmp(driverString, GlInitFailedText) == 0) {
         std::fprintf(stderr,
                      "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "
                      "report's Error lines say which step failed\n",

@@ -29,13 +29,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   int width = DefaultScreenWidth;
   int height = DefaultScreenHeight;
   parseScreenSize(commandLine, width, height);
-  int repeat = 1;
-  if (!parseRepeatSwitch(commandLine, repeat)) {
-    MessageBoxA(nullptr, "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N]\n\nN is a whole number from 1 to 100.",
+  LauncherSwitches switches;
+  if (!parseLauncherSwitches(commandLine, switches)) {
+    MessageBoxA(nullptr,
+                "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N] [--no-charts]
+
+"
+                "N is a whole number from 1 to 100.",
                 "Corvalis", MB_OK | MB_ICONERROR);
     return 2;
   }
-  setMeasurementRepeats(repeat);
+  setMeasurementRepeats(switches.repeat);
+  launcherSettings.charts = switches.charts;
   // NOTE: the rest of the program requires the configuration; without it there is
   // nothing to run.
   std::unique_ptr<DisplayConfig> config(new (std::nothrow) DisplayConfig(width, height));

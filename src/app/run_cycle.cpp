@@ -7,6 +7,7 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
+#include "report/charts_page.h"
 #include "report/result_report.h"
 
 namespace corvalis {
@@ -78,6 +79,13 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
       outcome.dataFileErrors.push_back(file.error);
   }
   outcome.stopSignal = stopSignal();
+  // The charts page is drawn from the files just written, so only after a complete report.
+  if (outcome.reportOpened && outcome.failedFiles.empty() && launcherSettings.charts &&
+      outcome.stopSignal == 0) {
+    if (!writeChartsPage(launcherSettings.baseName, outcome.dataFilesWritten,
+                         outcome.chartsWritten, outcome.chartsError))
+      plat.messageBox(("No charts page: " + outcome.chartsError).c_str(), "Corvalis");
+  }
   return outcome;
 }
 

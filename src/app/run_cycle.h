@@ -19,6 +19,8 @@ struct RunCycleOutcome {
   std::vector<std::string> dataFileErrors;    // data files it could not: path and reason
   bool anyTestFailed = false;             // a test run in this cycle produced nothing ("error")
   int stopSignal = 0;                     // the signal that stopped the cycle, 0 when none
+  bool chartsWritten = false;             // BASE.charts.htm was written
+  std::string chartsError;                // why the charts page could not be written
 };
 
 // Progress callbacks for a console; either may be empty.

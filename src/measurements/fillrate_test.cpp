@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "framework/format.h"
+#include "framework/progress.h"
 #include "framework/measurement_loop.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
@@ -289,6 +290,7 @@ void FillrateTest::run() {
   if (displayConfig != nullptr && displayConfig->maxBpp < 32) {
     skipped32 = true;
   } else {
+    reportProgress("32 bits", 1, 2);
     TestWindow window(32, true, true);
     window.describeFormat(format32, sizeof format32);
     failed32 = window.initFailed;
@@ -299,6 +301,7 @@ void FillrateTest::run() {
     skipped32 = false;
   }
   {
+    reportProgress("16 bits", 2, 2);
     TestWindow window(16, true, false);
     window.describeFormat(format16, sizeof format16);
     failed16 = window.initFailed;

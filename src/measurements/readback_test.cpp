@@ -5,6 +5,7 @@
 #include <new>
 
 #include "framework/format.h"
+#include "framework/progress.h"
 #include "framework/measurement_loop.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
@@ -103,11 +104,13 @@ void ReadbackTest::run() {
   if (!failed) {
     pixelBuffer = buffer.get();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    reportProgress("whole screen", 1, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       wholeRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
                                  screenWidth, screenHeight);
       samples.noteLastLoop(wholeRate[kind]);
     }
+    reportProgress("32 x 32", 2, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       smallRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
                                  SmallSide, SmallSide);

@@ -8,6 +8,7 @@
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
 #include "framework/prng.h"
+#include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/test_window.h"
@@ -252,7 +253,10 @@ LoopResult TextureCacheTest::timeQuads(const SyncMethod& sync) {
 // Times every working-set size of one format, then looks for the cache's edge.
 void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync) {
   const double pixelsPerQuad = static_cast<double>(screenWidth) * screenHeight;
+  const std::string phase = std::string(formatTexts[&sweep - sweeps].label) + " sweep";
+  const int steps = sweep.lastIndex - sweep.firstIndex + 1;
   for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
+    reportProgress(phase.c_str(), n - sweep.firstIndex + 1, steps);
     glBindTexture(GL_TEXTURE_2D, n % 2 == 0 ? sweep.squareTexture : sweep.wideTexture);
     const MipRegion region = mipRegionOf(n);
     setRegion(region.a, region.b);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "framework/format.h"
+#include "framework/progress.h"
 #include "framework/measurement_loop.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
@@ -44,6 +45,7 @@ void TexturingTest::run() {
 
       layerCount = texturingLayerCount(glCaps);
       for (int layers = 1; layers <= layerCount; ++layers) {
+        reportProgress("texture layers", layers, layerCount);
         bilinearRate[layers - 1] =
             texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST);
         samples.noteLastLoop(bilinearRate[layers - 1]);

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <functional>
 #include <utility>
+#include <string>
 #include <vector>
 
 #include "framework/measurement_loop.h"
+#include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/gl_include.h"
@@ -190,12 +192,18 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
   };
+  const char* const bufferNames[TileConfigs] = {"color", "depth", "stencil", "all buffers"};
+  const std::string buffer = bufferNames[&sweep - sweeps];
+  const std::string columnsPhase = "columns, " + buffer;
+  const std::string rowsPhase = "rows, " + buffer;
   const Placement columns = [&vertices, width, capacity](int step) {
     return placeColumnStrips(vertices.data(), width, step, capacity);
   };
-  for (int step = 0; step < TileSteps; step += 2)
+  for (int step = 0; step < TileSteps; step += 2) {
+    reportProgress(columnsPhase.c_str(), step / 2 + 1, TileSteps / 2);
     timeBlock(sync, indices.data(), step, columns, columnPreparation, sweep.xRates,
               sweep.xSamples);
+  }
 
   // Rows: full-width bands counted from the top.
   setupRowQuads(vertices.data(), indices.data(), std::min(height / 4, capacity));
@@ -209,8 +217,10 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
   const Placement rows = [&vertices, height, capacity](int step) {
     return placeRowStrips(vertices.data(), height, step, capacity);
   };
-  for (int step = 0; step < TileSteps; step += 2)
+  for (int step = 0; step < TileSteps; step += 2) {
+    reportProgress(rowsPhase.c_str(), step / 2 + 1, TileSteps / 2);
     timeBlock(sync, indices.data(), step, rows, rowPreparation, sweep.yRates, sweep.ySamples);
+  }
 
   for (int step = 0; step < TileSteps; ++step) {
     samples.note(sweep.xRates[step], toDoubles(sweep.xSamples[step]));

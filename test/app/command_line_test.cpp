@@ -119,6 +119,9 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--window", "--headless"}, "--window and --headless"},
       {{"--window", "--device", "0"}, "--device"},
       {{"--headless=1"}, "--headless"},
+      {{"--compare", "one.txt"}, "--compare"},
+      {{"--compare", "--output", "x"}, "--compare"},
+      {{"--no-charts=1"}, "--no-charts"},
   };
   for (const auto& b : bad) {
     CliOptions o;
@@ -164,10 +167,21 @@ TEST(CliOptions, WindowBackendChoice) {
   }
 }
 
+TEST(CliOptions, CompareTakesTheReportsUpToTheNextOption) {
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt", "c.txt", "--output", "cmp", "--no-charts"}, o,
+                    error))
+      << error;
+  EXPECT_EQ(o.compare, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(o.output, "cmp");
+  EXPECT_FALSE(o.charts);
+}
+
 }  // namespace
 
 // --repeat N: a whole number from 1 to 100 on both command lines; anything else is a
-// usage error. The Windows line takes it after the size argument.
+// usage error. The Windows line takes it, and --no-charts, after the size argument.
 TEST(RepeatOption, AcceptsOneToHundredOnBothCommandLines) {
   const struct {
     const char* value;
@@ -189,17 +203,24 @@ TEST(RepeatOption, AcceptsOneToHundredOnBothCommandLines) {
     const char* line;
     bool ok;
     int repeat;
-  } lines[] = {{"", true, 1},
-               {"-800x600", true, 1},
-               {"-800x600 --repeat 5", true, 5},
-               {"--repeat 7", true, 7},
-               {"-800 --repeat 0", false, 1},
-               {"-800x600 --repeat", false, 1},
-               {"-800x600 --repeat 3 extra", false, 1},
-               {"-800x600 --bogus", false, 1}};
+    bool charts;
+  } lines[] = {{"", true, 1, true},
+               {"-800x600", true, 1, true},
+               {"-800x600 --repeat 5", true, 5, true},
+               {"--repeat 7", true, 7, true},
+               {"-800x600 --no-charts --repeat 4", true, 4, false},
+               {"--no-charts", true, 1, false},
+               {"-800 --repeat 0", false, 1, true},
+               {"-800x600 --repeat", false, 1, true},
+               {"-800x600 --repeat 3 extra", false, 3, true},
+               {"-800x600 --no-chartsX", false, 1, true},
+               {"-800x600 --bogus", false, 1, true}};
   for (const auto& l : lines) {
-    int repeat = 1;
-    EXPECT_EQ(parseRepeatSwitch(l.line, repeat), l.ok) << l.line;
-    EXPECT_EQ(repeat, l.repeat) << l.line;
+    LauncherSwitches switches;
+    EXPECT_EQ(parseLauncherSwitches(l.line, switches), l.ok) << l.line;
+    if (l.ok) {
+      EXPECT_EQ(switches.repeat, l.repeat) << l.line;
+      EXPECT_EQ(switches.charts, l.charts) << l.line;
+    }
   }
 }

@@ -1,0 +1,113 @@
+#include "report/charts_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "framework/format.h"
+
+namespace corvalis {
+
+double Axis::fraction(double value) const {
+  if (log2) {
+    if (!(value > 0) || !(min > 0) || !(max > min)) return std::numeric_limits<double>::quiet_NaN();
+    return (std::log2(value) - std::log2(min)) / (std::log2(max) - std::log2(min));
+  }
+  if (!(max > min) || !std::isfinite(value)) return std::numeric_limits<double>::quiet_NaN();
+  return (value - min) / (max - min);
+}
+
+bool Axis::contains(double value) const {
+  double f = fraction(value);
+  return f >= -1e-9 && f <= 1 + 1e-9;
+}
+
+std::string tickLabel(double value, bool binary, const std::string& unit) {
+  std::string text = binary ? formatBinary(value) : formatDecimal(value);
+  // "2.500 M" -> "2.5 M", "20.000 M" -> "20 M", "1.500 " -> "1.5 ".
+  size_t point = text.find('.');
+  if (point != std::string::npos) {
+    size_t end = text.find(' ', point);
+    if (end == std::string::npos) end = text.size();
+    size_t last = end;
+    while (last > point + 1 && text[last - 1] == '0') --last;
+    if (last == point + 1) last = point;
+    text.erase(last, end - last);
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (unit.empty()) return text;
+  // A prefix runs into the unit as in the summaries ("16 kiB"); a plain number gets a blank.
+  bool prefixed = !text.empty() && !std::isdigit(static_cast<unsigned char>(text.back()));
+  return text + (prefixed ? "" : " ") + unit;
+}
+
+Axis log2Axis(double low, double high, const std::string& unit, int maxTicks) {
+  Axis axis;
+  axis.log2 = true;
+  low = std::fabs(low);
+  high = std::fabs(high);
+  if (!(low > 0) || !std::isfinite(low)) low = 1;
+  if (!(high > 0) || !std::isfinite(high)) high = low;
+  if (high < low) std::swap(low, high);
+  int lowExp = static_cast<int>(std::floor(std::log2(low)));
+  int highExp = static_cast<int>(std::ceil(std::log2(high)));
+  if (highExp == lowExp) ++highExp;
+  axis.min = std::ldexp(1.0, lowExp);
+  axis.max = std::ldexp(1.0, highExp);
+  int every = 1;
+  maxTicks = std::max(maxTicks, 2);
+  while ((highExp - lowExp) / every + 1 > maxTicks) every *= 2;
+  for (int e = lowExp; e <= highExp; e += every) {
+    double value = std::ldexp(1.0, e);
+    axis.ticks.push_back({value, tickLabel(value, true, unit)});
+  }
+  return axis;
+}
+
+Axis linearAxis(double high, const std::string& unit, int targetTicks) {
+  Axis axis;
+  axis.min = 0;
+  if (!(high > 0) || !std::isfinite(high)) high = 1;
+  targetTicks = std::max(targetTicks, 1);
+  double raw = high / targetTicks;
+  double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = magnitude * 10;
+  for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+    if (m * magnitude >= raw * (1 - 1e-12)) {
+      step = m * magnitude;
+      break;
+    }
+  }
+  int steps = static_cast<int>(std::ceil(high / step - 1e-9));
+  axis.max = steps * step;
+  for (int i = 0; i <= steps; ++i) {
+    double value = i * step;
+    axis.ticks.push_back({value, tickLabel(value, false, unit)});
+  }
+  return axis;
+}
+
+bool drawable(double value) { return std::isfinite(value) && value > 0; }
+
+std::vector<std::pair<size_t, size_t>> lineRuns(const std::vector<double>& values) {
+  std::vector<std::pair<size_t, size_t>> runs;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (!drawable(values[i])) continue;
+    if (!runs.empty() && runs.back().second + 1 == i)
+      runs.back().second = i;
+    else
+      runs.emplace_back(i, i);
+  }
+  return runs;
+}
+
+double largestDrawable(const std::vector<const std::vector<double>*>& series) {
+  double largest = 0;
+  for (const auto* values : series)
+    if (values != nullptr)
+      for (double v : *values)
+        if (drawable(v)) largest = std::max(largest, v);
+  return largest;
+}
+
+}  // namespace corvalis

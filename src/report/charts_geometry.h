@@ -1,0 +1,53 @@
+#pragma once
+// The geometry of the charts page as pure logic: axis ranges and ticks, tick labels
+// with the reports' prefixes, where a mark falls, and where a line must break.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace corvalis {
+
+struct Tick {
+  double value = 0;
+  std::string label;
+};
+
+struct Axis {
+  double min = 0;
+  double max = 1;
+  bool log2 = false;
+  std::vector<Tick> ticks;
+  // Where a value falls between min (0) and max (1); values outside give numbers
+  // outside 0..1, a value a log axis cannot show (<= 0, nan) gives nan.
+  double fraction(double value) const;
+  // True when the value lies on the axis (0..1 after fraction).
+  bool contains(double value) const;
+};
+
+// A tick label: the reports' prefixes (k, M, G ... or ki, Mi ... when 'binary') with
+// the decimals that add nothing dropped ("2.500 M" -> "2.5 M"), then the unit.
+std::string tickLabel(double value, bool binary, const std::string& unit);
+
+// A log-2 axis from the power of two at or below 'low' to the one at or above 'high'
+// (both made positive first), with a tick on powers of two, at most 'maxTicks' of
+// them (every second, fourth ... power when there are more). Labels are binary.
+Axis log2Axis(double low, double high, const std::string& unit, int maxTicks);
+
+// A linear axis from 0 to a round value at or above 'high' in steps of 1, 2, 2.5 or
+// 5 times a power of ten, about 'targetTicks' steps. A 'high' that is not a positive
+// finite number gives 0 to 1. Labels are decimal.
+Axis linearAxis(double high, const std::string& unit, int targetTicks);
+
+// True for a value a chart can draw: finite and above zero (0 is "not measured").
+bool drawable(double value);
+
+// The runs of consecutive drawable values: indices [first, last] of each run. A value
+// that cannot be drawn breaks the line, so a gap never becomes a drop to zero.
+std::vector<std::pair<size_t, size_t>> lineRuns(const std::vector<double>& values);
+
+// The largest drawable value among several series, also counting their upper
+// spreads; 0 when none.
+double largestDrawable(const std::vector<const std::vector<double>*>& series);
+
+}  // namespace corvalis

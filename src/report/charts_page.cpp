@@ -1,0 +1,423 @@
+#include "report/charts_page.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "framework/format.h"
+#include "report/charts_geometry.h"
+#include "report/output_file.h"
+#include "report/result_report.h"
+#include "report/run_files.h"
+#include "report/run_json.h"
+
+namespace corvalis {
+
+namespace {
+
+// Plot area inside the SVG.
+constexpr double SvgWidth = 760, SvgHeight = 400;
+constexpr double PlotLeft = 90, PlotRight = 740, PlotTop = 40, PlotBottom = 320;
+
+// Series styles that stay apart in grey-scale print: luminance, dash and marker differ.
+struct SeriesStyle {
+  const char* colour;
+  const char* dash;
+  int marker;  // 0 filled circle, 1 open square, 2 filled triangle, 3 open diamond
+};
+const SeriesStyle styles[] = {
+    {"#000000", "", 0}, {"#0072b2", "8 4", 1}, {"#d55e00", "2 3", 2}, {"#7f7f7f", "12 3 3 3", 3}};
+
+struct CacheFile {
+  const char* suffix;
+  const char* label;  // key of the detected size in the text report, TexCache:LABEL
+  const char* title;
+};
+const CacheFile cacheFiles[] = {{"rgba", "RGBA", "RGBA textures"},
+                                {"dxt1", "DXT1", "DXT1 textures"},
+                                {"dxt5", "DXT5", "DXT5 textures"},
+                                {"pal8", "Pal", "paletted textures"}};
+
+struct TileFile {
+  const char* suffix;
+  const char* key;  // Tiling:KEY:Width / Height
+  const char* title;
+};
+const TileFile tileFiles[] = {{"tile_all", "Combined", "all buffers"},
+                              {"tile_c", "Color", "color buffer"},
+                              {"tile_z", "Z", "depth buffer"},
+                              {"tile_s", "Stencil", "stencil buffer"}};
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string num(double v) { return formatC("%.1f", v); }
+
+std::string marker(int kind, double x, double y, const char* colour) {
+  switch (kind) {
+    case 1:
+      return "<rect x=\"" + num(x - 4) + "\" y=\"" + num(y - 4) +
+             "\" width=\"8\" height=\"8\" fill=\"white\" stroke=\"" + colour + "\"/>";
+    case 2:
+      return "<path d=\"M" + num(x) + " " + num(y - 5) + "L" + num(x + 5) + " " + num(y + 4) +
+             "L" + num(x - 5) + " " + num(y + 4) + "Z\" fill=\"" + colour + "\"/>";
+    case 3:
+      return "<path d=\"M" + num(x) + " " + num(y - 5) + "L" + num(x + 5) + " " + num(y) + "L" +
+             num(x) + " " + num(y + 5) + "L" + num(x - 5) + " " + num(y) +
+             "Z\" fill=\"white\" stroke=\"" + colour + "\"/>";
+    default:
+      return "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"3.5\" fill=\"" + colour +
+             "\"/>";
+  }
+}
+
+double at(const std::vector<double>& values, size_t i) {
+  return i < values.size() ? values[i] : std::nan("");
+}
+
+// Axis lines, grid, ticks and titles.
+std::string axesSvg(const Axis& xAxis, const Axis& yAxis, const Chart& chart) {
+  std::string svg;
+  for (const Tick& tick : yAxis.ticks) {
+    double y = PlotBottom - yAxis.fraction(tick.value) * (PlotBottom - PlotTop);
+    svg += "<line x1=\"" + num(PlotLeft) + "\" y1=\"" + num(y) + "\" x2=\"" + num(PlotRight) +
+           "\" y2=\"" + num(y) + "\" stroke=\"#dddddd\"/>\n";
+    svg += "<text x=\"" + num(PlotLeft - 6) + "\" y=\"" + num(y + 4) +
+           "\" text-anchor=\"end\">" + escaped(tick.label) + "</text>\n";
+  }
+  for (const Tick& tick : xAxis.ticks) {
+    double x = PlotLeft + xAxis.fraction(tick.value) * (PlotRight - PlotLeft);
+    svg += "<line x1=\"" + num(x) + "\" y1=\"" + num(PlotBottom) + "\" x2=\"" + num(x) +
+           "\" y2=\"" + num(PlotBottom + 5) + "\" stroke=\"black\"/>\n";
+    svg += "<text x=\"" + num(x) + "\" y=\"" + num(PlotBottom + 18) +
+           "\" text-anchor=\"middle\">" + escaped(tick.label) + "</text>\n";
+  }
+  svg += "<path d=\"M" + num(PlotLeft) + " " + num(PlotTop) + "V" + num(PlotBottom) + "H" +
+         num(PlotRight) + "\" fill=\"none\" stroke=\"black\"/>\n";
+  svg += "<text x=\"" + num((PlotLeft + PlotRight) / 2) + "\" y=\"" + num(PlotBottom + 38) +
+         "\" text-anchor=\"middle\">" + escaped(chart.xTitle) + " (log scale)</text>\n";
+  svg += "<text x=\"16\" y=\"" + num((PlotTop + PlotBottom) / 2) +
+         "\" text-anchor=\"middle\" transform=\"rotate(-90 16 " +
+         num((PlotTop + PlotBottom) / 2) + ")\">" + escaped(chart.yTitle) + "</text>\n";
+  svg += "<text x=\"" + num(PlotLeft) + "\" y=\"22\" font-weight=\"bold\">" +
+         escaped(chart.title) + "</text>\n";
+  return svg;
+}
+
+// One series: its line broken at gaps, its error bars and its markers.
+std::string seriesSvg(const ChartSeries& series, const SeriesStyle& style, const Axis& xAxis,
+                      const Axis& yAxis) {
+  auto px = [&](double x) { return PlotLeft + xAxis.fraction(x) * (PlotRight - PlotLeft); };
+  auto py = [&](double y) { return PlotBottom - yAxis.fraction(y) * (PlotBottom - PlotTop); };
+  std::string svg;
+  std::vector<double> ys = series.y;
+  for (size_t i = 0; i < ys.size(); ++i)
+    if (!drawable(at(series.x, i))) ys[i] = std::nan("");
+  for (const auto& run : lineRuns(ys)) {
+    if (run.first == run.second) continue;  // a lone point: marker only
+    std::string points;
+    for (size_t i = run.first; i <= run.second; ++i)
+      points += num(px(series.x[i])) + "," + num(py(ys[i])) + " ";
+    svg += "<polyline fill=\"none\" stroke=\"" + std::string(style.colour) +
+           "\" stroke-width=\"1.8\"" +
+           (*style.dash ? " stroke-dasharray=\"" + std::string(style.dash) + "\"" : "") +
+           " points=\"" + points + "\"/>\n";
+  }
+  for (size_t i = 0; i < ys.size(); ++i) {
+    if (!drawable(ys[i])) continue;
+    double low = at(series.low, i), high = at(series.high, i);
+    if (std::isfinite(low) && std::isfinite(high) && high > low) {
+      double x = px(series.x[i]);
+      svg += "<path d=\"M" + num(x) + " " + num(py(std::max(low, 0.0))) + "V" + num(py(high)) +
+             "M" + num(x - 4) + " " + num(py(high)) + "h8M" + num(x - 4) + " " +
+             num(py(std::max(low, 0.0))) + "h8\" stroke=\"" + style.colour + "\"/>\n";
+    }
+    svg += marker(style.marker, px(series.x[i]), py(ys[i]), style.colour) + "\n";
+  }
+  return svg;
+}
+
+std::string legendSvg(const Chart& chart) {
+  std::string svg;
+  double x = PlotLeft;
+  const double y = PlotBottom + 62;
+  for (size_t s = 0; s < chart.series.size(); ++s) {
+    const SeriesStyle& style = styles[s % 4];
+    svg += "<line x1=\"" + num(x) + "\" y1=\"" + num(y - 4) + "\" x2=\"" + num(x + 30) +
+           "\" y2=\"" + num(y - 4) + "\" stroke=\"" + style.colour + "\" stroke-width=\"1.8\"" +
+           (*style.dash ? " stroke-dasharray=\"" + std::string(style.dash) + "\"" : "") + "/>";
+    svg += marker(style.marker, x + 15, y - 4, style.colour);
+    svg += "<text x=\"" + num(x + 36) + "\" y=\"" + num(y) + "\">" +
+           escaped(chart.series[s].name) + "</text>\n";
+    x += 46 + 7.0 * static_cast<double>(chart.series[s].name.size());
+  }
+  return svg;
+}
+
+// Detected sizes as dashed vertical lines with their label at the top.
+std::string marksSvg(const Chart& chart, const Axis& xAxis) {
+  std::string svg;
+  for (size_t m = 0; m < chart.marks.size(); ++m) {
+    const ChartMark& mark = chart.marks[m];
+    if (!xAxis.contains(mark.x)) continue;
+    double x = PlotLeft + xAxis.fraction(mark.x) * (PlotRight - PlotLeft);
+    double labelY = PlotTop - 4 + 14.0 * static_cast<double>(m);
+    svg += "<line x1=\"" + num(x) + "\" y1=\"" + num(PlotTop) + "\" x2=\"" + num(x) +
+           "\" y2=\"" + num(PlotBottom) +
+           "\" stroke=\"#444444\" stroke-width=\"1.2\" stroke-dasharray=\"4 3\"/>\n";
+    // A label near the right edge is written leftwards so that it stays on the page.
+    const bool leftwards = x > (PlotLeft + PlotRight) / 2;
+    svg += "<text x=\"" + num(leftwards ? x - 4 : x + 4) + "\" y=\"" + num(labelY + 10) +
+           "\" font-style=\"italic\"" + (leftwards ? " text-anchor=\"end\"" : "") + ">" +
+           escaped(mark.label) + "</text>\n";
+  }
+  return svg;
+}
+
+// The detected size of a text-report key in base units; 0 when absent or not a number.
+double detectedValue(const TextReport& report, const std::string& key) {
+  const std::string* text = report.find(key);
+  double value = 0;
+  std::string unit;
+  if (text == nullptr || !parseReportValue(*text, value, unit) || !drawable(value)) return 0;
+  return value;
+}
+
+const std::map<std::string, Spread>* sweepRow(const RunSamples& samples, const char* suffix,
+                                              size_t row) {
+  auto sweep = samples.sweeps.find(suffix);
+  if (sweep == samples.sweeps.end() || row >= sweep->second.size()) return nullptr;
+  return &sweep->second[row];
+}
+
+void addSpread(ChartSeries& series, const std::map<std::string, Spread>* row, const char* field) {
+  double low = std::nan(""), high = std::nan("");
+  if (row != nullptr) {
+    auto it = row->find(field);
+    if (it != row->end()) {
+      low = it->second.low;
+      high = it->second.high;
+    }
+  }
+  series.low.push_back(low);
+  series.high.push_back(high);
+}
+
+Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
+                 const TextReport& report, const RunSamples& samples) {
+  Chart chart;
+  chart.title = std::string("Texture cache: ") + file.title;
+  chart.xTitle = "working set";
+  chart.xUnit = "B";
+  chart.yTitle = "texel fetches per second";
+  chart.yUnit = "";
+  ChartSeries series;
+  series.name = std::string(file.label) + " fetches/s";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    series.x.push_back(rows[i].bytes);
+    series.y.push_back(rows[i].rate);
+    addSpread(series, sweepRow(samples, file.suffix, i), "rate");
+  }
+  chart.series.push_back(series);
+  const double detected = detectedValue(report, std::string("TexCache:") + file.label);
+  if (detected > 0) chart.marks.push_back({detected, "cache " + tickLabel(detected, true, "B")});
+
+  double best = 0, bestBytes = 0;
+  for (const CacheRow& row : rows)
+    if (drawable(row.rate) && row.rate > best) best = row.rate, bestBytes = row.bytes;
+  std::string caption = std::to_string(rows.size()) + " working-set sizes";
+  if (!rows.empty())
+    caption += " from " + tickLabel(rows.front().bytes, true, "B") + " to " +
+               tickLabel(rows.back().bytes, true, "B");
+  caption += best > 0 ? "; the highest rate, " + tickLabel(best, false, "fetches/s") + ", at " +
+                            tickLabel(bestBytes, true, "B") + ". "
+                      : "; no rate was measured. ";
+  caption += detected > 0 ? "The rate falls once the working set outgrows " +
+                                tickLabel(detected, true, "B") +
+                                ": that is the detected texture cache size."
+                          : "No step in the rate was found: no cache size detected.";
+  chart.caption = caption;
+  return chart;
+}
+
+Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const TextReport& report,
+                const RunSamples& samples) {
+  Chart chart;
+  chart.title = std::string("Tiling: ") + file.title;
+  chart.xTitle = "block size";
+  chart.xUnit = "px";
+  chart.yTitle = "batches per second";
+  const char* names[4] = {"columns aligned", "columns offset", "rows aligned", "rows offset"};
+  const char* fields[4] = {"widthAligned", "widthOffset", "heightAligned", "heightOffset"};
+  for (int s = 0; s < 4; ++s) {
+    ChartSeries series;
+    series.name = names[s];
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const TileRow& r = rows[i];
+      const double values[4] = {r.widthAligned, r.widthOffset, r.heightAligned, r.heightOffset};
+      series.x.push_back(r.block);
+      series.y.push_back(values[s]);
+      addSpread(series, sweepRow(samples, file.suffix, i), fields[s]);
+    }
+    chart.series.push_back(series);
+  }
+  const std::string key = std::string("Tiling:") + file.key + ":";
+  const double width = detectedValue(report, key + "Width");
+  const double height = detectedValue(report, key + "Height");
+  if (width > 0) chart.marks.push_back({width, "tile width " + tickLabel(width, false, "px")});
+  if (height > 0) chart.marks.push_back({height, "tile height " + tickLabel(height, false, "px")});
+  std::string caption = "Aligned and offset strips for block sizes 64 down to 2 pixels. ";
+  if (width > 0 && height > 0)
+    caption += "Offset strips run slower than aligned ones at " + tickLabel(width, false, "") +
+               " pixel columns and " + tickLabel(height, false, "") + " pixel rows: tiles of " +
+               tickLabel(width, false, "") + " x " + tickLabel(height, false, "") + " pixels.";
+  else if (width > 0 || height > 0)
+    caption += std::string("Only the tile ") + (width > 0 ? "width" : "height") + " was found: " +
+               tickLabel(width > 0 ? width : height, false, "px") + ".";
+  else
+    caption += "Aligned and offset strips run alike: no tile size was detected.";
+  chart.caption = caption;
+  return chart;
+}
+
+}  // namespace
+
+std::string chartSvg(const Chart& chart) {
+  std::vector<const std::vector<double>*> ys, highs;
+  double xLow = 0, xHigh = 0;
+  bool anyX = false;
+  for (const ChartSeries& series : chart.series) {
+    ys.push_back(&series.y);
+    highs.push_back(&series.high);
+    for (double x : series.x) {
+      if (!drawable(x)) continue;
+      xLow = anyX ? std::min(xLow, x) : x;
+      xHigh = anyX ? std::max(xHigh, x) : x;
+      anyX = true;
+    }
+  }
+  for (const ChartMark& mark : chart.marks) {
+    if (!drawable(mark.x)) continue;
+    xLow = anyX ? std::min(xLow, mark.x) : mark.x;
+    xHigh = anyX ? std::max(xHigh, mark.x) : mark.x;
+    anyX = true;
+  }
+  const Axis xAxis = log2Axis(xLow, xHigh, chart.xUnit, 12);
+  const double yHigh = std::max(largestDrawable(ys), largestDrawable(highs));
+  const Axis yAxis = linearAxis(yHigh * 1.05, chart.yUnit, 5);
+
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(SvgWidth) +
+                    "\" height=\"" + num(SvgHeight) + "\" viewBox=\"0 0 " + num(SvgWidth) + " " +
+                    num(SvgHeight) + "\" font-family=\"sans-serif\" font-size=\"12\" role=\"img\">\n";
+  svg += "<title>" + escaped(chart.title) + "</title>\n";
+  svg += axesSvg(xAxis, yAxis, chart);
+  svg += marksSvg(chart, xAxis);
+  for (size_t s = 0; s < chart.series.size(); ++s)
+    svg += seriesSvg(chart.series[s], styles[s % 4], xAxis, yAxis);
+  svg += legendSvg(chart);
+  svg += "</svg>\n";
+  return svg;
+}
+
+std::string chartsPageHtml(const std::string& heading, const std::vector<Chart>& charts) {
+  std::string html =
+      "<!DOCTYPE html>\n<html>\n<head>\n"
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n"
+      "<title>" + escaped(heading) + "</title>\n"
+      "<style>body{font-family:sans-serif;margin:1em 2em}figure{margin:1.5em 0}"
+      "figcaption{max-width:720px;margin-top:.3em}</style>\n</head>\n<body>\n"
+      "<h1>" + escaped(heading) + "</h1>\n";
+  for (const Chart& chart : charts) {
+    html += "<figure>\n" + chartSvg(chart);
+    html += "<figcaption>" + escaped(chart.caption) + "</figcaption>\n</figure>\n";
+  }
+  html += "</body>\n</html>\n";
+  return html;
+}
+
+bool collectCharts(const std::string& baseName, const std::vector<std::string>& dataFiles,
+                   std::vector<Chart>& charts, std::string& error) {
+  charts.clear();
+  TextReport report;
+  RunSamples samples;
+  bool haveReport = false, jsonLoaded = false;
+  // The text report and BASE.json are read once, when the first data file turns up.
+  auto loadRun = [&]() -> bool {
+    if (haveReport) return true;
+    if (!readTextReport(baseName + ".txt", report, error)) return false;
+    bool found = false;
+    std::string jsonError;
+    // A BASE.json that cannot be read leaves the charts without spreads, nothing worse.
+    if (!jsonLoaded && !readRunJson(baseName + ".json", samples, found, jsonError))
+      samples = RunSamples();
+    jsonLoaded = haveReport = true;
+    return true;
+  };
+  auto fresh = [&](const std::string& path) {
+    return std::find(dataFiles.begin(), dataFiles.end(), path) != dataFiles.end();
+  };
+  for (const CacheFile& file : cacheFiles) {
+    const std::string path = baseName + "." + file.suffix + ".csv";
+    if (!fresh(path)) continue;
+    std::string bytes;
+    std::vector<CacheRow> rows;
+    if (!readFileBytes(path, bytes, error) || !loadRun()) return false;
+    if (!parseCacheCsv(bytes, rows, error)) {
+      error = path + ": " + error;
+      return false;
+    }
+    charts.push_back(cacheChart(file, rows, report, samples));
+  }
+  for (const TileFile& file : tileFiles) {
+    const std::string path = baseName + "." + file.suffix + ".csv";
+    if (!fresh(path)) continue;
+    std::string bytes;
+    std::vector<TileRow> rows;
+    if (!readFileBytes(path, bytes, error) || !loadRun()) return false;
+    if (!parseTileCsv(bytes, rows, error)) {
+      error = path + ": " + error;
+      return false;
+    }
+    charts.push_back(tileChart(file, rows, report, samples));
+  }
+  return true;
+}
+
+bool writeChartsPage(const std::string& baseName, const std::vector<std::string>& dataFiles,
+                     bool& written, std::string& error) {
+  written = false;
+  std::vector<Chart> charts;
+  if (!collectCharts(baseName, dataFiles, charts, error)) return false;
+  if (charts.empty()) return true;
+  // The whole page is composed first; a file is only created once there is one to write.
+  const std::string heading = std::string(ProgramVersion) + ": sweeps of " + baseName;
+  const std::string html = chartsPageHtml(heading, charts);
+  const std::string path = baseName + ".charts.htm";
+  // A page that cannot be written whole leaves the previous one as it was.
+  OutputFile file;
+  if (!file.open(path)) {
+    error = file.error();
+    return false;
+  }
+  file.write(html);
+  if (!file.close()) {
+    error = file.error();
+    return false;
+  }
+  written = true;
+  return true;
+}
+
+}  // namespace corvalis

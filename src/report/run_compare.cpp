@@ -1,0 +1,202 @@
+#include "report/run_compare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "framework/format.h"
+
+namespace corvalis {
+
+namespace {
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else out += c;
+  }
+  return out;
+}
+
+std::string trimmedRight(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+const Spread* spreadOf(const CompareRun& run, const std::string& key) {
+  auto it = run.samples.values.find(key);
+  return it == run.samples.values.end() ? nullptr : &it->second;
+}
+
+std::string ratioText(const CompareRow& row, size_t run) {
+  if (run == 0 || !std::isfinite(row.ratios[run])) return "";
+  return formatC("%.3f", row.ratios[run]) + (row.changed[run] ? " *" : "  ");
+}
+
+std::string fileNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name of a run in table headings: the file name without folders, or the path as
+// given when another run has the same file name.
+std::string runName(const std::vector<CompareRun>& runs, size_t index) {
+  const std::string name = fileNameOf(runs[index].path);
+  for (size_t r = 0; r < runs.size(); ++r)
+    if (r != index && fileNameOf(runs[r].path) == name) return runs[index].path;
+  return name;
+}
+
+}  // namespace
+
+bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error) {
+  run = CompareRun();
+  run.path = path;
+  if (!readTextReport(path, run.report, error)) return false;
+  std::string jsonPath = path;
+  if (jsonPath.size() > 4 && jsonPath.compare(jsonPath.size() - 4, 4, ".txt") == 0)
+    jsonPath.replace(jsonPath.size() - 4, 4, ".json");
+  else
+    jsonPath += ".json";
+  bool found = false;
+  return readRunJson(jsonPath, run.samples, found, error);
+}
+
+bool significantChange(double base, double value, const Spread* baseSpread,
+                       const Spread* valueSpread) {
+  if (!std::isfinite(base) || !std::isfinite(value)) return false;
+  const double change = std::fabs(value - base);
+  if (baseSpread != nullptr && valueSpread != nullptr)
+    return change > std::max(baseSpread->high - baseSpread->low,
+                             valueSpread->high - valueSpread->low);
+  if (base == 0) return value != 0;
+  return change > CompareThreshold * std::fabs(base);
+}
+
+std::vector<CompareRow> compareRuns(const std::vector<CompareRun>& runs) {
+  std::vector<CompareRow> rows;
+  std::map<std::string, size_t> index;
+  for (size_t r = 0; r < runs.size(); ++r) {
+    for (const auto& entry : runs[r].report.values) {
+      auto found = index.find(entry.first);
+      if (found == index.end()) {
+        CompareRow row;
+        row.key = entry.first;
+        row.present.assign(runs.size(), false);
+        row.texts.assign(runs.size(), std::string());
+        row.values.assign(runs.size(), std::nan(""));
+        row.ratios.assign(runs.size(), std::nan(""));
+        row.changed.assign(runs.size(), false);
+        found = index.emplace(entry.first, rows.size()).first;
+        rows.push_back(row);
+      }
+      CompareRow& row = rows[found->second];
+      if (row.present[r]) continue;  // a repeated key: the first line holds
+      row.present[r] = true;
+      row.texts[r] = trimmedRight(entry.second);
+      double value = 0;
+      std::string unit;
+      if (parseReportValue(entry.second, value, unit)) row.values[r] = value;
+    }
+  }
+  for (CompareRow& row : rows) {
+    const double base = row.values[0];
+    for (size_t r = 1; r < runs.size(); ++r) {
+      const double value = row.values[r];
+      if (std::isfinite(base) && std::isfinite(value) && base != 0) row.ratios[r] = value / base;
+      row.changed[r] = significantChange(base, value, spreadOf(runs[0], row.key),
+                                         spreadOf(runs[r], row.key));
+    }
+  }
+  return rows;
+}
+
+std::string compareTableText(const std::vector<CompareRun>& runs,
+                             const std::vector<CompareRow>& rows) {
+  // Columns: key, then per run its text and (from the second run on) the ratio.
+  std::vector<std::vector<std::string>> table;
+  std::vector<std::string> heading{"key"};
+  for (size_t r = 0; r < runs.size(); ++r) {
+    heading.push_back(runName(runs, r));
+    if (r > 0) heading.push_back("ratio");
+  }
+  table.push_back(heading);
+  for (const CompareRow& row : rows) {
+    std::vector<std::string> line{row.key};
+    for (size_t r = 0; r < runs.size(); ++r) {
+      line.push_back(row.present[r] ? row.texts[r] : "(missing)");
+      if (r > 0) line.push_back(ratioText(row, r));
+    }
+    table.push_back(line);
+  }
+  std::vector<size_t> widths(heading.size(), 0);
+  for (const auto& line : table)
+    for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], line[c].size());
+  std::string text;
+  for (const auto& line : table) {
+    std::string out;
+    for (size_t c = 0; c < line.size(); ++c) {
+      out += line[c];
+      if (c + 1 < line.size()) out += std::string(widths[c] - line[c].size() + 2, ' ');
+    }
+    text += trimmedRight(out) + "\n";
+  }
+  text += "ratio: value / " + runName(runs, 0) +
+          "; * a change beyond the runs' spread (with samples) or 5 %\n";
+  return text;
+}
+
+std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows) {
+  static const char* const fills[] = {"#000000", "#0072b2", "#d55e00", "#7f7f7f"};
+  std::string html =
+      "<!DOCTYPE html>\n<html>\n<head>\n"
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n"
+      "<title>Corvalis 0.50: comparison</title>\n"
+      "<style>body{font-family:sans-serif;margin:1em 2em}table{border-collapse:collapse}"
+      "td,th{padding:2px 8px;text-align:left;vertical-align:middle}tr:nth-child(even){background:"
+      "#f2f2f2}.changed{font-weight:bold}</style>\n</head>\n<body>\n"
+      "<h1>Corvalis 0.50: comparison</h1>\n<p>Runs: ";
+  for (size_t r = 0; r < runs.size(); ++r)
+    html += std::string(r ? ", " : "") + "<span style=\"color:" + fills[r % 4] + "\">&#9632;</span> " +
+            escaped(runs[r].path);
+  html += ". Ratios are against the first run; <b>*</b> marks a change beyond the runs' "
+          "spread (with samples) or 5 %.</p>\n<table>\n<tr><th>key</th>";
+  for (size_t r = 0; r < runs.size(); ++r)
+    html += "<th>" + escaped(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
+  html += "<th>bars</th></tr>\n";
+  for (const CompareRow& row : rows) {
+    html += "<tr><td>" + escaped(row.key) + "</td>";
+    double largest = 0;
+    for (double v : row.values)
+      if (std::isfinite(v)) largest = std::max(largest, std::fabs(v));
+    for (size_t r = 0; r < runs.size(); ++r) {
+      html += "<td>" + escaped(row.present[r] ? row.texts[r] : "(missing)") + "</td>";
+      if (r > 0)
+        html += std::string("<td") + (row.changed[r] ? " class=\"changed\"" : "") + ">" +
+                escaped(ratioText(row, r)) + "</td>";
+    }
+    html += "<td>";
+    if (largest > 0) {
+      // One bar per run, scaled to the largest value of the row.
+      const double barHeight = 7;
+      html += formatC("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"160\" height=\"%.0f\">",
+                      barHeight * static_cast<double>(runs.size()) + 2);
+      for (size_t r = 0; r < runs.size(); ++r) {
+        if (!std::isfinite(row.values[r])) continue;
+        html += formatC("<rect x=\"0\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\"/>",
+                        1 + barHeight * static_cast<double>(r),
+                        158 * std::fabs(row.values[r]) / largest, barHeight - 1, fills[r % 4]);
+      }
+      html += "</svg>";
+    }
+    html += "</td></tr>\n";
+  }
+  html += "</table>\n</body>\n</html>\n";
+  return html;
+}
+
+}  // namespace corvalis

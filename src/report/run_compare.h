@@ -1,0 +1,50 @@
+#pragma once
+// --compare: the values of several runs side by side, read from their text reports
+// (and BASE.json beside them for the spreads), each against the first run.
+
+#include <string>
+#include <vector>
+
+#include "report/run_files.h"
+#include "report/run_json.h"
+
+namespace corvalis {
+
+struct CompareRun {
+  std::string path;  // the text report as named on the command line
+  TextReport report;
+  RunSamples samples;
+};
+
+struct CompareRow {
+  std::string key;                 // key path of the text reports
+  std::vector<bool> present;       // per run
+  std::vector<std::string> texts;  // per run, as the report prints it (trailing blanks cut)
+  std::vector<double> values;      // per run, base units; nan when missing or not a number
+  std::vector<double> ratios;      // per run, value / first run's; nan when there is none
+  std::vector<bool> changed;       // per run, the change is beyond spread or 5 %
+};
+
+// Relative change above which a value without samples counts as changed.
+constexpr double CompareThreshold = 0.05;
+
+// Reads a text report and the BASE.json beside it (BASE.txt -> BASE.json). False with
+// a message naming the file when it is not a text report written by this program.
+bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error);
+
+// One row per key path of any run, in the order the keys first appear.
+std::vector<CompareRow> compareRuns(const std::vector<CompareRun>& runs);
+
+// Whether 'value' differs from 'base' by more than the spreads (when both have one)
+// or by more than CompareThreshold of 'base'. Not-a-number never counts as changed.
+bool significantChange(double base, double value, const Spread* baseSpread,
+                       const Spread* valueSpread);
+
+// The table for a terminal (ISO-8859-1 texts as in the reports, LF line ends).
+std::string compareTableText(const std::vector<CompareRun>& runs,
+                             const std::vector<CompareRow>& rows);
+
+// A self-contained page with the same table and a bar chart per numeric row.
+std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows);
+
+}  // namespace corvalis

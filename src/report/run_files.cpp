@@ -1,0 +1,198 @@
+#include "report/run_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace corvalis {
+
+namespace {
+
+constexpr const char* ReportHeader = "[Corvalis 0.50]";
+
+// The lines of a file without their CR LF or LF ends.
+std::vector<std::string> splitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = line.find(',', start);
+    fields.push_back(line.substr(start, comma == std::string::npos ? std::string::npos
+                                                                    : comma - start));
+    if (comma == std::string::npos) return fields;
+    start = comma + 1;
+  }
+}
+
+// Multiplier of a unit prefix at text[pos] ("k", "M", "Mi", "\xB5"...); 0 when none.
+// 'length' is set to the characters it takes.
+double prefixAt(const std::string& text, size_t pos, size_t& length) {
+  static const char decimal[] = {'n', '\xB5', 'm', 'k', 'M', 'G', 'T'};
+  static const int exponents[] = {-9, -6, -3, 3, 6, 9, 12};
+  if (pos >= text.size()) return 0;
+  for (size_t i = 0; i < sizeof decimal; ++i) {
+    if (text[pos] != decimal[i]) continue;
+    if (exponents[i] > 0 && pos + 1 < text.size() && text[pos + 1] == 'i') {
+      length = 2;
+      return std::pow(1024.0, exponents[i] / 3);
+    }
+    length = 1;
+    return std::pow(10.0, exponents[i]);
+  }
+  return 0;
+}
+
+std::string lineError(size_t index, const char* what) {
+  return "line " + std::to_string(index + 1) + ": " + what;
+}
+
+}  // namespace
+
+bool readFileBytes(const std::string& path, std::string& bytes, std::string& error) {
+  bytes.clear();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    error = path + ": cannot be opened: " + std::strerror(errno);
+    return false;
+  }
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  if (!ok) error = path + ": read error";
+  return ok;
+}
+
+const std::string* TextReport::find(const std::string& keyPath) const {
+  for (const auto& entry : values)
+    if (entry.first == keyPath) return &entry.second;
+  return nullptr;
+}
+
+bool parseTextReport(const std::string& bytes, TextReport& report, std::string& error) {
+  report.values.clear();
+  std::vector<std::string> lines = splitLines(bytes);
+  if (lines.empty() || lines[0] != ReportHeader) {
+    error = std::string("not a Corvalis text report (no ") + ReportHeader + " header)";
+    return false;
+  }
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      error = lineError(i, "not a KEY=VALUE line");
+      return false;
+    }
+    report.values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+  }
+  return true;
+}
+
+bool readTextReport(const std::string& path, TextReport& report, std::string& error) {
+  std::string bytes;
+  if (!readFileBytes(path, bytes, error)) return false;
+  if (parseTextReport(bytes, report, error)) return true;
+  error = path + ": " + error;
+  return false;
+}
+
+bool parseCNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  // from_chars takes no leading '+' and reads "nan"/"inf" in any locale.
+  auto result = std::from_chars(begin, end, value);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
+bool parseReportValue(const std::string& text, double& value, std::string& unit) {
+  size_t space = text.find(' ');
+  std::string number = text.substr(0, space);
+  if (!parseCNumber(number, value)) return false;
+  unit.clear();
+  if (space == std::string::npos) return true;
+  size_t pos = space + 1;
+  size_t length = 0;
+  double scale = prefixAt(text, pos, length);
+  // A prefix stands alone ("M Pix/s", "Mi B", "500 m") or runs into the unit ("MPix/s").
+  if (scale != 0) {
+    size_t after = pos + length;
+    if (after >= text.size() || text[after] == ' ') {
+      value *= scale;
+      pos = after < text.size() ? after + 1 : after;
+    } else if (text.find(' ', pos) == std::string::npos) {
+      value *= scale;
+      pos = after;
+    }
+  }
+  unit = text.substr(std::min(pos, text.size()));
+  while (!unit.empty() && unit.back() == ' ') unit.pop_back();
+  return true;
+}
+
+bool parseCacheCsv(const std::string& bytes, std::vector<CacheRow>& rows, std::string& error) {
+  rows.clear();
+  std::vector<std::string> lines = splitLines(bytes);
+  if (lines.empty() || lines[0].find("_fetches/s,bytes") == std::string::npos) {
+    error = "not a texture cache data file (no fetches/s,bytes header)";
+    return false;
+  }
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::vector<std::string> fields = splitFields(lines[i]);
+    CacheRow row;
+    if (fields.size() != 2 || !parseCNumber(fields[0], row.rate) ||
+        !parseCNumber(fields[1], row.bytes)) {
+      error = lineError(i, "expected RATE,BYTES");
+      return false;
+    }
+    rows.push_back(row);
+  }
+  return true;
+}
+
+bool parseTileCsv(const std::string& bytes, std::vector<TileRow>& rows, std::string& error) {
+  rows.clear();
+  std::vector<std::string> lines = splitLines(bytes);
+  if (lines.empty() || lines[0] != "width,aligned,offset,ratio,height,aligned,offset,ratio") {
+    error = "not a tiling data file (no width,aligned,offset,ratio,... header)";
+    return false;
+  }
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::vector<std::string> fields = splitFields(lines[i]);
+    double v[8];
+    bool ok = fields.size() == 8;
+    for (size_t f = 0; ok && f < 8; ++f) ok = parseCNumber(fields[f], v[f]);
+    if (!ok || !(v[0] >= 1 && v[0] <= 4096) || v[0] != v[4]) {
+      error = lineError(i, "expected eight numbers, the block size twice");
+      return false;
+    }
+    TileRow row;
+    row.block = static_cast<int>(v[0]);
+    row.widthAligned = v[1];
+    row.widthOffset = v[2];
+    row.heightAligned = v[5];
+    row.heightOffset = v[6];
+    rows.push_back(row);
+  }
+  return true;
+}
+
+}  // namespace corvalis

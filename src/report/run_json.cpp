@@ -1,0 +1,102 @@
+#include "report/run_json.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "report/run_files.h"
+
+namespace corvalis {
+
+namespace {
+
+using Json = nlohmann::json;
+
+// The spread of 'field' in an object: FIELDMin/FIELDMax when given, else the extremes
+// of the finite FIELDSamples. False when neither is there. 'prefix' is "" for the
+// value records ("min", "samples") and the field name for sweep rows ("rateMin").
+bool spreadOf(const Json& object, const std::string& prefix, Spread& spread) {
+  const std::string minKey = prefix.empty() ? "min" : prefix + "Min";
+  const std::string maxKey = prefix.empty() ? "max" : prefix + "Max";
+  const std::string samplesKey = prefix.empty() ? "samples" : prefix + "Samples";
+  auto min = object.find(minKey), max = object.find(maxKey);
+  if (min != object.end() && max != object.end() && min->is_number() && max->is_number()) {
+    spread.low = min->get<double>();
+    spread.high = max->get<double>();
+    return std::isfinite(spread.low) && std::isfinite(spread.high);
+  }
+  auto samples = object.find(samplesKey);
+  if (samples == object.end() || !samples->is_array()) return false;
+  bool any = false;
+  for (const Json& sample : *samples) {
+    if (!sample.is_number()) continue;  // null: a sample that was not a number
+    double v = sample.get<double>();
+    if (!std::isfinite(v)) continue;
+    spread.low = any ? std::min(spread.low, v) : v;
+    spread.high = any ? std::max(spread.high, v) : v;
+    any = true;
+  }
+  return any;
+}
+
+void readSweepRow(const Json& row, std::map<std::string, Spread>& fields) {
+  static const char* const names[] = {"rate", "widthAligned", "widthOffset", "heightAligned",
+                                      "heightOffset"};
+  for (const char* name : names) {
+    Spread spread;
+    if (spreadOf(row, name, spread)) fields[name] = spread;
+  }
+}
+
+}  // namespace
+
+bool parseRunJson(const std::string& text, RunSamples& samples, std::string& error) {
+  samples = RunSamples();
+  Json root = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+  if (root.is_discarded() || !root.is_object()) {
+    error = "not valid JSON";
+    return false;
+  }
+  auto program = root.find("program");
+  if (program == root.end() || !program->is_string() || *program != "Corvalis") {
+    error = "not a Corvalis run (no \"program\": \"Corvalis\")";
+    return false;
+  }
+  auto values = root.find("values");
+  if (values != root.end() && values->is_object()) {
+    for (auto it = values->begin(); it != values->end(); ++it) {
+      Spread spread;
+      if (it->is_object() && spreadOf(*it, "", spread)) samples.values[it.key()] = spread;
+    }
+  }
+  auto sweeps = root.find("sweeps");
+  if (sweeps != root.end() && sweeps->is_object()) {
+    for (auto it = sweeps->begin(); it != sweeps->end(); ++it) {
+      if (!it->is_array()) continue;
+      auto& rows = samples.sweeps[it.key()];
+      for (const Json& row : *it) {
+        rows.emplace_back();
+        if (row.is_object()) readSweepRow(row, rows.back());
+      }
+    }
+  }
+  return true;
+}
+
+bool readRunJson(const std::string& path, RunSamples& samples, bool& found, std::string& error) {
+  samples = RunSamples();
+  found = false;
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  if (probe == nullptr) return true;
+  std::fclose(probe);
+  found = true;
+  std::string text;
+  if (!readFileBytes(path, text, error)) return false;
+  if (parseRunJson(text, samples, error)) return true;
+  error = path + ": " + error;
+  return false;
+}
+
+}  // namespace corvalis

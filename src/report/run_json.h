@@ -1,0 +1,33 @@
+#pragma once
+// Reads the samples of a run from BASE.json: every value measured more than once and
+// the spread of every sweep point. Everything is optional: a run without the file or
+// without samples simply has no spreads.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace corvalis {
+
+// The lowest and highest of the repeated measurements of one value.
+struct Spread {
+  double low = 0;
+  double high = 0;
+};
+
+struct RunSamples {
+  // Key path of the text report -> spread, only for values with samples.
+  std::map<std::string, Spread> values;
+  // Data file suffix ("rgba", "tile_c") -> one entry per row: field ("rate",
+  // "widthAligned", ...) -> spread, only for fields with samples.
+  std::map<std::string, std::vector<std::map<std::string, Spread>>> sweeps;
+};
+
+// Parses the JSON text; false with a reason when it is not valid JSON of that shape.
+bool parseRunJson(const std::string& text, RunSamples& samples, std::string& error);
+
+// Reads BASE.json beside a run. A missing file is no error ('found' false); a file
+// that is there but unreadable or malformed is one, naming the file.
+bool readRunJson(const std::string& path, RunSamples& samples, bool& found, std::string& error);
+
+}  // namespace corvalis

@@ -1,0 +1,92 @@
+#include "report/charts_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace corvalis;
+
+namespace {
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+const double Inf = std::numeric_limits<double>::infinity();
+
+std::vector<std::string> labels(const Axis& axis) {
+  std::vector<std::string> out;
+  for (const Tick& tick : axis.ticks) out.push_back(tick.label);
+  return out;
+}
+
+TEST(ChartsGeometry, TickLabelsUseTheReportPrefixesWithoutEmptyDecimals) {
+  struct Case {
+    double value;
+    bool binary;
+    const char* unit;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {16384, true, "B", "16 kiB"},   {1536, true, "B", "1.5 kiB"},   {4, true, "B", "4 B"},
+      {1048576, true, "", "1 Mi"},    {0, false, "", "0"},            {2.5e7, false, "", "25 M"},
+      {1.25e9, false, "Tex/s", "1.25 GTex/s"}, {64, false, "px", "64 px"},
+      {0.0005, false, "s", "500 \xB5s"},   {1.5, false, "", "1.5"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(tickLabel(c.value, c.binary, c.unit), c.expected) << c.value;
+}
+
+TEST(ChartsGeometry, Log2AxisCoversTheDataWithPowersOfTwo) {
+  Axis axis = log2Axis(4, 65536, "B", 20);
+  EXPECT_EQ(axis.min, 4);
+  EXPECT_EQ(axis.max, 65536);
+  EXPECT_EQ(axis.ticks.size(), 15u);
+  EXPECT_EQ(axis.ticks.front().label, "4 B");
+  EXPECT_EQ(axis.ticks.back().label, "64 kiB");
+  EXPECT_DOUBLE_EQ(axis.fraction(256), 6.0 / 14.0);
+
+  // Not a power of two: widened outwards; too many powers: every second one.
+  Axis wide = log2Axis(3, 100, "", 4);
+  EXPECT_EQ(wide.min, 2);
+  EXPECT_EQ(wide.max, 128);
+  EXPECT_EQ(labels(wide), (std::vector<std::string>{"2", "8", "32", "128"}));
+
+  // One value only, or nothing usable: still a valid range, never a division by zero.
+  Axis single = log2Axis(8, 8, "px", 12);
+  EXPECT_LT(single.min, single.max);
+  EXPECT_TRUE(single.contains(8));
+  Axis empty = log2Axis(0, NaN, "", 12);
+  EXPECT_LT(empty.min, empty.max);
+  EXPECT_TRUE(std::isnan(axis.fraction(0)));
+  EXPECT_TRUE(std::isnan(axis.fraction(-1)));
+  EXPECT_FALSE(axis.contains(2));
+  EXPECT_FALSE(axis.contains(131072));
+}
+
+TEST(ChartsGeometry, LinearAxisEndsOnARoundStep) {
+  Axis axis = linearAxis(86.7e6, "", 5);
+  EXPECT_EQ(axis.min, 0);
+  EXPECT_EQ(axis.max, 100e6);
+  EXPECT_EQ(labels(axis), (std::vector<std::string>{"0", "20 M", "40 M", "60 M", "80 M", "100 M"}));
+  EXPECT_EQ(linearAxis(7800, "", 4).max, 8000);
+  EXPECT_EQ(linearAxis(2.3, "", 5).max, 2.5);
+  for (double bad : {0.0, -5.0, NaN, Inf}) {
+    Axis fallback = linearAxis(bad, "", 5);
+    EXPECT_EQ(fallback.min, 0) << bad;
+    EXPECT_EQ(fallback.max, 1) << bad;
+  }
+}
+
+TEST(ChartsGeometry, UnmeasuredAndNotANumberValuesBreakTheLine) {
+  using Runs = std::vector<std::pair<size_t, size_t>>;
+  EXPECT_EQ(lineRuns({1, 2, 3}), (Runs{{0, 2}}));
+  EXPECT_EQ(lineRuns({1, 0, 3, 4}), (Runs{{0, 0}, {2, 3}}));
+  EXPECT_EQ(lineRuns({NaN, 5, Inf, -1, 7}), (Runs{{1, 1}, {4, 4}}));
+  EXPECT_TRUE(lineRuns({0, NaN}).empty());
+  EXPECT_TRUE(lineRuns({}).empty());
+
+  std::vector<double> a{1, NaN, 9}, b{Inf, 4};
+  EXPECT_EQ(largestDrawable({&a, &b}), 9);
+  std::vector<double> none{0, NaN};
+  EXPECT_EQ(largestDrawable({&none, nullptr}), 0);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "report/run_files.h"
+#include "report/run_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace corvalis;
+
+namespace {
+
+TEST(RunFiles, ReportValuesTurnBackIntoBaseUnits) {
+  struct Case {
+    const char* text;
+    double value;
+    const char* unit;
+  };
+  const Case cases[] = {
+      {"480.311 M Pix/s", 480.311e6, "Pix/s"}, {"1.000 Mi B", 1048576, "B"},
+      {"16384 B", 16384, "B"},                 {"4 ", 4, ""},
+      {"126.937 MPix/s", 126.937e6, "Pix/s"},  {"16 kiB", 16384, "B"},
+      {"2.500 \xB5s", 2.5e-6, "s"},            {"500 m", 0.5, ""},
+      {"-2.500 k", -2500, ""},                 {"7", 7, ""},
+  };
+  for (const Case& c : cases) {
+    double value = 0;
+    std::string unit;
+    ASSERT_TRUE(parseReportValue(c.text, value, unit)) << c.text;
+    EXPECT_NEAR(value, c.value, std::fabs(c.value) * 1e-9) << c.text;
+    EXPECT_EQ(unit, c.unit) << c.text;
+  }
+  double value = 0;
+  std::string unit;
+  ASSERT_TRUE(parseReportValue("nan M Pix/s", value, unit));
+  EXPECT_TRUE(std::isnan(value));
+  for (const char* text : {"R8G8B8A8 Z24 S8", "llvmpipe (LLVM 15) v4.5", "", "1,5 M", "x 4"})
+    EXPECT_FALSE(parseReportValue(text, value, unit)) << text;
+}
+
+TEST(RunFiles, TextReportNeedsItsHeaderAndKeyValueLines) {
+  TextReport report;
+  std::string error;
+  ASSERT_TRUE(parseTextReport("[Corvalis 0.50]\r\nInfo:Method=Flush\r\nTiling:Color:Width=4 \r\n"
+                              "Info:Comment=a=b\r\n",
+                              report, error));
+  ASSERT_EQ(report.values.size(), 3u);
+  EXPECT_EQ(*report.find("Tiling:Color:Width"), "4 ");
+  EXPECT_EQ(*report.find("Info:Comment"), "a=b");
+  EXPECT_EQ(report.find("Tiling:Z:Width"), nullptr);
+
+  EXPECT_FALSE(parseTextReport("<html>\r\n", report, error));
+  EXPECT_NE(error.find("[Corvalis 0.50]"), std::string::npos) << error;
+  EXPECT_FALSE(parseTextReport("", report, error));
+  EXPECT_FALSE(parseTextReport("[Corvalis 0.50]\r\nInfo:Method=Flush\r\ngarbage\r\n", report, error));
+  EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+  EXPECT_FALSE(readTextReport("/nonexistent/run.txt", report, error));
+  EXPECT_NE(error.find("/nonexistent/run.txt"), std::string::npos) << error;
+}
+
+TEST(RunFiles, DataFilesParseWithNotANumberAndRejectBrokenRows) {
+  std::vector<CacheRow> cache;
+  std::string error;
+  ASSERT_TRUE(parseCacheCsv("rgba_fetches/s,bytes\r\n34656084.000000,4\r\n0.000000,8\r\n", cache,
+                            error));
+  ASSERT_EQ(cache.size(), 2u);
+  EXPECT_EQ(cache[0].rate, 34656084.0);
+  EXPECT_EQ(cache[1].bytes, 8);
+  EXPECT_FALSE(parseCacheCsv("rgba_fetches/s,bytes\r\n1.0\r\n", cache, error));
+  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+  EXPECT_FALSE(parseCacheCsv("width,aligned\r\n", cache, error));
+
+  std::vector<TileRow> tiles;
+  const std::string header = "width,aligned,offset,ratio,height,aligned,offset,ratio\r\n";
+  ASSERT_TRUE(parseTileCsv(header + "64,2485.5,2530.9,0.98,64,3830.0,3770.7,1.01\r\n"
+                                    "2,0.000000,0.000000,nan,2,1.0,2.0,0.5\r\n",
+                           tiles, error));
+  ASSERT_EQ(tiles.size(), 2u);
+  EXPECT_EQ(tiles[0].block, 64);
+  EXPECT_EQ(tiles[0].heightOffset, 3770.7);
+  EXPECT_EQ(tiles[1].widthAligned, 0);
+  EXPECT_FALSE(parseTileCsv(header + "64,1,2,3,32,1,2,3\r\n", tiles, error));
+  EXPECT_FALSE(parseTileCsv(header + "64,1,2,3,64,1,2\r\n", tiles, error));
+}
+
+TEST(RunFiles, JsonSamplesGiveSpreadsAndAbsentPartsGiveNone) {
+  const char* json = R"({
+    "program": "Corvalis", "version": "0.50",
+    "values": {
+      "Fillrate:32:Mode": { "text": "R8G8B8A8 Z24 S8" },
+      "Fillrate:32:Col": { "text": "126.937 M Pix/s", "value": 126937000.0, "unit": "Pix/s",
+                           "samples": [126.1e6, 126.9e6, 127.3e6], "min": 126.1e6, "max": 127.3e6 },
+      "Geometry:Plain:Fan": { "value": 5, "samples": [4, null, 6] }
+    },
+    "sweeps": {
+      "rgba": [ { "bytes": 4, "rate": 2e9, "rateSamples": [1.9e9, 2.1e9] }, { "bytes": 8, "rate": null } ],
+      "tile_c": [ { "block": 64, "widthAligned": 1, "widthAlignedMin": 0.5, "widthAlignedMax": 1.5 } ]
+    }
+  })";
+  RunSamples samples;
+  std::string error;
+  ASSERT_TRUE(parseRunJson(json, samples, error)) << error;
+  ASSERT_EQ(samples.values.size(), 2u);
+  EXPECT_EQ(samples.values["Fillrate:32:Col"].low, 126.1e6);
+  EXPECT_EQ(samples.values["Geometry:Plain:Fan"].high, 6);
+  ASSERT_EQ(samples.sweeps["rgba"].size(), 2u);
+  EXPECT_EQ(samples.sweeps["rgba"][0].at("rate").high, 2.1e9);
+  EXPECT_TRUE(samples.sweeps["rgba"][1].empty());
+  EXPECT_EQ(samples.sweeps["tile_c"][0].at("widthAligned").low, 0.5);
+
+  EXPECT_FALSE(parseRunJson("{ \"program\": ", samples, error));
+  EXPECT_FALSE(parseRunJson("{ \"program\": \"Other\" }", samples, error));
+  bool found = true;
+  EXPECT_TRUE(readRunJson("/nonexistent/run.json", samples, found, error));
+  EXPECT_FALSE(found);
+}
+
+}  // namespace
