@@ -100,6 +100,10 @@ class Platform {
   // reports it; 0 when it cannot say (no display behind the window, or none reported),
   // and the caller then times swaps instead.
   virtual double displayRefreshRate(WindowHandle /*window*/) { return 0.0; }
+  // True once the display that shows the test windows has gone away (its server
+  // connection broke); from then on no window can be created, and what was measured on
+  // the window that was open at that moment is worthless.
+  virtual bool displayLost() { return false; }
 
   // --- Counters -----------------------------------------------------------------------
   virtual int64_t performanceCounter() = 0;

@@ -72,6 +72,7 @@ class EglPlatform final : public Platform {
   // open for the life of the process), named 'name' in texts.
   void useX11Display(void* display, const std::string& name);
   bool usesX11() const { return xDisplay_ != nullptr; }
+  bool displayLost() override { return xLost_; }
 
  private:
   enum class DisplayState { Untried, Ready, Unusable };
@@ -92,9 +93,12 @@ class EglPlatform final : public Platform {
   void destroyX11Window(EglWindow& window);
   EGLSurface createX11Surface(EglWindow& window, EGLConfig config);
   double x11RefreshRate(const EglWindow& window);
-  // Ends the run as a lost display does when the server connection has broken; Mesa
-  // draws through it without telling Xlib, so a swap would otherwise go on regardless.
-  void checkX11Connection();
+  // True, with xLost_ set and the loss told on stderr once, when the server connection
+  // has broken. Mesa draws through xcb without telling Xlib, so a swap goes on
+  // regardless; 'roundTrip' first asks the server something through xcb, so that a
+  // server gone quiet is found before Xlib touches the connection (Xlib's own way to
+  // learn of it ends the process).
+  bool x11ConnectionLost(bool roundTrip);
 
   DisplayState state_ = DisplayState::Untried;
   EGLDisplay display_ = EGL_NO_DISPLAY;
@@ -110,6 +114,7 @@ class EglPlatform final : public Platform {
 
   void* xDisplay_ = nullptr;           // X11 window system: the open Display; null headless
   std::string xDisplayName_;
+  bool xLost_ = false;                 // the X connection broke: no Xlib or EGL call on it
 };
 
 }  // namespace platform

@@ -202,9 +202,14 @@ void EglPlatform::deleteContext(RenderContext rc) {
 bool EglPlatform::swapBuffers(DeviceContext dc) {
   EglWindow* window = asWindow(dc);
   if (!window || window->surface == EGL_NO_SURFACE) return false;
-  const bool swapped = eglSwapBuffers(display_, window->surface) == EGL_TRUE;
-  if (!swapped) fail();
-  if (window->xWindow) checkX11Connection();
+  bool swapped = false;
+  if (window->xWindow && xLost_) {
+    lastError_ = EGL_BAD_NATIVE_WINDOW;
+  } else {
+    swapped = eglSwapBuffers(display_, window->surface) == EGL_TRUE;
+    if (!swapped) fail();
+    if (window->xWindow && x11ConnectionLost(false)) swapped = false;
+  }
   glFlush();
   return swapped;
 }

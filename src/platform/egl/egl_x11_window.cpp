@@ -40,7 +40,9 @@ int recordXError(Display* /*display*/, XErrorEvent* event) {
 }
 
 // NOTE: Xlib does not let a program go on after its connection broke (the handler must
-// not return), so a display that closes mid-run ends the run here with a clear message.
+// not return). The backend finds a broken connection through xcb first and then stays
+// off Xlib (x11ConnectionLost); this handler is the last resort for a server that
+// goes away between that check and an Xlib call.
 int displayLost(Display* /*display*/) {
   std::fflush(stdout);
   std::fprintf(stderr,
@@ -174,6 +176,7 @@ std::string x11DisplayName() {
 // NOTE: the screen's mode is never switched, so a screen smaller than the test size
 // fails the window, as a mode that cannot be set would.
 bool EglPlatform::createX11Window(EglWindow& window) {
+  if (x11ConnectionLost(true)) return false;
   Display* display = asDisplay(xDisplay_);
   const int screen = DefaultScreen(display);
   const int screenWidth = DisplayWidth(display, screen);
@@ -208,10 +211,13 @@ bool EglPlatform::createX11Window(EglWindow& window) {
   return true;
 }
 
+// The window goes with the connection when that is lost.
 void EglPlatform::destroyX11Window(EglWindow& window) {
-  Display* display = asDisplay(xDisplay_);
-  XDestroyWindow(display, static_cast<Window>(window.xWindow));
-  XSync(display, False);
+  if (!x11ConnectionLost(true)) {
+    Display* display = asDisplay(xDisplay_);
+    XDestroyWindow(display, static_cast<Window>(window.xWindow));
+    XSync(display, False);
+  }
   window.xWindow = 0;
 }
 
@@ -222,12 +228,23 @@ EGLSurface EglPlatform::createX11Surface(EglWindow& window, EGLConfig config) {
   return surface;
 }
 
-void EglPlatform::checkX11Connection() {
-  Display* display = asDisplay(xDisplay_);
-  if (xcb_connection_has_error(XGetXCBConnection(display))) displayLost(display);
+bool EglPlatform::x11ConnectionLost(bool roundTrip) {
+  if (xLost_) return true;
+  xcb_connection_t* connection = XGetXCBConnection(asDisplay(xDisplay_));
+  if (roundTrip && !xcb_connection_has_error(connection))
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+  if (!xcb_connection_has_error(connection)) return false;
+  xLost_ = true;
+  std::fflush(stdout);
+  std::fprintf(stderr,
+               "corvalis: the connection to X display %s was lost during the run; the test "
+               "running then and every later one fail with \"no window\"\n",
+               xDisplayName_.c_str());
+  return true;
 }
 
 double EglPlatform::x11RefreshRate(const EglWindow& window) {
+  if (x11ConnectionLost(false)) return 0.0;
   Display* display = asDisplay(xDisplay_);
   const double rate = randrRefreshRate(display);
   if (rate > 0.0) return rate;
