@@ -1,72 +1,13 @@
-// The two measurements the run cycle makes on its probe window: the display's refresh
-// rate and the driver text.
+// What the run cycle records from its probe window besides the refresh rate: the
+// driver text and the resolution.
 
 #include <cstdio>
 
 #include "app/system_info.h"
-#include "framework/measurement_loop.h"
 #include "gl/display_config.h"
-#include "gl/gl_caps.h"
 #include "gl/test_window.h"
-#include "platform/gl_include.h"
-#include "platform/platform.h"
 
 namespace corvalis {
-
-namespace {
-
-// Only a rate strictly between these is believed; a faster one means the swaps did not
-// wait for the retrace.
-constexpr float LowestRate = 45.0f;
-constexpr float HighestRate = 220.0f;
-
-// Up to 200 swaps or one second; every iteration is one swap and nothing else.
-LoopSpec refreshLoop() {
-  LoopSpec spec;
-  spec.step = 1;
-  spec.cap = 200;
-  spec.minSeconds = 1.0;
-  spec.batchEnd = BatchEnd::None;
-  spec.warmupSwap = false;
-  return spec;
-}
-
-bool plausibleRate(float rate) { return rate < HighestRate && rate > LowestRate; }
-
-}  // namespace
-
-// The rate the display reports for the window's output where it reports one (an X
-// window); otherwise times up to 200 swaps with vertical sync on (where it can be
-// switched on). 0 when the result is no plausible refresh rate.
-void measureRefreshRate(const TestWindow& window) {
-  if (window.initFailed) return;
-  const float reported =
-      static_cast<float>(platform::current().displayRefreshRate(window.window));
-  if (plausibleRate(reported)) {
-    refreshRate = reported;
-    return;
-  }
-  // Three coloured frames bring the swap chain up; then every swap waits for the
-  // retrace where the driver lets us ask for that.
-  auto warmup = [&window] {
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    const GLfloat colors[3][4] = {
-        {0.5f, 0.125f, 0.0f, 1.0f}, {0.5f, 0.5f, 0.125f, 1.0f}, {0.125f, 0.125f, 0.5f, 1.0f}};
-    for (const auto& color : colors) {
-      glClearColor(color[0], color[1], color[2], color[3]);
-      glClear(GL_COLOR_BUFFER_BIT);
-      window.swapBuffers();
-    }
-    glFinish();
-    if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(1);
-  };
-  auto swap = [&window] { window.swapBuffers(); };
-  LoopResult swaps = runMeasurementLoop(refreshLoop(), window.syncMethod(), swap, warmup);
-  refreshRate = static_cast<float>(swaps.rate(1.0));
-  if (!plausibleRate(refreshRate)) refreshRate = 0.0f;
-
-  if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);
-}
 
 void recordDriverInfo(const TestWindow& window) {
   if (window.initFailed) {

@@ -2,10 +2,11 @@
 
 #include "app/launcher_settings.h"
 #include "app/system_info.h"
-#include "framework/stop_request.h"
 #include "framework/sample_stats.h"
+#include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
+#include "gl/refresh_rate.h"
 #include "gl/test_window.h"
 #include "report/charts_page.h"
 #include "report/result_report.h"

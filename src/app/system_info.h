@@ -1,6 +1,6 @@
 #pragma once
-// The report's information section and the two measurements behind it, made on the
-// run cycle's probe window.
+// The report's information section and the driver text behind it, recorded on the run
+// cycle's probe window (the refresh rate comes from gl/refresh_rate.h).
 
 namespace corvalis {
 
@@ -10,8 +10,6 @@ class TestWindow;
 // The download page that the information heading links to (one place to change it).
 constexpr const char* DownloadPageUrl = "https://corvalis.example.org/download";
 
-// Measures the display refresh rate on the window; 0 (unknown) outside 45..220 Hz.
-void measureRefreshRate(const TestWindow& window);
 // Records "renderer vVersion" and the resolution, or "GL initialization failed ...".
 void recordDriverInfo(const TestWindow& window);
 // The information section followed by every test's section.

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "app/system_info.h"
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
+#include "gl/refresh_rate.h"
 #include "gl/test_window.h"
 #include "platform/gl_include.h"
 #include "report/result_report.h"
