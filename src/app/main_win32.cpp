@@ -32,9 +32,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   LauncherSwitches switches;
   if (!parseLauncherSwitches(commandLine, switches)) {
     MessageBoxA(nullptr,
-                "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N] [--no-charts]
-
-"
+                "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N] [--no-charts]\n\n"
                 "N is a whole number from 1 to 100.",
                 "Corvalis", MB_OK | MB_ICONERROR);
     return 2;
