@@ -7,6 +7,7 @@
 
 #include "framework/format.h"
 #include "report/charts_geometry.h"
+#include "report/html_writer.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
 #include "report/run_files.h"
@@ -49,20 +50,6 @@ const TileFile tileFiles[] = {{"tile_all", "Combined", "all buffers"},
                               {"tile_z", "Z", "depth buffer"},
                               {"tile_s", "Stencil", "stencil buffer"}};
 
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string num(double v) { return formatC("%.1f", v); }
 
 std::string marker(int kind, double x, double y, const char* colour) {
@@ -95,24 +82,24 @@ std::string axesSvg(const Axis& xAxis, const Axis& yAxis, const Chart& chart) {
     svg += "<line x1=\"" + num(PlotLeft) + "\" y1=\"" + num(y) + "\" x2=\"" + num(PlotRight) +
            "\" y2=\"" + num(y) + "\" stroke=\"#dddddd\"/>\n";
     svg += "<text x=\"" + num(PlotLeft - 6) + "\" y=\"" + num(y + 4) +
-           "\" text-anchor=\"end\">" + escaped(tick.label) + "</text>\n";
+           "\" text-anchor=\"end\">" + escapeHtml(tick.label) + "</text>\n";
   }
   for (const Tick& tick : xAxis.ticks) {
     double x = PlotLeft + xAxis.fraction(tick.value) * (PlotRight - PlotLeft);
     svg += "<line x1=\"" + num(x) + "\" y1=\"" + num(PlotBottom) + "\" x2=\"" + num(x) +
            "\" y2=\"" + num(PlotBottom + 5) + "\" stroke=\"black\"/>\n";
     svg += "<text x=\"" + num(x) + "\" y=\"" + num(PlotBottom + 18) +
-           "\" text-anchor=\"middle\">" + escaped(tick.label) + "</text>\n";
+           "\" text-anchor=\"middle\">" + escapeHtml(tick.label) + "</text>\n";
   }
   svg += "<path d=\"M" + num(PlotLeft) + " " + num(PlotTop) + "V" + num(PlotBottom) + "H" +
          num(PlotRight) + "\" fill=\"none\" stroke=\"black\"/>\n";
   svg += "<text x=\"" + num((PlotLeft + PlotRight) / 2) + "\" y=\"" + num(PlotBottom + 38) +
-         "\" text-anchor=\"middle\">" + escaped(chart.xTitle) + " (log scale)</text>\n";
+         "\" text-anchor=\"middle\">" + escapeHtml(chart.xTitle) + " (log scale)</text>\n";
   svg += "<text x=\"16\" y=\"" + num((PlotTop + PlotBottom) / 2) +
          "\" text-anchor=\"middle\" transform=\"rotate(-90 16 " +
-         num((PlotTop + PlotBottom) / 2) + ")\">" + escaped(chart.yTitle) + "</text>\n";
+         num((PlotTop + PlotBottom) / 2) + ")\">" + escapeHtml(chart.yTitle) + "</text>\n";
   svg += "<text x=\"" + num(PlotLeft) + "\" y=\"22\" font-weight=\"bold\">" +
-         escaped(chart.title) + "</text>\n";
+         escapeHtml(chart.title) + "</text>\n";
   return svg;
 }
 
@@ -160,7 +147,7 @@ std::string legendSvg(const Chart& chart) {
            (*style.dash ? " stroke-dasharray=\"" + std::string(style.dash) + "\"" : "") + "/>";
     svg += marker(style.marker, x + 15, y - 4, style.colour);
     svg += "<text x=\"" + num(x + 36) + "\" y=\"" + num(y) + "\">" +
-           escaped(chart.series[s].name) + "</text>\n";
+           escapeHtml(chart.series[s].name) + "</text>\n";
     x += 46 + 7.0 * static_cast<double>(chart.series[s].name.size());
   }
   return svg;
@@ -181,7 +168,7 @@ std::string marksSvg(const Chart& chart, const Axis& xAxis) {
     const bool leftwards = x > (PlotLeft + PlotRight) / 2;
     svg += "<text x=\"" + num(leftwards ? x - 4 : x + 4) + "\" y=\"" + num(labelY + 10) +
            "\" font-style=\"italic\"" + (leftwards ? " text-anchor=\"end\"" : "") + ">" +
-           escaped(mark.label) + "</text>\n";
+           escapeHtml(mark.label) + "</text>\n";
   }
   return svg;
 }
@@ -321,7 +308,7 @@ std::string chartSvg(const Chart& chart) {
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(SvgWidth) +
                     "\" height=\"" + num(SvgHeight) + "\" viewBox=\"0 0 " + num(SvgWidth) + " " +
                     num(SvgHeight) + "\" font-family=\"sans-serif\" font-size=\"12\" role=\"img\">\n";
-  svg += "<title>" + escaped(chart.title) + "</title>\n";
+  svg += "<title>" + escapeHtml(chart.title) + "</title>\n";
   svg += axesSvg(xAxis, yAxis, chart);
   svg += marksSvg(chart, xAxis);
   for (size_t s = 0; s < chart.series.size(); ++s)
@@ -335,13 +322,13 @@ std::string chartsPageHtml(const std::string& heading, const std::vector<Chart>&
   std::string html =
       "<!DOCTYPE html>\n<html>\n<head>\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n"
-      "<title>" + escaped(heading) + "</title>\n"
+      "<title>" + escapeHtml(heading) + "</title>\n"
       "<style>body{font-family:sans-serif;margin:1em 2em}figure{margin:1.5em 0}"
       "figcaption{max-width:720px;margin-top:.3em}</style>\n</head>\n<body>\n"
-      "<h1>" + escaped(heading) + "</h1>\n";
+      "<h1>" + escapeHtml(heading) + "</h1>\n";
   for (const Chart& chart : charts) {
     html += "<figure>\n" + chartSvg(chart);
-    html += "<figcaption>" + escaped(chart.caption) + "</figcaption>\n</figure>\n";
+    html += "<figcaption>" + escapeHtml(chart.caption) + "</figcaption>\n</figure>\n";
   }
   html += "</body>\n</html>\n";
   return html;

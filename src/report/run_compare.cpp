@@ -5,22 +5,11 @@
 #include <map>
 
 #include "framework/format.h"
+#include "report/html_writer.h"
 
 namespace corvalis {
 
 namespace {
-
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
-  }
-  return out;
-}
 
 std::string trimmedRight(std::string text) {
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -162,22 +151,22 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
       "<h1>Corvalis 0.50: comparison</h1>\n<p>Runs: ";
   for (size_t r = 0; r < runs.size(); ++r)
     html += std::string(r ? ", " : "") + "<span style=\"color:" + fills[r % 4] + "\">&#9632;</span> " +
-            escaped(runs[r].path);
+            escapeHtml(runs[r].path);
   html += ". Ratios are against the first run; <b>*</b> marks a change beyond the runs' "
           "spread (with samples) or 5 %.</p>\n<table>\n<tr><th>key</th>";
   for (size_t r = 0; r < runs.size(); ++r)
-    html += "<th>" + escaped(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
+    html += "<th>" + escapeHtml(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
   html += "<th>bars</th></tr>\n";
   for (const CompareRow& row : rows) {
-    html += "<tr><td>" + escaped(row.key) + "</td>";
+    html += "<tr><td>" + escapeHtml(row.key) + "</td>";
     double largest = 0;
     for (double v : row.values)
       if (std::isfinite(v)) largest = std::max(largest, std::fabs(v));
     for (size_t r = 0; r < runs.size(); ++r) {
-      html += "<td>" + escaped(row.present[r] ? row.texts[r] : "(missing)") + "</td>";
+      html += "<td>" + escapeHtml(row.present[r] ? row.texts[r] : "(missing)") + "</td>";
       if (r > 0)
         html += std::string("<td") + (row.changed[r] ? " class=\"changed\"" : "") + ">" +
-                escaped(ratioText(row, r)) + "</td>";
+                escapeHtml(ratioText(row, r)) + "</td>";
     }
     html += "<td>";
     if (largest > 0) {
