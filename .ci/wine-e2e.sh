@@ -265,6 +265,18 @@ fi
 if grep -qa '^Tiling:' "$RUN/results.txt"; then
   [[ -s "$RUN/results.tile_all.csv" ]] || fail "the Tiling test wrote no results.tile_all.csv"
 fi
+# The machine-readable result and the charts page, written beside the reports.
+python3 - "$RUN/results.json" "$RUN/results.txt" <<'PY' || fail "results.json does not match results.txt"
+import json, sys
+values = json.load(open(sys.argv[1], encoding="utf-8"))["values"]
+lines = open(sys.argv[2], "rb").read().decode("latin-1").split("\r\n")[1:]
+keys = [l.split("=", 1)[0] for l in lines if "=" in l and not l.startswith("Info:")]
+sys.exit(0 if keys and sorted(keys) == sorted(values) else 1)
+PY
+if [[ -e "$RUN/results.rgba.csv" || -e "$RUN/results.tile_all.csv" ]]; then
+  grep -qa '<svg' "$RUN/results.charts.htm" || fail "no charts page beside the data files"
+fi
+! ls -a "$RUN" | grep -qi '^cvl.*\.tmp$' || fail "temporary files were left beside the reports"
 log "reports complete: $ran tests with measurements, $skipped sections 'test skipped'"
 grep -a '^Info' "$RUN/results.txt" | head -n 5 | tr -d '\r' | sed 's/^/    /'
 
