@@ -288,30 +288,9 @@ TEST_F(LauncherModelTest, ClipboardCopiesTheFileByteForByte) {
   }
 }
 
-TEST_F(LauncherModelTest, ChangedOptionsRewriteOnlyTheBBCodeFileBeforeTheCopy) {
-  useBaseName(base);
-  ASSERT_TRUE(writeBytes(base + ".bb.txt", "stale\r\n"));
-  launcherSettings.bbOptionsChanged = true;
-  launcherSettings.bbCode = launcherSettings.bbBold = launcherSettings.bbUrl = false;
-
-  EXPECT_EQ(copyBBCodeToClipboard(), ClipboardExportResult::Copied);
-  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
-  const std::string rewritten = readBytes(base + ".bb.txt");
-  EXPECT_EQ(fake.clipboard, rewritten);
-  // Without [CODE], [b] and [url] the file opens with the bare information heading.
-  EXPECT_EQ(rewritten.rfind("Corvalis 0.50\r\n", 0), 0u) << rewritten;
-  EXPECT_FALSE(testing::fileExists(base + ".htm"));
-  EXPECT_FALSE(testing::fileExists(base + ".txt"));
-
-  useBaseName(dir.file("missing/results"));
-  launcherSettings.bbOptionsChanged = true;
-  fake.calls.clear();
-  EXPECT_NE(copyBBCodeToClipboard(), ClipboardExportResult::Copied);
-  EXPECT_EQ(fake.count("setClipboardText"), 0) << "a rewrite that failed copies nothing";
-}
-
 // The dialog's command reads the comment and options, but not the sync method, before
-// it copies; a comment typed after the run reaches the clipboard only with a rewrite.
+// it copies; a comment typed after the run reaches the clipboard only with a rewrite,
+// which an option click asks for and which touches only the BB-code file.
 TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   useBaseName(base);
   const std::string lastRun = "[CODE]last run\r\n[/CODE]";
@@ -327,11 +306,24 @@ TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   EXPECT_TRUE(launcherSettings.commentEnabled);
   EXPECT_FALSE(launcherSettings.syncSwap);
 
-  control(IDC_BB_CODE).checked = false;
-  model.command(IDC_BB_CODE);
+  for (int id : {IDC_BB_CODE, IDC_BB_BOLD, IDC_BB_URL}) {
+    control(id).checked = false;
+    model.command(id);
+  }
   model.command(IDC_BB_TO_CLIPBOARD);
-  EXPECT_EQ(fake.clipboard.find("[CODE]"), std::string::npos) << fake.clipboard;
-  EXPECT_NE(fake.clipboard.find("new comment"), std::string::npos) << fake.clipboard;
+  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
+  const std::string rewritten = readBytes(base + ".bb.txt");
+  EXPECT_EQ(fake.clipboard, rewritten);
+  // Without [CODE], [b] and [url] the file opens with the bare information heading.
+  EXPECT_EQ(rewritten.rfind("Corvalis 0.50\r\n", 0), 0u) << rewritten;
+  EXPECT_NE(rewritten.find("new comment"), std::string::npos) << rewritten;
+  EXPECT_FALSE(testing::fileExists(base + ".htm") || testing::fileExists(base + ".txt"));
+
+  useBaseName(dir.file("missing/results"));
+  launcherSettings.bbOptionsChanged = true;
+  fake.calls.clear();
+  EXPECT_NE(copyBBCodeToClipboard(), ClipboardExportResult::Copied);
+  EXPECT_EQ(fake.count("setClipboardText"), 0) << "a rewrite that failed copies nothing";
 }
 
 }  // namespace

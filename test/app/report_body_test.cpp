@@ -120,18 +120,4 @@ TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
   EXPECT_EQ(bb.rfind("[b]Corvalis 0.50[/b]\r\n", 0), 0u) << bb;
 }
 
-TEST(Summaries, NotRunFailedAndMeasured) {
-  StubTest test("Alpha", "A");
-  char buffer[SummarySize] = "garbage";
-  test.failed = true;  // ignored until the test has run
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "n/a");
-  test.hasRun = true;
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "error");
-  test.failed = false;
-  test.getSummary(buffer);
-  EXPECT_STREQ(buffer, "fine");
-}
-
 }  // namespace

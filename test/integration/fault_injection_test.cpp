@@ -56,13 +56,6 @@ TEST(Faults, ADataFileThatCannotBeWrittenIsAnErrorAndNotListed) {
   EXPECT_FALSE(contains(r.out, "r.tile_c.csv")) << r.out;
   EXPECT_FALSE(contains(r.out, "r.pal8.csv")) << r.out;
   EXPECT_TRUE(fileExists(folder + "/r.htm"));
-
-  // A directory at the page's name: nothing runs, nothing else is created.
-  ASSERT_EQ(mkdir((folder + "/p.htm").c_str(), 0755), 0);
-  RunResult page = runCorvalis({"-64x48", "--tests", "tiling", "--output", "p"}, {}, folder);
-  EXPECT_EQ(page.exitStatus, 1) << page.err;
-  EXPECT_TRUE(contains(page.err, "Could not create output files")) << page.err;
-  EXPECT_FALSE(fileExists(folder + "/p.txt"));
   for (const auto& name : folderNames(folder))
     EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
 }
@@ -88,22 +81,6 @@ TEST(Faults, ClosedStandardDescriptorsNeverReachAReport) {
   EXPECT_EQ(page.compare(0, 14, "<!DOCTYPE HTML"), 0) << page.substr(0, 80);
   EXPECT_FALSE(contains(page, "Tiling ...")) << page;
   EXPECT_FALSE(contains(readFile(folder + "/r.txt"), "[1/1]"));
-}
-
-TEST(Faults, HostileCommentAndBaseNameStayInsideTheirFields) {
-  std::string base = "a\" onmouseover=\"alert(1)";
-  RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", base, "--comment",
-                             "a\nInfo:Forged=1\r[/CODE][url=x]\x7F<i>"});
-  ASSERT_EQ(r.exitStatus, 0) << r.err;
-  std::string text = readFile(r.folder + "/" + base + ".txt");
-  EXPECT_TRUE(contains(text, "\r\nInfo:Comment=a Info:Forged=1 [/CODE][url=x] <i>\r\n")) << text;
-  EXPECT_FALSE(contains(text, "\r\nInfo:Forged")) << text;
-  std::string page = readFile(r.folder + "/" + base + ".htm");
-  EXPECT_FALSE(contains(page, "onmouseover=\"")) << page;
-  EXPECT_TRUE(contains(page, "href=\"a&quot; onmouseover=&quot;alert(1).tile_c.csv\""));
-  EXPECT_TRUE(contains(page, "&lt;i&gt;"));
-  std::string bb = readFile(r.folder + "/" + base + ".bb.txt");
-  EXPECT_TRUE(contains(bb, "(/CODE](url=x]")) << bb;
 }
 
 // Starts the program, waits until its progress shows 'marker' on stderr, sends the

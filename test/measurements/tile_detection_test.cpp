@@ -128,21 +128,6 @@ TEST(TileCsv, UnmeasuredSweepHoldsZerosAndNanRatios) {
   EXPECT_EQ(text, expected);
 }
 
-TEST(TileCsv, RowsShowAlignedOverOffset) {
-  TileSweep sweep;
-  sweep.xRates[0] = 1000.0f;
-  sweep.xRates[1] = 500.0f;
-  sweep.yRates[10] = 123.5f;
-  sweep.yRates[11] = 247.0f;
-  const std::string text = tileCsvText(sweep);
-  EXPECT_NE(text.find("\n64,1000.000000,500.000000,2.000000,64,0.000000,0.000000,nan\n"),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find("\n2,0.000000,0.000000,nan,2,123.500000,247.000000,0.500000\n"),
-            std::string::npos)
-      << text;
-}
-
 TEST(CsvNumber, NonFiniteValuesReadTheSameEverywhere) {
   EXPECT_EQ(csvNumber(std::nan("")), "nan");
   EXPECT_EQ(csvNumber(-std::numeric_limits<double>::quiet_NaN()), "nan");
@@ -152,14 +137,6 @@ TEST(CsvNumber, NonFiniteValuesReadTheSameEverywhere) {
   EXPECT_EQ(csvNumber(123456792.0), "123456792.000000");
   EXPECT_TRUE(std::isnan(alignedToOffsetRatio(0.0f, 0.0f)));
   EXPECT_TRUE(std::isinf(alignedToOffsetRatio(3.0f, 0.0f)));
-}
-
-TEST(DataFileName, LongNamesAreRefused) {
-  const std::string base(MaxDataFileName - 9, 'b');
-  EXPECT_EQ(dataFileName(base.c_str(), ".rgba.csv"), base + ".rgba.csv");
-  EXPECT_EQ(dataFileName((base + "b").c_str(), ".rgba.csv"), "");
-  EXPECT_EQ(dataFileName(nullptr, ".rgba.csv"), "");
-  EXPECT_EQ(dataFileName("results", ".tile_c.csv"), "results.tile_c.csv");
 }
 
 // With repeats a block counts only where every offset sample is slower than every

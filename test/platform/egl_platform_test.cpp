@@ -124,25 +124,6 @@ TEST_F(EglWindowTest, SizeBeyondThePbufferLimitFailsCleanly) {
   EXPECT_EQ(describe(empty), "no pixel format");
 }
 
-TEST_F(EglWindowTest, ProbeMeasurementsOnARealWindow) {
-  open(32, 32);
-  TestWindow window(32, false, false);
-  ASSERT_FALSE(window.initFailed) << window.errorText;
-  measureRefreshRate(window);
-  // Without retrace waiting the rate is unknown; a survivor lies strictly in range.
-  EXPECT_TRUE(refreshRate == 0.0f || (refreshRate > 45.0f && refreshRate < 220.0f)) << refreshRate;
-  recordDriverInfo(window);
-  EXPECT_NE(std::strstr(driverString, " v"), nullptr);
-}
-
-TEST(EglDevices, SelectionIsBoundedByTheList) {
-  platform::Platform& plat = platform::current();
-  const auto devices = plat.listDevices();
-  EXPECT_FALSE(plat.selectDevice(-1));
-  EXPECT_FALSE(plat.selectDevice(static_cast<int>(devices.size())));
-  EXPECT_FALSE(plat.backendDescription().empty());
-}
-
 // --- Other drivers, each in a fresh child process -------------------------------------
 
 // Opens a 32-bit window with depth and stencil and prints what it got to stderr; exits 0

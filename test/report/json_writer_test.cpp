@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -22,20 +20,7 @@
 namespace corvalis {
 namespace {
 
-class JsonReportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.ok());
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    oldCwd_ = cwd;
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override { EXPECT_EQ(chdir(oldCwd_.c_str()), 0); }
-
-  testing::TempDir dir_;
-  std::string oldCwd_;
-};
+using JsonReportTest = testing::InTempFolder;
 
 // "Key:Path=value" lines of a text report, header left out.
 std::map<std::string, std::string> textValues(const std::string& bytes) {

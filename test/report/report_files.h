@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -41,6 +42,22 @@ class TempDir {
     return ::remove(path);
   }
   std::string path_;
+};
+
+// A test that runs inside a fresh temporary folder, so that relative names land there.
+class InTempFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    oldCwd_ = cwd;
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  }
+  void TearDown() override { EXPECT_EQ(chdir(oldCwd_.c_str()), 0); }
+
+  TempDir dir_;
+  std::string oldCwd_;
 };
 
 inline bool fileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -23,22 +22,9 @@ const std::string kPageHead = testing::htmlPageHead();
 const char* const kPageEnd = "</body>\r\n</html>\r\n";
 const unsigned kAllBB = BBBold | BBCodeBlock | BBUrl;
 
-// Runs in a fresh temporary folder, so that the base name "results" links its data
-// files exactly as a report beside them does.
-class ResultReportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.ok());
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    oldCwd_ = cwd;
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override { EXPECT_EQ(chdir(oldCwd_.c_str()), 0); }
-
-  testing::TempDir dir_;
-  std::string oldCwd_;
-};
+// In a fresh temporary folder the base name "results" links its data files exactly as a
+// report beside them does.
+using ResultReportTest = testing::InTempFolder;
 
 // The short Tiling call sequence, as the Tiling test writes it.
 void writeTilingExample(ResultReport& report) {
