@@ -7,6 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+# Paths below the checkout count as relative for ccache, so a fresh clone elsewhere
+# reuses what an earlier build compiled.
+export CCACHE_BASEDIR="$PWD"
 
 with_windows=1
 [ "${CORVALIS_SKIP_WINDOWS:-0}" = "1" ] && with_windows=0
