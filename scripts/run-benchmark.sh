@@ -13,5 +13,5 @@ mkdir -p corvalis-results
 status=0
 build/corvalis --output corvalis-results/results "$@" || status=$?
 echo
-echo "Reports are in $(pwd)/corvalis-results/ (results.htm, results.txt, results.bb.txt)"
+echo "Reports are in $(pwd)/corvalis-results/ (results.htm, results.txt, results.bb.txt, results.json, results.charts.htm)"
 exit $status
