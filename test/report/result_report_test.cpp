@@ -93,7 +93,8 @@ TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
             "Tiling:Color:Height=none\r\n"
             "TexCache:32:RGBA=16384 B\r\n"
             "TexCache:32:Color=1500.000 M Pix/s\r\n");
-  // Skipped tests leave no trace here, and exactly one empty line separates sections.
+  // Skipped tests leave no trace here; each closed group leaves an empty line, and one
+  // more separates sections.
   EXPECT_EQ(readBytes("results.bb.txt"),
             "[CODE][b][url=http://corvalis.example/]Corvalis 0.50[/url][/b]\r\n"
             "Driver              llvmpipe v4.5\r\n"
@@ -105,6 +106,7 @@ TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
             "----[b]in color buffer[/b]-----------------------------\r\n"
             "    Width           16\r\n"
             "    Height          none\r\n"
+            "\r\n"
             "\r\n"
             "\r\n"
             "[b]Texture cache[/b]\r\n"
