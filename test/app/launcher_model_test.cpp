@@ -191,22 +191,6 @@ TEST_F(LauncherModelTest, StartReadsTheDialogAndExitReadsNothing) {
   EXPECT_FALSE(launcherSettings.bbOptionsChanged) << "reading is not an option change";
 }
 
-TEST_F(LauncherModelTest, OnlyTheBBCodeOptionsMarkTheReportStale) {
-  model.initialize(&dialogMarker);
-  for (int id : {IDC_COMMENT_ENABLED, IDC_SYNC_SWAP, IDC_SYNC_FLUSH, IDC_COMMENT, 1010, 4711}) {
-    model.command(id);
-    EXPECT_FALSE(launcherSettings.bbOptionsChanged) << id;
-  }
-  for (int id : {IDC_BB_BOLD, IDC_BB_CODE, IDC_BB_URL}) {
-    launcherSettings.bbOptionsChanged = false;
-    control(id).checked = false;
-    EXPECT_EQ(model.command(id), LauncherOutcome::Continue);
-    EXPECT_TRUE(launcherSettings.bbOptionsChanged) << id;
-    // The value itself is read only by Start and the clipboard command.
-    EXPECT_TRUE(launcherSettings.bbBold && launcherSettings.bbCode && launcherSettings.bbUrl);
-  }
-}
-
 TEST_F(LauncherModelTest, ViewDetailsOpensTheHtmlPageAndKeepsTheBaseName) {
   useBaseName("run1.txt");
   model.command(IDC_VIEW_DETAILS);
@@ -299,6 +283,10 @@ TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   control(IDC_COMMENT_ENABLED).checked = true;
   control(IDC_COMMENT).text = "new comment";
   control(IDC_SYNC_SWAP).checked = true;
+  // Clicks other than the BB-code options do not mark the file stale.
+  for (int id : {IDC_COMMENT_ENABLED, IDC_SYNC_SWAP, IDC_SYNC_FLUSH, IDC_COMMENT, 1010, 4711})
+    model.command(id);
+  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
 
   model.command(IDC_BB_TO_CLIPBOARD);
   EXPECT_EQ(fake.clipboard, lastRun);
@@ -307,9 +295,13 @@ TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   EXPECT_FALSE(launcherSettings.syncSwap);
 
   for (int id : {IDC_BB_CODE, IDC_BB_BOLD, IDC_BB_URL}) {
+    launcherSettings.bbOptionsChanged = false;
     control(id).checked = false;
-    model.command(id);
+    EXPECT_EQ(model.command(id), LauncherOutcome::Continue);
+    EXPECT_TRUE(launcherSettings.bbOptionsChanged) << id;
   }
+  // The values themselves are read only by Start and the clipboard command.
+  EXPECT_TRUE(launcherSettings.bbBold && launcherSettings.bbCode && launcherSettings.bbUrl);
   model.command(IDC_BB_TO_CLIPBOARD);
   EXPECT_FALSE(launcherSettings.bbOptionsChanged);
   const std::string rewritten = readBytes(base + ".bb.txt");

@@ -141,19 +141,5 @@ TEST_F(TestWindowFakeTest, DescribeFormatSyncChoiceAndRamdacRate) {
   EXPECT_DOUBLE_EQ(window.ramdacBytesPerSecond(), 3145728.0 * 60.0);
 }
 
-TEST(DisplayConfigTest, RegistersTheClassAndPublishesTheSize) {
-  platform::FakePlatform fake;
-  platform::install(&fake);
-  {
-    DisplayConfig config(800, 600);
-    EXPECT_EQ(screenWidth, 800);
-    EXPECT_EQ(screenHeight, 600);
-    EXPECT_NE(config.classAtom, 0);
-  }
-  EXPECT_EQ(fake.calls, (Calls{"registerWindowClass", "unregisterWindowClass"}))
-      << "no restore without a mode change";
-  platform::install(nullptr);
-}
-
 }  // namespace
 }  // namespace corvalis

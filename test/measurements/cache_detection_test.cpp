@@ -45,22 +45,19 @@ TEST(SizeIndexGeometry, WorkingSetBytesFollowTheTexelCost) {
 }
 
 TEST(SizeIndexGeometry, LargestTextureStaysBelowTheScreen) {
-  // 1024 x 768: 767 -> L 9, S 512, last index 18 (19 sizes; 15 from index 4).
-  EXPECT_EQ(largestTextureLog2(2048, 1024, 768), 9);
-  // 1600 x 1200 with 2048: S 1024, last index 20.
-  EXPECT_EQ(2 * largestTextureLog2(2048, 1600, 1200), 20);
-  // The GL's maximum above 2048 is clamped to 2048 first.
-  EXPECT_EQ(largestTextureLog2(16384, 4000, 3000), 11);
-  EXPECT_EQ(largestTextureLog2(16384, 1600, 1200), 10);
-  // A GL maximum below the screen decides; exactly the screen size is one short.
-  EXPECT_EQ(largestTextureLog2(256, 1024, 768), 8);
-  EXPECT_EQ(largestTextureLog2(768, 1024, 768), 9);
-  EXPECT_EQ(largestTextureLog2(1024, 1024, 1024), 9);
-  EXPECT_EQ(largestTextureLog2(2048, 160, 120), 6);
-  // Tiny screens or a broken GL answer give a one-texel texture, never a negative L.
-  EXPECT_EQ(largestTextureLog2(2048, 2, 2), 0);
-  EXPECT_EQ(largestTextureLog2(2048, 1, 1), 0);
-  EXPECT_EQ(largestTextureLog2(0, 1024, 768), 0);
+  const struct {
+    int glMax, width, height, log2;
+  } cases[] = {{2048, 1024, 768, 9},     // 767 -> S 512, last index 18
+               {2048, 1600, 1200, 10},   // S 1024, last index 20
+               {16384, 4000, 3000, 11},  // the GL's maximum is clamped to 2048 first
+               {256, 1024, 768, 8},      // a GL maximum below the screen decides
+               {1024, 1024, 1024, 9},    // exactly the screen size is one short
+               {2048, 160, 120, 6},
+               {2048, 2, 2, 0},          // tiny screens or a broken GL answer: one
+               {0, 1024, 768, 0}};       // texel, never a negative L
+  for (const auto& c : cases)
+    EXPECT_EQ(largestTextureLog2(c.glMax, c.width, c.height), c.log2)
+        << c.glMax << " " << c.width << "x" << c.height;
 }
 
 TEST(SizeIndexGeometry, TexCoordsReadJustUnderOneTexelPerPixel) {

@@ -38,43 +38,9 @@ void writeTilingExample(ResultReport& report) {
   report.endGroup();
 }
 
-TEST_F(ResultReportTest, TilingSectionOnAllThreeOutputs) {
-  ResultReport report("results", kAllBB, 15);
-  ASSERT_TRUE(report.isOpen());
-  writeTilingExample(report);
-  ASSERT_TRUE(report.close());
-  EXPECT_TRUE(report.failedFiles().empty());
-
-  EXPECT_EQ(readBytes("results.htm"),
-            kPageHead +
-                "<b>Tiling</b><br>\r\n"
-                "Mode: R8G8B8A8 Z24 S8<br>\r\n"
-                "<ul><li>preferred block alignment<ul><li>in color buffer "
-                "(<a href=\"results.tile_c.csv\">CSV</a>)<ul><li>16 pixels wide</li>\r\n"
-                "<li>none detected in y-direction</li>\r\n"
-                "</ul></li>\r\n"
-                "</ul></li>\r\n"
-                "</ul>\r\n" +
-                kPageEnd);
-  EXPECT_EQ(readBytes("results.txt"),
-            "[Corvalis 0.50]\r\n"
-            "Tiling:Mode=R8G8B8A8 Z24 S8\r\n"
-            "Tiling:Color:Width=16 \r\n"
-            "Tiling:Color:Height=none\r\n");
-  EXPECT_EQ(readBytes("results.bb.txt"),
-            "[CODE][b]Tiling[/b]\r\n"
-            "Mode                R8G8B8A8 Z24 S8\r\n"
-            "--[b]preferred block alignment[/b]---------------------\r\n"
-            "----[b]in color buffer[/b]-----------------------------\r\n"
-            "    Width           16\r\n"
-            "    Height          none\r\n"
-            "\r\n"
-            "\r\n"
-            "[/CODE]");
-}
-
-// A whole small report: information section, two skipped tests, one test with a
-// group, values and a data-file link, read back from disk.
+// A whole small report: information section, two skipped tests, the Tiling section with
+// nested groups and a linked group, a group with values and a data-file link, read back
+// from disk.
 TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
   {
     ResultReport report("results", kAllBB, 15);
@@ -86,12 +52,14 @@ TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
     report.addItem(nullptr, "test skipped", nullptr);
     report.beginTestSection("Bandwidth", "Bandwidth", true);
     report.addItem(nullptr, "test skipped", nullptr);
+    writeTilingExample(report);
     report.beginTestSection("Texture cache", "TexCache", false);
     report.beginGroup("32 bits", "32");
     report.addBinaryValue(16384, "B", " using RGBA textures", "RGBA", "CSV", ".rgba.csv");
     report.addValue(1.5e9, "Pix/s", nullptr, "Color");
     report.endGroup();
     ASSERT_TRUE(report.close());
+    EXPECT_TRUE(report.failedFiles().empty());
   }
   EXPECT_EQ(readBytes("results.htm"), kPageHead +
                       "<b><a href=\"http://corvalis.example/\">Corvalis 0.50</a></b><br>\r\n"
@@ -101,6 +69,14 @@ TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
                       "test skipped<br>\r\n"
                       "<b>Bandwidth</b><br>\r\n"
                       "test skipped<br>\r\n"
+                      "<b>Tiling</b><br>\r\n"
+                      "Mode: R8G8B8A8 Z24 S8<br>\r\n"
+                      "<ul><li>preferred block alignment<ul><li>in color buffer "
+                      "(<a href=\"results.tile_c.csv\">CSV</a>)<ul><li>16 pixels wide</li>\r\n"
+                      "<li>none detected in y-direction</li>\r\n"
+                      "</ul></li>\r\n"
+                      "</ul></li>\r\n"
+                      "</ul>\r\n"
                       "<b>Texture cache</b><br>\r\n"
                       "<ul><li>32 bits<ul><li>16 kiB using RGBA textures"
                       "(<a href=\"results.rgba.csv\">CSV</a>)</li>\r\n"
@@ -112,13 +88,26 @@ TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
             "[Corvalis 0.50]\r\n"
             "Info:Driver=llvmpipe v4.5\r\n"
             "Info:Method=Swap\r\n"
+            "Tiling:Mode=R8G8B8A8 Z24 S8\r\n"
+            "Tiling:Color:Width=16 \r\n"
+            "Tiling:Color:Height=none\r\n"
             "TexCache:32:RGBA=16384 B\r\n"
             "TexCache:32:Color=1500.000 M Pix/s\r\n");
-  // Skipped tests leave no trace here, and exactly one empty line separates sections.
+  // Skipped tests leave no trace here; each closed group leaves an empty line, and one
+  // more separates sections.
   EXPECT_EQ(readBytes("results.bb.txt"),
             "[CODE][b][url=http://corvalis.example/]Corvalis 0.50[/url][/b]\r\n"
             "Driver              llvmpipe v4.5\r\n"
             "Method              Swap\r\n"
+            "\r\n"
+            "[b]Tiling[/b]\r\n"
+            "Mode                R8G8B8A8 Z24 S8\r\n"
+            "--[b]preferred block alignment[/b]---------------------\r\n"
+            "----[b]in color buffer[/b]-----------------------------\r\n"
+            "    Width           16\r\n"
+            "    Height          none\r\n"
+            "\r\n"
+            "\r\n"
             "\r\n"
             "[b]Texture cache[/b]\r\n"
             "--[b]32 bits[/b]---------------------------------------\r\n"
