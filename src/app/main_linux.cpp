@@ -13,19 +13,17 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "app/cli_options.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
-#include "framework/stop_request.h"
-#include "framework/sample_stats.h"
-#include "gl/display_config.h"
-#include "gl/test_window.h"
 #include "framework/format.h"
 #include "framework/progress.h"
+#include "framework/sample_stats.h"
+#include "framework/stop_request.h"
 #include "framework/timers.h"
+#include "gl/display_config.h"
+#include "gl/test_window.h"
 #include "platform/egl/window_system.h"
 #include "platform/platform.h"
 #include "report/output_file.h"

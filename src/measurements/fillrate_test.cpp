@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "framework/format.h"
-#include "framework/progress.h"
 #include "framework/measurement_loop.h"
+#include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/gl_include.h"

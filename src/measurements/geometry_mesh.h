@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "gl/gl_caps.h"
-#include "platform/gl_include.h"
 #include "measurements/mesh_vertex_store.h"
+#include "platform/gl_include.h"
 
 namespace corvalis {
 

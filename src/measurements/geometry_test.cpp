@@ -5,10 +5,10 @@
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
 #include "gl/test_window.h"
-#include "platform/gl_include.h"
-#include "report/result_report.h"
 #include "measurements/geometry_mesh.h"
 #include "measurements/mesh_generator.h"
+#include "platform/gl_include.h"
+#include "report/result_report.h"
 
 namespace corvalis {
 

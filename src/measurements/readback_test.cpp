@@ -5,8 +5,8 @@
 #include <new>
 
 #include "framework/format.h"
-#include "framework/progress.h"
 #include "framework/measurement_loop.h"
+#include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/test_window.h"
 #include "platform/gl_include.h"

@@ -12,10 +12,10 @@
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/test_window.h"
+#include "measurements/csv_data_file.h"
 #include "platform/gl_include.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "measurements/csv_data_file.h"
 
 namespace corvalis {
 

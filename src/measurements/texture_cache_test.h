@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "measurements/bench_test.h"
 #include "framework/measurement_loop.h"
+#include "measurements/bench_test.h"
 #include "measurements/cache_detection.h"
 
 namespace corvalis {

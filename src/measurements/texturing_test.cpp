@@ -3,14 +3,14 @@
 #include <cstdio>
 
 #include "framework/format.h"
-#include "framework/progress.h"
 #include "framework/measurement_loop.h"
+#include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/test_window.h"
+#include "measurements/textured_quad.h"
 #include "platform/gl_include.h"
 #include "report/result_report.h"
-#include "measurements/textured_quad.h"
 
 namespace corvalis {
 
