@@ -57,8 +57,8 @@ TEST(TextureCacheReportTable, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
     std::vector<std::string> htmlHas, htmlLacks;
   } const cases[] = {
       {{16384, 0, 8192, 0}, "TexCache:RGBA=16384 B\nTexCache:DXT5=8192 B\n",
-       {"<li>16 kiB using RGBA textures (<a href=\"@.rgba.csv\">CSV</a>)</li>",
-        "<li>8 kiB using DXT5 textures (<a href=\"@.dxt5.csv\">CSV</a>)</li>"}, {"dxt1", "pal8"}},
+       {"<li>16 kiB using RGBA textures(<a href=\"@.rgba.csv\">CSV</a>)</li>",
+        "<li>8 kiB using DXT5 textures(<a href=\"@.dxt5.csv\">CSV</a>)</li>"}, {"dxt1", "pal8"}},
       {{0, 1048576, 0, 524288}, "TexCache:RGBA=0 B\nTexCache:DXT1=1.000 Mi B\nTexCache:Pal=524288 B\n",
        {"<a href=\"@.pal8.csv\">CSV</a>"}, {}}};
   for (const Case& c : cases) {
