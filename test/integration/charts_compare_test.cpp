@@ -35,31 +35,29 @@ std::string shellOutput(const std::string& command) {
   return pclose(pipe) == 0 ? out : std::string();
 }
 
-// Two real runs shared by the tests: the two sweep tests, and Fillrate alone.
+// Two real runs shared by the tests: the two sweep tests, and Fillrate alone. Each is
+// made on first use, since ctest runs every case in a process of its own and a case
+// should pay only for the runs it reads.
 class ChartsAndCompare : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    sweeps = new RunResult(runCorvalis({"-96x72", "--tests", "texcache,tiling"}));
-    fillrate = new RunResult(runCorvalis({"-96x72", "--tests", "fillrate,texcache"}));
+  static const RunResult& sweeps() {
+    static const RunResult run = runCorvalis({"-96x72", "--tests", "texcache,tiling"});
+    return run;
   }
-  static void TearDownTestSuite() {
-    delete sweeps;
-    delete fillrate;
+  static const RunResult& fillrate() {
+    static const RunResult run = runCorvalis({"-96x72", "--tests", "fillrate,texcache"});
+    return run;
   }
-  static RunResult* sweeps;
-  static RunResult* fillrate;
 };
-RunResult* ChartsAndCompare::sweeps = nullptr;
-RunResult* ChartsAndCompare::fillrate = nullptr;
 
 TEST_F(ChartsAndCompare, ChartsPageHasOneChartPerDataFileAndIsListed) {
-  ASSERT_EQ(sweeps->exitStatus, 0) << sweeps->err;
-  const std::string page = readFile(sweeps->folder + "/results.charts.htm");
+  ASSERT_EQ(sweeps().exitStatus, 0) << sweeps().err;
+  const std::string page = readFile(sweeps().folder + "/results.charts.htm");
   ASSERT_FALSE(page.empty());
-  EXPECT_TRUE(contains(sweeps->out, "/results.charts.htm\n")) << sweeps->out;
+  EXPECT_TRUE(contains(sweeps().out, "/results.charts.htm\n")) << sweeps().out;
   size_t dataFiles = 0;
   for (const char* suffix : {"rgba", "dxt1", "dxt5", "pal8", "tile_all", "tile_c", "tile_z", "tile_s"})
-    dataFiles += fileExists(sweeps->folder + "/results." + suffix + ".csv") ? 1 : 0;
+    dataFiles += fileExists(sweeps().folder + "/results." + suffix + ".csv") ? 1 : 0;
   EXPECT_GE(dataFiles, 5u);
   EXPECT_EQ(count(page, "<svg "), dataFiles);
   EXPECT_EQ(count(page, "<figcaption>"), dataFiles);
@@ -71,20 +69,20 @@ TEST_F(ChartsAndCompare, ChartsPageHasOneChartPerDataFileAndIsListed) {
   // The page is a report file: CR LF throughout.
   EXPECT_EQ(count(page, "\n"), count(page, "\r\n"));
   // The progress of a run that is not on a terminal stays the plain lines.
-  EXPECT_TRUE(std::regex_search(sweeps->err, std::regex("\\[1/2\\] Texture cache \\.\\.\\.\\n")))
-      << sweeps->err;
-  EXPECT_FALSE(contains(sweeps->err, "\r"));
+  EXPECT_TRUE(std::regex_search(sweeps().err, std::regex("\\[1/2\\] Texture cache \\.\\.\\.\\n")))
+      << sweeps().err;
+  EXPECT_FALSE(contains(sweeps().err, "\r"));
 }
 
 TEST_F(ChartsAndCompare, HeadlessChromiumDrawsTheChartsPage) {
   if (shellOutput("command -v chromium").empty()) GTEST_SKIP() << "chromium is not installed";
-  const std::string png = sweeps->folder + "/charts.png";
-  const std::string profile = sweeps->folder + "/chromium-profile";
+  const std::string png = sweeps().folder + "/charts.png";
+  const std::string profile = sweeps().folder + "/chromium-profile";
   std::string command =
       "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
       "--disable-background-networking --disable-component-update --disable-sync "
       "--user-data-dir=" + profile + " --screenshot=" + png +
-      " --window-size=1200,2000 file://" + sweeps->folder + "/results.charts.htm >/dev/null 2>&1"
+      " --window-size=1200,2000 file://" + sweeps().folder + "/results.charts.htm >/dev/null 2>&1"
       " && echo done";
   ASSERT_EQ(shellOutput(command), "done\n");
   ASSERT_TRUE(fileExists(png));
@@ -99,12 +97,12 @@ TEST_F(ChartsAndCompare, NoChartsLeavesThePageOutAndSweeplessRunsWriteNone) {
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_TRUE(fileExists(r.folder + "/results.tile_c.csv"));
   EXPECT_FALSE(fileExists(r.folder + "/results.charts.htm"));
-  ASSERT_EQ(fillrate->exitStatus, 0) << fillrate->err;
-  EXPECT_TRUE(fileExists(fillrate->folder + "/results.charts.htm"));
+  ASSERT_EQ(fillrate().exitStatus, 0) << fillrate().err;
+  EXPECT_TRUE(fileExists(fillrate().folder + "/results.charts.htm"));
 }
 
 TEST_F(ChartsAndCompare, CompareRealReportsWithoutAnyDriver) {
-  const std::string a = sweeps->folder + "/results.txt", b = fillrate->folder + "/results.txt";
+  const std::string a = sweeps().folder + "/results.txt", b = fillrate().folder + "/results.txt";
   const std::map<std::string, std::string> noDriver = {
       {"LIBGL_DRIVERS_PATH", "/nonexistent"}, {"__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent"},
       {"EGL_PLATFORM", "none"}};
@@ -131,9 +129,10 @@ TEST_F(ChartsAndCompare, CompareRealReportsWithoutAnyDriver) {
 }
 
 TEST_F(ChartsAndCompare, CompareNamesAFileThatIsNotAReport) {
-  const std::string good = sweeps->folder + "/results.txt";
-  for (const std::string& bad : {sweeps->folder + "/results.htm", sweeps->folder + "/results.rgba.csv",
-                                sweeps->folder + "/nothing.txt"}) {
+  const std::string folder = sweeps().folder;
+  const std::string good = folder + "/results.txt";
+  for (const std::string& bad :
+       {folder + "/results.htm", folder + "/results.rgba.csv", folder + "/nothing.txt"}) {
     RunResult r = runCorvalis({"--compare", good, bad, "--output", "cmp"});
     EXPECT_EQ(r.exitStatus, 2) << bad;
     EXPECT_TRUE(contains(r.err, bad)) << r.err;

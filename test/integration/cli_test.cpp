@@ -36,10 +36,12 @@ TEST(Cli, HelpVersionAndListNeedNoDriver) {
   EXPECT_TRUE(std::regex_match(list.out, order)) << list.out;
 }
 
+// The parser's paths are covered by the command-line unit tests; two real runs check
+// what the program does with a usage error, one found by the parser and one (a device
+// that does not exist) found after it: exit 2, the usage on stderr, no report written.
 TEST(Cli, UsageErrorsExitTwoAndWriteNothing) {
-  for (auto args : std::vector<std::vector<std::string>>{
-           {"--bogus"}, {"--tests", "fillrate,nothing"}, {"--sync", "sometimes"},
-           {"--device", "99"}, {"800x600"}, {"--repeat", "0"}}) {
+  for (auto args : std::vector<std::vector<std::string>>{{"--tests", "fillrate,nothing"},
+                                                         {"--device", "99"}}) {
     RunResult r = runCorvalis(args);
     EXPECT_EQ(r.exitStatus, 2) << args[0] << "\n" << r.err;
     EXPECT_TRUE(contains(r.err, "usage: corvalis")) << r.err;

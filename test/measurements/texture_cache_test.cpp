@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "measurements/section_text_lines.h"
 
@@ -47,32 +48,32 @@ class TextureCacheReport : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(TextureCacheReport, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
-  out.write(test);
-  EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
-                       "TexCache:Mode=R8G8B8A8 Z24 S8\n"
-                       "TexCache:RGBA=16384 B\n"
-                       "TexCache:DXT5=8192 B\n"));
-  EXPECT_TRUE(out.htmlHas("Mode: R8G8B8A8 Z24 S8")) << out.html;
-  const std::string csvLink = "(<a href=\"" + out.link;
-  EXPECT_TRUE(out.htmlHas("<li>16 kiB using RGBA textures" + csvLink + ".rgba.csv\">CSV</a>)</li>"));
-  EXPECT_TRUE(out.htmlHas("<li>8 kiB using DXT5 textures" + csvLink + ".dxt5.csv\">CSV</a>)</li>"));
-  EXPECT_FALSE(out.htmlHas("dxt1"));
-  EXPECT_FALSE(out.htmlHas("pal8"));
-}
-
-TEST_F(TextureCacheReport, ZeroRgbaAndLargeValuesKeepTheirLines) {
-  test.cacheBytes[CacheRgba] = 0.0f;
-  test.cacheBytes[CacheDxt1] = 1048576.0f;
-  test.cacheBytes[CacheDxt5] = 0.0f;
-  test.cacheBytes[CachePaletted] = 524288.0f;
-  out.write(test);
-  EXPECT_EQ(text, crlf("[Corvalis 0.50]\n"
-                       "TexCache:Mode=R8G8B8A8 Z24 S8\n"
-                       "TexCache:RGBA=0 B\n"
-                       "TexCache:DXT1=1.000 Mi B\n"
-                       "TexCache:Pal=524288 B\n"));
-  EXPECT_TRUE(out.htmlHas("<a href=\"" + out.link + ".pal8.csv\">CSV</a>"));
+// RGBA always has its line, the other formats only where a size was found, large ones in
+// Mi B; the page lists each found size with a link ('@') to its data file.
+TEST(TextureCacheReportTable, ShowsRgbaAlwaysAndOtherFormatsOnlyWhenFound) {
+  struct Case {
+    float bytes[CacheFormats];
+    const char* lines;
+    std::vector<std::string> htmlHas, htmlLacks;
+  } const cases[] = {
+      {{16384, 0, 8192, 0}, "TexCache:RGBA=16384 B\nTexCache:DXT5=8192 B\n",
+       {"<li>16 kiB using RGBA textures(<a href=\"@.rgba.csv\">CSV</a>)</li>",
+        "<li>8 kiB using DXT5 textures(<a href=\"@.dxt5.csv\">CSV</a>)</li>"}, {"dxt1", "pal8"}},
+      {{0, 1048576, 0, 524288}, "TexCache:RGBA=0 B\nTexCache:DXT1=1.000 Mi B\nTexCache:Pal=524288 B\n",
+       {"<a href=\"@.pal8.csv\">CSV</a>"}, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    TextureCacheTest test;
+    fillResults(test);
+    for (int f = 0; f < CacheFormats; ++f) test.cacheBytes[f] = c.bytes[f];
+    corvalis::testing::WrittenReport out;
+    out.write(test);
+    EXPECT_EQ(out.text, crlf(std::string("[Corvalis 0.50]\nTexCache:Mode=R8G8B8A8 Z24 S8\n") + c.lines));
+    EXPECT_TRUE(out.htmlHas("Mode: R8G8B8A8 Z24 S8")) << out.html;
+    for (std::string part : c.htmlHas)
+      EXPECT_TRUE(out.htmlHas(part.replace(part.find('@'), 1, out.link))) << part;
+    for (const std::string& part : c.htmlLacks) EXPECT_FALSE(out.htmlHas(part)) << part;
+  }
 }
 
 TEST_F(TextureCacheReport, DataFilesHoldOneRowPerSize) {

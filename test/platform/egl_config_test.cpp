@@ -24,14 +24,21 @@ EglConfigInfo config(int r, int g, int b, int a, int z, int s) {
   return info;
 }
 
-TEST(EglConfigMapping, DescriptorCountsColourWithoutAlpha) {
+// A slow (software) config is the same descriptor marked as an unaccelerated generic
+// format, which the default pixel format choice turns down.
+TEST(EglConfigMapping, DescriptorCountsColourWithoutAlphaAndMarksSlowConfigs) {
+  EglConfigInfo info = config(8, 8, 8, 8, 24, 8);
   PixelFormatDescriptor pfd;
-  ASSERT_TRUE(describeEglConfig(config(8, 8, 8, 8, 24, 8), 32, &pfd));
+  ASSERT_TRUE(describeEglConfig(info, 32, &pfd));
   EXPECT_EQ(pfd.colorBits, 24);
   EXPECT_EQ(pfd.alphaBits, 8);
   EXPECT_EQ(pfd.depthBits, 24);
   EXPECT_EQ(pfd.stencilBits, 8);
   EXPECT_EQ(pfd.flags, PfdSupportOpenGl | PfdDoubleBuffer);
+  info.slowCaveat = true;
+  ASSERT_TRUE(describeEglConfig(info, 32, &pfd));
+  EXPECT_TRUE(pfd.flags & PfdGenericFormat);
+  EXPECT_FALSE(acceptPixelFormat(pfd, 32, true, true, 0));
 }
 
 // Only single-sampled RGB pbuffer configs for desktop OpenGL whose buffer size is the
@@ -56,15 +63,6 @@ TEST(EglConfigMapping, ConfigsThatAreNotOffered) {
   cases[6].info.pbuffer = false;
   for (const Case& c : cases) EXPECT_FALSE(describeEglConfig(c.info, c.bpp, nullptr)) << c.what;
   EXPECT_TRUE(describeEglConfig(config(5, 6, 5, 0, 16, 0), 16, nullptr));
-}
-
-TEST(EglConfigMapping, SlowConfigIsAnUnacceleratedGenericFormat) {
-  EglConfigInfo slow = config(8, 8, 8, 8, 24, 8);
-  slow.slowCaveat = true;
-  PixelFormatDescriptor pfd;
-  ASSERT_TRUE(describeEglConfig(slow, 32, &pfd));
-  EXPECT_TRUE(pfd.flags & PfdGenericFormat);
-  EXPECT_FALSE(acceptPixelFormat(pfd, 32, true, true, 0));
 }
 
 // An X window takes only the configs that can draw to a window in its own visual.

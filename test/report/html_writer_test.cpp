@@ -26,12 +26,6 @@ class HtmlWriterTest : public ::testing::Test {
   testing::TempDir dir_;
 };
 
-TEST_F(HtmlWriterTest, EmptyPageIsHeadAndTrailer) {
-  HtmlWriter writer(path().c_str());
-  ASSERT_TRUE(writer.isOpen());
-  EXPECT_EQ(finished(writer), page(""));
-}
-
 TEST_F(HtmlWriterTest, LinesAreWrittenUnescapedAndAHeadingCanBeALink) {
   HtmlWriter writer(path().c_str());
   writer.writeHeading("Info", nullptr);
