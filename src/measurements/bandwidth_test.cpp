@@ -97,8 +97,7 @@ void BandwidthTest::measureClears(const TestWindow& window) {
   glStencilMask(0);
   glDepthMask(GL_FALSE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  colorClear = clearRate(GL_COLOR_BUFFER_BIT, window) * window.colorBytes;
-  samples.noteLastLoop(colorClear);
+  noteMeasured(colorClear, clearRate(GL_COLOR_BUFFER_BIT, window) * window.colorBytes);
 
   glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -107,24 +106,23 @@ void BandwidthTest::measureClears(const TestWindow& window) {
   glStencilMask(0);
   glDepthMask(GL_TRUE);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-  depthClear = clearRate(GL_DEPTH_BUFFER_BIT, window) * window.depthBytes;
-  samples.noteLastLoop(depthClear);
+  noteMeasured(depthClear, clearRate(GL_DEPTH_BUFFER_BIT, window) * window.depthBytes);
 
   glStencilMask(~0u);
   glDepthMask(GL_FALSE);
-  stencilClear = clearRate(GL_STENCIL_BUFFER_BIT, window) * window.stencilBytes;
-  samples.noteLastLoop(stencilClear);
+  noteMeasured(stencilClear, clearRate(GL_STENCIL_BUFFER_BIT, window) * window.stencilBytes);
 
   glDepthMask(GL_TRUE);
-  depthStencilClear = clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window) *
-                      (static_cast<double>(window.depthBytes) + window.stencilBytes);
-  samples.noteLastLoop(depthStencilClear);
+  noteMeasured(depthStencilClear,
+               clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window) *
+                   (static_cast<double>(window.depthBytes) + window.stencilBytes));
 
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  allClear = clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
-                       window) *
-             (static_cast<double>(window.colorBytes) + window.depthBytes + window.stencilBytes);
-  samples.noteLastLoop(allClear);
+  noteMeasured(allClear,
+               clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                         window) *
+                   (static_cast<double>(window.colorBytes) + window.depthBytes +
+                    window.stencilBytes));
 }
 
 // Worst-case drawing: every fragment passes depth and stencil tests and reads and
@@ -159,9 +157,8 @@ void BandwidthTest::measureDraw(const TestWindow& window) {
   const LoopResult result =
       runMeasurementLoop(spec, sync, [&sync, &z] { drawCycle(sync, z); }, Batch());
   drawQuads = result.count;
-  drawBandwidth =
-      result.rate(drawBytesPerQuad(window.colorBytes, window.depthBytes, window.stencilBytes));
-  samples.noteLastLoop(drawBandwidth);
+  noteMeasured(drawBandwidth, result.rate(drawBytesPerQuad(window.colorBytes, window.depthBytes,
+                                                           window.stencilBytes)));
 }
 
 void BandwidthTest::run() {

@@ -51,6 +51,16 @@ class BenchTest {
   // The repeats behind the reported values, noted as they were measured; the run cycle
   // clears it before every run.
   SampleBook samples;
+
+ protected:
+  // Stores a value just measured by the loop in its field and notes that loop's repeats
+  // under the stored value (after any narrowing to the field's type), where the report
+  // looks them up.
+  template <class Field>
+  void noteMeasured(Field& field, double value) {
+    field = static_cast<Field>(value);
+    samples.noteLastLoop(field);
+  }
 };
 
 }  // namespace corvalis

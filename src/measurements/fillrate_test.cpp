@@ -167,36 +167,29 @@ void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results
   glStencilMask(~0u);
   glDisable(GL_STENCIL_TEST);
 
-  results.depthPassColorDepth = depthPassFill(sync);
-  samples.noteLastLoop(results.depthPassColorDepth);
+  noteMeasured(results.depthPassColorDepth, depthPassFill(sync));
   // The buffer holds the near value, the quads lie on the far plane.
-  results.cullLEqual = depthCullFill(sync, GL_LEQUAL, true);
-  samples.noteLastLoop(results.cullLEqual);
+  noteMeasured(results.cullLEqual, depthCullFill(sync, GL_LEQUAL, true));
   // The buffer holds the far value, the quads lie on the near plane.
-  results.cullEqual = depthCullFill(sync, GL_EQUAL, false);
-  samples.noteLastLoop(results.cullEqual);
-  results.cullGEqual = depthCullFill(sync, GL_GEQUAL, false);
-  samples.noteLastLoop(results.cullGEqual);
+  noteMeasured(results.cullEqual, depthCullFill(sync, GL_EQUAL, false));
+  noteMeasured(results.cullGEqual, depthCullFill(sync, GL_GEQUAL, false));
 
   // Colour only: no depth test, no depth writes.
   glDepthMask(GL_FALSE);
   glDepthFunc(GL_ALWAYS);
   glDisable(GL_DEPTH_TEST);
   setColorMask(true);
-  results.colorOnly = plainFill(sync);
-  samples.noteLastLoop(results.colorOnly);
+  noteMeasured(results.colorOnly, plainFill(sync));
 
   // Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
   setColorMask(false);
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
-  results.depthOnly = plainFill(sync);
-  samples.noteLastLoop(results.depthOnly);
+  noteMeasured(results.depthOnly, plainFill(sync));
 
   // Colour and depth.
   setColorMask(true);
-  results.colorDepth = plainFill(sync);
-  samples.noteLastLoop(results.colorDepth);
+  noteMeasured(results.colorDepth, plainFill(sync));
 
   glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
@@ -222,8 +215,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glStencilFunc(GL_ALWAYS, -1, ~0u);
   glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
   glEnable(GL_STENCIL_TEST);
-  stencilWrite = plainFill(sync);
-  samples.noteLastLoop(stencilWrite);
+  noteMeasured(stencilWrite, plainFill(sync));
 
   // Stencil read and update; the test always passes.
   resetBuffers(sync);
@@ -231,8 +223,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glDepthMask(GL_FALSE);
   stencilInvertState();
   glEnable(GL_STENCIL_TEST);
-  stencilInvert = plainFill(sync);
-  samples.noteLastLoop(stencilInvert);
+  noteMeasured(stencilInvert, plainFill(sync));
 
   // Every fragment fails the stencil test (the buffer holds 0).
   resetBuffers(sync);
@@ -240,16 +231,14 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glDepthMask(GL_FALSE);
   glStencilFunc(GL_EQUAL, 1, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  stencilCull = plainFill(sync);
-  samples.noteLastLoop(stencilCull);
+  noteMeasured(stencilCull, plainFill(sync));
 
   // Depth test fails, stencil updated on depth fail.
   glDepthFunc(GL_LESS);
   glEnable(GL_DEPTH_TEST);
   resetBuffers(sync);
   prepareDepthFailStencilRow();
-  zFailStencil = plainFill(sync);
-  samples.noteLastLoop(zFailStencil);
+  noteMeasured(zFailStencil, plainFill(sync));
 
   // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil
   // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
@@ -257,33 +246,27 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   resetBuffers(sync);
   setColorMask(false);
   glDepthMask(GL_FALSE);
-  zPassStencil = plainFill(sync);
-  samples.noteLastLoop(zPassStencil);
+  noteMeasured(zPassStencil, plainFill(sync));
 
   resetBuffers(sync);
   setColorMask(false);
-  zStencil = plainFill(sync);
-  samples.noteLastLoop(zStencil);
+  noteMeasured(zStencil, plainFill(sync));
 
   resetBuffers(sync);
-  colorZStencil = plainFill(sync);
-  samples.noteLastLoop(colorZStencil);
+  noteMeasured(colorZStencil, plainFill(sync));
 
   resetBuffers(sync);
   glStencilMask(0);
-  colorZStencilOn = plainFill(sync);
-  samples.noteLastLoop(colorZStencilOn);
+  noteMeasured(colorZStencilOn, plainFill(sync));
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
-  colorStencil = plainFill(sync);
-  samples.noteLastLoop(colorStencil);
+  noteMeasured(colorStencil, plainFill(sync));
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
   glStencilMask(0);
-  colorOnlyStencilOn = plainFill(sync);
-  samples.noteLastLoop(colorOnlyStencilOn);
+  noteMeasured(colorOnlyStencilOn, plainFill(sync));
 }
 
 void FillrateTest::run() {

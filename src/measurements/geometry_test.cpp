@@ -93,16 +93,13 @@ bool GeometryTest::measure(const TestWindow& window) {
       return false;
     }
     loadMeshMatrix();
-    fanRate = timeFan(mesh, window);
-    samples.noteLastLoop(fanRate);
+    noteMeasured(fanRate, timeFan(mesh, window));
     sync.swap();
-    listRate = timeList(mesh, window);
-    samples.noteLastLoop(listRate);
+    noteMeasured(listRate, timeList(mesh, window));
     sync.swap();
     // 2.0625 in all: most of the list now lies outside the view volume in x, y and z.
     glScalef(2.5f, 2.5f, 2.5f);
-    clipRate = timeList(mesh, window);
-    samples.noteLastLoop(clipRate);
+    noteMeasured(clipRate, timeList(mesh, window));
     sync.swap();
     mesh.release();
   }
@@ -122,8 +119,7 @@ bool GeometryTest::measure(const TestWindow& window) {
   glEnable(GL_LIGHT0);
   glLightfv(GL_LIGHT0, GL_POSITION, directional);
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-  lightD1Rate = timeList(mesh, window);
-  samples.noteLastLoop(lightD1Rate);
+  noteMeasured(lightD1Rate, timeList(mesh, window));
   sync.swap();
 
   const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
@@ -132,8 +128,7 @@ bool GeometryTest::measure(const TestWindow& window) {
   glLightfv(GL_LIGHT0, GL_DIFFUSE, pointDiffuse);
   // Re-seeded so that the eight lights are the same in every run.
   meshGenerator().meshRandom = PointLightSeed;
-  lightP1Rate = timeList(mesh, window);
-  samples.noteLastLoop(lightP1Rate);
+  noteMeasured(lightP1Rate, timeList(mesh, window));
   sync.swap();
 
   // GL_LIGHT0 keeps the point light above; seven more join it.
@@ -144,8 +139,7 @@ bool GeometryTest::measure(const TestWindow& window) {
     glLightfv(light, GL_POSITION, lights[i].position);
     glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
   }
-  lightP8Rate = timeList(mesh, window);
-  samples.noteLastLoop(lightP8Rate);
+  noteMeasured(lightP8Rate, timeList(mesh, window));
   sync.swap();
 
   mesh.release();

@@ -106,15 +106,13 @@ void ReadbackTest::run() {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     reportProgress("whole screen", 1, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
-      wholeRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
-                                 screenWidth, screenHeight);
-      samples.noteLastLoop(wholeRate[kind]);
+      noteMeasured(wholeRate[kind], readRate(*window, readbackKinds[kind].format,
+                                             readbackKinds[kind].type, screenWidth, screenHeight));
     }
     reportProgress("32 x 32", 2, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
-      smallRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
-                                 SmallSide, SmallSide);
-      samples.noteLastLoop(smallRate[kind]);
+      noteMeasured(smallRate[kind], readRate(*window, readbackKinds[kind].format,
+                                             readbackKinds[kind].type, SmallSide, SmallSide));
     }
   }
   window.reset();

@@ -46,12 +46,10 @@ void TexturingTest::run() {
       layerCount = texturingLayerCount(glCaps);
       for (int layers = 1; layers <= layerCount; ++layers) {
         reportProgress("texture layers", layers, layerCount);
-        bilinearRate[layers - 1] =
-            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST);
-        samples.noteLastLoop(bilinearRate[layers - 1]);
-        trilinearRate[layers - 1] =
-            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
-        samples.noteLastLoop(trilinearRate[layers - 1]);
+        noteMeasured(bilinearRate[layers - 1],
+                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST));
+        noteMeasured(trilinearRate[layers - 1],
+                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR));
       }
     }
     window.describeFormat(modeText, sizeof(modeText));
