@@ -23,10 +23,10 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "platform/platform.h"
-#include "measurements/fillrate_test.h"
-#include "measurements/geometry_test.h"
-#include "measurements/texture_cache_test.h"
-#include "measurements/tiling_test.h"
+#include "measurements/fillrate.h"
+#include "measurements/geometry.h"
+#include "measurements/texture_cache.h"
+#include "measurements/tiling.h"
 
 using namespace corvalis;
 

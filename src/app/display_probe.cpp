@@ -5,7 +5,7 @@
 
 #include "app/system_info.h"
 #include "gl/display_config.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 
 namespace corvalis {
 

@@ -6,7 +6,7 @@
 
 #include "app/clipboard_export.h"
 #include "app/launcher_settings.h"
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 #include "report/result_report.h"
 
 namespace corvalis {

@@ -4,13 +4,13 @@
 
 #include "report/result_report.h"
 
-#include "measurements/bandwidth_test.h"
-#include "measurements/fillrate_test.h"
-#include "measurements/geometry_test.h"
-#include "measurements/readback_test.h"
-#include "measurements/texture_cache_test.h"
-#include "measurements/texturing_test.h"
-#include "measurements/tiling_test.h"
+#include "measurements/bandwidth.h"
+#include "measurements/fillrate.h"
+#include "measurements/geometry.h"
+#include "measurements/readback.h"
+#include "measurements/texture_cache.h"
+#include "measurements/texturing.h"
+#include "measurements/tiling.h"
 
 namespace corvalis {
 

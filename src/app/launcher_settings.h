@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 #include "platform/platform.h"
 
 namespace corvalis {

@@ -23,7 +23,7 @@
 #include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/egl/window_system.h"
 #include "platform/platform.h"
 #include "report/output_file.h"

@@ -7,7 +7,7 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/refresh_rate.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "report/charts_page.h"
 #include "report/result_report.h"
 

@@ -6,7 +6,7 @@
 #include "framework/measurement_loop.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/gl_include.h"
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "measurements/bandwidth_test.h"
+#include "measurements/bandwidth.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "measurements/fillrate_test.h"
+#include "measurements/fillrate.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gl/display_config.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/gl_include.h"
 #include "measurements/section_text_lines.h"
 

@@ -11,7 +11,7 @@
 #include "framework/prng.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/gl_include.h"
 #include "measurements/textured_quad.h"
 

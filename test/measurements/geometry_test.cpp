@@ -1,4 +1,4 @@
-#include "measurements/geometry_test.h"
+#include "measurements/geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "measurements/readback_test.h"
+#include "measurements/readback.h"
 
 #include <gtest/gtest.h>
 

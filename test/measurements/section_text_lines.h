@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 #include "gl/display_config.h"
 #include "platform/fake/fake_platform.h"
 #include "report/report_files.h"

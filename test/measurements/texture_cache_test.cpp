@@ -1,4 +1,4 @@
-#include "measurements/texture_cache_test.h"
+#include "measurements/texture_cache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "measurements/texturing_test.h"
+#include "measurements/texturing.h"
 
 #include <gtest/gtest.h>
 

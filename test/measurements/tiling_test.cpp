@@ -1,4 +1,4 @@
-#include "measurements/tiling_test.h"
+#include "measurements/tiling.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -14,7 +14,7 @@
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/refresh_rate.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/gl_include.h"
 #include "platform/platform.h"
 

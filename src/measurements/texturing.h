@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 
 namespace corvalis {
 

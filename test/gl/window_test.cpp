@@ -1,4 +1,4 @@
-#include "gl/test_window.h"
+#include "gl/window.h"
 
 #include <gtest/gtest.h>
 

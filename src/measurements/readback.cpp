@@ -1,4 +1,4 @@
-#include "measurements/readback_test.h"
+#include "measurements/readback.h"
 
 #include <cstdio>
 #include <limits>
@@ -8,7 +8,7 @@
 #include "framework/measurement_loop.h"
 #include "framework/progress.h"
 #include "gl/display_config.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/gl_include.h"
 #include "report/result_report.h"
 

@@ -3,7 +3,7 @@
 // aligned to the block and shifted by half a block run slower when they straddle
 // tiles. Swept for colour, depth, stencil and all buffers together.
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 #include "measurements/tile_detection.h"
 
 namespace corvalis {

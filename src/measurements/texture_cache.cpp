@@ -1,4 +1,4 @@
-#include "measurements/texture_cache_test.h"
+#include "measurements/texture_cache.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "measurements/csv_data_file.h"
 #include "platform/gl_include.h"
 #include "report/output_file.h"

@@ -1,4 +1,4 @@
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 
 #include <cstdio>
 

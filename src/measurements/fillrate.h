@@ -3,7 +3,7 @@
 // rate at which depth- or stencil-rejected pixels are discarded; once in a 32-bit mode
 // with depth and stencil (plus the stencil series), once in a 16-bit mode without stencil.
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 
 namespace corvalis {
 

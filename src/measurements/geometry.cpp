@@ -1,10 +1,10 @@
-#include "measurements/geometry_test.h"
+#include "measurements/geometry.h"
 
 #include <cstdio>
 
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "measurements/geometry_mesh.h"
 #include "measurements/mesh_generator.h"
 #include "platform/gl_include.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 
 namespace corvalis {
 

@@ -1,11 +1,11 @@
-#include "measurements/bandwidth_test.h"
+#include "measurements/bandwidth.h"
 
 #include <cstdio>
 
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
 #include "gl/refresh_rate.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "platform/gl_include.h"
 #include "report/result_report.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 
 namespace corvalis {
 

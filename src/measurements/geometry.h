@@ -3,7 +3,7 @@
 // clipped list, and lit by one directional, one point and eight point lights. Every
 // timed triangle faces away and is culled, so only vertex work is measured.
 
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 
 namespace corvalis {
 

@@ -1,4 +1,4 @@
-#include "measurements/tiling_test.h"
+#include "measurements/tiling.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include "framework/measurement_loop.h"
 #include "framework/progress.h"
 #include "gl/display_config.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "measurements/csv_data_file.h"
 #include "platform/gl_include.h"
 #include "report/output_file.h"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "framework/measurement_loop.h"
-#include "measurements/bench_test.h"
+#include "measurements/measurement.h"
 #include "measurements/cache_detection.h"
 
 namespace corvalis {

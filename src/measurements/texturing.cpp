@@ -1,4 +1,4 @@
-#include "measurements/texturing_test.h"
+#include "measurements/texturing.h"
 
 #include <cstdio>
 
@@ -7,7 +7,7 @@
 #include "framework/progress.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
-#include "gl/test_window.h"
+#include "gl/window.h"
 #include "measurements/textured_quad.h"
 #include "platform/gl_include.h"
 #include "report/result_report.h"
