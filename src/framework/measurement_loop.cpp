@@ -145,6 +145,37 @@ std::pair<LoopResult, LoopResult> runMeasurementPair(const LoopSpec& spec, const
   return {finished(a), finished(b)};
 }
 
+LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget) {
+  LoopSpec slice = spec;
+  const double share = budget / std::max(rounds, 1);
+  slice.minSeconds = spec.minSeconds * share;
+  const int step = std::max(spec.step, 1);
+  slice.cap = std::max(step, static_cast<int>(std::ceil(spec.cap * share / step)) * step);
+  return slice;
+}
+
+std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& sync, int rounds,
+                                    const std::vector<Pattern>& patterns) {
+  std::vector<LoopResult> results(patterns.size());
+  const size_t count = patterns.size();
+  // One untimed batch first, so that no slice pays for the renderer's first use of the
+  // state (a shader compiled on first draw).
+  if (count > 0) {
+    if (patterns[0].warmup) patterns[0].warmup();
+    patterns[0].batch();
+    glFinish();
+  }
+  for (int round = 0; round < rounds && !stopRequested(); ++round) {
+    for (size_t turn = 0; turn < count; ++turn) {
+      const size_t index = round % 2 == 0 ? turn : count - 1 - turn;
+      const Pattern& pattern = patterns[index];
+      results[index].repeats.push_back(runOnce(slice, sync, pattern.batch, pattern.warmup));
+    }
+  }
+  for (LoopResult& result : results) result = finished(result);
+  return results;
+}
+
 const std::vector<double>& lastLoopUnitRates() { return lastUnitRates; }
 
 }  // namespace corvalis

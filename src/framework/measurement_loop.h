@@ -75,6 +75,25 @@ std::pair<LoopResult, LoopResult> runMeasurementPair(const LoopSpec& spec, const
                                                      const Batch& batchA, const Batch& warmupA,
                                                      const Batch& batchB, const Batch& warmupB);
 
+// One of several measurements of a kind that are timed in turns: its batch and warm-up.
+struct Pattern {
+  Batch batch;
+  Batch warmup;
+};
+
+// The slice of a loop that one turn of a measurement taken in rounds gets, so that
+// 'rounds' turns together cost about 'budget' times the whole loop: its minimum time and
+// cap divided alike, at least one step of work.
+LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget);
+
+// Times every pattern 'rounds' times, one slice each per round, the patterns of a round
+// in forward order and those of the next in backward order (A B C, C B A, A B C, ...):
+// a drift of the machine's speed or a burst of load then falls on all of them alike
+// instead of on whichever was measured last. Each result holds its slices in the order
+// taken as repeats.
+std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& sync, int rounds,
+                                    const std::vector<Pattern>& patterns);
+
 // The unit rates (count / seconds) of every repeat of the last measurement the loop
 // took, whichever test took it.
 const std::vector<double>& lastLoopUnitRates();

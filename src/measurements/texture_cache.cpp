@@ -9,6 +9,7 @@
 #include "framework/measurement_loop.h"
 #include "framework/prng.h"
 #include "framework/progress.h"
+#include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/window.h"
@@ -55,6 +56,10 @@ LoopSpec textureCacheLoop(bool timeBoundQueue) {
   spec.timeBoundQueue = timeBoundQueue;
   return spec;
 }
+
+// With repeats, the slices of a size together take this many times its single window.
+constexpr double SliceBudget = 1.6;
+constexpr int RoundsPerRepeat = 4;
 
 // Filtering and wrapping shared by all eight textures.
 void setTextureParameters() {
@@ -239,32 +244,49 @@ void TextureCacheTest::setRegion(int a, int b) {
   setQuadTexCoords(quadVertices.get(), a, b, screenWidth, screenHeight);
 }
 
-// One timed measurement of the current texture and region, repeated as the loop
-// repeats; quads per second.
-LoopResult TextureCacheTest::timeQuads(const SyncMethod& sync) {
-  const Batch warmup = [&sync] {
-    sync.swap();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  };
-  const Batch fourQuads = [] { glDrawArrays(GL_QUADS, 0, 16); };
-  return runMeasurementLoop(textureCacheLoop(timeBoundQueue), sync, fourQuads, warmup);
-}
-
-// Times every working-set size of one format, then looks for the cache's edge.
+// Times every working-set size of one format, then looks for the cache's edge. With
+// repeats the sizes are visited in rounds, each round taking every size for a short
+// slice, so that load that comes and goes falls on all sizes alike.
 void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync) {
   const double pixelsPerQuad = static_cast<double>(screenWidth) * screenHeight;
   const std::string phase = std::string(formatTexts[&sweep - sweeps].label) + " sweep";
   const int steps = sweep.lastIndex - sweep.firstIndex + 1;
-  for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
-    reportProgress(phase.c_str(), n - sweep.firstIndex + 1, steps);
+  const Batch clear = [&sync] {
+    sync.swap();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  };
+  const Batch fourQuads = [] { glDrawArrays(GL_QUADS, 0, 16); };
+  // Binds the texture of size index n and sets its region.
+  const auto select = [&](int n) {
     glBindTexture(GL_TEXTURE_2D, n % 2 == 0 ? sweep.squareTexture : sweep.wideTexture);
     const MipRegion region = mipRegionOf(n);
     setRegion(region.a, region.b);
+  };
+  std::vector<LoopResult> timed;
+  const LoopSpec spec = textureCacheLoop(timeBoundQueue);
+  if (measurementRepeats() > 1) {
+    reportProgress(phase.c_str(), 1, 1);
+    std::vector<Pattern> sizes;
+    for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n)
+      sizes.push_back({fourQuads, [&select, &clear, n] {
+                         select(n);
+                         clear();
+                       }});
+    const int rounds = RoundsPerRepeat * measurementRepeats();
+    timed = runInRounds(sliceOf(spec, rounds, SliceBudget), sync, rounds, sizes);
+  } else {
+    for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
+      reportProgress(phase.c_str(), n - sweep.firstIndex + 1, steps);
+      select(n);
+      timed.push_back(runMeasurementLoop(spec, sync, fourQuads, clear));
+    }
+  }
+  for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
     // One texel fetch per pixel of every full-window quad.
-    const LoopResult timed = timeQuads(sync);
-    sweep.rates[n] = static_cast<float>(timed.rate(1.0) * pixelsPerQuad);
-    if (timed.repeats.size() > 1)
-      for (double rate : timed.rates(1.0))
+    const LoopResult& result = timed[n - sweep.firstIndex];
+    sweep.rates[n] = static_cast<float>(result.rate(1.0) * pixelsPerQuad);
+    if (result.repeats.size() > 1)
+      for (double rate : result.rates(1.0))
         sweep.samples[n].push_back(static_cast<float>(rate * pixelsPerQuad));
     samples.note(sweep.rates[n], {sweep.samples[n].begin(), sweep.samples[n].end()});
   }

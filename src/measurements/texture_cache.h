@@ -49,7 +49,6 @@ class TextureCacheTest : public BenchTest {
   void deleteTextures();
   void buildQuads();
   void setRegion(int a, int b);
-  LoopResult timeQuads(const SyncMethod& sync);
   void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync);
 };
 

@@ -9,6 +9,7 @@
 
 #include "framework/measurement_loop.h"
 #include "framework/progress.h"
+#include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
 #include "measurements/csv_data_file.h"
@@ -33,6 +34,10 @@ LoopSpec tilingLoop() {
   spec.warmupSwap = false;  // the preparation swaps before it clears
   return spec;
 }
+
+// With repeats, the slices of a pattern together take this many times its single window.
+constexpr double SliceBudget = 1.6;
+constexpr int SlicesPerRepeat = 10;
 
 // Places the strips (or bands) of a step; returns how many there are.
 using Placement = std::function<int(int step)>;
@@ -63,9 +68,23 @@ void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
       preparation();
     };
   };
-  const std::pair<LoopResult, LoopResult> timed = runMeasurementPair(
-      tilingLoop(), sync, batch, patternWarmup(step), batch, patternWarmup(step + 1));
-  const LoopResult* results[2] = {&timed.first, &timed.second};
+  std::vector<LoopResult> timed;
+  if (measurementRepeats() > 1) {
+    // Many short slices of the two patterns in turn on one prepared buffer, so that
+    // load falls on both alike and each aligned slice has an offset one beside it.
+    const int rounds = SlicesPerRepeat * measurementRepeats();
+    const auto placeOnly = [&](int patternStep) -> Batch {
+      return [&, patternStep] { place(patternStep); };
+    };
+    preparation();
+    timed = runInRounds(sliceOf(tilingLoop(), rounds, SliceBudget), sync, rounds,
+                        {{batch, placeOnly(step)}, {batch, placeOnly(step + 1)}});
+  } else {
+    const std::pair<LoopResult, LoopResult> pair = runMeasurementPair(
+        tilingLoop(), sync, batch, patternWarmup(step), batch, patternWarmup(step + 1));
+    timed = {pair.first, pair.second};
+  }
+  const LoopResult* results[2] = {&timed[0], &timed[1]};
   for (int pattern = 0; pattern < 2; ++pattern) {
     rates[step + pattern] = static_cast<float>(results[pattern]->rate(1.0));
     if (results[pattern]->repeats.size() < 2) continue;
