@@ -1,0 +1,25 @@
+#include "framework/measured.h"
+
+namespace corvalis {
+
+const char* confidenceWord(Confidence confidence) {
+  switch (confidence) {
+    case Confidence::Clear:
+      return "clear";
+    case Confidence::Uncertain:
+      return "uncertain";
+    case Confidence::None:
+      break;
+  }
+  return "none";
+}
+
+Measured Measured::scaled(double factor) const {
+  Measured out(value * factor);
+  out.samples.reserve(samples.size());
+  for (double sample : samples) out.samples.push_back(sample * factor);
+  out.evidence = evidence;
+  return out;
+}
+
+}  // namespace corvalis
