@@ -35,6 +35,23 @@ SampleStats summarizeSamples(const std::vector<double>& samples) {
   return stats;
 }
 
+MedianInterval medianInterval(std::vector<double> values) {
+  MedianInterval out;
+  const SampleStats stats = summarizeSamples(values);
+  out.median = stats.median;
+  if (stats.failed) {
+    out.low = out.high = stats.median;
+    return out;
+  }
+  std::sort(values.begin(), values.end());
+  const double n = static_cast<double>(values.size());
+  const double rank = std::floor(n / 2.0 - 0.98 * std::sqrt(n));
+  const size_t k = rank > 0.0 ? static_cast<size_t>(rank) : 0;
+  out.low = values[k];
+  out.high = values[values.size() - 1 - k];
+  return out;
+}
+
 double spreadOf(const SampleStats& stats) {
   if (stats.failed || !(stats.min > 0.0)) return std::numeric_limits<double>::quiet_NaN();
   return stats.max / stats.min;

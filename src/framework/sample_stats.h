@@ -22,6 +22,17 @@ struct SampleStats {
 // median of fewer samples is never passed off as one of all of them.
 SampleStats summarizeSamples(const std::vector<double>& samples);
 
+// The median of a set of values and the interval that holds the true median with about
+// 95 % confidence: the order statistics n/2 - 0.98 sqrt(n) places either side of it. It
+// assumes nothing of the values' distribution, so a few slices hit by load widen it
+// little. NaN throughout for an empty set or one holding a value that is not finite.
+struct MedianInterval {
+  double median = 0.0;
+  double low = 0.0;
+  double high = 0.0;
+};
+MedianInterval medianInterval(std::vector<double> values);
+
 // max / min: 1 for identical samples; NaN when the set failed or min is not positive.
 double spreadOf(const SampleStats& stats);
 

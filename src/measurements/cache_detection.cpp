@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/sample_stats.h"
+
 namespace corvalis {
 
 MipRegion mipRegionOf(int n) {
@@ -33,63 +35,166 @@ int largestTextureLog2(int maxTextureSize, int width, int height) {
 
 namespace {
 
-// A drop at index k that the repeats bear out: below every sample before it, for good.
-using EdgeCheck = bool (*)(const FormatSweep& sweep, int k, int last);
-
-bool anyEdge(const FormatSweep&, int, int) { return true; }
-
-bool samplesSeparate(const FormatSweep& sweep, int k, int last) {
-  const std::vector<float>& before = sweep.samples[k - 1];
-  const float lowestBefore = *std::min_element(before.begin(), before.end());
-  for (int j = k; j <= last; ++j) {
-    const std::vector<float>& after = sweep.samples[j];
-    if (!(*std::max_element(after.begin(), after.end()) < lowestBefore)) return false;
-  }
-  return true;
-}
-
-float detectWith(const FormatSweep& sweep, EdgeCheck edgeHolds) {
-  const int first = std::max(sweep.firstIndex, 0);
-  const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
-  if (last < first) return 0.0f;
-
+// The plausibility checks of every rule: neither a stalled measurement (the slowest
+// rate not above 10) nor a range that no cache explains (the fastest 200 times the
+// slowest or more).
+bool plausibleRates(const FormatSweep& sweep, int first, int last) {
   float maxRate = 0.0f;
   for (int n = first; n <= last; ++n) maxRate = std::max(maxRate, sweep.rates[n]);
   float minRate = maxRate;
   for (int n = first; n <= last; ++n) minRate = std::min(minRate, sweep.rates[n]);
+  return minRate > 10.0f && maxRate / minRate < 200.0f;
+}
 
-  // Plausibility: a stalled measurement or a range no cache explains.
-  if (!(minRate > 10.0f)) return 0.0f;
-  if (!(maxRate / minRate < 200.0f)) return 0.0f;
+}  // namespace
 
+float detectCacheSize(const FormatSweep& sweep) {
+  const int first = std::max(sweep.firstIndex, 0);
+  const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
+  if (last < first || !plausibleRates(sweep, first, last)) return 0.0f;
   for (int k = first + 1; k <= last; ++k) {
     const float before = sweep.rates[k - 1];
     if (!(sweep.rates[k] / before < 1.0f)) continue;
     // A dip that some later size makes up for is not the cache's edge.
     const float recovered = 0.9875f * before;
     bool neverRecovers = true;
-    for (int j = k; j <= last; ++j) {
-      if (!(sweep.rates[j] < recovered)) {
-        neverRecovers = false;
-        break;
-      }
-    }
-    if (neverRecovers && edgeHolds(sweep, k, last))
-      return static_cast<float>(workingSetBytes(k - 1, sweep.bitsPerTexel));
+    for (int j = k; j <= last && neverRecovers; ++j) neverRecovers = sweep.rates[j] < recovered;
+    if (neverRecovers) return static_cast<float>(workingSetBytes(k - 1, sweep.bitsPerTexel));
   }
   return 0.0f;
 }
 
+namespace {
+
+// A drop must exceed this fraction, however quiet the curve, to count as a cache edge.
+constexpr double MinCacheDrop = 0.05;
+// ...and this many times the curve's own noise.
+constexpr double NoiseMultiple = 3.0;
+// A later size that comes back above this share of the rate before the drop recovers.
+constexpr double Recovered = 0.9875;
+
+// The per-round rates of a sweep measured in rounds: rounds[n - first][i] is size n in
+// round i. False when a size lacks a round or holds a rate that is not positive.
+bool roundRates(const FormatSweep& sweep, int first, int last,
+                std::vector<std::vector<double>>& rounds) {
+  const size_t count = sweep.samples[first].size();
+  if (count < 2) return false;
+  for (int n = first; n <= last; ++n) {
+    const std::vector<float>& samples = sweep.samples[n];
+    if (samples.size() != count) return false;
+    std::vector<double> rates;
+    for (float rate : samples) {
+      if (!(rate > 0.0f) || !std::isfinite(rate)) return false;
+      rates.push_back(rate);
+    }
+    rounds.push_back(rates);
+  }
+  return true;
+}
+
+// Size 'to' over size 'from', round by round, as a median with its interval.
+MedianInterval roundRatio(const std::vector<std::vector<double>>& rounds, size_t from,
+                          size_t to) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < rounds[from].size(); ++i) ratios.push_back(rounds[to][i] / rounds[from][i]);
+  return medianInterval(ratios);
+}
+
+// The wiggle of the curve from one size to the next: the median absolute deviation of
+// the logarithms of the neighbours' ratios, as a standard deviation. A real edge is one
+// step among many and barely moves it.
+double curveNoise(const std::vector<std::vector<double>>& rounds) {
+  std::vector<double> steps;
+  for (size_t k = 1; k < rounds.size(); ++k)
+    steps.push_back(std::log(roundRatio(rounds, k - 1, k).median));
+  if (steps.empty()) return 0.0;
+  const double middle = summarizeSamples(steps).median;
+  std::vector<double> deviations;
+  for (double step : steps) deviations.push_back(std::fabs(step - middle));
+  return 1.4826 * summarizeSamples(deviations).median;
+}
+
+StepEstimate estimateOf(const MedianInterval& interval, double bytes) {
+  StepEstimate out;
+  out.position = bytes;
+  out.ratio = interval.median;
+  out.low = interval.low;
+  out.high = interval.high;
+  return out;
+}
+
 }  // namespace
 
-float detectCacheSize(const FormatSweep& sweep) { return detectWith(sweep, anyEdge); }
-
-float detectCacheSizeSeparated(const FormatSweep& sweep) {
+CacheDecision decideCacheSize(const FormatSweep& sweep) {
+  CacheDecision decision;
   const int first = std::max(sweep.firstIndex, 0);
   const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
-  for (int n = first; n <= last; ++n)
-    if (sweep.samples[n].size() < 2) return detectCacheSize(sweep);
-  return detectWith(sweep, samplesSeparate);
+  std::vector<std::vector<double>> rounds;
+  if (last < first || !roundRates(sweep, first, last, rounds)) return decision;
+  decision.complete = true;
+  Evidence& evidence = decision.evidence;
+  evidence.noise = curveNoise(rounds);
+  evidence.threshold = 1.0 - std::max(MinCacheDrop, NoiseMultiple * evidence.noise);
+  // The plausibility checks apply to the reported rates as in the single-run rule.
+  if (!plausibleRates(sweep, first, last)) return decision;
+
+  // Candidate edges: after size k - 1 the rate falls by more than the least drop at k
+  // and at k + 1 and no later size recovers. A lone last point is never one.
+  struct Candidate {
+    size_t k;
+    StepEstimate step;
+    bool beyondNoise;  // both drops beyond the threshold, their intervals below 1
+  };
+  std::vector<Candidate> candidates;
+  const size_t sizes = rounds.size();
+  for (size_t k = 1; k + 1 < sizes; ++k) {
+    const MedianInterval atDrop = roundRatio(rounds, k - 1, k);
+    const MedianInterval next = roundRatio(rounds, k - 1, k + 1);
+    const double floor = 1.0 - MinCacheDrop;
+    if (!(atDrop.median < floor && next.median < floor)) continue;
+    bool staysDown = true;
+    for (size_t j = k + 2; j < sizes && staysDown; ++j)
+      staysDown = roundRatio(rounds, k - 1, j).median < Recovered;
+    if (!staysDown) continue;
+    const double bytes = workingSetBytes(first + static_cast<int>(k) - 1, sweep.bitsPerTexel);
+    const bool beyondNoise = atDrop.median < evidence.threshold &&
+                             next.median < evidence.threshold && atDrop.high < 1.0 &&
+                             next.high < 1.0;
+    candidates.push_back({k, estimateOf(atDrop, bytes), beyondNoise});
+  }
+
+  if (candidates.empty()) {
+    // No edge: the evidence is the deepest step from one size to the next.
+    for (size_t k = 1; k < sizes; ++k) {
+      const StepEstimate step = estimateOf(
+          roundRatio(rounds, k - 1, k), workingSetBytes(first + static_cast<int>(k) - 1, sweep.bitsPerTexel));
+      if (!evidence.step || step.ratio < evidence.step->ratio) {
+        if (evidence.step) evidence.runnerUp = evidence.step;
+        evidence.step = step;
+      } else if (!evidence.runnerUp || step.ratio < evidence.runnerUp->ratio) {
+        evidence.runnerUp = step;
+      }
+    }
+    return decision;
+  }
+  // The first edge that never recovers decides, as in the single-run rule.
+  const Candidate& chosen = candidates.front();
+  evidence.step = chosen.step;
+  const Candidate* runnerUp = nullptr;
+  for (size_t c = 1; c < candidates.size(); ++c)
+    if (!runnerUp || candidates[c].step.ratio < runnerUp->step.ratio) runnerUp = &candidates[c];
+  if (runnerUp) evidence.runnerUp = runnerUp->step;
+  // A drop spread over two neighbouring sizes, the second as deep as the first may be,
+  // has no one edge.
+  const bool closeSecond = candidates.size() > 1 && candidates[1].k == chosen.k + 1 &&
+                           candidates[1].step.ratio <= chosen.step.high;
+  if (chosen.beyondNoise && !closeSecond) {
+    evidence.confidence = Confidence::Clear;
+    decision.bytes = static_cast<float>(chosen.step.position);
+  } else {
+    evidence.confidence = Confidence::Uncertain;
+  }
+  return decision;
 }
 
 void setQuadTexCoords(float* vertices, int a, int b, int width, int height) {

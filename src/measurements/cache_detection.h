@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/measured.h"
+
 namespace corvalis {
 
 // Size indices a sweep can hold; a sweep uses firstIndex..lastIndex of them.
@@ -21,6 +23,7 @@ struct FormatSweep {
   int lastIndex = -1;  // an empty range until a run sets it
   bool measured = false;
   std::vector<float> samples[MaxSizeIndices];  // every repeat of rates[n]; empty with one
+  std::optional<Evidence> evidence;            // with repeats: why the size is what it is
 };
 
 // The mip level of 2^a x 2^b texels that size index n (2^n texels) reads: square for
@@ -44,11 +47,22 @@ int largestTextureLog2(int maxTextureSize, int width, int height);
 // times the slowest).
 float detectCacheSize(const FormatSweep& sweep);
 
-// The same rule on the median rates, where an edge also needs the repeats to separate:
-// every sample of every size from the drop on lies below every sample of the size
-// before it. A flat curve whose noise makes dips answers 0. Falls back to
-// detectCacheSize when a size in the range has fewer than two samples.
-float detectCacheSizeSeparated(const FormatSweep& sweep);
+// The cache size of a sweep measured in rounds, where samples[n][i] is size n's rate in
+// round i. Each drop is judged round by round against the size before it, so load that
+// comes, goes or stays falls out of the ratio. A candidate edge after size k - 1 has the
+// rate at k and at k + 1 more than 5 % below it and no later size back at 98.75 % of it;
+// a lone last point is never one. The first candidate decides, as in the single-run
+// rule. It is clear when both drops also exceed three times the curve's noise (the
+// median wiggle from one size to the next) with their intervals below 1, and the next
+// size down is no second edge as deep; otherwise the answer is 0 and uncertain.
+// 'complete' is false, and the answer 0 without evidence, when a size lacks a round (a
+// sweep cut short) or holds a rate that is not positive.
+struct CacheDecision {
+  float bytes = 0.0f;
+  Evidence evidence;
+  bool complete = false;
+};
+CacheDecision decideCacheSize(const FormatSweep& sweep);
 
 // Floats per vertex of the texture cache quads: x, y, z, s, t.
 constexpr int QuadVertexFloats = 5;

@@ -291,8 +291,14 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
     samples.note(sweep.rates[n], {sweep.samples[n].begin(), sweep.samples[n].end()});
   }
   sweep.measured = true;
-  // With repeats, an edge counts only where the samples separate.
-  detected = detectCacheSizeSeparated(sweep);
+  if (measurementRepeats() > 1) {
+    // With repeats, an edge counts only beyond the curve's noise; the evidence is kept.
+    const CacheDecision decision = decideCacheSize(sweep);
+    detected = decision.bytes;
+    if (decision.complete) sweep.evidence = decision.evidence;
+  } else {
+    detected = detectCacheSize(sweep);
+  }
 }
 
 void TextureCacheTest::writeResults(ResultReport& report) {

@@ -1,9 +1,11 @@
 #include "measurements/tile_detection.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "framework/format.h"
+#include "framework/sample_stats.h"
 #include "measurements/csv_data_file.h"
 
 namespace corvalis {
@@ -77,21 +79,7 @@ int placeRowStrips(float* vertices, int height, int step, int capacity) {
   return bands;
 }
 
-namespace {
-
-// Whether block k may count at all.
-using BlockCheck = bool (*)(const std::vector<float>* samples, int k);
-
-bool anyBlock(const std::vector<float>*, int) { return true; }
-
-bool samplesSeparate(const std::vector<float>* samples, int k) {
-  const std::vector<float>& aligned = samples[2 * k];
-  const std::vector<float>& offset = samples[2 * k + 1];
-  return *std::max_element(offset.begin(), offset.end()) <
-         *std::min_element(aligned.begin(), aligned.end());
-}
-
-int detectWith(const float rates[16], const std::vector<float>* samples, BlockCheck counts) {
+int detectTileSize(const float rates[16]) {
   float threshold = 0.985f;
   int best = -1;
   for (int k = 0; k < TileSteps / 2; ++k) {
@@ -100,7 +88,7 @@ int detectWith(const float rates[16], const std::vector<float>* samples, BlockCh
     // A step that drew nothing (screen smaller than two blocks) has no rate to compare.
     if (!(aligned > 0.0f) || !(offset > 0.0f)) continue;
     const float ratio = offset / aligned;
-    if (ratio < threshold && counts(samples, k)) {
+    if (ratio < threshold) {
       threshold = ratio * 0.985f;
       best = k;
     }
@@ -108,14 +96,81 @@ int detectWith(const float rates[16], const std::vector<float>* samples, BlockCh
   return best < 0 ? 0 : 64 >> best;
 }
 
+namespace {
+
+constexpr float TileThreshold = 0.985f;
+
+// The median offset / aligned ratio of block k's paired slices and its interval; false
+// when the slices do not pair up or one is not a positive number.
+bool blockRatio(const std::vector<float> samples[TileSteps], int k, StepEstimate& out) {
+  const std::vector<float>& aligned = samples[2 * k];
+  const std::vector<float>& offset = samples[2 * k + 1];
+  if (aligned.size() < 2 || aligned.size() != offset.size()) return false;
+  std::vector<double> ratios;
+  for (size_t i = 0; i < aligned.size(); ++i) {
+    if (!(aligned[i] > 0.0f) || !(offset[i] > 0.0f) || !std::isfinite(aligned[i]) ||
+        !std::isfinite(offset[i]))
+      return false;
+    ratios.push_back(static_cast<double>(offset[i]) / aligned[i]);
+  }
+  const MedianInterval interval = medianInterval(ratios);
+  out.position = 64 >> k;
+  out.ratio = interval.median;
+  out.low = interval.low;
+  out.high = interval.high;
+  return true;
+}
+
+// The block with the deepest ratio, leaving one out; null when there is none.
+const StepEstimate* deepest(const std::vector<StepEstimate>& blocks, const StepEstimate* without) {
+  const StepEstimate* found = nullptr;
+  for (const StepEstimate& block : blocks)
+    if (&block != without && (!found || block.ratio < found->ratio)) found = &block;
+  return found;
+}
+
+bool belowThreshold(const StepEstimate* block) {
+  return block && static_cast<float>(block->ratio) < TileThreshold;
+}
+
 }  // namespace
 
-int detectTileSize(const float rates[16]) { return detectWith(rates, nullptr, anyBlock); }
+TileDecision decideTileSize(const std::vector<float> samples[TileSteps]) {
+  TileDecision decision;
+  std::vector<StepEstimate> blocks;
+  for (int k = 0; k < TileSteps / 2; ++k) {
+    // A block with no strip on this screen was not timed.
+    if (samples[2 * k].empty() && samples[2 * k + 1].empty()) continue;
+    StepEstimate block;
+    if (!blockRatio(samples, k, block)) return decision;
+    blocks.push_back(block);
+  }
+  decision.complete = true;
+  decision.evidence.threshold = TileThreshold;
 
-int detectTileSizeSeparated(const float rates[16], const std::vector<float> samples[TileSteps]) {
-  for (int step = 0; step < TileSteps; ++step)
-    if (rates[step] > 0.0f && samples[step].size() < 2) return detectTileSize(rates);
-  return detectWith(rates, samples, samplesSeparate);
+  // The selection of the single-run rule, over the blocks beyond their own noise.
+  float threshold = TileThreshold;
+  const StepEstimate* chosen = nullptr;
+  for (const StepEstimate& block : blocks) {
+    if (static_cast<float>(block.ratio) < threshold && block.high < 1.0) {
+      threshold = static_cast<float>(block.ratio) * TileThreshold;
+      chosen = &block;
+    }
+  }
+  const StepEstimate* step = chosen ? chosen : deepest(blocks, nullptr);
+  const StepEstimate* runnerUp = step ? deepest(blocks, step) : nullptr;
+  if (step) decision.evidence.step = *step;
+  if (runnerUp) decision.evidence.runnerUp = *runnerUp;
+
+  if (!belowThreshold(step)) {
+    decision.evidence.confidence = Confidence::None;
+  } else if (chosen && (!belowThreshold(runnerUp) || chosen->high < runnerUp->low)) {
+    decision.evidence.confidence = Confidence::Clear;
+    decision.blockSize = static_cast<int>(chosen->position);
+  } else {
+    decision.evidence.confidence = Confidence::Uncertain;
+  }
+  return decision;
 }
 
 double alignedToOffsetRatio(float aligned, float offset) {

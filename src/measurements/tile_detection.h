@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/measured.h"
+
 namespace corvalis {
 
 // Steps per direction: block sizes 64, 32, 16, 8, 4, 2, each aligned and offset.
@@ -20,6 +22,8 @@ struct TileSweep {
   float yRates[16] = {};   // row sweep, same layout
   std::vector<float> xSamples[TileSteps];  // every repeat of xRates[s]; empty with one
   std::vector<float> ySamples[TileSteps];
+  std::optional<Evidence> widthEvidence;  // with repeats: why tileWidth is what it is
+  std::optional<Evidence> heightEvidence;
 };
 
 // Block size of step s: 64 >> (s / 2).
@@ -54,10 +58,22 @@ int placeRowStrips(float* vertices, int height, int step, int capacity);
 // 0.985 times the ratio of each find. 0 when no block counts or a rate is missing.
 int detectTileSize(const float rates[16]);
 
-// The same rule on the median rates, where a block counts only when its repeats
-// separate: every offset sample slower than every aligned sample. Falls back to
-// detectTileSize when a timed step has fewer than two samples.
-int detectTileSizeSeparated(const float rates[16], const std::vector<float> samples[TileSteps]);
+// The tile size of a sweep measured with repeats, where samples[2k][i] and
+// samples[2k + 1][i] are the i-th aligned and offset slices of block k, taken one right
+// after the other. Each block's offset / aligned ratio is the median of its paired
+// slices, with the interval of that median. A block counts only where its ratio lies
+// below 0.985 and its whole interval below 1; among those the rule of detectTileSize
+// picks the deepest. The answer is clear when the deepest other block whose ratio lies
+// below 0.985 (the runner-up) cannot reach the chosen one's interval; where it can, or
+// where no block's interval lies below 1 although a ratio does, the answer is 0 and
+// uncertain. 'complete' is false, and the answer 0 without evidence, when a measured
+// block lacks paired slices (a sweep cut short).
+struct TileDecision {
+  int blockSize = 0;
+  Evidence evidence;
+  bool complete = false;
+};
+TileDecision decideTileSize(const std::vector<float> samples[TileSteps]);
 
 // aligned / offset as the data files show it; not-a-number when both are zero.
 double alignedToOffsetRatio(float aligned, float offset);

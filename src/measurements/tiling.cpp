@@ -245,9 +245,19 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
     samples.note(sweep.xRates[step], toDoubles(sweep.xSamples[step]));
     samples.note(sweep.yRates[step], toDoubles(sweep.ySamples[step]));
   }
-  // With repeats, a block counts only where its samples separate.
-  sweep.tileWidth = detectTileSizeSeparated(sweep.xRates, sweep.xSamples);
-  sweep.tileHeight = detectTileSizeSeparated(sweep.yRates, sweep.ySamples);
+  if (measurementRepeats() > 1) {
+    // With repeats, a block counts only beyond its own noise; the evidence is kept.
+    const TileDecision width = decideTileSize(sweep.xSamples);
+    const TileDecision height = decideTileSize(sweep.ySamples);
+    sweep.tileWidth = width.blockSize;
+    sweep.tileHeight = height.blockSize;
+    // A sweep cut short decides nothing and carries no evidence.
+    if (width.complete) sweep.widthEvidence = width.evidence;
+    if (height.complete) sweep.heightEvidence = height.evidence;
+  } else {
+    sweep.tileWidth = detectTileSize(sweep.xRates);
+    sweep.tileHeight = detectTileSize(sweep.yRates);
+  }
 }
 
 void TilingTest::writeResults(ResultReport& report) {

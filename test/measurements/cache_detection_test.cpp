@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
 #include <vector>
 
 using namespace corvalis;
@@ -122,38 +125,122 @@ TEST(DetectCacheSize, OnlyTheSweptRangeCounts) {
 
 namespace {
 
-// Five samples per size spread around the given medians by the given fractions.
-FormatSweep sampledSweep(const std::vector<float>& medians, const std::vector<float>& spread) {
-  FormatSweep sweep = sweepOf(0, 32, medians);
-  for (size_t n = 0; n < medians.size(); ++n)
-    for (float fraction : spread) sweep.samples[n].push_back(medians[n] * (1.0f + fraction));
-  return sweep;
+// Texture cache sweeps measured in rounds, as the test takes them with repeats: round r
+// visits sizes first..last forwards when r is even and backwards when odd, each visit
+// lasting one time unit. A visit's rate is the size's true rate times the machine's
+// speed at that moment times a small wobble of its own.
+struct RoundSimulation {
+  std::vector<float> trueRates;               // by size, first to last
+  std::function<double(int time)> speed = nullptr;  // none: always full speed
+  double wobble = 0.02;                       // +- this much per visit
+  int rounds = 20;
+  int firstIndex = 0;
+  int bitsPerTexel = 32;
+
+  FormatSweep sweep() const {
+    FormatSweep out = sweepOf(firstIndex, bitsPerTexel, trueRates);
+    const int sizes = static_cast<int>(trueRates.size());
+    int time = 0;
+    for (int round = 0; round < rounds; ++round) {
+      for (int turn = 0; turn < sizes; ++turn, ++time) {
+        const int size = round % 2 == 0 ? turn : sizes - 1 - turn;
+        // A fixed, evenly spread wobble: no two neighbouring visits alike.
+        const double shake = wobble * (((time * 7919) % 41) / 20.0 - 1.0);
+        out.samples[firstIndex + size].push_back(
+            static_cast<float>(trueRates[size] * (speed ? speed(time) : 1.0) * (1.0 + shake)));
+      }
+    }
+    // The reported rates are the medians of the rounds, as the test stores them.
+    for (int size = 0; size < sizes; ++size) {
+      std::vector<float> sorted = out.samples[firstIndex + size];
+      std::sort(sorted.begin(), sorted.end());
+      out.rates[firstIndex + size] = sorted[sorted.size() / 2];
+    }
+    return out;
+  }
+};
+
+// 19 RGBA sizes whose true rates come from a curve given in millions per second at
+// some sizes (bytes) and flat between them.
+std::vector<float> curve(const std::vector<std::pair<int, float>>& points) {
+  std::vector<float> rates;
+  size_t at = 0;
+  for (int n = 0; n <= 18; ++n) {
+    while (at + 1 < points.size() && (4 << n) >= points[at + 1].first) ++at;
+    rates.push_back(points[at].second * 1.0e6f);
+  }
+  return rates;
 }
 
 }  // namespace
 
-// With repeats an edge needs samples that separate; a flat, noisy sweep answers 0.
-TEST(DetectCacheSizeSeparated, CountsOnlyDropsTheSamplesBearOut) {
-  const std::vector<float> tight = {-0.03f, -0.01f, 0.0f, 0.01f, 0.03f};
-  // The measured case on llvmpipe at 512x384: 17 RGBA sizes within a few percent, with
-  // a 2 % dip at 8 KiB that stays; noise of +-6 % per size.
-  std::vector<float> flat(17, 1.0e9f);
-  for (size_t n = 11; n < flat.size(); ++n) flat[n] = 0.98e9f;
-  const FormatSweep noisy = sampledSweep(flat, {-0.06f, -0.03f, 0.0f, 0.03f, 0.06f});
-  EXPECT_EQ(detectCacheSize(noisy), 4096.0f);  // the single-run rule takes the dip
-  EXPECT_EQ(detectCacheSizeSeparated(noisy), 0.0f);
+// With repeats an edge must stand out of the curve's own noise, round by round, and stay
+// down over two sizes; otherwise the answer is 0 and says whether anything came close.
+TEST(DecideCacheSize, OnlyARealEdgeIsFound) {
+  const struct {
+    const char* what;
+    RoundSimulation simulation;
+    float bytes;
+    Confidence confidence;
+  } cases[] = {
+      // llvmpipe has no texel cache: flat within a few percent, every visit shaking by
+      // up to 10 % (the 512x384 RGBA curve measured while other work ran).
+      {"flat and noisy", {curve({{4, 130.0f}}), {}, 0.10}, 0.0f, Confidence::None},
+      // Load that comes for a stretch of three rounds and goes.
+      {"a burst that recovers",
+       {curve({{4, 130.0f}}), [](int t) { return t >= 60 && t < 117 ? 0.5 : 1.0; }},
+       0.0f, Confidence::None},
+      // Load that arrives while the 256 B size is measured and stays: taken in order it
+      // read as an edge (32:147 64:151 128:141 256:67 512:63 ...); in rounds it falls on
+      // every size alike.
+      {"load that arrives and stays",
+       {curve({{4, 147.0f}}), [](int t) { return t >= 6 ? 0.45 : 1.0; }}, 0.0f,
+       Confidence::None},
+      // A lone low last point (65536:63.6 131072:79.7 262144:71.0 ended a real sweep).
+      {"a lone last point", {curve({{4, 80.0f}, {1048576, 60.0f}})}, 0.0f, Confidence::None},
+      // A cache of 16 KiB: the rate halves after it and stays there.
+      {"a clear edge", {curve({{4, 200.0f}, {32768, 100.0f}})}, 16384.0f, Confidence::Clear},
+      // The same edge under load that swings by half between rounds.
+      {"a clear edge under load",
+       {curve({{4, 200.0f}, {32768, 100.0f}}), [](int t) { return (t / 19) % 2 ? 0.55 : 1.0; }},
+       16384.0f, Confidence::Clear},
+      // An edge at 16 KiB followed by a second, shallower one at 256 KiB: the first
+      // decides, as in the single-run rule.
+      {"two levels", {curve({{4, 200.0f}, {32768, 100.0f}, {524288, 80.0f}})}, 16384.0f,
+       Confidence::Clear},
+      // The fall spread over two neighbouring sizes, each about as deep: no one edge.
+      {"two close candidates", {curve({{4, 200.0f}, {32768, 180.0f}, {65536, 160.0f}})}, 0.0f,
+       Confidence::Uncertain},
+      // A drop beyond the threshold whose rounds disagree: half of them see no drop.
+      {"a marginal step",
+       {curve({{4, 100.0f}, {32768, 90.0f}}), {}, 0.25}, 0.0f, Confidence::Uncertain},
+  };
+  for (const auto& c : cases) {
+    const FormatSweep sweep = c.simulation.sweep();
+    const CacheDecision decision = decideCacheSize(sweep);
+    EXPECT_TRUE(decision.complete) << c.what;
+    EXPECT_EQ(decision.bytes, c.bytes) << c.what;
+    EXPECT_EQ(decision.evidence.confidence, c.confidence) << c.what;
+    EXPECT_TRUE(decision.evidence.step.has_value()) << c.what;
+    if (c.bytes > 0.0f) {
+      EXPECT_EQ(decision.evidence.step->position, c.bytes) << c.what;
+      EXPECT_LT(decision.evidence.step->high, 1.0) << c.what;
+    }
+  }
+}
 
-  // A clear step after 16 KiB (index 12), the samples far apart.
-  EXPECT_EQ(detectCacheSizeSeparated(sampledSweep(stepDown(12, 1.0e9f, 0.5e9f), tight)),
-            16384.0f);
-
-  // A 10 % drop whose samples overlap the size before it: no edge.
-  FormatSweep overlapping = sampledSweep(stepDown(12, 1.0e9f, 0.9e9f), tight);
-  overlapping.samples[15][4] = 0.975e9f;  // above the lowest sample of index 12
-  EXPECT_EQ(detectCacheSize(overlapping), 16384.0f);
-  EXPECT_EQ(detectCacheSizeSeparated(overlapping), 0.0f);
-
-  // One measurement per size: the single-run rule unchanged.
-  const FormatSweep single = sweepOf(0, 32, flat);
-  EXPECT_EQ(detectCacheSizeSeparated(single), detectCacheSize(single));
+TEST(DecideCacheSize, APartialOrBrokenSweepDecidesNothing) {
+  RoundSimulation edge{curve({{4, 200.0f}, {32768, 100.0f}})};
+  FormatSweep cut = edge.sweep();
+  cut.samples[18].pop_back();  // the last round stopped before the largest size
+  EXPECT_FALSE(decideCacheSize(cut).complete);
+  EXPECT_EQ(decideCacheSize(cut).bytes, 0.0f);
+  FormatSweep zero = edge.sweep();
+  zero.samples[3][5] = 0.0f;  // a visit that timed nothing
+  EXPECT_FALSE(decideCacheSize(zero).complete);
+  EXPECT_FALSE(decideCacheSize(FormatSweep()).complete);
+  // Implausible rates answer 0 as in the single-run rule, with no step found.
+  RoundSimulation stalled{curve({{4, 200.0f}, {32768, 100.0f}})};
+  stalled.trueRates[0] = 5.0f;
+  EXPECT_EQ(decideCacheSize(stalled.sweep()).bytes, 0.0f);
 }

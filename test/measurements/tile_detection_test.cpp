@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -139,32 +140,98 @@ TEST(CsvNumber, NonFiniteValuesReadTheSameEverywhere) {
   EXPECT_TRUE(std::isinf(alignedToOffsetRatio(3.0f, 0.0f)));
 }
 
-// With repeats a block counts only where every offset sample is slower than every
-// aligned sample; where none separates, no block is found.
-TEST(DetectTileSizeSeparated, CountsOnlyBlocksWhoseSamplesSeparate) {
-  // Median ratios: 4-pixel blocks 20 % slower offset, 16-pixel blocks 3 % by noise.
-  const std::vector<float> rates = ratesWithRatios({1.0f, 1.0f, 0.97f, 1.0f, 0.8f, 1.0f});
-  std::vector<float> samples[TileSteps];
-  const float noise[] = {-0.05f, -0.02f, 0.0f, 0.02f, 0.05f};
-  for (int step = 0; step < TileSteps; ++step)
-    for (float fraction : noise) samples[step].push_back(rates[step] * (1.0f + fraction));
-  EXPECT_EQ(detectTileSize(rates.data()), 4);
-  EXPECT_EQ(detectTileSizeSeparated(rates.data(), samples), 4);
+namespace {
 
-  // The 4-pixel block's samples now overlap: one offset sample reaches an aligned one.
-  samples[9][4] = samples[8][0] * 1.001f;
-  EXPECT_EQ(detectTileSizeSeparated(rates.data(), samples), 0);  // 16 is noise too
+// Paired slices of a sweep measured with repeats: slice i of every block runs while the
+// machine has speed load(i), the offset slice at the block's true ratio to the aligned
+// one, each slice shaking by up to +- wobble of its own.
+struct SliceSimulation {
+  std::vector<double> ratios;  // blocks 64 to 2; 0 leaves the block unmeasured
+  double wobble = 0.05;
+  std::function<double(int slice)> load = [](int slice) { return slice % 3 ? 1.0 : 0.5; };
+  int slices = 50;
 
-  // A flat sweep whose medians dip by chance: the single-run rule picks a size, the
-  // separated one does not.
-  const std::vector<float> flat = ratesWithRatios({1.0f, 0.98f, 1.0f, 0.97f, 1.0f, 1.0f});
-  std::vector<float> flatSamples[TileSteps];
-  for (int step = 0; step < TileSteps; ++step)
-    for (float fraction : noise) flatSamples[step].push_back(flat[step] * (1.0f + fraction));
-  EXPECT_EQ(detectTileSize(flat.data()), 32);
-  EXPECT_EQ(detectTileSizeSeparated(flat.data(), flatSamples), 0);
+  std::vector<std::vector<float>> samples() const {
+    std::vector<std::vector<float>> out(TileSteps);
+    for (size_t k = 0; k < ratios.size(); ++k) {
+      if (ratios[k] == 0.0) continue;
+      for (int i = 0; i < slices; ++i) {
+        const double aligned = 1000.0 * load(i) * (1.0 + wobble * (((i * 37 + k) % 11) / 5.0 - 1.0));
+        const double offset =
+            1000.0 * load(i) * ratios[k] * (1.0 + wobble * (((i * 53 + 3 * k) % 13) / 6.0 - 1.0));
+        out[2 * k].push_back(static_cast<float>(aligned));
+        out[2 * k + 1].push_back(static_cast<float>(offset));
+      }
+    }
+    return out;
+  }
+};
 
-  // One measurement per step: the single-run rule unchanged.
-  std::vector<float> none[TileSteps];
-  EXPECT_EQ(detectTileSizeSeparated(flat.data(), none), 32);
+TileDecision decide(const SliceSimulation& simulation) {
+  const std::vector<std::vector<float>> samples = simulation.samples();
+  return decideTileSize(samples.data());
+}
+
+}  // namespace
+
+// With repeats a block counts only where its paired slices put it below 1 beyond their
+// own noise, and the answer is clear only where no other block comes as deep.
+TEST(DecideTileSize, TheDeepestBlockBeyondItsNoiseAndApartFromTheRest) {
+  const struct {
+    const char* what;
+    SliceSimulation simulation;
+    int block;
+    Confidence confidence;
+    double runnerUp;  // the runner-up's block, 0 for none
+  } cases[] = {
+      // llvmpipe: 4x4 shading blocks, offset strips 15 to 25 % slower there; the
+      // 16-pixel blocks a few percent slower from its 16x16 rasteriser steps.
+      {"llvmpipe", {{0.99, 1.0, 0.96, 1.0, 0.78, 1.08}}, 4, Confidence::Clear, 16},
+      // The same under load that halves the machine's speed every third slice: the
+      // pairs take the load together.
+      {"llvmpipe under load",
+       {{0.99, 1.0, 0.96, 1.0, 0.78, 1.08}, 0.05, [](int i) { return 0.3 + (i % 7) / 7.0; }},
+       4, Confidence::Clear, 16},
+      // Nothing below 0.985: none.
+      {"flat", {{1.0, 0.995, 1.01, 1.0, 0.99, 1.05}}, 0, Confidence::None, 0},
+      // A 3 % dip whose slices scatter by 20 %: its interval reaches above 1.
+      {"marginal", {{1.0, 1.0, 0.97, 1.0, 1.0, 1.0}, 0.2}, 0, Confidence::Uncertain, 0},
+      // Two blocks as deep as each other within their noise: which one is the tile?
+      {"two close candidates", {{1.0, 0.85, 1.0, 1.0, 0.84, 1.0}, 0.1}, 0, Confidence::Uncertain,
+       32},
+      // A larger block found first keeps its place unless a smaller one beats it by
+      // 1.5 %; a smaller one that does and stands apart wins clearly.
+      {"deeper smaller block", {{0.97, 1.0, 1.0, 0.8, 1.0, 1.0}, 0.01}, 8, Confidence::Clear, 64},
+      // A screen too small for 64-pixel strips leaves that block unmeasured.
+      {"small screen", {{0.0, 1.0, 1.0, 1.0, 0.8, 1.0}}, 4, Confidence::Clear, 0},
+  };
+  for (const auto& c : cases) {
+    const TileDecision decision = decide(c.simulation);
+    EXPECT_TRUE(decision.complete) << c.what;
+    EXPECT_EQ(decision.blockSize, c.block) << c.what;
+    EXPECT_EQ(decision.evidence.confidence, c.confidence) << c.what;
+    ASSERT_TRUE(decision.evidence.step.has_value()) << c.what;
+    if (c.block > 0) {
+      EXPECT_EQ(decision.evidence.step->position, c.block) << c.what;
+      EXPECT_LT(decision.evidence.step->high, 1.0) << c.what;
+      EXPECT_LE(decision.evidence.step->low, decision.evidence.step->ratio) << c.what;
+    }
+    if (c.runnerUp > 0) {
+      ASSERT_TRUE(decision.evidence.runnerUp.has_value()) << c.what;
+      EXPECT_EQ(decision.evidence.runnerUp->position, c.runnerUp) << c.what;
+    }
+  }
+}
+
+TEST(DecideTileSize, SlicesThatDoNotPairUpDecideNothing) {
+  SliceSimulation llvmpipe{{0.99, 1.0, 0.96, 1.0, 0.78, 1.08}};
+  std::vector<std::vector<float>> cut = llvmpipe.samples();
+  cut[9].pop_back();  // the offset pattern of 4-pixel blocks lost its last slice
+  EXPECT_FALSE(decideTileSize(cut.data()).complete);
+  EXPECT_EQ(decideTileSize(cut.data()).blockSize, 0);
+  std::vector<std::vector<float>> stalled = llvmpipe.samples();
+  stalled[8][3] = 0.0f;
+  EXPECT_FALSE(decideTileSize(stalled.data()).complete);
+  std::vector<std::vector<float>> single(TileSteps, std::vector<float>(1, 1.0f));
+  EXPECT_FALSE(decideTileSize(single.data()).complete);
 }
