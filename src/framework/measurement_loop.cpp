@@ -151,6 +151,11 @@ LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget) {
   slice.minSeconds = spec.minSeconds * share;
   const int step = std::max(spec.step, 1);
   slice.cap = std::max(step, static_cast<int>(std::ceil(spec.cap * share / step)) * step);
+  // A renderer queues a short slice's batches faster than it draws them, and the loop's
+  // clock sees only the queueing: the queue is bounded by time, so that a slice's work
+  // fits its share of the minimum time and not just of the cap.
+  if (slice.finishEvery <= 0 || slice.finishEvery > slice.cap) slice.finishEvery = slice.cap;
+  slice.timeBoundQueue = true;
   return slice;
 }
 

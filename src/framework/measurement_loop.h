@@ -83,7 +83,7 @@ struct Pattern {
 
 // The slice of a loop that one turn of a measurement taken in rounds gets, so that
 // 'rounds' turns together cost about 'budget' times the whole loop: its minimum time and
-// cap divided alike, at least one step of work.
+// cap divided alike, at least one step of work, and its queue bounded by time.
 LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget);
 
 // Times every pattern 'rounds' times, one slice each per round, the patterns of a round
