@@ -107,6 +107,45 @@ TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
   EXPECT_EQ(pair.second.repeats.size(), 3u);
 }
 
+// Rounds visit every pattern once, forwards then backwards, after one untimed batch of
+// the first; every pattern keeps one slice per round.
+TEST_F(MeasurementLoopTest, RoundsAlternateTheirOrder) {
+  LoopSpec spec;
+  spec.cap = 1;
+  spec.minSeconds = 1.0e9;
+  spec.warmupSwap = false;
+  SyncMethod sync(&dcMarker, false);
+  fake.calls.clear();
+  std::vector<Pattern> patterns;
+  for (const char* name : {"A", "B", "C"})
+    patterns.push_back({[this, name] { fake.calls.push_back(name); }, Batch()});
+  const std::vector<LoopResult> results = runInRounds(spec, sync, 3, patterns);
+  EXPECT_EQ(fake.calls, (Calls{"A", "A", "B", "C", "C", "B", "A", "A", "B", "C"}));
+  ASSERT_EQ(results.size(), 3u);
+  for (const LoopResult& result : results) EXPECT_EQ(result.repeats.size(), 3u);
+}
+
+// A slice takes its share of the minimum time and of the cap, whole steps and at least
+// one, with its queue bounded by time.
+TEST(SliceOf, SharesTheWindowAndBoundsTheQueue) {
+  LoopSpec spec;
+  spec.step = 4;
+  spec.cap = 2000;
+  spec.minSeconds = 0.25;
+  spec.finishEvery = 128;
+  const LoopSpec slice = sliceOf(spec, 20, 1.6);
+  EXPECT_DOUBLE_EQ(slice.minSeconds, 0.02);
+  EXPECT_EQ(slice.cap, 160);
+  EXPECT_EQ(slice.finishEvery, 128);
+  EXPECT_TRUE(slice.timeBoundQueue);
+  LoopSpec tiny;
+  tiny.step = 6;
+  tiny.cap = 10;
+  const LoopSpec thin = sliceOf(tiny, 100, 1.0);
+  EXPECT_EQ(thin.cap, 6);
+  EXPECT_EQ(thin.finishEvery, 6);  // no finish bound of its own: the slice's cap
+}
+
 // The median of the repeats' rates; one repeat gives exactly work * count / seconds.
 TEST(LoopResult, RateIsTheMedianRepeat) {
   LoopResult one;
