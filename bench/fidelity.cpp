@@ -19,7 +19,7 @@
 
 #include "app/command_line.h"
 #include "app/launcher_settings.h"
-#include "framework/sample_stats.h"
+#include "framework/run_context.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "platform/platform.h"
@@ -56,10 +56,11 @@ void clockAgreement() {
               "clock agreement cycle/perf", c / p, c, p);
 }
 
-// Runs a test and returns its time in seconds.
-double timedRun(BenchTest& test) {
+// Runs a test (each measurement once unless the context asks for more) and returns its
+// time in seconds.
+double timedRun(BenchTest& test, const RunContext& context = RunContext()) {
   PerfTimer clock;
-  test.run();
+  test.run(context);
   return clock.elapsed();
 }
 
@@ -147,12 +148,13 @@ std::string blockText(int width, int height) {
 
 // K runs of Tiling or Texture cache with N repeats each; agreement per detected value.
 int stability(const std::string& which, int runs, int repeats) {
-  setMeasurementRepeats(repeats);
+  RunContext context;
+  context.repeats = repeats;
   std::vector<std::string> combined, color, depth, stencil, rgba, dxt1, dxt5;
   for (int run = 0; run < runs; ++run) {
     if (which == "tiling") {
       TilingTest test;
-      const double seconds = timedRun(test);
+      const double seconds = timedRun(test, context);
       if (test.failed) return 1;
       const TileSweep* s = test.sweeps;
       combined.push_back(blockText(s[TileCombined].tileWidth, s[TileCombined].tileHeight));
@@ -164,7 +166,7 @@ int stability(const std::string& which, int runs, int repeats) {
                   stencil.back().c_str());
     } else {
       TextureCacheTest test;
-      const double seconds = timedRun(test);
+      const double seconds = timedRun(test, context);
       if (test.failed) return 1;
       rgba.push_back(std::to_string(static_cast<long>(test.cacheBytes[CacheRgba])) + " B");
       dxt1.push_back(std::to_string(static_cast<long>(test.cacheBytes[CacheDxt1])) + " B");
@@ -238,7 +240,7 @@ int main(int argc, char** argv) {
   std::vector<double> fill, fillZ, fan, lit;
   for (int i = 0; i < repeats; ++i) {
     FillrateTest fillrate;
-    fillrate.run();
+    fillrate.run(RunContext());
     if (fillrate.failed) {
       std::fprintf(stderr, "corvalis_bench: the fillrate test failed: %s\n", fillrate.format32);
       return 1;
@@ -246,7 +248,7 @@ int main(int argc, char** argv) {
     fill.push_back(fillrate.results32.colorOnly);
     fillZ.push_back(fillrate.results32.colorDepth);
     GeometryTest geometry;
-    geometry.run();
+    geometry.run(RunContext());
     fan.push_back(geometry.fanRate);
     lit.push_back(geometry.lightP8Rate);
   }
@@ -257,7 +259,7 @@ int main(int argc, char** argv) {
 
   config.swapSync = true;
   FillrateTest swapped;
-  swapped.run();
+  swapped.run(RunContext());
   const double flushMean = [&] {
     double sum = 0.0;
     for (double r : fill) sum += r;

@@ -8,7 +8,7 @@
 #include "app/command_line.h"
 #include "app/launcher_settings.h"
 #include "app/text_encoding.h"
-#include "framework/sample_stats.h"
+#include "framework/run_context.h"
 
 namespace corvalis {
 

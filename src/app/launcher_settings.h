@@ -25,6 +25,7 @@ struct LauncherSettings {
   bool bbCode = true;
   bool bbUrl = true;
   bool charts = true;  // write BASE.charts.htm after a run that wrote data files
+  int repeats = 1;     // --repeat N: every timed measurement N times (1 to 100)
   bool resultsAvailable = false;
   bool bbOptionsChanged = false;
   platform::DialogHandle dialogWindow = nullptr;

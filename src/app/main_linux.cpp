@@ -19,7 +19,6 @@
 #include "app/text_encoding.h"
 #include "framework/format.h"
 #include "framework/progress.h"
-#include "framework/sample_stats.h"
 #include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
@@ -153,6 +152,7 @@ void applySettings(const CliOptions& options) {
   launcherSettings.bbBold = options.bbBold;
   launcherSettings.bbCode = options.bbCode;
   launcherSettings.bbUrl = options.bbUrl;
+  launcherSettings.repeats = options.repeat;
 }
 
 // With repeats: per test that ran, the largest max/min of its samples, so that a user
@@ -269,7 +269,6 @@ int runProgram(int argc, char** argv) {
   if (options.listDevices) return listDevices(windows);
 
   applySettings(options);
-  setMeasurementRepeats(options.repeat);
   DisplayConfig config(options.width, options.height);
   displayConfig = &config;
   createTestRegistry();

@@ -15,7 +15,6 @@
 #include "app/launcher_model.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
-#include "framework/sample_stats.h"
 #include "gl/display_config.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_launcher_dialog.h"
@@ -37,7 +36,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
                 "Corvalis", MB_OK | MB_ICONERROR);
     return 2;
   }
-  setMeasurementRepeats(switches.repeat);
+  launcherSettings.repeats = switches.repeat;
   launcherSettings.charts = switches.charts;
   // NOTE: the rest of the program requires the configuration; without it there is
   // nothing to run.

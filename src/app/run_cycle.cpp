@@ -2,7 +2,7 @@
 
 #include "app/launcher_settings.h"
 #include "app/system_info.h"
-#include "framework/sample_stats.h"
+#include "framework/run_context.h"
 #include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
@@ -30,7 +30,7 @@ RunSettings runSettings(const DisplayConfig& config) {
   for (size_t i = 0; i < TestCount; ++i)
     if (testRegistry[i] && testEnabled[i]) settings.tests.push_back(testRegistry[i]->key());
   settings.swapSync = launcherSettings.syncSwap;
-  settings.repeat = measurementRepeats();
+  settings.repeat = launcherSettings.repeats;
   settings.device = platform::current().backendDescription();
   return settings;
 }
@@ -49,6 +49,8 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
   outcome.reportOpened = report.isOpen();
   if (outcome.reportOpened) {
     report.setRunSettings(runSettings(config));
+    RunContext context;
+    context.repeats = launcherSettings.repeats;
     plat.showCursor(false);
     probeDisplay();
     for (size_t i = 0; i < TestCount; ++i) {
@@ -59,12 +61,12 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
       PerfTimer clock;
       const bool displayWasLost = plat.displayLost();
       test->samples.clear();
-      test->run();
+      test->run(context);
       // What a test measured on a display that went away meanwhile is worthless: it runs
       // once more, where every window now fails, and records that failure as its result.
       if (!displayWasLost && plat.displayLost()) {
         test->samples.clear();
-        test->run();
+        test->run(context);
       }
       if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
       if (!test->hasRun || test->failed) outcome.anyTestFailed = true;

@@ -76,6 +76,8 @@ LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& ba
   return result;
 }
 
+int repeatsOf(const LoopSpec& spec) { return std::max(spec.repeats, 1); }
+
 // Fills count and seconds from the median repeat and records the unit rates.
 LoopResult finished(LoopResult result) {
   const std::vector<double> unitRates = result.rates(1.0);
@@ -124,7 +126,7 @@ int nextQueueFinish(int count, double elapsedSeconds, int step, int finishEvery,
 LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, const Batch& batch,
                               const Batch& warmup) {
   LoopResult result;
-  for (int repeat = 0; repeat < measurementRepeats(); ++repeat)
+  for (int repeat = 0; repeat < repeatsOf(spec); ++repeat)
     result.repeats.push_back(runOnce(spec, sync, batch, warmup));
   return finished(result);
 }
@@ -133,7 +135,7 @@ std::pair<LoopResult, LoopResult> runMeasurementPair(const LoopSpec& spec, const
                                                      const Batch& batchA, const Batch& warmupA,
                                                      const Batch& batchB, const Batch& warmupB) {
   LoopResult a, b;
-  for (int repeat = 0; repeat < measurementRepeats(); ++repeat) {
+  for (int repeat = 0; repeat < repeatsOf(spec); ++repeat) {
     if (repeat % 2 == 0) {
       a.repeats.push_back(runOnce(spec, sync, batchA, warmupA));
       b.repeats.push_back(runOnce(spec, sync, batchB, warmupB));

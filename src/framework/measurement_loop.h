@@ -32,6 +32,9 @@ struct LoopSpec {
   // Bound the queue by time where finishEvery units take longer than minSeconds (see
   // nextQueueFinish); finishEvery stays the bound where they do not.
   bool timeBoundQueue = false;
+  // How often the whole measurement is taken, each time with its own warm-up (the
+  // run's repeat count); below 1 counts as 1. runInRounds takes its rounds instead.
+  int repeats = 1;
 };
 
 // One timed run of the loop.
@@ -40,7 +43,7 @@ struct LoopSample {
   double seconds = 0.0;  // performance-counter time including the final glFinish
 };
 
-// All repeats of one measurement (measurementRepeats() of them).
+// All repeats of one measurement (LoopSpec::repeats of them).
 struct LoopResult {
   int count = 0;         // of the repeat whose rate is the median (the lower middle one)
   double seconds = 0.0;  // of that repeat
@@ -63,13 +66,13 @@ int nextQueueFinish(int count, double elapsedSeconds, int step, int finishEvery,
 
 using Batch = std::function<void()>;
 
-// Runs one measurement measurementRepeats() times, each with its own warm-up and
-// timed part. 'warmup' may be empty: no warm-up draw.
+// Runs one measurement spec.repeats times, each with its own warm-up and timed part.
+// 'warmup' may be empty: no warm-up draw.
 LoopResult runMeasurementLoop(const LoopSpec& spec, const SyncMethod& sync, const Batch& batch,
                               const Batch& warmup);
 
-// Two measurements of one kind, A and B, each taken measurementRepeats() times in the
-// order A B, B A, A B, ...: a slow drift of the machine's speed then weighs on both
+// Two measurements of one kind, A and B, each taken spec.repeats times in the order
+// A B, B A, A B, ...: a slow drift of the machine's speed then weighs on both
 // alike instead of always favouring the one measured first.
 std::pair<LoopResult, LoopResult> runMeasurementPair(const LoopSpec& spec, const SyncMethod& sync,
                                                      const Batch& batchA, const Batch& warmupA,

@@ -6,16 +6,6 @@
 
 namespace corvalis {
 
-namespace {
-int repeatsSetting = 1;
-}  // namespace
-
-void setMeasurementRepeats(int repeats) {
-  repeatsSetting = std::min(std::max(repeats, 1), MaxMeasurementRepeats);
-}
-
-int measurementRepeats() { return repeatsSetting; }
-
 SampleStats summarizeSamples(const std::vector<double>& samples) {
   SampleStats stats;
   const bool anyFailed = std::any_of(samples.begin(), samples.end(),

@@ -1,15 +1,10 @@
 #pragma once
-// What a set of repeated measurements says: the median that is reported, the extremes
-// that show how far to trust it, and the process-wide number of repeats.
+// What a set of repeated measurements says: the median that is reported and the
+// extremes that show how far to trust it.
 
 #include <vector>
 
 namespace corvalis {
-
-// Repeats of every timed measurement (--repeat N): 1 to MaxMeasurementRepeats.
-constexpr int MaxMeasurementRepeats = 100;
-void setMeasurementRepeats(int repeats);
-int measurementRepeats();
 
 struct SampleStats {
   double median = 0.0;  // the middle sample; the mean of the two middle ones for an even count

@@ -73,11 +73,12 @@ void writeValue(ResultReport& report, double value, const char* htmlText, const 
 
 // Clears per second of the buffers in mask. The clear values change on every clear so
 // that a driver cannot skip a clear that would leave the buffer as it is.
-double BandwidthTest::clearRate(unsigned mask, const TestWindow& window) {
+double BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int repeats) {
   LoopSpec spec;
   spec.step = 1;
   spec.cap = 5000;
   spec.minSeconds = 0.5;
+  spec.repeats = repeats;
   spec.warmupSwap = false;  // no warm-up draw: a glFinish only
   int n = 0;
   auto batch = [&n, mask] {
@@ -92,12 +93,12 @@ double BandwidthTest::clearRate(unsigned mask, const TestWindow& window) {
 }
 
 // The five clear rates; the write masks each step leaves in place carry over.
-void BandwidthTest::measureClears(const TestWindow& window) {
+void BandwidthTest::measureClears(const TestWindow& window, int repeats) {
   glFinish();
   glStencilMask(0);
   glDepthMask(GL_FALSE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  noteMeasured(colorClear, clearRate(GL_COLOR_BUFFER_BIT, window) * window.colorBytes);
+  noteMeasured(colorClear, clearRate(GL_COLOR_BUFFER_BIT, window, repeats) * window.colorBytes);
 
   glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -106,21 +107,21 @@ void BandwidthTest::measureClears(const TestWindow& window) {
   glStencilMask(0);
   glDepthMask(GL_TRUE);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-  noteMeasured(depthClear, clearRate(GL_DEPTH_BUFFER_BIT, window) * window.depthBytes);
+  noteMeasured(depthClear, clearRate(GL_DEPTH_BUFFER_BIT, window, repeats) * window.depthBytes);
 
   glStencilMask(~0u);
   glDepthMask(GL_FALSE);
-  noteMeasured(stencilClear, clearRate(GL_STENCIL_BUFFER_BIT, window) * window.stencilBytes);
+  noteMeasured(stencilClear, clearRate(GL_STENCIL_BUFFER_BIT, window, repeats) * window.stencilBytes);
 
   glDepthMask(GL_TRUE);
   noteMeasured(depthStencilClear,
-               clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window) *
+               clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window, repeats) *
                    (static_cast<double>(window.depthBytes) + window.stencilBytes));
 
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   noteMeasured(allClear,
                clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
-                         window) *
+                         window, repeats) *
                    (static_cast<double>(window.colorBytes) + window.depthBytes +
                     window.stencilBytes));
 }
@@ -128,7 +129,7 @@ void BandwidthTest::measureClears(const TestWindow& window) {
 // Worst-case drawing: every fragment passes depth and stencil tests and reads and
 // writes colour (blending), depth and stencil. Depth and colour masks are on, as
 // measureClears left them.
-void BandwidthTest::measureDraw(const TestWindow& window) {
+void BandwidthTest::measureDraw(const TestWindow& window, int repeats) {
   const SyncMethod sync = window.syncMethod();
 
   // State: alpha blending, stencil NOTEQUAL 1 with inversion everywhere (the value
@@ -151,6 +152,7 @@ void BandwidthTest::measureDraw(const TestWindow& window) {
   spec.step = QuadsPerCycle;
   spec.cap = 5000;
   spec.minSeconds = 1.0;
+  spec.repeats = repeats;
   spec.batchEnd = BatchEnd::None;  // a cycle ends its own batches
   spec.warmupSwap = false;
   int z = FarDepthStep;
@@ -161,7 +163,7 @@ void BandwidthTest::measureDraw(const TestWindow& window) {
                                                            window.stencilBytes)));
 }
 
-void BandwidthTest::run() {
+void BandwidthTest::run(const RunContext& context) {
   TestWindow window(32, true, true);
   window.describeFormat(modeText, sizeof modeText);
   failed = window.initFailed;
@@ -169,8 +171,8 @@ void BandwidthTest::run() {
     measureRefreshRate(window);
     hasDepth = window.depthBytes > 0;
     hasStencil = window.stencilBytes > 0;
-    measureClears(window);
-    measureDraw(window);
+    measureClears(window, context.repeats);
+    measureDraw(window, context.repeats);
     ramdacBandwidth = window.ramdacBytesPerSecond();
     physicalBandwidth = ramdacBandwidth + drawBandwidth;
   }

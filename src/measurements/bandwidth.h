@@ -28,7 +28,7 @@ class BandwidthTest : public BenchTest {
  public:
   const char* name() const override { return "Bandwidth"; }
   const char* key() const override { return "Bandwidth"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
 
@@ -47,9 +47,10 @@ class BandwidthTest : public BenchTest {
   int drawQuads = 0;
 
  private:
-  void measureClears(const TestWindow& window);
-  double clearRate(unsigned mask, const TestWindow& window);
-  void measureDraw(const TestWindow& window);
+  // Each timed measurement taken 'repeats' times.
+  void measureClears(const TestWindow& window, int repeats);
+  double clearRate(unsigned mask, const TestWindow& window, int repeats);
+  void measureDraw(const TestWindow& window, int repeats);
 };
 
 }  // namespace corvalis

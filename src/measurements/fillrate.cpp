@@ -25,8 +25,9 @@ constexpr double MinSeconds = 0.375;
 constexpr int QuadCap = 5000;
 
 // The loop row shared by every fill measurement; step is quads per iteration.
-LoopSpec fillLoop(int step, bool warmupSwap) {
+LoopSpec fillLoop(int step, bool warmupSwap, int repeats) {
   LoopSpec spec;
+  spec.repeats = repeats;
   spec.step = step;
   spec.cap = QuadCap;
   spec.minSeconds = MinSeconds;
@@ -51,7 +52,7 @@ void drawQuad(float z, Coloring coloring) {
 double screenPixels() { return static_cast<double>(screenWidth) * screenHeight; }
 
 // Plain fill: quads A and B alternating at z = 0.5; the caller has set what is written.
-double plainFill(const SyncMethod& sync) {
+double plainFill(const SyncMethod& sync, int repeats) {
   auto warmup = [] { drawQuad(0.5f, Coloring::A); };
   auto batch = [] {
     for (int i = 0; i < 3; ++i) {
@@ -59,12 +60,12 @@ double plainFill(const SyncMethod& sync) {
       drawQuad(0.5f, Coloring::B);
     }
   };
-  return runMeasurementLoop(fillLoop(6, true), sync, batch, warmup).rate(screenPixels());
+  return runMeasurementLoop(fillLoop(6, true, repeats), sync, batch, warmup).rate(screenPixels());
 }
 
 // Depth pass: every quad lies slightly nearer than the one before, so each one passes
 // the LEQUAL test and writes colour and depth.
-double depthPassFill(const SyncMethod& sync) {
+double depthPassFill(const SyncMethod& sync, int repeats) {
   // State: LEQUAL depth test over freshly cleared colour and depth buffers.
   sync.swap();
   glDepthFunc(GL_LEQUAL);
@@ -81,12 +82,12 @@ double depthPassFill(const SyncMethod& sync) {
     }
   };
   // The clears and swaps above are the warm-up; the loop only finishes them.
-  return runMeasurementLoop(fillLoop(5, false), sync, batch, Batch()).rate(screenPixels());
+  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, Batch()).rate(screenPixels());
 }
 
 // Depth cull: the depth buffer holds one plane, the quads lie on the other, and every
 // fragment fails depthFunc. farQuads puts the quads on the far plane, else the near one.
-double depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads) {
+double depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads, int repeats) {
   const float z = farQuads ? 1.0f : -1.0f;
   // State: the given depth test over freshly cleared buffers.
   glDepthFunc(depthFunc);
@@ -103,7 +104,7 @@ double depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads) {
   auto batch = [z] {
     for (int i = 0; i < 5; ++i) drawQuad(z, Coloring::None);
   };
-  return runMeasurementLoop(fillLoop(5, false), sync, batch, layDown).rate(screenPixels());
+  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, layDown).rate(screenPixels());
 }
 
 void setColorMask(bool on) { glColorMask(on, on, on, on); }
@@ -158,7 +159,8 @@ void prepareDepthFailStencilRow() {
 }
 
 // The seven measurements of one mode, on a fresh window.
-void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results) {
+void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results,
+                              int repeats) {
   const SyncMethod sync = window.syncMethod();
 
   // Stencil off, and harmless should a driver look at it anyway.
@@ -167,29 +169,29 @@ void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results
   glStencilMask(~0u);
   glDisable(GL_STENCIL_TEST);
 
-  noteMeasured(results.depthPassColorDepth, depthPassFill(sync));
+  noteMeasured(results.depthPassColorDepth, depthPassFill(sync, repeats));
   // The buffer holds the near value, the quads lie on the far plane.
-  noteMeasured(results.cullLEqual, depthCullFill(sync, GL_LEQUAL, true));
+  noteMeasured(results.cullLEqual, depthCullFill(sync, GL_LEQUAL, true, repeats));
   // The buffer holds the far value, the quads lie on the near plane.
-  noteMeasured(results.cullEqual, depthCullFill(sync, GL_EQUAL, false));
-  noteMeasured(results.cullGEqual, depthCullFill(sync, GL_GEQUAL, false));
+  noteMeasured(results.cullEqual, depthCullFill(sync, GL_EQUAL, false, repeats));
+  noteMeasured(results.cullGEqual, depthCullFill(sync, GL_GEQUAL, false, repeats));
 
   // Colour only: no depth test, no depth writes.
   glDepthMask(GL_FALSE);
   glDepthFunc(GL_ALWAYS);
   glDisable(GL_DEPTH_TEST);
   setColorMask(true);
-  noteMeasured(results.colorOnly, plainFill(sync));
+  noteMeasured(results.colorOnly, plainFill(sync, repeats));
 
   // Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
   setColorMask(false);
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
-  noteMeasured(results.depthOnly, plainFill(sync));
+  noteMeasured(results.depthOnly, plainFill(sync, repeats));
 
   // Colour and depth.
   setColorMask(true);
-  noteMeasured(results.colorDepth, plainFill(sync));
+  noteMeasured(results.colorDepth, plainFill(sync, repeats));
 
   glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
@@ -199,7 +201,7 @@ void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results
 
 // The ten stencil measurements of the 32-bit mode; state not changed by a row carries
 // over from the row before.
-void FillrateTest::stencilSeries(const TestWindow& window) {
+void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
   const SyncMethod sync = window.syncMethod();
 
   glClearColor(0.25f, 0.125f, 0.75f, 0.0f);
@@ -215,7 +217,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glStencilFunc(GL_ALWAYS, -1, ~0u);
   glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
   glEnable(GL_STENCIL_TEST);
-  noteMeasured(stencilWrite, plainFill(sync));
+  noteMeasured(stencilWrite, plainFill(sync, repeats));
 
   // Stencil read and update; the test always passes.
   resetBuffers(sync);
@@ -223,7 +225,7 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glDepthMask(GL_FALSE);
   stencilInvertState();
   glEnable(GL_STENCIL_TEST);
-  noteMeasured(stencilInvert, plainFill(sync));
+  noteMeasured(stencilInvert, plainFill(sync, repeats));
 
   // Every fragment fails the stencil test (the buffer holds 0).
   resetBuffers(sync);
@@ -231,14 +233,14 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   glDepthMask(GL_FALSE);
   glStencilFunc(GL_EQUAL, 1, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  noteMeasured(stencilCull, plainFill(sync));
+  noteMeasured(stencilCull, plainFill(sync, repeats));
 
   // Depth test fails, stencil updated on depth fail.
   glDepthFunc(GL_LESS);
   glEnable(GL_DEPTH_TEST);
   resetBuffers(sync);
   prepareDepthFailStencilRow();
-  noteMeasured(zFailStencil, plainFill(sync));
+  noteMeasured(zFailStencil, plainFill(sync, repeats));
 
   // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil
   // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
@@ -246,30 +248,30 @@ void FillrateTest::stencilSeries(const TestWindow& window) {
   resetBuffers(sync);
   setColorMask(false);
   glDepthMask(GL_FALSE);
-  noteMeasured(zPassStencil, plainFill(sync));
+  noteMeasured(zPassStencil, plainFill(sync, repeats));
 
   resetBuffers(sync);
   setColorMask(false);
-  noteMeasured(zStencil, plainFill(sync));
+  noteMeasured(zStencil, plainFill(sync, repeats));
 
   resetBuffers(sync);
-  noteMeasured(colorZStencil, plainFill(sync));
+  noteMeasured(colorZStencil, plainFill(sync, repeats));
 
   resetBuffers(sync);
   glStencilMask(0);
-  noteMeasured(colorZStencilOn, plainFill(sync));
+  noteMeasured(colorZStencilOn, plainFill(sync, repeats));
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
-  noteMeasured(colorStencil, plainFill(sync));
+  noteMeasured(colorStencil, plainFill(sync, repeats));
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
   glStencilMask(0);
-  noteMeasured(colorOnlyStencilOn, plainFill(sync));
+  noteMeasured(colorOnlyStencilOn, plainFill(sync, repeats));
 }
 
-void FillrateTest::run() {
+void FillrateTest::run(const RunContext& context) {
   if (displayConfig != nullptr && displayConfig->maxBpp < 32) {
     skipped32 = true;
   } else {
@@ -278,8 +280,8 @@ void FillrateTest::run() {
     window.describeFormat(format32, sizeof format32);
     failed32 = window.initFailed;
     if (!failed32) {
-      fillPasses(window, results32);
-      stencilSeries(window);
+      fillPasses(window, results32, context.repeats);
+      stencilSeries(window, context.repeats);
     }
     skipped32 = false;
   }
@@ -288,7 +290,7 @@ void FillrateTest::run() {
     TestWindow window(16, true, false);
     window.describeFormat(format16, sizeof format16);
     failed16 = window.initFailed;
-    if (!failed16) fillPasses(window, results16);
+    if (!failed16) fillPasses(window, results16, context.repeats);
   }
   // A skipped 32-bit mode has no say: failed then means the 16-bit mode failed, never a
   // flag left over from an earlier run.

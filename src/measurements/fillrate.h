@@ -36,7 +36,7 @@ class FillrateTest : public BenchTest {
  public:
   const char* name() const override { return "Fillrate"; }
   const char* key() const override { return "Fillrate"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
 
@@ -60,8 +60,9 @@ class FillrateTest : public BenchTest {
   bool skipped32 = false;
 
  private:
-  void fillPasses(const TestWindow& window, FillModeResults& results);
-  void stencilSeries(const TestWindow& window);
+  // Each timed measurement taken 'repeats' times.
+  void fillPasses(const TestWindow& window, FillModeResults& results, int repeats);
+  void stencilSeries(const TestWindow& window, int repeats);
   void writeModeValues(ResultReport& report, const FillModeResults& results);
   void writeStencilBlock(ResultReport& report);
 };

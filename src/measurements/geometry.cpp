@@ -16,8 +16,9 @@ namespace {
 
 // Three draws per batch, at least 2 s or 50000 draws; the warm-up frames come before
 // the timers.
-LoopSpec geometryLoop() {
+LoopSpec geometryLoop(int repeats) {
   LoopSpec spec;
+  spec.repeats = repeats;
   spec.step = 3;
   spec.cap = 50000;
   spec.minSeconds = 2.0;
@@ -27,7 +28,8 @@ LoopSpec geometryLoop() {
 }
 
 // Times the selected primitive set of the mesh; triangles per second.
-double timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPerDraw) {
+double timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPerDraw,
+                    int repeats) {
   // Three frames that show the mesh, drawn with culling off; then culling on, so that
   // every timed triangle (clockwise on screen) is rejected after transformation.
   const Batch warmup = [&] {
@@ -45,17 +47,17 @@ double timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPer
     mesh.draw();
     mesh.draw();
   };
-  return runMeasurementLoop(geometryLoop(), sync, batch, warmup).rate(trianglesPerDraw);
+  return runMeasurementLoop(geometryLoop(repeats), sync, batch, warmup).rate(trianglesPerDraw);
 }
 
-double timeFan(GeometryMesh& mesh, const TestWindow& window) {
+double timeFan(GeometryMesh& mesh, const TestWindow& window, int repeats) {
   mesh.selectFan();
-  return timeSelected(mesh, window.syncMethod(), mesh.fanTriangles);
+  return timeSelected(mesh, window.syncMethod(), mesh.fanTriangles, repeats);
 }
 
-double timeList(GeometryMesh& mesh, const TestWindow& window) {
+double timeList(GeometryMesh& mesh, const TestWindow& window, int repeats) {
   mesh.selectList();
-  return timeSelected(mesh, window.syncMethod(), mesh.listTriangles);
+  return timeSelected(mesh, window.syncMethod(), mesh.listTriangles, repeats);
 }
 
 // The mesh inside the view volume: turned by 11 degrees and scaled to 0.825, so its
@@ -69,17 +71,17 @@ void loadMeshMatrix() {
 
 }  // namespace
 
-void GeometryTest::run() {
+void GeometryTest::run(const RunContext& context) {
   {
     TestWindow window(16, false, false);
     failed = window.initFailed;
     window.describeFormat(modeText, sizeof(modeText));
-    if (!failed) failed = !measure(window);
+    if (!failed) failed = !measure(window, context.repeats);
   }
   hasRun = true;
 }
 
-bool GeometryTest::measure(const TestWindow& window) {
+bool GeometryTest::measure(const TestWindow& window, int repeats) {
   const SyncMethod sync = window.syncMethod();
   glColor4ub(255, 255, 255, 255);
   glClearColor(0.0f, 0.0f, 0.25f, 1.0f);
@@ -93,13 +95,13 @@ bool GeometryTest::measure(const TestWindow& window) {
       return false;
     }
     loadMeshMatrix();
-    noteMeasured(fanRate, timeFan(mesh, window));
+    noteMeasured(fanRate, timeFan(mesh, window, repeats));
     sync.swap();
-    noteMeasured(listRate, timeList(mesh, window));
+    noteMeasured(listRate, timeList(mesh, window, repeats));
     sync.swap();
     // 2.0625 in all: most of the list now lies outside the view volume in x, y and z.
     glScalef(2.5f, 2.5f, 2.5f);
-    noteMeasured(clipRate, timeList(mesh, window));
+    noteMeasured(clipRate, timeList(mesh, window, repeats));
     sync.swap();
     mesh.release();
   }
@@ -119,7 +121,7 @@ bool GeometryTest::measure(const TestWindow& window) {
   glEnable(GL_LIGHT0);
   glLightfv(GL_LIGHT0, GL_POSITION, directional);
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-  noteMeasured(lightD1Rate, timeList(mesh, window));
+  noteMeasured(lightD1Rate, timeList(mesh, window, repeats));
   sync.swap();
 
   const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
@@ -128,7 +130,7 @@ bool GeometryTest::measure(const TestWindow& window) {
   glLightfv(GL_LIGHT0, GL_DIFFUSE, pointDiffuse);
   // Re-seeded so that the eight lights are the same in every run.
   meshGenerator().meshRandom = PointLightSeed;
-  noteMeasured(lightP1Rate, timeList(mesh, window));
+  noteMeasured(lightP1Rate, timeList(mesh, window, repeats));
   sync.swap();
 
   // GL_LIGHT0 keeps the point light above; seven more join it.
@@ -139,7 +141,7 @@ bool GeometryTest::measure(const TestWindow& window) {
     glLightfv(light, GL_POSITION, lights[i].position);
     glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
   }
-  noteMeasured(lightP8Rate, timeList(mesh, window));
+  noteMeasured(lightP8Rate, timeList(mesh, window, repeats));
   sync.swap();
 
   mesh.release();

@@ -13,7 +13,7 @@ class GeometryTest : public BenchTest {
  public:
   const char* name() const override { return "Geometry"; }
   const char* key() const override { return "Geometry"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
 
@@ -28,9 +28,9 @@ class GeometryTest : public BenchTest {
   char modeText[64] = {};
 
  private:
-  // Measures on the window that run() opened; false (with modeText set) when a mesh
-  // could not be made.
-  bool measure(const TestWindow& window);
+  // Measures on the window that run() opened, each workload 'repeats' times; false
+  // (with modeText set) when a mesh could not be made.
+  bool measure(const TestWindow& window, int repeats);
 };
 
 }  // namespace corvalis

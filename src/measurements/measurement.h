@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "framework/run_context.h"
 #include "framework/sample_book.h"
 
 namespace corvalis {
@@ -24,9 +25,9 @@ class BenchTest {
   virtual const char* name() const = 0;
   // Short key for the text report's key path.
   virtual const char* key() const = 0;
-  // Performs the whole test: opens its own windows, measures, stores results in its
-  // own fields, sets failed, and sets hasRun last.
-  virtual void run() = 0;
+  // Performs the whole test: opens its own windows, measures as the run's context asks
+  // (its repeats), stores results in its own fields, sets failed, and sets hasRun last.
+  virtual void run(const RunContext& context) = 0;
   // Writes groups, items and values into the section that is already open.
   virtual void writeResults(ResultReport& report) = 0;
   // The one-line result shown beside the test (buffer of SummarySize bytes).

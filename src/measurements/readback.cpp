@@ -67,7 +67,7 @@ std::unique_ptr<uint8_t[]> ReadbackTest::allocatePixelBuffer(size_t bytes) {
 // Pixels per second of glReadPixels over (0, 0, width, height) from freshly cleared
 // buffers. Each read completes by itself: no batch end, no glFinish before the timer.
 double ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigned type,
-                              int width, int height) {
+                              int width, int height, int repeats) {
   glClearDepth(1.0);
   glClearColor(0.75f, 0.5f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -78,6 +78,7 @@ double ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigne
   spec.step = 1;
   spec.cap = 1000;
   spec.minSeconds = 0.75;
+  spec.repeats = repeats;
   spec.batchEnd = BatchEnd::None;
   spec.warmupSwap = false;  // no warm-up read: a glFinish only
   spec.finalFinish = false;
@@ -87,7 +88,7 @@ double ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigne
       .rate(static_cast<double>(width) * height);
 }
 
-void ReadbackTest::run() {
+void ReadbackTest::run(const RunContext& context) {
   auto window = std::make_unique<TestWindow>(32, true, true);
   failed = window->initFailed;
   window->describeFormat(modeText, sizeof modeText);
@@ -107,12 +108,14 @@ void ReadbackTest::run() {
     reportProgress("whole screen", 1, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       noteMeasured(wholeRate[kind], readRate(*window, readbackKinds[kind].format,
-                                             readbackKinds[kind].type, screenWidth, screenHeight));
+                                             readbackKinds[kind].type, screenWidth, screenHeight,
+                                             context.repeats));
     }
     reportProgress("32 x 32", 2, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       noteMeasured(smallRate[kind], readRate(*window, readbackKinds[kind].format,
-                                             readbackKinds[kind].type, SmallSide, SmallSide));
+                                             readbackKinds[kind].type, SmallSide, SmallSide,
+                                             context.repeats));
     }
   }
   window.reset();

@@ -36,7 +36,7 @@ class ReadbackTest : public BenchTest {
  public:
   const char* name() const override { return "Readback"; }
   const char* key() const override { return "Readback"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
 
@@ -50,7 +50,7 @@ class ReadbackTest : public BenchTest {
 
  private:
   double readRate(const TestWindow& window, unsigned format, unsigned type, int width,
-                  int height);
+                  int height, int repeats);
 
   uint8_t* pixelBuffer = nullptr;  // valid only during run
 };

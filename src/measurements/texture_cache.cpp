@@ -126,7 +126,7 @@ void deleteTexture(uint32_t& texture) {
 
 }  // namespace
 
-void TextureCacheTest::run() {
+void TextureCacheTest::run(const RunContext& context) {
   quadVertices.reset();
   // A new run starts from nothing, so a sweep skipped now never reports old rates.
   for (FormatSweep& sweep : sweeps) sweep = FormatSweep();
@@ -135,13 +135,13 @@ void TextureCacheTest::run() {
     TestWindow window(32, true, true);
     window.describeFormat(modeText, sizeof modeText);
     failed = window.initFailed;
-    if (!failed) measure(window);
+    if (!failed) measure(window, context.repeats);
   }
   hasRun = true;
 }
 
 // Everything between the window's creation and its destruction.
-void TextureCacheTest::measure(const TestWindow& window) {
+void TextureCacheTest::measure(const TestWindow& window, int repeats) {
   // Per-fragment state for the whole run: every fragment is textured, blended,
   // writes depth and inverts stencil.
   glDisable(GL_DITHER);
@@ -167,11 +167,11 @@ void TextureCacheTest::measure(const TestWindow& window) {
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
   const SyncMethod sync = window.syncMethod();
-  runSweep(sweeps[CacheRgba], cacheBytes[CacheRgba], sync);
+  runSweep(sweeps[CacheRgba], cacheBytes[CacheRgba], sync, repeats);
   for (int format = CacheDxt1; format < CacheFormats; ++format) {
     FormatSweep& sweep = sweeps[format];
     if (sweep.squareTexture != 0 && sweep.wideTexture != 0)
-      runSweep(sweep, cacheBytes[format], sync);
+      runSweep(sweep, cacheBytes[format], sync, repeats);
   }
 
   deleteTextures();
@@ -247,7 +247,8 @@ void TextureCacheTest::setRegion(int a, int b) {
 // Times every working-set size of one format, then looks for the cache's edge. With
 // repeats the sizes are visited in rounds, each round taking every size for a short
 // slice, so that load that comes and goes falls on all sizes alike.
-void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync) {
+void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync,
+                                int repeats) {
   const double pixelsPerQuad = static_cast<double>(screenWidth) * screenHeight;
   const std::string phase = std::string(formatTexts[&sweep - sweeps].label) + " sweep";
   const int steps = sweep.lastIndex - sweep.firstIndex + 1;
@@ -264,7 +265,7 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
   };
   std::vector<LoopResult> timed;
   const LoopSpec spec = textureCacheLoop(timeBoundQueue);
-  if (measurementRepeats() > 1) {
+  if (repeats > 1) {
     reportProgress(phase.c_str(), 1, 1);
     std::vector<Pattern> sizes;
     for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n)
@@ -272,7 +273,7 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
                          select(n);
                          clear();
                        }});
-    const int rounds = RoundsPerRepeat * measurementRepeats();
+    const int rounds = RoundsPerRepeat * repeats;
     timed = runInRounds(sliceOf(spec, rounds, SliceBudget), sync, rounds, sizes);
   } else {
     for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
@@ -291,7 +292,7 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
     samples.note(sweep.rates[n], {sweep.samples[n].begin(), sweep.samples[n].end()});
   }
   sweep.measured = true;
-  if (measurementRepeats() > 1) {
+  if (repeats > 1) {
     // With repeats, an edge counts only beyond the curve's noise; the evidence is kept.
     const CacheDecision decision = decideCacheSize(sweep);
     detected = decision.bytes;

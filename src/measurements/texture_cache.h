@@ -28,7 +28,7 @@ class TextureCacheTest : public BenchTest {
  public:
   const char* name() const override { return "Texture cache"; }
   const char* key() const override { return "TexCache"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
   void writeDataFiles(const char* baseName, FileGroup& files) override;
@@ -44,12 +44,13 @@ class TextureCacheTest : public BenchTest {
   float cacheBytes[CacheFormats] = {};
 
  private:
-  void measure(const TestWindow& window);
+  // Every size of every sweep taken 'repeats' times.
+  void measure(const TestWindow& window, int repeats);
   void createTextures();
   void deleteTextures();
   void buildQuads();
   void setRegion(int a, int b);
-  void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync);
+  void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync, int repeats);
 };
 
 }  // namespace corvalis

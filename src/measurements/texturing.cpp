@@ -18,8 +18,9 @@ namespace {
 
 // Two quads per iteration, each followed by its own batch end; a glFinish every 64
 // quads keeps the queue from running far ahead. At least 0.5 s or 2000 quads.
-LoopSpec texturingLoop() {
+LoopSpec texturingLoop(int repeats) {
   LoopSpec spec;
+  spec.repeats = repeats;
   spec.step = 2;
   spec.cap = 2000;
   spec.minSeconds = 0.5;
@@ -30,7 +31,7 @@ LoopSpec texturingLoop() {
 
 }  // namespace
 
-void TexturingTest::run() {
+void TexturingTest::run(const RunContext& context) {
   {
     TestWindow window(16, false, false);
     failed = window.initFailed;
@@ -47,9 +48,9 @@ void TexturingTest::run() {
       for (int layers = 1; layers <= layerCount; ++layers) {
         reportProgress("texture layers", layers, layerCount);
         noteMeasured(bilinearRate[layers - 1],
-                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST));
+                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, context.repeats));
         noteMeasured(trilinearRate[layers - 1],
-                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR));
+                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, context.repeats));
       }
     }
     window.describeFormat(modeText, sizeof(modeText));
@@ -58,13 +59,14 @@ void TexturingTest::run() {
 }
 
 double TexturingTest::texturedRate(const TestWindow& window, int layers, unsigned magFilter,
-                                   unsigned minFilter) {
+                                   unsigned minFilter, int repeats) {
   glColor4ub(255, 255, 255, 255);
   TexturedQuad quad;
   quad.build(layers, magFilter, minFilter);
   const Batch batch = [&quad] { glCallList(quad.list); };
   // No warm-up draw: the loop's swap and glFinish settle the build.
-  const LoopResult result = runMeasurementLoop(texturingLoop(), window.syncMethod(), batch, {});
+  const LoopResult result =
+      runMeasurementLoop(texturingLoop(repeats), window.syncMethod(), batch, {});
   quad.release();
   // Every quad covers the whole screen, whatever the layer count.
   return result.rate(static_cast<double>(screenWidth) * screenHeight);

@@ -14,7 +14,7 @@ class TexturingTest : public BenchTest {
  public:
   const char* name() const override { return "Texturing"; }
   const char* key() const override { return "Texturing"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
 
@@ -27,9 +27,10 @@ class TexturingTest : public BenchTest {
   int32_t layerCount = 0;
 
  private:
-  // Pixels per second of the quad with 'layers' units and the two filters.
+  // Pixels per second of the quad with 'layers' units and the two filters, measured
+  // 'repeats' times.
   double texturedRate(const TestWindow& window, int layers, unsigned magFilter,
-                      unsigned minFilter);
+                      unsigned minFilter, int repeats);
   // One group of rows "1" .. layerCount.
   void writeFilterGroup(ResultReport& report, const char* title, const char* key,
                         const double* rates);

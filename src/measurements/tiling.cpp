@@ -25,8 +25,9 @@ constexpr GLbitfield AllBuffers = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL
 
 // The tiling row of the loop family: one glDrawElements a batch, each followed by a
 // glFlush whatever sync method was chosen, at least 0.1875 s or 600 batches.
-LoopSpec tilingLoop() {
+LoopSpec tilingLoop(int repeats) {
   LoopSpec spec;
+  spec.repeats = repeats;
   spec.step = 1;
   spec.cap = 600;
   spec.minSeconds = 0.1875;
@@ -42,13 +43,13 @@ constexpr int SlicesPerRepeat = 10;
 // Places the strips (or bands) of a step; returns how many there are.
 using Placement = std::function<int(int step)>;
 
-// Times the aligned and the offset pattern of one block size, repeat after repeat in
+// Times the aligned and the offset pattern of one block size, 'repeats' times in
 // alternating order, into rates[step] and rates[step + 1] (batches per second, the
 // median of the repeats) and, with repeats, into samples. A block with no strip on this
 // screen is not timed and keeps rates of 0.
 void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
                const Placement& place, const Batch& preparation, float* rates,
-               std::vector<float>* samples) {
+               std::vector<float>* samples, int repeats) {
   // Both patterns of a block draw the same number of strips.
   const int strips = place(step);
   if (strips <= 0) return;
@@ -69,19 +70,19 @@ void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
     };
   };
   std::vector<LoopResult> timed;
-  if (measurementRepeats() > 1) {
+  if (repeats > 1) {
     // Many short slices of the two patterns in turn on one prepared buffer, so that
     // load falls on both alike and each aligned slice has an offset one beside it.
-    const int rounds = SlicesPerRepeat * measurementRepeats();
+    const int rounds = SlicesPerRepeat * repeats;
     const auto placeOnly = [&](int patternStep) -> Batch {
       return [&, patternStep] { place(patternStep); };
     };
     preparation();
-    timed = runInRounds(sliceOf(tilingLoop(), rounds, SliceBudget), sync, rounds,
+    timed = runInRounds(sliceOf(tilingLoop(repeats), rounds, SliceBudget), sync, rounds,
                         {{batch, placeOnly(step)}, {batch, placeOnly(step + 1)}});
   } else {
     const std::pair<LoopResult, LoopResult> pair = runMeasurementPair(
-        tilingLoop(), sync, batch, patternWarmup(step), batch, patternWarmup(step + 1));
+        tilingLoop(repeats), sync, batch, patternWarmup(step), batch, patternWarmup(step + 1));
     timed = {pair.first, pair.second};
   }
   const LoopResult* results[2] = {&timed[0], &timed[1]};
@@ -126,7 +127,7 @@ void writeSweepLines(ResultReport& report, const TileSweep& sweep) {
 
 }  // namespace
 
-void TilingTest::run() {
+void TilingTest::run(const RunContext& context) {
   for (TileSweep& sweep : sweeps) sweep = TileSweep();
   hasDepth = false;
   hasStencil = false;
@@ -134,13 +135,13 @@ void TilingTest::run() {
     TestWindow window(32, true, true);
     window.describeFormat(modeText, sizeof modeText);
     failed = window.initFailed;
-    if (!failed) measure(window);
+    if (!failed) measure(window, context.repeats);
   }
   hasRun = true;
 }
 
 // Everything between the window's creation and its destruction.
-void TilingTest::measure(const TestWindow& window) {
+void TilingTest::measure(const TestWindow& window, int repeats) {
   hasDepth = window.depthBytes > 0;
   hasStencil = window.stencilBytes > 0;
   const SyncMethod sync = window.syncMethod();
@@ -152,7 +153,7 @@ void TilingTest::measure(const TestWindow& window) {
   glStencilMask(0);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  measureTiles(sync, sweeps[TileColor]);
+  measureTiles(sync, sweeps[TileColor], repeats);
 
   // Three full-screen quads between the colour and the other sweeps.
   const GLubyte blue[4] = {64, 64, 255, 255}, yellow[4] = {192, 192, 0, 255};
@@ -167,7 +168,7 @@ void TilingTest::measure(const TestWindow& window) {
   glDepthMask(GL_TRUE);
   glDepthFunc(GL_ALWAYS);
   glEnable(GL_DEPTH_TEST);
-  if (hasDepth) measureTiles(sync, sweeps[TileDepth]);
+  if (hasDepth) measureTiles(sync, sweeps[TileDepth], repeats);
 
   // Stencil only, replacing the value; the stencil test is enabled for the same reason
   // and always passes, the depth test is off again.
@@ -177,7 +178,7 @@ void TilingTest::measure(const TestWindow& window) {
   glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
   glStencilFunc(GL_ALWAYS, 3, 3);
   glEnable(GL_STENCIL_TEST);
-  if (hasStencil) measureTiles(sync, sweeps[TileStencil]);
+  if (hasStencil) measureTiles(sync, sweeps[TileStencil], repeats);
 
   if (!hasDepth && !hasStencil) return;
 
@@ -185,11 +186,11 @@ void TilingTest::measure(const TestWindow& window) {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
-  measureTiles(sync, sweeps[TileCombined]);
+  measureTiles(sync, sweeps[TileCombined], repeats);
 }
 
 // The column and the row sweep in the state the caller set, then the detection.
-void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
+void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats) {
   const int width = screenWidth;
   const int height = screenHeight;
   const int capacity = stripQuadCapacity(width, height);
@@ -221,7 +222,7 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
   for (int step = 0; step < TileSteps; step += 2) {
     reportProgress(columnsPhase.c_str(), step / 2 + 1, TileSteps / 2);
     timeBlock(sync, indices.data(), step, columns, columnPreparation, sweep.xRates,
-              sweep.xSamples);
+              sweep.xSamples, repeats);
   }
 
   // Rows: full-width bands counted from the top.
@@ -238,14 +239,15 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep) {
   };
   for (int step = 0; step < TileSteps; step += 2) {
     reportProgress(rowsPhase.c_str(), step / 2 + 1, TileSteps / 2);
-    timeBlock(sync, indices.data(), step, rows, rowPreparation, sweep.yRates, sweep.ySamples);
+    timeBlock(sync, indices.data(), step, rows, rowPreparation, sweep.yRates, sweep.ySamples,
+              repeats);
   }
 
   for (int step = 0; step < TileSteps; ++step) {
     samples.note(sweep.xRates[step], toDoubles(sweep.xSamples[step]));
     samples.note(sweep.yRates[step], toDoubles(sweep.ySamples[step]));
   }
-  if (measurementRepeats() > 1) {
+  if (repeats > 1) {
     // With repeats, a block counts only beyond its own noise; the evidence is kept.
     const TileDecision width = decideTileSize(sweep.xSamples);
     const TileDecision height = decideTileSize(sweep.ySamples);

@@ -24,7 +24,7 @@ class TilingTest : public BenchTest {
  public:
   const char* name() const override { return "Tiling"; }
   const char* key() const override { return "Tiling"; }
-  void run() override;
+  void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
   void writeDataFiles(const char* baseName, FileGroup& group) override;
@@ -36,8 +36,9 @@ class TilingTest : public BenchTest {
   TileSweep sweeps[TileConfigs];  // colour, depth, stencil, combined
 
  private:
-  void measure(const TestWindow& window);
-  void measureTiles(const SyncMethod& sync, TileSweep& sweep);
+  // Each timed pattern taken 'repeats' times.
+  void measure(const TestWindow& window, int repeats);
+  void measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats);
 };
 
 }  // namespace corvalis

@@ -49,7 +49,7 @@ class StubTest : public BenchTest {
   explicit StubTest(const char* name) : name_(name) {}
   const char* name() const override { return name_; }
   const char* key() const override { return name_; }
-  void run() override { hasRun = true; }
+  void run(const RunContext&) override { hasRun = true; }
   void writeResults(ResultReport&) override {}
   void summary(char* buffer) override { std::snprintf(buffer, SummarySize, "1.000 GPix/s"); }
 
@@ -109,8 +109,8 @@ TEST_F(LauncherModelTest, FirstShowingPresentsTheDefaults) {
 }
 
 TEST_F(LauncherModelTest, AfterARunTheResultsAndSettingsAppear) {
-  testRegistry[0]->run();
-  testRegistry[1]->run();
+  testRegistry[0]->run(RunContext());
+  testRegistry[1]->run(RunContext());
   testRegistry[1]->failed = true;
   launcherSettings.resultsAvailable = true;
   launcherSettings.syncSwap = true;

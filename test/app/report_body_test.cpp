@@ -21,7 +21,7 @@ class StubTest : public BenchTest {
   StubTest(const char* name, const char* key) : name_(name), key_(key) {}
   const char* name() const override { return name_; }
   const char* key() const override { return key_; }
-  void run() override {}
+  void run(const RunContext&) override {}
   void writeResults(ResultReport& report) override {
     report.addValue(1234567.0, "Pix/s", nullptr, "Rate");
   }

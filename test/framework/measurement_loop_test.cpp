@@ -91,7 +91,7 @@ TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
   spec.cap = 1;
   spec.minSeconds = 1.0e9;
   spec.warmupSwap = false;
-  setMeasurementRepeats(3);
+  spec.repeats = 3;
   const LoopResult single = run(spec, false, true);
   EXPECT_EQ(fake.calls, (Calls{"warmup", "batch", "warmup", "batch", "warmup", "batch"}));
   EXPECT_EQ(single.repeats.size(), 3u);
@@ -101,7 +101,6 @@ TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
   fake.calls.clear();
   auto mark = [this](const char* name) { return [this, name] { fake.calls.push_back(name); }; };
   const auto pair = runMeasurementPair(spec, sync, mark("A"), Batch(), mark("B"), Batch());
-  setMeasurementRepeats(1);
   EXPECT_EQ(fake.calls, (Calls{"A", "B", "B", "A", "A", "B"}));
   EXPECT_EQ(pair.first.repeats.size(), 3u);
   EXPECT_EQ(pair.second.repeats.size(), 3u);

@@ -44,16 +44,5 @@ TEST(SampleStats, FailedSampleFailsTheSet) {
   }
 }
 
-TEST(SampleStats, RepeatSettingStaysWithinItsRange) {
-  for (const int given : {0, -3, 1, 7, 100, 101}) {
-    setMeasurementRepeats(given);
-    EXPECT_GE(measurementRepeats(), 1) << given;
-    EXPECT_LE(measurementRepeats(), MaxMeasurementRepeats) << given;
-  }
-  setMeasurementRepeats(7);
-  EXPECT_EQ(measurementRepeats(), 7);
-  setMeasurementRepeats(1);
-}
-
 }  // namespace
 }  // namespace corvalis

@@ -84,7 +84,7 @@ TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
   BandwidthTest test;
   for (int run = 0; run < 2; ++run) {
     const uint32_t before = colorSeed;
-    test.run();
+    test.run(RunContext());
     ASSERT_FALSE(test.failed);
     EXPECT_GT(test.drawQuads, 0);
     EXPECT_EQ(test.drawQuads % 256, 0);

@@ -55,7 +55,7 @@ TEST_P(FailedRun, GivesOnlyErrorItemsAndTouchesNothing) {
   const uint32_t meshState = meshGenerator().meshRandom;
   const uint32_t randomState = sharedRandom().state();
   std::unique_ptr<BenchTest> test = c.make();
-  test->run();
+  test->run(RunContext());
   EXPECT_TRUE(test->hasRun);
   EXPECT_TRUE(test->failed);
   EXPECT_EQ(sectionTextLines(*test), withHeader(c.lines));

@@ -119,7 +119,7 @@ using FillrateRun = corvalis::testing::FakeDisplayTest;
 TEST_F(FillrateRun, ThirtyTwoBitFailureLeavesTheSixteenBitMode) {
   offerOnly16BitFormats();
   FillrateTest test;
-  test.run();
+  test.run(RunContext());
   EXPECT_FALSE(test.skipped32);
   EXPECT_TRUE(test.failed32);
   EXPECT_FALSE(test.failed16);
@@ -134,7 +134,7 @@ TEST_F(FillrateRun, ThirtyTwoBitFailureLeavesTheSixteenBitMode) {
 TEST_F(FillrateRun, MaxBppBelowThirtyTwoSkipsTheThirtyTwoBitMode) {
   config->maxBpp = 16;
   FillrateTest test;
-  test.run();
+  test.run(RunContext());
   EXPECT_TRUE(test.skipped32);
   EXPECT_FALSE(test.failed);
   EXPECT_EQ(fake.count("createTestWindow"), 1);
@@ -146,7 +146,7 @@ TEST_F(FillrateRun, MaxBppBelowThirtyTwoSkipsTheThirtyTwoBitMode) {
   // run left in the 32-bit flag.
   fake.failWindow = true;
   test.failed32 = false;
-  test.run();
+  test.run(RunContext());
   EXPECT_TRUE(test.failed);
   EXPECT_EQ(summaryOf(test), "error");
 }

@@ -89,11 +89,11 @@ using ReadbackRun = corvalis::testing::FakeDisplayTest;
 TEST_F(ReadbackRun, PixelBufferThatCannotBeAllocatedIsReportedNotReadInto) {
   ScriptedBufferReadback test;
   fake.failWindow = true;  // without a window no buffer is asked for
-  test.run();
+  test.run(RunContext());
   EXPECT_EQ(test.requested, 0u);
   fake.failWindow = false;
   test.refuse = true;
-  test.run();
+  test.run(RunContext());
   EXPECT_TRUE(test.failed);
   EXPECT_EQ(test.requested, 160u * 120u * 4u);
   EXPECT_EQ(sectionTextLines(test), withHeader({"Readback:Error=out of memory for the pixel buffer"}));
@@ -101,7 +101,7 @@ TEST_F(ReadbackRun, PixelBufferThatCannotBeAllocatedIsReportedNotReadInto) {
 
   // The next run that gets its buffer measures again.
   test.refuse = false;
-  test.run();
+  test.run(RunContext());
   EXPECT_FALSE(test.failed);
   const std::vector<std::string> lines = sectionTextLines(test);
   ASSERT_EQ(lines.size(), 16u);
@@ -116,7 +116,7 @@ TEST(ReadbackOnMesa, ScreenSmallerThanTheRegionKeepsEveryReadInsideTheBuffer) {
   config.swapSync = false;
   displayConfig = &config;
   ScriptedBufferReadback test;
-  test.run();
+  test.run(RunContext());
   displayConfig = nullptr;
   if (test.failed) GTEST_SKIP() << "no rendering on this machine: " << test.modeText;
   EXPECT_EQ(test.requested, 32u * 32u * 4u);

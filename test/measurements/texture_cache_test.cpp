@@ -105,7 +105,7 @@ TEST_F(TextureCacheRun, AWindowThatFailsLeavesNoStaleResults) {
   fake.failWindow = true;
   TextureCacheTest test;
   fillResults(test);  // the results of an earlier run
-  test.run();
+  test.run(RunContext());
   for (int f = 0; f < CacheFormats; ++f) {
     EXPECT_FALSE(test.sweeps[f].measured) << f;
     EXPECT_EQ(test.cacheBytes[f], 0.0f) << f;

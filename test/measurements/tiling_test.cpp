@@ -156,7 +156,7 @@ TEST_F(TilingRun, AFailedContextZeroesEverySweep) {
   TilingTest test;
   setSweep(test.sweeps[TileColor], 16, 8);  // the results of an earlier run
   test.hasDepth = true;
-  test.run();
+  test.run(RunContext());
   EXPECT_TRUE(test.failed);
   TempDir dir;
   FileGroup files;
