@@ -245,12 +245,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "corvalis_bench: the fillrate test failed: %s\n", fillrate.format32);
       return 1;
     }
-    fill.push_back(fillrate.results32.colorOnly);
-    fillZ.push_back(fillrate.results32.colorDepth);
+    fill.push_back(fillrate.results32.colorOnly.value);
+    fillZ.push_back(fillrate.results32.colorDepth.value);
     GeometryTest geometry;
     geometry.run(RunContext());
-    fan.push_back(geometry.fanRate);
-    lit.push_back(geometry.lightP8Rate);
+    fan.push_back(geometry.fanRate.value);
+    lit.push_back(geometry.lightP8Rate.value);
   }
   printSpread("fillrate 32-bit Col (Pix/s)", fill);
   printSpread("fillrate 32-bit ColZ (Pix/s)", fillZ);
@@ -266,8 +266,8 @@ int main(int argc, char** argv) {
     return sum / static_cast<double>(fill.size());
   }();
   std::printf("%-34s %.3f (Swap %.4g Pix/s against mean Flush %.4g Pix/s)\n",
-              "sync method Swap/Flush, Col", swapped.results32.colorOnly / flushMean,
-              swapped.results32.colorOnly, flushMean);
+              "sync method Swap/Flush, Col", swapped.results32.colorOnly.value / flushMean,
+              swapped.results32.colorOnly.value, flushMean);
   config.restoreDisplayMode();
   displayConfig = nullptr;
   return 0;

@@ -60,19 +60,20 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
       if (observer.testStarted) observer.testStarted(*test);
       PerfTimer clock;
       const bool displayWasLost = plat.displayLost();
-      test->samples.clear();
       test->run(context);
       // What a test measured on a display that went away meanwhile is worthless: it runs
       // once more, where every window now fails, and records that failure as its result.
       if (!displayWasLost && plat.displayLost()) {
-        test->samples.clear();
         test->run(context);
       }
       if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
       if (!test->hasRun || test->failed) outcome.anyTestFailed = true;
     }
     // A stopped run keeps the previous reports: nothing of it is renamed into place.
-    if (!stopRequested()) writeReportBody(report);
+    if (!stopRequested()) {
+      writeReportBody(report);
+      outcome.largestSpreads = report.largestSpreads();
+    }
     config.restoreDisplayMode();
     plat.showCursor(true);
   } else {

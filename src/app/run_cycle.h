@@ -3,6 +3,7 @@
 // write the report body, restore the display, close the report.
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct RunCycleOutcome {
   int stopSignal = 0;                     // the signal that stopped the cycle, 0 when none
   bool chartsWritten = false;             // BASE.charts.htm was written
   std::string chartsError;                // why the charts page could not be written
+  // Per test key, the largest max/min of the samples its report section was given
+  // (ResultReport::largestSpreads); empty for a single measurement.
+  std::map<std::string, double> largestSpreads;
 };
 
 // Progress callbacks for a console; either may be empty.

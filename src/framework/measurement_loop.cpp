@@ -12,8 +12,6 @@ namespace corvalis {
 
 namespace {
 
-std::vector<double> lastUnitRates;
-
 // The test's warm-up draw (if any), the swap when the loop asks for one, then glFinish
 // so that the timed part starts on an idle pipeline.
 void warmUp(const LoopSpec& spec, const SyncMethod& sync, const Batch& warmup) {
@@ -78,10 +76,9 @@ LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& ba
 
 int repeatsOf(const LoopSpec& spec) { return std::max(spec.repeats, 1); }
 
-// Fills count and seconds from the median repeat and records the unit rates.
+// Fills count and seconds from the median repeat.
 LoopResult finished(LoopResult result) {
   const std::vector<double> unitRates = result.rates(1.0);
-  lastUnitRates = unitRates;
   if (result.repeats.empty()) return result;
   std::vector<size_t> order(unitRates.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -105,6 +102,12 @@ std::vector<double> LoopResult::rates(double workPerUnit) const {
 double LoopResult::rate(double workPerUnit) const {
   if (repeats.size() <= 1) return workPerUnit * count / seconds;
   return summarizeSamples(rates(workPerUnit)).median;
+}
+
+Measured LoopResult::measured(double workPerUnit) const {
+  Measured out(rate(workPerUnit));
+  if (repeats.size() > 1) out.samples = rates(workPerUnit);
+  return out;
 }
 
 int nextQueueFinish(int count, double elapsedSeconds, int step, int finishEvery,
@@ -182,7 +185,5 @@ std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& syn
   for (LoopResult& result : results) result = finished(result);
   return results;
 }
-
-const std::vector<double>& lastLoopUnitRates() { return lastUnitRates; }
 
 }  // namespace corvalis

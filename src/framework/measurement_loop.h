@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/measured.h"
 #include "framework/sync_method.h"
 
 namespace corvalis {
@@ -53,6 +54,8 @@ struct LoopResult {
   // The median of rates(); with one repeat exactly work per unit * count / seconds.
   // Not a number when any repeat failed to give a finite rate.
   double rate(double workPerUnit) const;
+  // rate() with the rates() of the repeats as its samples (none after one repeat).
+  Measured measured(double workPerUnit) const;
 };
 
 // The count after which the next glFinish falls, decided right after a glFinish at
@@ -96,9 +99,5 @@ LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget);
 // taken as repeats.
 std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& sync, int rounds,
                                     const std::vector<Pattern>& patterns);
-
-// The unit rates (count / seconds) of every repeat of the last measurement the loop
-// took, whichever test took it.
-const std::vector<double>& lastLoopUnitRates();
 
 }  // namespace corvalis

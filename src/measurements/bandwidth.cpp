@@ -65,7 +65,8 @@ void drawCycle(const SyncMethod& sync, int& z) {
   glFinish();
 }
 
-void writeValue(ResultReport& report, double value, const char* htmlText, const char* label) {
+void writeValue(ResultReport& report, const Measured& value, const char* htmlText,
+                const char* label) {
   report.addValue(value, "B/s", htmlText, label);
 }
 
@@ -73,7 +74,7 @@ void writeValue(ResultReport& report, double value, const char* htmlText, const 
 
 // Clears per second of the buffers in mask. The clear values change on every clear so
 // that a driver cannot skip a clear that would leave the buffer as it is.
-double BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int repeats) {
+Measured BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int repeats) {
   LoopSpec spec;
   spec.step = 1;
   spec.cap = 5000;
@@ -89,7 +90,7 @@ double BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int rep
     glClear(mask);
     ++n;
   };
-  return runMeasurementLoop(spec, window.syncMethod(), batch, Batch()).rate(1.0);
+  return runMeasurementLoop(spec, window.syncMethod(), batch, Batch()).measured(1.0);
 }
 
 // The five clear rates; the write masks each step leaves in place carry over.
@@ -98,7 +99,7 @@ void BandwidthTest::measureClears(const TestWindow& window, int repeats) {
   glStencilMask(0);
   glDepthMask(GL_FALSE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  noteMeasured(colorClear, clearRate(GL_COLOR_BUFFER_BIT, window, repeats) * window.colorBytes);
+  colorClear = clearRate(GL_COLOR_BUFFER_BIT, window, repeats).scaled(window.colorBytes);
 
   glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -107,23 +108,21 @@ void BandwidthTest::measureClears(const TestWindow& window, int repeats) {
   glStencilMask(0);
   glDepthMask(GL_TRUE);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-  noteMeasured(depthClear, clearRate(GL_DEPTH_BUFFER_BIT, window, repeats) * window.depthBytes);
+  depthClear = clearRate(GL_DEPTH_BUFFER_BIT, window, repeats).scaled(window.depthBytes);
 
   glStencilMask(~0u);
   glDepthMask(GL_FALSE);
-  noteMeasured(stencilClear, clearRate(GL_STENCIL_BUFFER_BIT, window, repeats) * window.stencilBytes);
+  stencilClear = clearRate(GL_STENCIL_BUFFER_BIT, window, repeats).scaled(window.stencilBytes);
 
   glDepthMask(GL_TRUE);
-  noteMeasured(depthStencilClear,
-               clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window, repeats) *
-                   (static_cast<double>(window.depthBytes) + window.stencilBytes));
+  depthStencilClear = clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window, repeats)
+                          .scaled(static_cast<double>(window.depthBytes) + window.stencilBytes);
 
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  noteMeasured(allClear,
-               clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
-                         window, repeats) *
-                   (static_cast<double>(window.colorBytes) + window.depthBytes +
-                    window.stencilBytes));
+  allClear = clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window,
+                       repeats)
+                 .scaled(static_cast<double>(window.colorBytes) + window.depthBytes +
+                         window.stencilBytes);
 }
 
 // Worst-case drawing: every fragment passes depth and stencil tests and reads and
@@ -159,8 +158,8 @@ void BandwidthTest::measureDraw(const TestWindow& window, int repeats) {
   const LoopResult result =
       runMeasurementLoop(spec, sync, [&sync, &z] { drawCycle(sync, z); }, Batch());
   drawQuads = result.count;
-  noteMeasured(drawBandwidth, result.rate(drawBytesPerQuad(window.colorBytes, window.depthBytes,
-                                                           window.stencilBytes)));
+  drawBandwidth = result.measured(
+      drawBytesPerQuad(window.colorBytes, window.depthBytes, window.stencilBytes));
 }
 
 void BandwidthTest::run(const RunContext& context) {
@@ -174,7 +173,7 @@ void BandwidthTest::run(const RunContext& context) {
     measureClears(window, context.repeats);
     measureDraw(window, context.repeats);
     ramdacBandwidth = window.ramdacBytesPerSecond();
-    physicalBandwidth = ramdacBandwidth + drawBandwidth;
+    physicalBandwidth = ramdacBandwidth.value + drawBandwidth.value;
   }
   hasRun = true;
 }
@@ -199,7 +198,7 @@ void BandwidthTest::writeResults(ResultReport& report) {
 }
 
 void BandwidthTest::summary(char* buffer) {
-  std::snprintf(buffer, SummarySize, "%sB/s", formatDecimal(physicalBandwidth).c_str());
+  std::snprintf(buffer, SummarySize, "%sB/s", formatDecimal(physicalBandwidth.value).c_str());
 }
 
 }  // namespace corvalis

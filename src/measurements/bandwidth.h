@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "framework/measured.h"
 #include "measurements/measurement.h"
 
 namespace corvalis {
@@ -32,14 +33,16 @@ class BandwidthTest : public BenchTest {
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
 
-  double colorClear = 0.0;
-  double depthClear = 0.0;
-  double stencilClear = 0.0;
-  double depthStencilClear = 0.0;
-  double allClear = 0.0;
-  double drawBandwidth = 0.0;
-  double ramdacBandwidth = 0.0;
-  double physicalBandwidth = 0.0;
+  // Bytes per second. The scan-out figure and the physical estimate are computed, not
+  // measured: they have no samples.
+  Measured colorClear;
+  Measured depthClear;
+  Measured stencilClear;
+  Measured depthStencilClear;
+  Measured allClear;
+  Measured drawBandwidth;
+  Measured ramdacBandwidth;
+  Measured physicalBandwidth;
   bool hasDepth = false;
   bool hasStencil = false;
   char modeText[70] = {};
@@ -49,7 +52,7 @@ class BandwidthTest : public BenchTest {
  private:
   // Each timed measurement taken 'repeats' times.
   void measureClears(const TestWindow& window, int repeats);
-  double clearRate(unsigned mask, const TestWindow& window, int repeats);
+  Measured clearRate(unsigned mask, const TestWindow& window, int repeats);
   void measureDraw(const TestWindow& window, int repeats);
 };
 

@@ -52,7 +52,7 @@ void drawQuad(float z, Coloring coloring) {
 double screenPixels() { return static_cast<double>(screenWidth) * screenHeight; }
 
 // Plain fill: quads A and B alternating at z = 0.5; the caller has set what is written.
-double plainFill(const SyncMethod& sync, int repeats) {
+Measured plainFill(const SyncMethod& sync, int repeats) {
   auto warmup = [] { drawQuad(0.5f, Coloring::A); };
   auto batch = [] {
     for (int i = 0; i < 3; ++i) {
@@ -60,12 +60,13 @@ double plainFill(const SyncMethod& sync, int repeats) {
       drawQuad(0.5f, Coloring::B);
     }
   };
-  return runMeasurementLoop(fillLoop(6, true, repeats), sync, batch, warmup).rate(screenPixels());
+  return runMeasurementLoop(fillLoop(6, true, repeats), sync, batch, warmup)
+      .measured(screenPixels());
 }
 
 // Depth pass: every quad lies slightly nearer than the one before, so each one passes
 // the LEQUAL test and writes colour and depth.
-double depthPassFill(const SyncMethod& sync, int repeats) {
+Measured depthPassFill(const SyncMethod& sync, int repeats) {
   // State: LEQUAL depth test over freshly cleared colour and depth buffers.
   sync.swap();
   glDepthFunc(GL_LEQUAL);
@@ -82,12 +83,13 @@ double depthPassFill(const SyncMethod& sync, int repeats) {
     }
   };
   // The clears and swaps above are the warm-up; the loop only finishes them.
-  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, Batch()).rate(screenPixels());
+  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, Batch())
+      .measured(screenPixels());
 }
 
 // Depth cull: the depth buffer holds one plane, the quads lie on the other, and every
 // fragment fails depthFunc. farQuads puts the quads on the far plane, else the near one.
-double depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads, int repeats) {
+Measured depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads, int repeats) {
   const float z = farQuads ? 1.0f : -1.0f;
   // State: the given depth test over freshly cleared buffers.
   glDepthFunc(depthFunc);
@@ -104,7 +106,8 @@ double depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads, in
   auto batch = [z] {
     for (int i = 0; i < 5; ++i) drawQuad(z, Coloring::None);
   };
-  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, layDown).rate(screenPixels());
+  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, layDown)
+      .measured(screenPixels());
 }
 
 void setColorMask(bool on) { glColorMask(on, on, on, on); }
@@ -125,7 +128,8 @@ void stencilInvertState() {
   glStencilOp(GL_KEEP, GL_INVERT, GL_INVERT);
 }
 
-void writeValue(ResultReport& report, double value, const char* htmlText, const char* label) {
+void writeValue(ResultReport& report, const Measured& value, const char* htmlText,
+                const char* label) {
   report.addValue(value, "Pix/s", htmlText, label);
 }
 
@@ -136,11 +140,11 @@ bool fillrateSummaryValue(bool skipped32, bool failed32, bool failed16,
                           double& value) {
   if (skipped32) return false;
   if (!failed32) {
-    value = results32.colorOnly;
+    value = results32.colorOnly.value;
     return true;
   }
   if (!failed16) {
-    value = results16.colorOnly;
+    value = results16.colorOnly.value;
     return true;
   }
   return false;
@@ -169,29 +173,29 @@ void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results
   glStencilMask(~0u);
   glDisable(GL_STENCIL_TEST);
 
-  noteMeasured(results.depthPassColorDepth, depthPassFill(sync, repeats));
+  results.depthPassColorDepth = depthPassFill(sync, repeats);
   // The buffer holds the near value, the quads lie on the far plane.
-  noteMeasured(results.cullLEqual, depthCullFill(sync, GL_LEQUAL, true, repeats));
+  results.cullLEqual = depthCullFill(sync, GL_LEQUAL, true, repeats);
   // The buffer holds the far value, the quads lie on the near plane.
-  noteMeasured(results.cullEqual, depthCullFill(sync, GL_EQUAL, false, repeats));
-  noteMeasured(results.cullGEqual, depthCullFill(sync, GL_GEQUAL, false, repeats));
+  results.cullEqual = depthCullFill(sync, GL_EQUAL, false, repeats);
+  results.cullGEqual = depthCullFill(sync, GL_GEQUAL, false, repeats);
 
   // Colour only: no depth test, no depth writes.
   glDepthMask(GL_FALSE);
   glDepthFunc(GL_ALWAYS);
   glDisable(GL_DEPTH_TEST);
   setColorMask(true);
-  noteMeasured(results.colorOnly, plainFill(sync, repeats));
+  results.colorOnly = plainFill(sync, repeats);
 
   // Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
   setColorMask(false);
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
-  noteMeasured(results.depthOnly, plainFill(sync, repeats));
+  results.depthOnly = plainFill(sync, repeats);
 
   // Colour and depth.
   setColorMask(true);
-  noteMeasured(results.colorDepth, plainFill(sync, repeats));
+  results.colorDepth = plainFill(sync, repeats);
 
   glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
@@ -217,7 +221,7 @@ void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
   glStencilFunc(GL_ALWAYS, -1, ~0u);
   glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
   glEnable(GL_STENCIL_TEST);
-  noteMeasured(stencilWrite, plainFill(sync, repeats));
+  stencilWrite = plainFill(sync, repeats);
 
   // Stencil read and update; the test always passes.
   resetBuffers(sync);
@@ -225,7 +229,7 @@ void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
   glDepthMask(GL_FALSE);
   stencilInvertState();
   glEnable(GL_STENCIL_TEST);
-  noteMeasured(stencilInvert, plainFill(sync, repeats));
+  stencilInvert = plainFill(sync, repeats);
 
   // Every fragment fails the stencil test (the buffer holds 0).
   resetBuffers(sync);
@@ -233,14 +237,14 @@ void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
   glDepthMask(GL_FALSE);
   glStencilFunc(GL_EQUAL, 1, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  noteMeasured(stencilCull, plainFill(sync, repeats));
+  stencilCull = plainFill(sync, repeats);
 
   // Depth test fails, stencil updated on depth fail.
   glDepthFunc(GL_LESS);
   glEnable(GL_DEPTH_TEST);
   resetBuffers(sync);
   prepareDepthFailStencilRow();
-  noteMeasured(zFailStencil, plainFill(sync, repeats));
+  zFailStencil = plainFill(sync, repeats);
 
   // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil
   // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
@@ -248,27 +252,27 @@ void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
   resetBuffers(sync);
   setColorMask(false);
   glDepthMask(GL_FALSE);
-  noteMeasured(zPassStencil, plainFill(sync, repeats));
+  zPassStencil = plainFill(sync, repeats);
 
   resetBuffers(sync);
   setColorMask(false);
-  noteMeasured(zStencil, plainFill(sync, repeats));
+  zStencil = plainFill(sync, repeats);
 
   resetBuffers(sync);
-  noteMeasured(colorZStencil, plainFill(sync, repeats));
+  colorZStencil = plainFill(sync, repeats);
 
   resetBuffers(sync);
   glStencilMask(0);
-  noteMeasured(colorZStencilOn, plainFill(sync, repeats));
+  colorZStencilOn = plainFill(sync, repeats);
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
-  noteMeasured(colorStencil, plainFill(sync, repeats));
+  colorStencil = plainFill(sync, repeats);
 
   resetBuffers(sync);
   glDepthMask(GL_FALSE);
   glStencilMask(0);
-  noteMeasured(colorOnlyStencilOn, plainFill(sync, repeats));
+  colorOnlyStencilOn = plainFill(sync, repeats);
 }
 
 void FillrateTest::run(const RunContext& context) {

@@ -3,6 +3,7 @@
 // rate at which depth- or stencil-rejected pixels are discarded; once in a 32-bit mode
 // with depth and stencil (plus the stencil series), once in a 16-bit mode without stencil.
 
+#include "framework/measured.h"
 #include "measurements/measurement.h"
 
 namespace corvalis {
@@ -11,13 +12,13 @@ class TestWindow;
 
 // One mode's seven rates, in pixels per second.
 struct FillModeResults {
-  double colorOnly = 0.0;            // "Col"
-  double depthOnly = 0.0;            // "Z"
-  double colorDepth = 0.0;           // "ColZ"
-  double depthPassColorDepth = 0.0;  // "ZPassColZ"
-  double cullLEqual = 0.0;           // "ZCullLEqual"
-  double cullGEqual = 0.0;           // "ZCullGEqual"
-  double cullEqual = 0.0;            // "ZCullEqual"
+  Measured colorOnly;            // "Col"
+  Measured depthOnly;            // "Z"
+  Measured colorDepth;           // "ColZ"
+  Measured depthPassColorDepth;  // "ZPassColZ"
+  Measured cullLEqual;           // "ZCullLEqual"
+  Measured cullGEqual;           // "ZCullGEqual"
+  Measured cullEqual;            // "ZCullEqual"
 };
 
 // The rate the summary shows: the 32-bit colour-only rate, or the 16-bit one when the
@@ -43,16 +44,16 @@ class FillrateTest : public BenchTest {
   FillModeResults results16;
   FillModeResults results32;
   // The stencil series of the 32-bit mode, pixels per second.
-  double stencilCull = 0.0;
-  double stencilWrite = 0.0;
-  double stencilInvert = 0.0;
-  double zFailStencil = 0.0;
-  double zPassStencil = 0.0;
-  double colorOnlyStencilOn = 0.0;
-  double zStencil = 0.0;
-  double colorZStencil = 0.0;
-  double colorStencil = 0.0;
-  double colorZStencilOn = 0.0;
+  Measured stencilCull;
+  Measured stencilWrite;
+  Measured stencilInvert;
+  Measured zFailStencil;
+  Measured zPassStencil;
+  Measured colorOnlyStencilOn;
+  Measured zStencil;
+  Measured colorZStencil;
+  Measured colorStencil;
+  Measured colorZStencilOn;
   char format32[64] = {};
   char format16[64] = {};
   bool failed32 = false;

@@ -28,7 +28,7 @@ LoopSpec geometryLoop(int repeats) {
 }
 
 // Times the selected primitive set of the mesh; triangles per second.
-double timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPerDraw,
+Measured timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPerDraw,
                     int repeats) {
   // Three frames that show the mesh, drawn with culling off; then culling on, so that
   // every timed triangle (clockwise on screen) is rejected after transformation.
@@ -47,15 +47,15 @@ double timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPer
     mesh.draw();
     mesh.draw();
   };
-  return runMeasurementLoop(geometryLoop(repeats), sync, batch, warmup).rate(trianglesPerDraw);
+  return runMeasurementLoop(geometryLoop(repeats), sync, batch, warmup).measured(trianglesPerDraw);
 }
 
-double timeFan(GeometryMesh& mesh, const TestWindow& window, int repeats) {
+Measured timeFan(GeometryMesh& mesh, const TestWindow& window, int repeats) {
   mesh.selectFan();
   return timeSelected(mesh, window.syncMethod(), mesh.fanTriangles, repeats);
 }
 
-double timeList(GeometryMesh& mesh, const TestWindow& window, int repeats) {
+Measured timeList(GeometryMesh& mesh, const TestWindow& window, int repeats) {
   mesh.selectList();
   return timeSelected(mesh, window.syncMethod(), mesh.listTriangles, repeats);
 }
@@ -95,13 +95,13 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
       return false;
     }
     loadMeshMatrix();
-    noteMeasured(fanRate, timeFan(mesh, window, repeats));
+    fanRate = timeFan(mesh, window, repeats);
     sync.swap();
-    noteMeasured(listRate, timeList(mesh, window, repeats));
+    listRate = timeList(mesh, window, repeats);
     sync.swap();
     // 2.0625 in all: most of the list now lies outside the view volume in x, y and z.
     glScalef(2.5f, 2.5f, 2.5f);
-    noteMeasured(clipRate, timeList(mesh, window, repeats));
+    clipRate = timeList(mesh, window, repeats);
     sync.swap();
     mesh.release();
   }
@@ -121,7 +121,7 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
   glEnable(GL_LIGHT0);
   glLightfv(GL_LIGHT0, GL_POSITION, directional);
   glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-  noteMeasured(lightD1Rate, timeList(mesh, window, repeats));
+  lightD1Rate = timeList(mesh, window, repeats);
   sync.swap();
 
   const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
@@ -130,7 +130,7 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
   glLightfv(GL_LIGHT0, GL_DIFFUSE, pointDiffuse);
   // Re-seeded so that the eight lights are the same in every run.
   meshGenerator().meshRandom = PointLightSeed;
-  noteMeasured(lightP1Rate, timeList(mesh, window, repeats));
+  lightP1Rate = timeList(mesh, window, repeats);
   sync.swap();
 
   // GL_LIGHT0 keeps the point light above; seven more join it.
@@ -141,7 +141,7 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
     glLightfv(light, GL_POSITION, lights[i].position);
     glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
   }
-  noteMeasured(lightP8Rate, timeList(mesh, window, repeats));
+  lightP8Rate = timeList(mesh, window, repeats);
   sync.swap();
 
   mesh.release();
@@ -170,7 +170,7 @@ void GeometryTest::writeResults(ResultReport& report) {
 
 void GeometryTest::summary(char* buffer) {
   if (failed) return;
-  std::snprintf(buffer, SummarySize, "%sTris/s", formatDecimal(fanRate).c_str());
+  std::snprintf(buffer, SummarySize, "%sTris/s", formatDecimal(fanRate.value).c_str());
 }
 
 }  // namespace corvalis

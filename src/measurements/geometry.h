@@ -3,6 +3,7 @@
 // clipped list, and lit by one directional, one point and eight point lights. Every
 // timed triangle faces away and is culled, so only vertex work is measured.
 
+#include "framework/measured.h"
 #include "measurements/measurement.h"
 
 namespace corvalis {
@@ -18,12 +19,12 @@ class GeometryTest : public BenchTest {
   void summary(char* buffer) override;
 
   // Triangles per second.
-  double fanRate = 0.0;
-  double listRate = 0.0;
-  double clipRate = 0.0;
-  double lightD1Rate = 0.0;
-  double lightP1Rate = 0.0;
-  double lightP8Rate = 0.0;
+  Measured fanRate;
+  Measured listRate;
+  Measured clipRate;
+  Measured lightD1Rate;
+  Measured lightP1Rate;
+  Measured lightP8Rate;
   // The window's pixel format, or why the test could not measure.
   char modeText[64] = {};
 

@@ -26,14 +26,13 @@ void BenchTest::writeSection(ResultReport& report, const char* baseName) {
     report.addItem(nullptr, "test skipped", nullptr);
     return;
   }
+  // The section opens first, so that the rows handed to the report count as its own.
+  report.beginTestSection(name(), key(), false);
   if (report.outputs() & OutputDataFiles) {
     writeDataFiles(baseName, report.dataFiles());
     writeSweeps(report);
   }
-  report.beginTestSection(name(), key(), false);
-  report.setSampleBook(&samples);
   writeResults(report);
-  report.setSampleBook(nullptr);
 }
 
 }  // namespace corvalis

@@ -4,7 +4,6 @@
 #include <cstddef>
 
 #include "framework/run_context.h"
-#include "framework/sample_book.h"
 
 namespace corvalis {
 
@@ -49,19 +48,6 @@ class BenchTest {
   bool failed = false;
   // False until the first run has finished; never cleared again.
   bool hasRun = false;
-  // The repeats behind the reported values, noted as they were measured; the run cycle
-  // clears it before every run.
-  SampleBook samples;
-
- protected:
-  // Stores a value just measured by the loop in its field and notes that loop's repeats
-  // under the stored value (after any narrowing to the field's type), where the report
-  // looks them up.
-  template <class Field>
-  void noteMeasured(Field& field, double value) {
-    field = static_cast<Field>(value);
-    samples.noteLastLoop(field);
-  }
 };
 
 }  // namespace corvalis

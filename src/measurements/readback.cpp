@@ -40,7 +40,7 @@ const char* const SmallHtmlText[ReadbackKindCount] = {
     " of stencil",  " of depth data (unsigned integer)", " of depth data (float)",
 };
 
-void writeGroup(ResultReport& report, const char* title, const char* key, const double* rates,
+void writeGroup(ResultReport& report, const char* title, const char* key, const Measured* rates,
                 const char* const* htmlTexts) {
   report.beginGroup(title, key);
   for (int kind : ReportOrder)
@@ -66,8 +66,8 @@ std::unique_ptr<uint8_t[]> ReadbackTest::allocatePixelBuffer(size_t bytes) {
 
 // Pixels per second of glReadPixels over (0, 0, width, height) from freshly cleared
 // buffers. Each read completes by itself: no batch end, no glFinish before the timer.
-double ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigned type,
-                              int width, int height, int repeats) {
+Measured ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigned type,
+                                int width, int height, int repeats) {
   glClearDepth(1.0);
   glClearColor(0.75f, 0.5f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -85,7 +85,7 @@ double ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigne
   uint8_t* destination = pixelBuffer;
   auto batch = [=] { glReadPixels(0, 0, width, height, format, type, destination); };
   return runMeasurementLoop(spec, sync, batch, Batch())
-      .rate(static_cast<double>(width) * height);
+      .measured(static_cast<double>(width) * height);
 }
 
 void ReadbackTest::run(const RunContext& context) {
@@ -107,15 +107,13 @@ void ReadbackTest::run(const RunContext& context) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     reportProgress("whole screen", 1, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
-      noteMeasured(wholeRate[kind], readRate(*window, readbackKinds[kind].format,
-                                             readbackKinds[kind].type, screenWidth, screenHeight,
-                                             context.repeats));
+      wholeRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
+                                 screenWidth, screenHeight, context.repeats);
     }
     reportProgress("32 x 32", 2, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
-      noteMeasured(smallRate[kind], readRate(*window, readbackKinds[kind].format,
-                                             readbackKinds[kind].type, SmallSide, SmallSide,
-                                             context.repeats));
+      smallRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,
+                                 SmallSide, SmallSide, context.repeats);
     }
   }
   window.reset();
@@ -135,7 +133,8 @@ void ReadbackTest::writeResults(ResultReport& report) {
 }
 
 void ReadbackTest::summary(char* buffer) {
-  const double best = wholeRate[0] > wholeRate[1] ? wholeRate[0] : wholeRate[1];
+  const double best =
+      wholeRate[0].value > wholeRate[1].value ? wholeRate[0].value : wholeRate[1].value;
   std::snprintf(buffer, SummarySize, "%sPix/s", formatDecimal(best).c_str());
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "framework/measured.h"
 #include "measurements/measurement.h"
 
 namespace corvalis {
@@ -41,16 +42,16 @@ class ReadbackTest : public BenchTest {
   void summary(char* buffer) override;
 
   char modeText[64] = {};
-  double smallRate[ReadbackKindCount] = {};
-  double wholeRate[ReadbackKindCount] = {};
+  Measured smallRate[ReadbackKindCount];
+  Measured wholeRate[ReadbackKindCount];
 
  protected:
   // The destination of every read; null when it cannot be had. Never throws.
   virtual std::unique_ptr<uint8_t[]> allocatePixelBuffer(size_t bytes);
 
  private:
-  double readRate(const TestWindow& window, unsigned format, unsigned type, int width,
-                  int height, int repeats);
+  Measured readRate(const TestWindow& window, unsigned format, unsigned type, int width,
+                    int height, int repeats);
 
   uint8_t* pixelBuffer = nullptr;  // valid only during run
 };

@@ -289,7 +289,6 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
     if (result.repeats.size() > 1)
       for (double rate : result.rates(1.0))
         sweep.samples[n].push_back(static_cast<float>(rate * pixelsPerQuad));
-    samples.note(sweep.rates[n], {sweep.samples[n].begin(), sweep.samples[n].end()});
   }
   sweep.measured = true;
   if (repeats > 1) {

@@ -47,10 +47,10 @@ void TexturingTest::run(const RunContext& context) {
       layerCount = texturingLayerCount(glCaps);
       for (int layers = 1; layers <= layerCount; ++layers) {
         reportProgress("texture layers", layers, layerCount);
-        noteMeasured(bilinearRate[layers - 1],
-                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, context.repeats));
-        noteMeasured(trilinearRate[layers - 1],
-                     texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, context.repeats));
+        bilinearRate[layers - 1] =
+            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, context.repeats);
+        trilinearRate[layers - 1] =
+            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, context.repeats);
       }
     }
     window.describeFormat(modeText, sizeof(modeText));
@@ -58,8 +58,8 @@ void TexturingTest::run(const RunContext& context) {
   hasRun = true;
 }
 
-double TexturingTest::texturedRate(const TestWindow& window, int layers, unsigned magFilter,
-                                   unsigned minFilter, int repeats) {
+Measured TexturingTest::texturedRate(const TestWindow& window, int layers, unsigned magFilter,
+                                     unsigned minFilter, int repeats) {
   glColor4ub(255, 255, 255, 255);
   TexturedQuad quad;
   quad.build(layers, magFilter, minFilter);
@@ -69,11 +69,11 @@ double TexturingTest::texturedRate(const TestWindow& window, int layers, unsigne
       runMeasurementLoop(texturingLoop(repeats), window.syncMethod(), batch, {});
   quad.release();
   // Every quad covers the whole screen, whatever the layer count.
-  return result.rate(static_cast<double>(screenWidth) * screenHeight);
+  return result.measured(static_cast<double>(screenWidth) * screenHeight);
 }
 
 void TexturingTest::writeFilterGroup(ResultReport& report, const char* title, const char* key,
-                                     const double* rates) {
+                                     const Measured* rates) {
   report.beginGroup(title, key);
   for (int layers = 1; layers <= layerCount && layers <= MaxTexturingLayers; ++layers) {
     char htmlText[32];
@@ -100,7 +100,7 @@ void TexturingTest::writeResults(ResultReport& report) {
 
 void TexturingTest::summary(char* buffer) {
   if (failed) return;
-  std::snprintf(buffer, SummarySize, "%sTex/s", formatDecimal(bilinearRate[0]).c_str());
+  std::snprintf(buffer, SummarySize, "%sTex/s", formatDecimal(bilinearRate[0].value).c_str());
 }
 
 }  // namespace corvalis

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "framework/measured.h"
 #include "measurements/measurement.h"
 
 namespace corvalis {
@@ -21,19 +22,19 @@ class TexturingTest : public BenchTest {
   // The window's pixel format, or its error text.
   char modeText[64] = {};
   // Pixels per second; entry i is for i + 1 layers.
-  double bilinearRate[8] = {};
-  double trilinearRate[8] = {};
+  Measured bilinearRate[8];
+  Measured trilinearRate[8];
   // Layer counts measured: the texture units, at most 8.
   int32_t layerCount = 0;
 
  private:
   // Pixels per second of the quad with 'layers' units and the two filters, measured
   // 'repeats' times.
-  double texturedRate(const TestWindow& window, int layers, unsigned magFilter,
-                      unsigned minFilter, int repeats);
+  Measured texturedRate(const TestWindow& window, int layers, unsigned magFilter,
+                        unsigned minFilter, int repeats);
   // One group of rows "1" .. layerCount.
   void writeFilterGroup(ResultReport& report, const char* title, const char* key,
-                        const double* rates);
+                        const Measured* rates);
 };
 
 }  // namespace corvalis

@@ -243,10 +243,6 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repe
               repeats);
   }
 
-  for (int step = 0; step < TileSteps; ++step) {
-    samples.note(sweep.xRates[step], toDoubles(sweep.xSamples[step]));
-    samples.note(sweep.yRates[step], toDoubles(sweep.ySamples[step]));
-  }
   if (repeats > 1) {
     // With repeats, a block counts only beyond its own noise; the evidence is kept.
     const TileDecision width = decideTileSize(sweep.xSamples);

@@ -1,9 +1,10 @@
 #include "report/result_report.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "framework/format.h"
-#include "framework/sample_book.h"
+#include "framework/sample_stats.h"
 #include "report/bb_code_writer.h"
 #include "report/html_writer.h"
 #include "report/text_writer.h"
@@ -98,6 +99,7 @@ bool ResultReport::close() {
 }
 
 void ResultReport::beginTestSection(const char* title, const char* key, bool skipped) {
+  sectionKey_ = !skipped && key != nullptr ? key : "";
   if (html_) html_->writeHeading(title, nullptr);
   if (text_) {
     text_->popKey();
@@ -114,6 +116,7 @@ void ResultReport::beginTestSection(const char* title, const char* key, bool ski
 }
 
 void ResultReport::beginInfoSection(const char* title, const char* key, const char* link) {
+  sectionKey_.clear();
   if (html_) html_->writeHeading(title, link);
   if (text_) {
     text_->popKey();
@@ -173,8 +176,10 @@ void ResultReport::endGroup() {
   if (bbCode_) bbCode_->closeGroup();
 }
 
-void ResultReport::addValue(double value, const char* unit, const char* htmlText,
+void ResultReport::addValue(const Measured& measured, const char* unit, const char* htmlText,
                             const char* label) {
+  const double value = measured.value;
+  noteSpread(measured.samples);
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
     return;
@@ -185,12 +190,14 @@ void ResultReport::addValue(double value, const char* unit, const char* htmlText
   const std::string number =
       value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
-  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, samplesOf(value));
+  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
 }
 
-void ResultReport::addBinaryValue(double value, const char* unit, const char* htmlText,
-                                  const char* label, const char* linkText,
+void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
+                                  const char* htmlText, const char* label, const char* linkText,
                                   const char* fileSuffix) {
+  const double value = measured.value;
+  noteSpread(measured.samples);
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
     return;
@@ -207,7 +214,7 @@ void ResultReport::addBinaryValue(double value, const char* unit, const char* ht
   const std::string number =
       value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0) : truncatedInteger(value);
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
-  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, samplesOf(value));
+  if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
 }
 
 void ResultReport::setRunSettings(const RunSettings& settings) {
@@ -215,11 +222,18 @@ void ResultReport::setRunSettings(const RunSettings& settings) {
 }
 
 void ResultReport::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {
+  for (const SweepRow& row : rows)
+    for (const SweepField& field : row) noteSpread(field.samples);
   if (json_) json_->addSweep(name, rows);
 }
 
-std::vector<double> ResultReport::samplesOf(double value) const {
-  return sampleBook_ != nullptr ? sampleBook_->samplesOf(value) : std::vector<double>();
+void ResultReport::noteSpread(const std::vector<double>& samples) {
+  if (samples.size() < 2 || sectionKey_.empty()) return;
+  const double spread = spreadOf(summarizeSamples(samples));
+  const auto [entry, added] = largestSpreads_.emplace(sectionKey_, spread);
+  // A failed set stays failed: no larger spread elsewhere hides it.
+  if (!added && !std::isnan(entry->second))
+    entry->second = std::isnan(spread) ? spread : std::max(entry->second, spread);
 }
 
 void ResultReport::addNonFiniteValue(const char* htmlText, const char* label) {

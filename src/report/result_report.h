@@ -2,10 +2,12 @@
 // The report document: every operation fans out to the HTML, text and BB-code writers
 // that are present, each composing the text that suits its output.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/measured.h"
 #include "report/json_writer.h"
 
 namespace corvalis {
@@ -32,7 +34,6 @@ constexpr const char* NonFiniteValueText = "error";
 class HtmlWriter;
 class TextWriter;
 class BBCodeWriter;
-class SampleBook;
 
 class ResultReport {
  public:
@@ -71,26 +72,34 @@ class ResultReport {
   void beginGroupWithLink(const char* title, const char* key, const char* linkText,
                           const char* fileSuffix);
   void endGroup();
-  void addValue(double value, const char* unit, const char* htmlText, const char* label);
-  void addBinaryValue(double value, const char* unit, const char* htmlText, const char* label,
-                      const char* linkText, const char* fileSuffix);
+  // A measured value: its number on every report, its samples (where it has them) in
+  // the machine-readable form. A plain number is a value of one measurement.
+  void addValue(const Measured& measured, const char* unit, const char* htmlText,
+                const char* label);
+  void addBinaryValue(const Measured& measured, const char* unit, const char* htmlText,
+                      const char* label, const char* linkText, const char* fileSuffix);
 
-  // For the machine-readable form only: the run's settings, the repeats behind the
-  // values that follow (null: none), and the rows of a data file.
+  // For the machine-readable form only: the run's settings and the rows of a data file.
   void setRunSettings(const RunSettings& settings);
-  void setSampleBook(const SampleBook* book) { sampleBook_ = book; }
   void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
+
+  // Per test section (by its key), the largest max / min of the samples of any value or
+  // data-file field the section was given; NaN where a set of samples failed (a repeat
+  // without a finite rate, or a rate of 0). A section given no samples has no entry.
+  const std::map<std::string, double>& largestSpreads() const { return largestSpreads_; }
 
  private:
   void addNonFiniteValue(const char* htmlText, const char* label);
-  std::vector<double> samplesOf(double value) const;
+  // Counts the samples of a value or field toward the open test section's spread.
+  void noteSpread(const std::vector<double>& samples);
 
   std::unique_ptr<HtmlWriter> html_;
   std::unique_ptr<TextWriter> text_;
   std::unique_ptr<BBCodeWriter> bbCode_;
   std::unique_ptr<JsonWriter> json_;
-  const SampleBook* sampleBook_ = nullptr;
   unsigned outputs_ = 0;
+  std::string sectionKey_;  // the open test section's key; empty outside one
+  std::map<std::string, double> largestSpreads_;
   std::string linkBase_;
   std::vector<std::string> failedFiles_;
   std::vector<std::string> fileErrors_;

@@ -95,7 +95,6 @@ TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
   const LoopResult single = run(spec, false, true);
   EXPECT_EQ(fake.calls, (Calls{"warmup", "batch", "warmup", "batch", "warmup", "batch"}));
   EXPECT_EQ(single.repeats.size(), 3u);
-  EXPECT_EQ(lastLoopUnitRates().size(), 3u);
 
   SyncMethod sync(&dcMarker, false);
   fake.calls.clear();
@@ -145,17 +144,22 @@ TEST(SliceOf, SharesTheWindowAndBoundsTheQueue) {
   EXPECT_EQ(thin.finishEvery, 6);  // no finish bound of its own: the slice's cap
 }
 
-// The median of the repeats' rates; one repeat gives exactly work * count / seconds.
+// The median of the repeats' rates; one repeat gives exactly work * count / seconds. The
+// measured value carries the repeats' rates in the same unit, and none for one repeat.
 TEST(LoopResult, RateIsTheMedianRepeat) {
   LoopResult one;
   one.count = 12;
   one.seconds = 0.5;
   one.repeats = {{12, 0.5}};
   EXPECT_DOUBLE_EQ(one.rate(2.0), 48.0);
+  EXPECT_TRUE(one.measured(2.0).samples.empty());
   LoopResult three;
   three.repeats = {{10, 1.0}, {30, 1.0}, {20, 1.0}};
   EXPECT_DOUBLE_EQ(three.rate(2.0), 40.0);
   EXPECT_EQ(three.rates(1.0), (std::vector<double>{10.0, 30.0, 20.0}));
+  const Measured measured = three.measured(2.0);
+  EXPECT_EQ(measured.value, 40.0);
+  EXPECT_EQ(measured.samples, (std::vector<double>{20.0, 60.0, 40.0}));
   three.repeats[1].seconds = 0.0;  // a repeat with no time fails the value
   EXPECT_TRUE(std::isnan(three.rate(1.0)));
 }

@@ -105,6 +105,8 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
 
   EXPECT_TRUE(contains(r.out, "Largest spread (max/min of 2 repeats):")) << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex("  Readback +[0-9]+\\.[0-9]{3}\n"))) << r.out;
+  // Tiling reports sizes; its spread comes from the rates of its data files.
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("  Tiling +[0-9]+\\.[0-9]{3}\n"))) << r.out;
   const nlohmann::json doc = nlohmann::json::parse(readFile(r.folder + "/results.json"));
   EXPECT_EQ(doc["settings"]["repeat"], 2);
   size_t textKeys = 0;

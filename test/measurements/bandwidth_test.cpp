@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/sample_stats.h"
+#include "gl/display_config.h"
 #include "measurements/section_text_lines.h"
 
 using namespace corvalis;
@@ -93,4 +95,27 @@ TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
     for (int group = 0; group < test.drawQuads / 4; ++group) expected = nextColorSeed(expected);
     EXPECT_EQ(colorSeed, expected) << "run " << run;
   }
+}
+
+// With repeats each measured rate carries its repeats in its own unit (bytes per second,
+// not clears per second), their median being the value; the computed figures carry none.
+TEST(BandwidthOnMesa, RepeatsTravelWithEachValueInItsUnit) {
+  DisplayConfig config(16, 16);
+  displayConfig = &config;
+  struct Restore {
+    ~Restore() { displayConfig = nullptr; }
+  } restore;
+  BandwidthTest test;
+  RunContext context;
+  context.repeats = 2;
+  test.run(context);
+  ASSERT_FALSE(test.failed) << test.modeText;
+  for (const Measured* measured : {&test.colorClear, &test.depthClear, &test.stencilClear,
+                                   &test.depthStencilClear, &test.allClear, &test.drawBandwidth}) {
+    ASSERT_EQ(measured->samples.size(), 2u);
+    EXPECT_GT(measured->value, 0.0);
+    EXPECT_DOUBLE_EQ(summarizeSamples(measured->samples).median, measured->value);
+  }
+  EXPECT_TRUE(test.ramdacBandwidth.samples.empty());
+  EXPECT_TRUE(test.physicalBandwidth.samples.empty());
 }

@@ -21,7 +21,7 @@ namespace {
 // Every rate distinct, so that a value written under the wrong key shows: 1 to 7 M for
 // the 32-bit depth rows, 11 to 20 M for the stencil rows, 21 to 27 M at 16 bits.
 void fillKnownResults(FillrateTest& test) {
-  double FillModeResults::*const depthRows[] = {
+  Measured FillModeResults::*const depthRows[] = {
       &FillModeResults::colorOnly,  &FillModeResults::depthOnly, &FillModeResults::colorDepth,
       &FillModeResults::depthPassColorDepth, &FillModeResults::cullLEqual,
       &FillModeResults::cullGEqual, &FillModeResults::cullEqual};
@@ -29,10 +29,10 @@ void fillKnownResults(FillrateTest& test) {
     test.results32.*depthRows[i] = (1 + i) * 1e6;
     test.results16.*depthRows[i] = (21 + i) * 1e6;
   }
-  double* const stencilRows[] = {&test.stencilCull,       &test.stencilWrite,  &test.stencilInvert,
-                                 &test.zFailStencil,      &test.zPassStencil,  &test.colorOnlyStencilOn,
-                                 &test.zStencil,          &test.colorZStencil, &test.colorStencil,
-                                 &test.colorZStencilOn};
+  Measured* const stencilRows[] = {
+      &test.stencilCull,  &test.stencilWrite,  &test.stencilInvert, &test.zFailStencil,
+      &test.zPassStencil, &test.colorOnlyStencilOn, &test.zStencil, &test.colorZStencil,
+      &test.colorStencil, &test.colorZStencilOn};
   for (int i = 0; i < 10; ++i) *stencilRows[i] = (11 + i) * 1e6;
   std::snprintf(test.format32, sizeof test.format32, "R8G8B8A8 Z24 S8");
   std::snprintf(test.format16, sizeof test.format16, "R5G6B5A0 Z16 S0");

@@ -13,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "framework/sample_book.h"
 #include "report/report_files.h"
 #include "report/result_report.h"
 
@@ -54,8 +53,6 @@ double shownNumber(const std::string& text, double& tolerance) {
 }
 
 TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
-  SampleBook book;
-  book.note(126937000.0, {126.1e6, 126.937e6, 127.3e6});
   {
     ResultReport report("results", 0, OutputHtml | OutputText | OutputJson);
     ASSERT_TRUE(report.isOpen());
@@ -70,12 +67,14 @@ TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
     report.addItem("llvmpipe", nullptr, "Driver");
     report.addItem("Caf\xe9 \xb5", nullptr, "Comment");  // ISO-8859-1 bytes
     report.beginTestSection("Fillrate", "Fillrate", false);
-    report.setSampleBook(&book);
     report.beginGroup("32-bit", "32");
-    report.addValue(126937000.0, "Pix/s", " color only", "Col");
+    report.addValue(Measured(126937000.0, {126.1e6, 126.937e6, 127.3e6}), "Pix/s", " color only",
+                    "Col");
     report.addValue(4321.9, "Pix/s", " z only", "Z");
+    // The same number measured apart: each keeps its own samples.
+    report.addValue(Measured(126937000.0, {126.0e6, 126.937e6, 128.0e6}), "Pix/s",
+                    " color and z", "ColZ");
     report.endGroup();
-    report.setSampleBook(nullptr);
     report.beginTestSection("Texture cache", "TexCache", false);
     report.addBinaryValue(16384.0, "B", " using RGBA textures", "RGBA", "CSV", ".rgba.csv");
     report.addBinaryValue(1572864.0, "B", " using DXT1 textures", "DXT1", "CSV", ".dxt1.csv");
@@ -122,6 +121,7 @@ TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
   EXPECT_NEAR(col["min"].get<double>(), 126.1e6, 1.0);
   EXPECT_NEAR(col["max"].get<double>(), 127.3e6, 1.0);
   EXPECT_FALSE(doc["values"]["Fillrate:32:Z"].contains("samples"));
+  EXPECT_EQ(doc["values"]["Fillrate:32:ColZ"]["max"], 128.0e6);
   const nlohmann::json& rows = doc["sweeps"]["rgba"];
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["rateSamples"].size(), 3u);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -282,6 +283,37 @@ TEST_F(ResultReportTest, NonFiniteValuesReadTheSameInEveryReport) {
   const size_t single = bb.find("Single ");
   ASSERT_NE(single, std::string::npos) << bb;
   EXPECT_EQ(bb.find("error\r\n", single), bb.find("\r\n", single) - 5) << bb;
+}
+
+
+// The spread of each test section comes from the samples it was given, values and
+// data-file rows alike: a section without samples has none, and a failed repeat anywhere
+// in a section fails its spread however large another one is.
+TEST_F(ResultReportTest, LargestSpreadPerSectionFromItsOwnSamples) {
+  ResultReport report("results", 0, OutputHtml | OutputText);
+  report.beginInfoSection("Corvalis 0.50", "Info", nullptr);
+  report.addValue(Measured(1.0, {1.0, 9.0}), nullptr, nullptr, "Ignored");
+  report.beginTestSection("Fillrate", "Fillrate", false);
+  report.addValue(Measured(2.0, {2.0, 2.2, 1.8}), "Pix/s", nullptr, "A");
+  report.addBinaryValue(Measured(4.0, {4.0, 6.0}), "B", nullptr, "B", nullptr, nullptr);
+  report.addValue(Measured(3.0, {3.0}), "Pix/s", nullptr, "One");  // a single sample: no spread
+  report.beginTestSection("Geometry", "Geometry", false);
+  report.addValue(5.0, "Tris/s", nullptr, "Plain");
+  report.beginTestSection("Tiling", "Tiling", false);
+  report.addSweep("tile_c", {{{"block", 64.0, {}}, {"widthAligned", 10.0, {10.0, 12.0}}}});
+  report.beginTestSection("Readback", "Readback", false);
+  report.addValue(Measured(2.0, {1.0, 10.0}), "Pix/s", nullptr, "Wide");
+  report.addValue(Measured(std::nan(""), {1.0, std::nan("")}), "Pix/s", nullptr, "Lost");
+  report.beginTestSection("Texturing", "Texturing", true);
+  report.addValue(Measured(2.0, {1.0, 2.0}), "Pix/s", nullptr, "Skipped");
+  ASSERT_TRUE(report.close());
+
+  const std::map<std::string, double>& spreads = report.largestSpreads();
+  EXPECT_EQ(spreads.size(), 3u);
+  EXPECT_DOUBLE_EQ(spreads.at("Fillrate"), 1.5);
+  EXPECT_DOUBLE_EQ(spreads.at("Tiling"), 1.2);
+  EXPECT_TRUE(std::isnan(spreads.at("Readback")));
+  EXPECT_EQ(spreads.count("Geometry"), 0u);
 }
 
 }  // namespace
