@@ -14,6 +14,16 @@ const char* confidenceWord(Confidence confidence) {
   return "none";
 }
 
+bool confidenceFromWord(const std::string& word, Confidence& confidence) {
+  for (Confidence candidate : {Confidence::None, Confidence::Uncertain, Confidence::Clear}) {
+    if (word == confidenceWord(candidate)) {
+      confidence = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
 Measured Measured::scaled(double factor) const {
   Measured out(value * factor);
   out.samples.reserve(samples.size());

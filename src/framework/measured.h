@@ -5,6 +5,7 @@
 // of a value again.
 
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,8 @@ enum class Confidence { None, Uncertain, Clear };
 
 // "none", "uncertain" or "clear".
 const char* confidenceWord(Confidence confidence);
+// The confidence one of those words names; false for any other text.
+bool confidenceFromWord(const std::string& word, Confidence& confidence);
 
 // One candidate step of a detection: where it is (a block size in pixels, a working set
 // in bytes), how deep (a ratio below 1: offset / aligned rate, or rate after / before

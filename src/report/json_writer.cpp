@@ -56,6 +56,13 @@ void addSamples(Json& object, const std::string& prefix, const std::vector<doubl
   object[prefix.empty() ? "max" : prefix + "Max"] = number(stats.max);
 }
 
+Json stepRecord(const StepEstimate& step) {
+  return {{"position", number(step.position)},
+          {"ratio", number(step.ratio)},
+          {"low", number(step.low)},
+          {"high", number(step.high)}};
+}
+
 }  // namespace
 
 struct JsonWriter::Document {
@@ -114,6 +121,16 @@ void JsonWriter::addNumber(const char* label, const std::string& text, double va
                 {"unit", latin1ToUtf8Text(unit)}};
   addSamples(entry, "", samples);
   document_->root["values"][latin1ToUtf8Text((keyPath_ + label).c_str())] = entry;
+}
+
+void JsonWriter::addEvidence(const char* label, const Evidence& evidence) {
+  if (label == nullptr) return;
+  Json entry = {{"confidence", confidenceWord(evidence.confidence)}};
+  if (evidence.step) entry["step"] = stepRecord(*evidence.step);
+  if (evidence.runnerUp) entry["runnerUp"] = stepRecord(*evidence.runnerUp);
+  entry["threshold"] = number(evidence.threshold);
+  entry["noise"] = number(evidence.noise);
+  document_->root["evidence"][latin1ToUtf8Text((keyPath_ + label).c_str())] = entry;
 }
 
 void JsonWriter::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {

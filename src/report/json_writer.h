@@ -1,12 +1,14 @@
 #pragma once
 // The machine-readable result, BASE.json: the run's settings, the information section,
 // every report value under the text report's key path (as text and as a number in base
-// units, with its repeats) and the rows of the data files. Written when it finishes.
+// units, with its repeats), the rows of the data files and, for detections measured with
+// repeats, their evidence. Written when it finishes.
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/measured.h"
 #include "report/output_file.h"
 
 namespace corvalis {
@@ -52,6 +54,9 @@ class JsonWriter {
   // (none with one measurement).
   void addNumber(const char* label, const std::string& text, double value, const char* unit,
                  const std::vector<double>& samples);
+  // The evidence of a detection under the key path of its value, in the top-level
+  // "evidence" object, which only a document with evidence has.
+  void addEvidence(const char* label, const Evidence& evidence);
   // The rows of one data file, keyed by its suffix without dots and "csv" ("rgba").
   void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
   // Writes the document (2-space indent, LF) and closes the file, renaming it into place

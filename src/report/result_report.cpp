@@ -182,6 +182,7 @@ void ResultReport::addValue(const Measured& measured, const char* unit, const ch
   noteSpread(measured.samples);
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
+    if (measured.evidence) addEvidence(label, *measured.evidence);
     return;
   }
   std::string display = formatDecimal(value) + orEmpty(unit);
@@ -191,6 +192,7 @@ void ResultReport::addValue(const Measured& measured, const char* unit, const ch
       value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
   if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
+  if (measured.evidence) addEvidence(label, *measured.evidence);
 }
 
 void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
@@ -200,6 +202,7 @@ void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
   noteSpread(measured.samples);
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
+    if (measured.evidence) addEvidence(label, *measured.evidence);
     return;
   }
   std::string display = formatBinary(value) + orEmpty(unit);
@@ -215,10 +218,15 @@ void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
       value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0) : truncatedInteger(value);
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
   if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
+  if (measured.evidence) addEvidence(label, *measured.evidence);
 }
 
 void ResultReport::setRunSettings(const RunSettings& settings) {
   if (json_) json_->setSettings(settings);
+}
+
+void ResultReport::addEvidence(const char* label, const Evidence& evidence) {
+  if (json_) json_->addEvidence(label, evidence);
 }
 
 void ResultReport::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {

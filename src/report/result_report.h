@@ -72,15 +72,19 @@ class ResultReport {
   void beginGroupWithLink(const char* title, const char* key, const char* linkText,
                           const char* fileSuffix);
   void endGroup();
-  // A measured value: its number on every report, its samples (where it has them) in
-  // the machine-readable form. A plain number is a value of one measurement.
+  // A measured value: its number on every report, its samples and evidence (where it
+  // has them) in the machine-readable form. A plain number is a value of one
+  // measurement.
   void addValue(const Measured& measured, const char* unit, const char* htmlText,
                 const char* label);
   void addBinaryValue(const Measured& measured, const char* unit, const char* htmlText,
                       const char* label, const char* linkText, const char* fileSuffix);
 
-  // For the machine-readable form only: the run's settings and the rows of a data file.
+  // For the machine-readable form only: the run's settings, the evidence of a detection
+  // that writes no report line (under the key path its line would have), and the rows
+  // of a data file.
   void setRunSettings(const RunSettings& settings);
+  void addEvidence(const char* label, const Evidence& evidence);
   void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
 
   // Per test section (by its key), the largest max / min of the samples of any value or

@@ -41,6 +41,47 @@ bool spreadOf(const Json& object, const std::string& prefix, Spread& spread) {
   return any;
 }
 
+// A number of the document: NaN for null (what was not a number when written). False
+// when the key is missing or holds anything else.
+bool readNumber(const Json& object, const char* key, double& value) {
+  auto found = object.find(key);
+  if (found == object.end()) return false;
+  if (found->is_null()) {
+    value = std::nan("");
+    return true;
+  }
+  if (!found->is_number()) return false;
+  value = found->get<double>();
+  return true;
+}
+
+// The step under 'key', when there is one; false when it is there but malformed.
+bool readStep(const Json& evidence, const char* key, std::optional<StepEstimate>& step) {
+  auto found = evidence.find(key);
+  if (found == evidence.end()) return true;
+  StepEstimate read;
+  if (!found->is_object() || !readNumber(*found, "position", read.position) ||
+      !readNumber(*found, "ratio", read.ratio) || !readNumber(*found, "low", read.low) ||
+      !readNumber(*found, "high", read.high))
+    return false;
+  step = read;
+  return true;
+}
+
+bool readEvidence(const Json& entry, Evidence& evidence) {
+  if (!entry.is_object()) return false;
+  auto word = entry.find("confidence");
+  if (word == entry.end() || !word->is_string() ||
+      !confidenceFromWord(word->get<std::string>(), evidence.confidence))
+    return false;
+  if (!readStep(entry, "step", evidence.step) || !readStep(entry, "runnerUp", evidence.runnerUp))
+    return false;
+  // Without them the defaults stand: no threshold below 1, no noise.
+  readNumber(entry, "threshold", evidence.threshold);
+  readNumber(entry, "noise", evidence.noise);
+  return true;
+}
+
 void readSweepRow(const Json& row, std::map<std::string, Spread>& fields) {
   static const char* const names[] = {"rate", "widthAligned", "widthOffset", "heightAligned",
                                       "heightOffset"};
@@ -80,6 +121,13 @@ bool parseRunJson(const std::string& text, RunSamples& samples, std::string& err
         rows.emplace_back();
         if (row.is_object()) readSweepRow(row, rows.back());
       }
+    }
+  }
+  auto evidence = root.find("evidence");
+  if (evidence != root.end() && evidence->is_object()) {
+    for (auto it = evidence->begin(); it != evidence->end(); ++it) {
+      Evidence read;
+      if (readEvidence(*it, read)) samples.evidence[it.key()] = read;
     }
   }
   return true;

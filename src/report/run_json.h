@@ -1,11 +1,13 @@
 #pragma once
-// Reads the samples of a run from BASE.json: every value measured more than once and
-// the spread of every sweep point. Everything is optional: a run without the file or
-// without samples simply has no spreads.
+// Reads the samples of a run from BASE.json: every value measured more than once, the
+// spread of every sweep point and the evidence of every detection. Everything is
+// optional: a run without the file or without repeats simply has none of them.
 
 #include <map>
 #include <string>
 #include <vector>
+
+#include "framework/measured.h"
 
 namespace corvalis {
 
@@ -21,6 +23,9 @@ struct RunSamples {
   // Data file suffix ("rgba", "tile_c") -> one entry per row: field ("rate",
   // "widthAligned", ...) -> spread, only for fields with samples.
   std::map<std::string, std::vector<std::map<std::string, Spread>>> sweeps;
+  // Key path -> the evidence of the detection behind that value. An entry without a
+  // known confidence word, or with a step that is not four numbers, is left out.
+  std::map<std::string, Evidence> evidence;
 };
 
 // Parses the JSON text; false with a reason when it is not valid JSON of that shape.

@@ -15,6 +15,7 @@
 
 #include "report/report_files.h"
 #include "report/result_report.h"
+#include "report/run_json.h"
 
 namespace corvalis {
 namespace {
@@ -127,6 +128,59 @@ TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
   EXPECT_EQ(rows[0]["rateSamples"].size(), 3u);
   EXPECT_EQ(rows[0]["rateMax"], 2.6e9);
   EXPECT_TRUE(rows[1]["rate"].is_null());  // not a number
+  EXPECT_FALSE(doc.contains("evidence"));  // no detection brought any
+}
+
+// The evidence of a detection, written under its value's key path and read back as it
+// was given; a detection without a report line still has its evidence, and no value.
+TEST_F(JsonReportTest, EvidenceRoundTripsUnderItsKeyPath) {
+  Evidence clear;
+  clear.confidence = Confidence::Clear;
+  clear.step = StepEstimate{4.0, 0.77, 0.75, 0.79};
+  clear.runnerUp = StepEstimate{16.0, 0.97, 0.93, 1.01};
+  clear.threshold = 0.985;
+  Evidence uncertain;
+  uncertain.confidence = Confidence::Uncertain;
+  uncertain.step = StepEstimate{512.0, 0.9, std::nan(""), 0.95};
+  uncertain.noise = 0.04;
+  {
+    ResultReport report("results", 0, OutputHtml | OutputText | OutputJson);
+    report.beginTestSection("Tiling", "Tiling", false);
+    report.beginGroup("in color buffer", "Color");
+    Measured width(4.0, {4.0, 4.0});
+    width.evidence = clear;
+    report.addValue(width, nullptr, " pixels wide", "Width");
+    report.endGroup();
+    report.beginTestSection("Texture cache", "TexCache", false);
+    report.addEvidence("DXT1", uncertain);  // "none": no line
+    report.addEvidence("DXT5", Evidence());  // nothing considered at all
+    ASSERT_TRUE(report.close());
+  }
+  const nlohmann::json doc = nlohmann::json::parse(testing::readBytes("results.json"));
+  EXPECT_EQ(doc["values"].size(), 1u);
+  EXPECT_EQ(doc["evidence"]["Tiling:Color:Width"]["confidence"], "clear");
+  EXPECT_FALSE(doc["evidence"]["TexCache:DXT5"].contains("step"));
+
+  RunSamples read;
+  bool found = false;
+  std::string error;
+  ASSERT_TRUE(readRunJson("results.json", read, found, error)) << error;
+  ASSERT_EQ(read.evidence.size(), 3u);
+  const Evidence& width = read.evidence.at("Tiling:Color:Width");
+  EXPECT_EQ(width.confidence, Confidence::Clear);
+  ASSERT_TRUE(width.step && width.runnerUp);
+  EXPECT_EQ(width.step->position, 4.0);
+  EXPECT_EQ(width.step->ratio, 0.77);
+  EXPECT_EQ(width.step->high, 0.79);
+  EXPECT_EQ(width.runnerUp->low, 0.93);
+  EXPECT_EQ(width.threshold, 0.985);
+  const Evidence& dxt1 = read.evidence.at("TexCache:DXT1");
+  EXPECT_EQ(dxt1.confidence, Confidence::Uncertain);
+  ASSERT_TRUE(dxt1.step.has_value());
+  EXPECT_TRUE(std::isnan(dxt1.step->low));  // written as null
+  EXPECT_FALSE(dxt1.runnerUp.has_value());
+  EXPECT_EQ(dxt1.noise, 0.04);
+  EXPECT_EQ(read.evidence.at("TexCache:DXT5").confidence, Confidence::None);
 }
 
 // A BASE.json that cannot be created is a lost report file like the others.

@@ -82,7 +82,7 @@ TEST(RunFiles, DataFilesParseWithNotANumberAndRejectBrokenRows) {
   EXPECT_FALSE(parseTileCsv(header + "64,1,2,3,64,1,2\r\n", tiles, error));
 }
 
-TEST(RunFiles, JsonSamplesGiveSpreadsAndAbsentPartsGiveNone) {
+TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   const char* json = R"({
     "program": "Corvalis", "version": "0.50",
     "values": {
@@ -94,6 +94,13 @@ TEST(RunFiles, JsonSamplesGiveSpreadsAndAbsentPartsGiveNone) {
     "sweeps": {
       "rgba": [ { "bytes": 4, "rate": 2e9, "rateSamples": [1.9e9, 2.1e9] }, { "bytes": 8, "rate": null } ],
       "tile_c": [ { "block": 64, "widthAligned": 1, "widthAlignedMin": 0.5, "widthAlignedMax": 1.5 } ]
+    },
+    "evidence": {
+      "Tiling:Z:Width": { "confidence": "clear",
+                          "step": { "position": 4, "ratio": 0.8, "low": 0.7, "high": 0.9 } },
+      "Tiling:Z:Height": { "confidence": "sure" },
+      "Tiling:Stencil:Width": { "confidence": "clear", "step": { "position": 4 } },
+      "Tiling:Stencil:Height": 3
     }
   })";
   RunSamples samples;
@@ -106,6 +113,10 @@ TEST(RunFiles, JsonSamplesGiveSpreadsAndAbsentPartsGiveNone) {
   EXPECT_EQ(samples.sweeps["rgba"][0].at("rate").high, 2.1e9);
   EXPECT_TRUE(samples.sweeps["rgba"][1].empty());
   EXPECT_EQ(samples.sweeps["tile_c"][0].at("widthAligned").low, 0.5);
+  // Only the well-formed evidence; what it leaves out keeps its default.
+  ASSERT_EQ(samples.evidence.size(), 1u);
+  EXPECT_EQ(samples.evidence["Tiling:Z:Width"].step->low, 0.7);
+  EXPECT_EQ(samples.evidence["Tiling:Z:Width"].threshold, 1.0);
 
   EXPECT_FALSE(parseRunJson("{ \"program\": ", samples, error));
   EXPECT_FALSE(parseRunJson("{ \"program\": \"Other\" }", samples, error));
