@@ -90,27 +90,18 @@ void JsonWriter::setSettings(const RunSettings& settings) {
   out["device"] = latin1ToUtf8Text(settings.device.c_str());
 }
 
-void JsonWriter::pushKey(const char* key) {
-  if (key == nullptr) return;
-  keyPath_ += key;
-  keyPath_ += ':';
-  levelEnds_.push_back(keyPath_.size());
-}
+void JsonWriter::pushKey(const char* key) { keyPath_.push(key); }
 
-void JsonWriter::popKey() {
-  if (levelEnds_.empty()) return;
-  levelEnds_.pop_back();
-  keyPath_.resize(levelEnds_.empty() ? 0 : levelEnds_.back());
-}
+void JsonWriter::popKey() { keyPath_.pop(); }
 
 void JsonWriter::addText(const char* label, const char* text) {
   if (label == nullptr || text == nullptr) return;
   const std::string value = latin1ToUtf8Text(withoutTrailingBlanks(text).c_str());
-  if (keyPath_ == "Info:") {
+  if (keyPath_.prefix() == "Info:") {
     document_->root["info"][latin1ToUtf8Text(label)] = value;
     return;
   }
-  document_->root["values"][latin1ToUtf8Text((keyPath_ + label).c_str())] = {{"text", value}};
+  document_->root["values"][latin1ToUtf8Text(keyPath_.of(label).c_str())] = {{"text", value}};
 }
 
 void JsonWriter::addNumber(const char* label, const std::string& text, double value,
@@ -120,7 +111,7 @@ void JsonWriter::addNumber(const char* label, const std::string& text, double va
                 {"value", number(value)},
                 {"unit", latin1ToUtf8Text(unit)}};
   addSamples(entry, "", samples);
-  document_->root["values"][latin1ToUtf8Text((keyPath_ + label).c_str())] = entry;
+  document_->root["values"][latin1ToUtf8Text(keyPath_.of(label).c_str())] = entry;
 }
 
 void JsonWriter::addEvidence(const char* label, const Evidence& evidence) {
@@ -130,7 +121,7 @@ void JsonWriter::addEvidence(const char* label, const Evidence& evidence) {
   if (evidence.runnerUp) entry["runnerUp"] = stepRecord(*evidence.runnerUp);
   entry["threshold"] = number(evidence.threshold);
   entry["noise"] = number(evidence.noise);
-  document_->root["evidence"][latin1ToUtf8Text((keyPath_ + label).c_str())] = entry;
+  document_->root["evidence"][latin1ToUtf8Text(keyPath_.of(label).c_str())] = entry;
 }
 
 void JsonWriter::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/measured.h"
+#include "report/key_path.h"
 #include "report/output_file.h"
 
 namespace corvalis {
@@ -69,8 +70,7 @@ class JsonWriter {
   struct Document;
   std::unique_ptr<Document> document_;
   OutputFile file_;
-  std::string keyPath_;
-  std::vector<size_t> levelEnds_;
+  KeyPath keyPath_;
 };
 
 }  // namespace corvalis

@@ -11,23 +11,13 @@ TextWriter::TextWriter(const char* fileName) {
   file_.write("]\n");
 }
 
-void TextWriter::pushKey(const char* key) {
-  if (key == nullptr) return;
-  // NOTE: the key path grows as needed; no level is ever cut short.
-  keyPath_ += key;
-  keyPath_ += ':';
-  levelEnds_.push_back(keyPath_.size());
-}
+void TextWriter::pushKey(const char* key) { keyPath_.push(key); }
 
-void TextWriter::popKey() {
-  if (levelEnds_.empty()) return;
-  levelEnds_.pop_back();
-  keyPath_.resize(levelEnds_.empty() ? 0 : levelEnds_.back());
-}
+void TextWriter::popKey() { keyPath_.pop(); }
 
 void TextWriter::writeValue(const char* key, const char* value) {
   if (key == nullptr || !file_.isOpen()) return;
-  file_.write(keyPath_);
+  file_.write(keyPath_.prefix());
   file_.write(key);
   file_.write("=");
   file_.write(value);
@@ -35,8 +25,7 @@ void TextWriter::writeValue(const char* key, const char* value) {
 }
 
 bool TextWriter::finish(bool commitNow) {
-  levelEnds_.clear();
-  keyPath_.clear();
+  keyPath_ = KeyPath();
   return commitNow ? file_.close() : file_.finish();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "report/key_path.h"
 #include "report/output_file.h"
 
 namespace corvalis {
@@ -18,7 +19,7 @@ class TextWriter {
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return file_.path(); }
   // The keys of all open levels, each followed by ':'.
-  const std::string& keyPath() const { return keyPath_; }
+  const std::string& keyPath() const { return keyPath_.prefix(); }
 
   // Adds one level to the key path; a null key adds none.
   void pushKey(const char* key);
@@ -33,8 +34,7 @@ class TextWriter {
 
  private:
   OutputFile file_;
-  std::string keyPath_;
-  std::vector<size_t> levelEnds_;
+  KeyPath keyPath_;
 };
 
 }  // namespace corvalis
