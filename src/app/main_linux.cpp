@@ -24,7 +24,7 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
-#include "platform/egl/window_system.h"
+#include "platform/egl/egl_window_choice.h"
 #include "platform/platform.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
@@ -117,7 +117,7 @@ void listTests() {
 // The EGL devices, each with the window system a run on it uses: a chosen device always
 // draws headless; a window run draws on the X server's own driver, listed first.
 int listDevices(bool windows) {
-  if (windows) std::printf("window: %s (the default here)\n", platform::x11DisplayName().c_str());
+  if (windows) std::printf("window: %s (the default here)\n", platform::windowSystemDescription().c_str());
   auto devices = platform::current().listDevices();
   if (devices.empty() && !windows) {
     std::fprintf(stderr, "corvalis: no rendering device: %s\n",

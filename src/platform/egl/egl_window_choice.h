@@ -12,8 +12,8 @@ namespace platform {
 // display does not open; the backend then stays headless.
 bool useX11Windows(std::string& error);
 
-// The name of the X display in use ("X display :0"), or empty while headless.
-std::string x11DisplayName();
+// What the test windows are drawn on ("X display :0", "pbuffer").
+std::string windowSystemDescription();
 
 }  // namespace platform
 }  // namespace corvalis
