@@ -145,6 +145,12 @@ bool EglPlatform::makeCurrent(DeviceContext dc, RenderContext rc) {
     return false;
   }
   EglWindow* window = asWindow(dc);
+  // NOTE: Mesa's software rasteriser crashes binding a surface whose X window another
+  // client destroyed (it reads the window's size as 0 x 0); so the window is looked at first.
+  if (rc && window && !windowSystem_->windowAlive(*window)) {
+    lastError_ = EGL_BAD_NATIVE_WINDOW;
+    return false;
+  }
   const EGLSurface surface = window ? window->surface : EGL_NO_SURFACE;
   if (!eglMakeCurrent(display_, surface, surface, rc ? static_cast<EGLContext>(rc) : EGL_NO_CONTEXT)) {
     fail();
@@ -167,8 +173,23 @@ bool EglPlatform::swapBuffers(DeviceContext dc) {
   EglWindow* window = asWindow(dc);
   if (!window || window->surface == EGL_NO_SURFACE) return false;
   const bool shown = windowSystem_->present(display_, *window, lastError_);
+  if (windowSystem_->lost()) detachSurface(*window);
   glFlush();
   return shown;
+}
+
+// NOTE: once an X window is gone, Mesa's software rasteriser reads its size as 0 x 0 at
+// the first call after a swap that looks at the framebuffer, and crashes there
+// (glReadPixels). The context stays current without a surface (EGL_KHR_surfaceless_context;
+// without that extension no context stays current), so that what the running test still
+// draws goes nowhere until the run replaces its result.
+void EglPlatform::detachSurface(EglWindow& window) {
+  if (window.surfaceDetached) return;
+  window.surfaceDetached = true;
+  const EGLContext context = eglGetCurrentContext();
+  if (context != EGL_NO_CONTEXT && eglGetCurrentSurface(EGL_DRAW) == window.surface &&
+      !eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
 // EGL has no WGL extension-string query, so no wgl* name resolves: the GL extension

@@ -25,7 +25,9 @@ class PbufferWindowSystem final : public EglWindowSystem {
                            unsigned& error) override;
   bool present(EGLDisplay display, EglWindow& window, unsigned& error) override;
   void destroyWindow(EglWindow& /*window*/) override {}
+  bool windowAlive(EglWindow& /*window*/) override { return true; }
   bool lost() const override { return false; }
+  std::string lossText() const override { return std::string(); }
   // No display shows a pbuffer: the caller times swaps instead.
   double refreshRate(EglWindow& /*window*/) override { return 0.0; }
   std::string description() const override { return "pbuffer"; }

@@ -77,6 +77,8 @@ class EglPlatform final : public Platform {
   // The EGL display on the window system's own display; false with description_ set
   // when there is none.
   bool openNativeDisplay(const EglNativeDisplay& native);
+  // Takes the current context off the surface of a window that went away.
+  void detachSurface(EglWindow& window);
 
   DisplayState state_ = DisplayState::Untried;
   EGLDisplay display_ = EGL_NO_DISPLAY;

@@ -31,6 +31,7 @@ struct EglWindow {
   std::vector<PixelFormatDescriptor> descriptors;
   EGLConfig config = nullptr;      // set by setPixelFormat
   EGLSurface surface = EGL_NO_SURFACE;
+  bool surfaceDetached = false;    // the context was taken off the surface of a lost window
 };
 
 // The display a window system draws on, as eglGetPlatformDisplayEXT takes it.
@@ -60,12 +61,17 @@ class EglWindowSystem {
   virtual EGLSurface createSurface(EGLDisplay display, EglWindow& window, EGLConfig config,
                                    unsigned& error) = 0;
   // Shows the back buffer; false, with the EGL error in 'error', when nothing was shown.
+  // Afterwards lost() tells whether the window went away meanwhile.
   virtual bool present(EGLDisplay display, EglWindow& window, unsigned& error) = 0;
   // Closes the native window; its surface is gone already.
   virtual void destroyWindow(EglWindow& window) = 0;
-  // True once the display went away: from then on no window is created (the run's
-  // later tests fail with "no window").
+  // False once the window can no longer be drawn in. May ask the server (not for timing).
+  virtual bool windowAlive(EglWindow& window) = 0;
+  // True once the display went away or another client destroyed a test window: from then
+  // on no window is created (the run's later tests fail with "no window").
   virtual bool lost() const = 0;
+  // What was lost, for messages; empty while nothing was.
+  virtual std::string lossText() const = 0;
   // The refresh rate in Hz of the display that shows the window; 0 when unknown.
   virtual double refreshRate(EglWindow& window) = 0;
   // What windows are drawn on, for texts ("X display :0", "pbuffer").

@@ -1,7 +1,7 @@
 // The X11 window system of the EGL backend: the display connection and its error
 // handlers, test windows as borderless X windows at the screen's top-left corner drawn
-// through EGL's X11 platform, the watch for a connection that breaks, and the refresh
-// rate of the output that shows them.
+// through EGL's X11 platform, the watch for a display or window that goes away, and the
+// refresh rate of the output that shows them.
 
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
@@ -166,25 +166,35 @@ class X11WindowSystem final : public EglWindowSystem {
                            unsigned& error) override;
   bool present(EGLDisplay display, EglWindow& window, unsigned& error) override;
   void destroyWindow(EglWindow& window) override;
-  bool lost() const override { return lost_; }
+  bool windowAlive(EglWindow& window) override;
+  bool lost() const override { return loss_ != Loss::Nothing; }
+  std::string lossText() const override;
   double refreshRate(EglWindow& window) override;
   std::string description() const override { return "X display " + name_; }
 
  private:
+  enum class Loss { Nothing, Connection, WindowDestroyed };
+
   // True, with the loss told on stderr once, when the server connection has broken.
   // Mesa draws through xcb without telling Xlib, so a swap goes on regardless;
   // 'roundTrip' first asks the server something through xcb, so that a server gone
   // quiet is found before Xlib touches the connection (Xlib's own way to learn of it
   // ends the process).
   bool connectionLost(bool roundTrip);
+  // True, with the loss told on stderr once, when another client destroyed the window.
+  // Reads only what the server has sent already (its DestroyNotify): no round trip, so
+  // that it costs a swap next to nothing.
+  bool destroyedByOtherClient(EglWindow& window);
+  void noteLoss(Loss loss);
 
   Display* display_;
   std::string name_;           // ":0"
-  bool lost_ = false;          // the connection broke: no Xlib or EGL call on it
+  Loss loss_ = Loss::Nothing;  // Connection: no Xlib or EGL call on it from then on
 };
 
 // A borderless window of the test size at (0, 0) in the screen's default visual, kept
-// out of the window manager's hands (override-redirect) and raised above the others.
+// out of the window manager's hands (override-redirect) and raised above the others. It
+// reports its own destruction (StructureNotifyMask), which another client may cause.
 // NOTE: the screen's mode is never switched, so a screen smaller than the test size
 // fails the window, as a mode that cannot be set would.
 bool X11WindowSystem::createWindow(EglWindow& window) {
@@ -201,12 +211,13 @@ bool X11WindowSystem::createWindow(EglWindow& window) {
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
   attributes.background_pixel = BlackPixel(display_, screen);
+  attributes.event_mask = StructureNotifyMask;
   lastXError = 0;
   const Window x = XCreateWindow(display_, RootWindow(display_, screen), 0, 0,
                                  static_cast<unsigned>(window.width),
                                  static_cast<unsigned>(window.height), 0, CopyFromParent,
                                  InputOutput, CopyFromParent,
-                                 CWOverrideRedirect | CWBackPixel, &attributes);
+                                 CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
   XStoreName(display_, x, "Corvalis testing");
   XMapRaised(display_, x);
   XSync(display_, False);
@@ -222,15 +233,21 @@ bool X11WindowSystem::createWindow(EglWindow& window) {
   return true;
 }
 
+// NOTE: Mesa's software rasteriser crashes making a surface on a window that another
+// client has destroyed, so the window is looked at (a round trip) just before.
 EGLSurface X11WindowSystem::createSurface(EGLDisplay display, EglWindow& window,
                                           EGLConfig config, unsigned& error) {
+  if (!windowAlive(window)) {
+    error = EGL_BAD_NATIVE_WINDOW;
+    return EGL_NO_SURFACE;
+  }
   const EGLSurface surface = eglCreateWindowSurface(
       display, config, static_cast<EGLNativeWindowType>(window.nativeWindow), nullptr);
   if (surface == EGL_NO_SURFACE) error = static_cast<unsigned>(eglGetError());
   return surface;
 }
 
-// A swap on a lost display shows nothing; one that finds the loss fails too.
+// A swap on a lost display or window shows nothing; one that finds the loss fails too.
 bool X11WindowSystem::present(EGLDisplay display, EglWindow& window, unsigned& error) {
   if (lost()) {
     error = EGL_BAD_NATIVE_WINDOW;
@@ -238,35 +255,77 @@ bool X11WindowSystem::present(EGLDisplay display, EglWindow& window, unsigned& e
   }
   bool shown = eglSwapBuffers(display, window.surface) == EGL_TRUE;
   if (!shown) error = static_cast<unsigned>(eglGetError());
-  if (connectionLost(false)) {
+  if (connectionLost(false) || destroyedByOtherClient(window)) {
     error = EGL_BAD_NATIVE_WINDOW;
     shown = false;
   }
   return shown;
 }
 
-// The window goes with the connection when that is lost.
+// The window goes with the connection when that is lost, and needs no removal once
+// another client destroyed it. What it still reported is taken off the queue.
 void X11WindowSystem::destroyWindow(EglWindow& window) {
   const Window x = static_cast<Window>(window.nativeWindow);
   window.nativeWindow = 0;
-  if (x == 0 || connectionLost(true)) return;
+  if (x == 0 || loss_ == Loss::Connection || connectionLost(true)) return;
   XDestroyWindow(display_, x);
   XSync(display_, False);
+  XEvent event;
+  while (XCheckWindowEvent(display_, x, StructureNotifyMask, &event)) {
+  }
+}
+
+bool X11WindowSystem::windowAlive(EglWindow& window) {
+  if (lost() || connectionLost(true)) return false;
+  return !destroyedByOtherClient(window);
+}
+
+std::string X11WindowSystem::lossText() const {
+  switch (loss_) {
+    case Loss::Connection:
+      return "the connection to X display " + name_ + " was lost";
+    case Loss::WindowDestroyed:
+      return "another client destroyed a test window on X display " + name_;
+    case Loss::Nothing:
+      break;
+  }
+  return std::string();
 }
 
 bool X11WindowSystem::connectionLost(bool roundTrip) {
-  if (lost_) return true;
+  if (loss_ == Loss::Connection) return true;
   xcb_connection_t* connection = XGetXCBConnection(display_);
   if (roundTrip && !xcb_connection_has_error(connection))
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
   if (!xcb_connection_has_error(connection)) return false;
-  lost_ = true;
+  noteLoss(Loss::Connection);
+  return true;
+}
+
+bool X11WindowSystem::destroyedByOtherClient(EglWindow& window) {
+  const Window x = static_cast<Window>(window.nativeWindow);
+  if (x == 0) return true;
+  bool destroyed = false;
+  XEvent event;
+  while (XCheckWindowEvent(display_, x, StructureNotifyMask, &event))
+    destroyed = destroyed || event.type == DestroyNotify;
+  if (!destroyed) return false;
+  window.nativeWindow = 0;
+  noteLoss(Loss::WindowDestroyed);
+  return true;
+}
+
+// The first loss is told; a later one (the connection breaking after a window was
+// destroyed) only stops the use of the connection.
+void X11WindowSystem::noteLoss(Loss loss) {
+  const bool first = loss_ == Loss::Nothing;
+  if (loss_ != Loss::Connection) loss_ = loss;
+  if (!first) return;
   std::fflush(stdout);
   std::fprintf(stderr,
-               "corvalis: the connection to X display %s was lost during the run; the test "
-               "running then and every later one fail with \"no window\"\n",
-               name_.c_str());
-  return true;
+               "corvalis: %s during the run; the test running then and every later one fail "
+               "with \"no window\"\n",
+               lossText().c_str());
 }
 
 double X11WindowSystem::refreshRate(EglWindow& window) {
