@@ -329,6 +329,13 @@ int runProgram(int argc, char** argv) {
       if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
       if (!outcome.chartsError.empty()) {
         status = ExitFiles;  // the message box text on stderr named the file
+      } else if (const std::string loss = platform::windowSystemLoss(); !loss.empty()) {
+        // Not a driver fault: the windows went away under the run.
+        std::fprintf(stderr,
+                     "corvalis: %s during the run; the test running then and every later one "
+                     "failed with \"no window\"\n",
+                     loss.c_str());
+        status = ExitTestFailed;
       } else if (std::strcmp(driverString, GlInitFailedText) == 0) {
         std::fprintf(stderr,
                      "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "

@@ -47,6 +47,8 @@ Platform& native() { return eglPlatform(); }
 
 std::string windowSystemDescription() { return eglPlatform().windowSystem().description(); }
 
+std::string windowSystemLoss() { return eglPlatform().windowSystem().lossText(); }
+
 EglPlatform::EglPlatform() : windowSystem_(makePbufferWindowSystem()) {}
 
 void EglPlatform::enumerateDevices() {

@@ -15,5 +15,9 @@ bool useX11Windows(std::string& error);
 // What the test windows are drawn on ("X display :0", "pbuffer").
 std::string windowSystemDescription();
 
+// What the window system lost during the run ("the X display :0 was lost"), so that the
+// failed tests are not taken for a driver fault; empty while nothing was lost.
+std::string windowSystemLoss();
+
 }  // namespace platform
 }  // namespace corvalis

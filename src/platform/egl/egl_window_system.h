@@ -70,7 +70,7 @@ class EglWindowSystem {
   // True once the display went away or another client destroyed a test window: from then
   // on no window is created (the run's later tests fail with "no window").
   virtual bool lost() const = 0;
-  // What was lost, for messages; empty while nothing was.
+  // What was lost, for messages ("the X display :0 was lost"); empty while nothing was.
   virtual std::string lossText() const = 0;
   // The refresh rate in Hz of the display that shows the window; 0 when unknown.
   virtual double refreshRate(EglWindow& window) = 0;

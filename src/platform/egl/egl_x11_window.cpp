@@ -48,8 +48,8 @@ int recordXError(Display* /*display*/, XErrorEvent* event) {
 int exitOnLostDisplay(Display* /*display*/) {
   std::fflush(stdout);
   std::fprintf(stderr,
-               "corvalis: the connection to X display %s was lost during the run; stopping "
-               "without writing the report\n",
+               "corvalis: the X display %s was lost during the run; stopping without writing "
+               "the report\n",
                displayName.c_str());
   std::exit(ExitDisplayLost);
 }
@@ -283,7 +283,7 @@ bool X11WindowSystem::windowAlive(EglWindow& window) {
 std::string X11WindowSystem::lossText() const {
   switch (loss_) {
     case Loss::Connection:
-      return "the connection to X display " + name_ + " was lost";
+      return "the X display " + name_ + " was lost";
     case Loss::WindowDestroyed:
       return "another client destroyed a test window on X display " + name_;
     case Loss::Nothing:
