@@ -24,7 +24,7 @@
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
-#include "platform/egl/window_system.h"
+#include "platform/egl/egl_window_choice.h"
 #include "platform/platform.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
@@ -117,7 +117,7 @@ void listTests() {
 // The EGL devices, each with the window system a run on it uses: a chosen device always
 // draws headless; a window run draws on the X server's own driver, listed first.
 int listDevices(bool windows) {
-  if (windows) std::printf("window: %s (the default here)\n", platform::x11DisplayName().c_str());
+  if (windows) std::printf("window: %s (the default here)\n", platform::windowSystemDescription().c_str());
   auto devices = platform::current().listDevices();
   if (devices.empty() && !windows) {
     std::fprintf(stderr, "corvalis: no rendering device: %s\n",
@@ -330,6 +330,13 @@ int runProgram(int argc, char** argv) {
       if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
       if (!outcome.chartsError.empty()) {
         status = ExitFiles;  // the message box text on stderr named the file
+      } else if (const std::string loss = platform::windowSystemLoss(); !loss.empty()) {
+        // Not a driver fault: the windows went away under the run.
+        std::fprintf(stderr,
+                     "corvalis: %s during the run; the test running then and every later one "
+                     "failed with \"no window\"\n",
+                     loss.c_str());
+        status = ExitTestFailed;
       } else if (std::strcmp(driverString, GlInitFailedText) == 0) {
         std::fprintf(stderr,
                      "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "gl/display_config.h"
@@ -37,6 +38,9 @@ TestWindow::TestWindow(int bpp, bool needDepth, bool needStencil) {
   deviceContext = nullptr;
   renderContext = nullptr;
   errorText[0] = '\0';
+  // A window refused because the display went away says nothing about the driver: the
+  // report keeps the driver text of the windows before it (below).
+  const std::string previousDriver = driverString;
   driverString[0] = '\0';
 
   DisplayConfig* config = displayConfig;
@@ -57,7 +61,8 @@ TestWindow::TestWindow(int bpp, bool needDepth, bool needStencil) {
     initFailed = !initContext(bpp, needDepth, needStencil);
   }
   if (initFailed) {
-    std::snprintf(driverString, DriverStringSize, "%s", GlInitFailedText);
+    std::snprintf(driverString, DriverStringSize, "%s",
+                  plat.displayLost() ? previousDriver.c_str() : GlInitFailedText);
     return;
   }
   if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);

@@ -122,6 +122,29 @@ TEST_F(TestWindowFakeTest, EachFailedStepNamesItselfAndReleasesWhatWasObtained) 
   }
 }
 
+// A window refused because the display went away keeps the driver text of the windows
+// before it (the driver measured them); without that loss a failure replaces it.
+TEST_F(TestWindowFakeTest, AWindowLostWithTheDisplayKeepsTheDriverText) {
+  struct Case {
+    bool lost;
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {true, "llvmpipe v4.5", "llvmpipe v4.5"},
+      {true, "GL initialization failed ...", "GL initialization failed ..."},
+      {false, "llvmpipe v4.5", "GL initialization failed ..."},
+  };
+  for (const Case& c : cases) {
+    fake.failWindow = true;
+    fake.lostDisplay = c.lost;
+    std::snprintf(driverString, DriverStringSize, "%s", c.before);
+    TestWindow window(32, true, true);
+    EXPECT_EQ(describe(window), "no window");
+    EXPECT_STREQ(driverString, c.after) << c.lost << " " << c.before;
+  }
+}
+
 // The RAMDAC estimate takes the refresh rate, or 85 Hz when none was measured.
 TEST_F(TestWindowFakeTest, DescribeFormatSyncChoiceAndRamdacRate) {
   TestWindow window(32, true, true);

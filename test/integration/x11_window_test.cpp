@@ -2,18 +2,24 @@
 // stops itself (llvmpipe behind EGL's X11 platform).
 
 #include <gtest/gtest.h>
+// After GoogleTest: Xlib defines macros (None, Bool) that its headers use as names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <cstring>
+#include <functional>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "integration/run_support.h"
 
@@ -64,6 +70,105 @@ class XvfbServer {
   pid_t pid_ = -1;
   std::string display_;
 };
+
+// A second client on the server, as a window manager or a user's tool would be: it
+// finds the program's test windows, reads their pixels and destroys them.
+class OtherClient {
+ public:
+  explicit OtherClient(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+    // A window may go away between being listed and being asked about.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  ~OtherClient() { close(); }
+  OtherClient(const OtherClient&) = delete;
+  OtherClient& operator=(const OtherClient&) = delete;
+
+  bool connected() const { return display_ != nullptr; }
+  // Must come before the server goes: Xlib ends the process on a broken connection.
+  void close() {
+    if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+  }
+  // The top-level windows titled "Corvalis testing", oldest first.
+  std::vector<Window> testWindows() {
+    std::vector<Window> found;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count))
+      return found;
+    for (unsigned i = 0; i < count; ++i) {
+      char* name = nullptr;
+      if (XFetchName(display_, children[i], &name) && name) {
+        if (std::strcmp(name, "Corvalis testing") == 0) found.push_back(children[i]);
+        XFree(name);
+      }
+    }
+    if (children) XFree(children);
+    return found;
+  }
+  // The RGB value of the window's top-left pixel; -1 when the window is gone.
+  long topLeftPixel(Window window) {
+    XImage* image = XGetImage(display_, window, 0, 0, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return -1;
+    const long pixel = static_cast<long>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixel;
+  }
+  void destroy(Window window) {
+    XDestroyWindow(display_, window);
+    XSync(display_, False);
+  }
+
+ private:
+  Display* display_;
+};
+
+// Polls the test windows until 'pick' chooses one (given each window once, in the order
+// they appear, with the number of windows seen before it) or the run has ended; 0 then.
+Window awaitWindow(OtherClient& client, const std::atomic<bool>& runEnded,
+                   const std::function<bool(OtherClient&, Window, int)>& pick) {
+  std::set<Window> seen;
+  std::vector<Window> order;
+  while (!runEnded) {
+    for (Window window : client.testWindows())
+      if (seen.insert(window).second) order.push_back(window);
+    for (size_t i = 0; i < order.size(); ++i)
+      if (pick(client, order[i], static_cast<int>(i))) return order[i];
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return 0;
+}
+
+// Runs the program while 'meddle' acts on its display from another thread. 'meddle'
+// sees whether the run has ended; a run that has not ended two minutes after 'meddle'
+// returned ends the whole test program, so that a hang cannot pass unseen.
+RunResult runWhile(const std::vector<std::string>& args, const std::string& display,
+                   const std::function<void(const std::atomic<bool>&)>& meddle) {
+  std::atomic<bool> runEnded{false};
+  std::thread other([&] {
+    meddle(runEnded);
+    for (int i = 0; i < 1200 && !runEnded; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (runEnded) return;
+    std::fprintf(stderr, "the run did not end within 120 s of what the other client did\n");
+    std::_Exit(1);
+  });
+  RunResult r = runCorvalis(args, {{"DISPLAY", display}, {"LIBGL_ALWAYS_SOFTWARE", "1"}});
+  runEnded = true;
+  other.join();
+  return r;
+}
+
+// Every test from the first "no window" on failed so; true when at least one did.
+bool noWindowFromSomeTestOn(const std::string& text) {
+  bool failing = false;
+  for (const char* test : {"Bandwidth:", "Readback:"}) {
+    const bool failed = contains(text, std::string(test) + "Error=no window\r\n");
+    if (failing && !failed) return false;
+    failing = failing || failed;
+  }
+  return failing;
+}
 
 // The rate of "Info:Resolution=WxH @ R.RRHz"; 0 when the line has another form.
 double reportedRate(const std::string& text, const std::string& size) {
@@ -137,40 +242,87 @@ TEST(X11Window, NoDisplay) {
   EXPECT_TRUE(contains(headless.out, ", pbuffer)\n")) << headless.out;
 }
 
-// A display that goes away mid-run (the server killed two seconds in, while Fillrate
-// measures, as its loops run for seconds) fails that test and every later one as "no
-// window", and the report is still written. The watchdog ends a run that hangs.
+// A display that goes away mid-run (the server killed once the first test's window is
+// there, the probe window having come and gone) fails that test and every later one as
+// "no window"; the report is still written, and its driver line names the driver that
+// drew the probe, not a failure of OpenGL: the display is named as what was lost.
 TEST(X11Window, DisplayClosingMidRunFailsTheTestsAndWritesTheReport) {
   XvfbServer server("640x480x24");
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  std::thread watchdog([&] {
-    std::unique_lock<std::mutex> lock(mutex);
-    if (finished.wait_for(lock, std::chrono::seconds(2), [&] { return done; })) return;
-    server.stop();
-    if (finished.wait_for(lock, std::chrono::seconds(120), [&] { return done; })) return;
-    std::fprintf(stderr, "the run did not end within 120 s of losing its display\n");
-    std::_Exit(1);
-  });
-  RunResult r = runCorvalis({"-320x240", "--window", "--tests", "fillrate,bandwidth,tiling"},
-                            {{"DISPLAY", server.display()}, {"LIBGL_ALWAYS_SOFTWARE", "1"}});
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    done = true;
-  }
-  finished.notify_one();
-  watchdog.join();
+  bool killed = false;
+  RunResult r = runWhile({"-320x240", "--window", "--tests", "fillrate,bandwidth,tiling"},
+                         server.display(), [&](const std::atomic<bool>& runEnded) {
+                           OtherClient client(server.display());
+                           if (!client.connected()) return;
+                           const Window first = awaitWindow(
+                               client, runEnded, [](OtherClient&, Window, int n) { return n == 1; });
+                           client.close();
+                           if (first == 0) return;
+                           server.stop();
+                           killed = true;
+                         });
+  ASSERT_TRUE(killed) << "the run ended before its first test window opened\n" << r.err;
   EXPECT_EQ(r.exitStatus, 3) << r.err;
-  EXPECT_TRUE(contains(r.err, "the connection to X display " + server.display() +
-                                  " was lost during the run")) << r.err;
+  const std::string lost = "the X display " + server.display() + " was lost during the run";
+  EXPECT_TRUE(contains(r.err, "corvalis: " + lost + "; the test running then and every later "
+                              "one failed with \"no window\"\n")) << r.err;
+  EXPECT_FALSE(contains(r.err, "OpenGL could not be initialised")) << r.err;
   for (const char* file : {"/results.htm", "/results.bb.txt"})
     EXPECT_TRUE(fileExists(r.folder + file)) << file;
   const std::string text = readFile(r.folder + "/results.txt");
   for (const char* line : {"Fillrate:32:Error=no window\r\n", "Fillrate:16:Error=no window\r\n",
                            "Bandwidth:Error=no window\r\n", "Tiling:Error=no window\r\n"})
     EXPECT_TRUE(contains(text, line)) << line << text;
+  EXPECT_TRUE(std::regex_search(text, std::regex("Info:Driver=llvmpipe[^\r]* v[0-9][^\r]*\r\n")))
+      << text;
+}
+
+// Another client destroys a test window while the program's connection stays up: at once
+// (before its surface exists: the probe window, then Bandwidth's), and while Readback
+// reads its window back (once its clear colour shows in the third window). The test running
+// then and every later one fail with "no window", never a crash, and the loss is named.
+TEST(X11Window, WindowDestroyedByAnotherClientFailsTheTests) {
+  XvfbServer server("640x480x24");
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  using Pick = std::function<bool(OtherClient&, Window, int)>;
+  struct Case {
+    const char* what;
+    Pick pick;
+  };
+  // Readback clears to (0.75, 0.5, 0) before each read.
+  auto readbackColour = [](long pixel) {
+    return pixel >= 0 && (pixel >> 16) > 0xB0 && ((pixel >> 8) & 0xFF) > 0x70 &&
+           ((pixel >> 8) & 0xFF) < 0x90 && (pixel & 0xFF) < 0x10;
+  };
+  const Case cases[] = {
+      {"the probe window, at once", [](OtherClient&, Window, int n) { return n == 0; }},
+      {"the first test window, at once", [](OtherClient&, Window, int n) { return n == 1; }},
+      {"Readback's window, while it reads",
+       [&](OtherClient& client, Window window, int n) {
+         return n >= 2 && readbackColour(client.topLeftPixel(window));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool destroyed = false;
+    RunResult r = runWhile({"-320x240", "--window", "--tests", "bandwidth,readback"},
+                           server.display(), [&](const std::atomic<bool>& runEnded) {
+                             OtherClient client(server.display());
+                             if (!client.connected()) return;
+                             const Window window = awaitWindow(client, runEnded, c.pick);
+                             if (window == 0) return;
+                             client.destroy(window);
+                             destroyed = true;
+                           });
+    ASSERT_TRUE(destroyed) << "the run ended before the window was there\n" << r.err;
+    EXPECT_EQ(r.exitStatus, 3) << r.err;
+    const std::string loss =
+        "another client destroyed a test window on X display " + server.display();
+    EXPECT_TRUE(contains(r.err, "corvalis: " + loss + " during the run; the test running then "
+                                "and every later one failed with \"no window\"\n")) << r.err;
+    const std::string text = readFile(r.folder + "/results.txt");
+    EXPECT_TRUE(noWindowFromSomeTestOn(text)) << text;
+  }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
-// The EGL display: which device renders, its lazy initialisation, and the display-mode
-// emulation (a recorded colour depth).
+// The EGL display: the window system's own display, or else which device renders; its
+// lazy initialisation, and the display-mode emulation (a recorded colour depth).
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/egl/egl_platform.h"
+#include "platform/egl/egl_window_choice.h"
 
 namespace corvalis {
 namespace platform {
@@ -36,10 +38,18 @@ const char* clientExtensions() {
 
 }  // namespace
 
-Platform& native() {
+EglPlatform& eglPlatform() {
   static EglPlatform backend;
   return backend;
 }
+
+Platform& native() { return eglPlatform(); }
+
+std::string windowSystemDescription() { return eglPlatform().windowSystem().description(); }
+
+std::string windowSystemLoss() { return eglPlatform().windowSystem().lossText(); }
+
+EglPlatform::EglPlatform() : windowSystem_(makePbufferWindowSystem()) {}
 
 void EglPlatform::enumerateDevices() {
   if (devicesEnumerated_) return;
@@ -137,8 +147,9 @@ bool EglPlatform::openDisplay(EGLDisplay display, const std::string& where) {
 bool EglPlatform::ensureDisplay() {
   if (state_ != DisplayState::Untried) return state_ == DisplayState::Ready;
   state_ = DisplayState::Unusable;
-  if (usesX11()) {
-    if (openX11Display()) state_ = DisplayState::Ready;
+  const EglNativeDisplay native = windowSystem_->nativeDisplay();
+  if (native.platform != EGL_NONE) {
+    if (openNativeDisplay(native)) state_ = DisplayState::Ready;
     return state_ == DisplayState::Ready;
   }
   enumerateDevices();
@@ -175,25 +186,26 @@ bool EglPlatform::ensureDisplay() {
   return state_ == DisplayState::Ready;
 }
 
-bool EglPlatform::openX11Display() {
-  const std::string where = "X display " + xDisplayName_;
+bool EglPlatform::openNativeDisplay(const EglNativeDisplay& native) {
+  const std::string where = windowSystem_->description();
   auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
       eglGetProcAddress("eglGetPlatformDisplayEXT"));
   const char* client = clientExtensions();
-  if (!getPlatformDisplay ||
-      !(listed(client, "EGL_KHR_platform_x11") || listed(client, "EGL_EXT_platform_x11"))) {
-    description_ = "EGL unusable: no X11 platform for " + where;
+  bool offered = false;
+  for (const std::string& extension : native.extensions)
+    offered = offered || listed(client, extension.c_str());
+  if (!getPlatformDisplay || !offered) {
+    description_ = "EGL unusable: no " + native.platformName + " platform for " + where;
     return false;
   }
-  return openDisplay(getPlatformDisplay(EGL_PLATFORM_X11_KHR, xDisplay_, nullptr), where);
+  return openDisplay(getPlatformDisplay(native.platform, native.display, nullptr), where);
 }
 
-void EglPlatform::useX11Display(void* display, const std::string& name) {
+void EglPlatform::useWindowSystem(std::unique_ptr<EglWindowSystem> system) {
   if (state_ == DisplayState::Ready) eglTerminate(display_);
   display_ = EGL_NO_DISPLAY;
   state_ = DisplayState::Untried;
-  xDisplay_ = display;
-  xDisplayName_ = name;
+  windowSystem_ = std::move(system);
 }
 
 std::string EglPlatform::backendDescription() {

@@ -1,38 +1,27 @@
 #pragma once
-// The Linux backend of the platform seam: EGL on one of two window systems. Headless, a
-// test window is a pbuffer of the configured size and display modes are only recorded
-// (they decide which configs are offered as pixel formats). On X11 (egl_x11_window.cpp)
-// a test window is a borderless X window at the screen's top-left corner, drawn through
-// EGL's X11 platform; the screen's mode is never switched. The dialogs of the Windows
-// program do not exist.
+// The Linux backend of the platform seam: EGL displays, configs and contexts, drawing on a
+// window system (egl_window_system.h) chosen before the first test window: headless
+// pbuffers by default, X11 windows when the entry point asks for them. Headless, display
+// modes are only recorded (they decide which configs are offered as pixel formats); an X
+// screen's mode is never switched. The dialogs of the Windows program do not exist.
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/egl/egl_window_system.h"
 #include "platform/platform.h"
 
 namespace corvalis {
 namespace platform {
 
-// One test window: a pbuffer once its pixel format is set, or an X window with an EGL
-// window surface on it. It is its own device context.
-struct EglWindow {
-  int width = 0;
-  int height = 0;
-  unsigned long xWindow = 0;       // X11: the window (0 headless)
-  unsigned long xVisualId = 0;     // X11: its visual, which the offered configs must share
-  bool formatsListed = false;
-  std::vector<EGLConfig> configs;  // offered pixel formats; index i + 1
-  std::vector<PixelFormatDescriptor> descriptors;
-  EGLConfig config = nullptr;      // set by setPixelFormat
-  EGLSurface surface = EGL_NO_SURFACE;
-};
-
 class EglPlatform final : public Platform {
  public:
+  EglPlatform();
+
   void setDisplayMode(int width, int height, int bpp) override;
   void restoreDisplayMode() override;
 
@@ -68,11 +57,11 @@ class EglPlatform final : public Platform {
   bool selectDevice(int index) override;
   std::string backendDescription() override;
 
-  // From now on test windows are X11 windows on this display (an Xlib Display*, kept
-  // open for the life of the process), named 'name' in texts.
-  void useX11Display(void* display, const std::string& name);
-  bool usesX11() const { return xDisplay_ != nullptr; }
-  bool displayLost() override { return xLost_; }
+  // Test windows are drawn through this window system from now on; the EGL display is
+  // opened afresh on its display.
+  void useWindowSystem(std::unique_ptr<EglWindowSystem> system);
+  const EglWindowSystem& windowSystem() const { return *windowSystem_; }
+  bool displayLost() override { return windowSystem_->lost(); }
 
  private:
   enum class DisplayState { Untried, Ready, Unusable };
@@ -85,20 +74,11 @@ class EglPlatform final : public Platform {
   // The offered configs of the window for the recorded display mode, listed once.
   void listFormats(EglWindow& window);
   void fail() { lastError_ = static_cast<unsigned>(eglGetError()); }
-  // The EGL display on the X server; false with description_ set when there is none.
-  bool openX11Display();
-  // X11 window system (egl_x11_window.cpp): the window at (0, 0), its removal, its
-  // surface, and the refresh rate of the output that shows it.
-  bool createX11Window(EglWindow& window);
-  void destroyX11Window(EglWindow& window);
-  EGLSurface createX11Surface(EglWindow& window, EGLConfig config);
-  double x11RefreshRate(const EglWindow& window);
-  // True, with xLost_ set and the loss told on stderr once, when the server connection
-  // has broken. Mesa draws through xcb without telling Xlib, so a swap goes on
-  // regardless; 'roundTrip' first asks the server something through xcb, so that a
-  // server gone quiet is found before Xlib touches the connection (Xlib's own way to
-  // learn of it ends the process).
-  bool x11ConnectionLost(bool roundTrip);
+  // The EGL display on the window system's own display; false with description_ set
+  // when there is none.
+  bool openNativeDisplay(const EglNativeDisplay& native);
+  // Takes the current context off the surface of a window that went away.
+  void detachSurface(EglWindow& window);
 
   DisplayState state_ = DisplayState::Untried;
   EGLDisplay display_ = EGL_NO_DISPLAY;
@@ -112,10 +92,11 @@ class EglPlatform final : public Platform {
   std::vector<DeviceInfo> deviceInfo_;
   int selectedDevice_ = -1;            // -1: the first hardware device, else surfaceless
 
-  void* xDisplay_ = nullptr;           // X11 window system: the open Display; null headless
-  std::string xDisplayName_;
-  bool xLost_ = false;                 // the X connection broke: no Xlib or EGL call on it
+  std::unique_ptr<EglWindowSystem> windowSystem_;
 };
+
+// The native backend itself, for the entry point's choice of window system.
+EglPlatform& eglPlatform();
 
 }  // namespace platform
 }  // namespace corvalis

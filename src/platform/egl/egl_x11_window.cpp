@@ -1,6 +1,7 @@
 // The X11 window system of the EGL backend: the display connection and its error
-// handlers, test windows as borderless X windows at the screen's top-left corner, and
-// the refresh rate of the output that shows them.
+// handlers, test windows as borderless X windows at the screen's top-left corner drawn
+// through EGL's X11 platform, the watch for a display or window that goes away, and the
+// refresh rate of the output that shows them.
 
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
@@ -11,9 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
+#include <string>
 
 #include "platform/egl/egl_platform.h"
-#include "platform/egl/window_system.h"
+#include "platform/egl/egl_window_choice.h"
+#include "platform/egl/egl_window_system.h"
 #include "platform/egl/x11_refresh.h"
 
 namespace corvalis {
@@ -30,8 +34,6 @@ constexpr double MscTimeoutSeconds = 1.0;
 std::string displayName;
 int lastXError = 0;  // error code of the last X protocol error; 0 none
 
-Display* asDisplay(void* display) { return static_cast<Display*>(display); }
-
 // Protocol errors (a window that vanished, a refused request) are recorded, never fatal;
 // the calls that care look at lastXError after a round trip.
 int recordXError(Display* /*display*/, XErrorEvent* event) {
@@ -40,14 +42,14 @@ int recordXError(Display* /*display*/, XErrorEvent* event) {
 }
 
 // NOTE: Xlib does not let a program go on after its connection broke (the handler must
-// not return). The backend finds a broken connection through xcb first and then stays
-// off Xlib (x11ConnectionLost); this handler is the last resort for a server that
+// not return). The window system finds a broken connection through xcb first and then
+// stays off Xlib (connectionLost); this handler is the last resort for a server that
 // goes away between that check and an Xlib call.
-int displayLost(Display* /*display*/) {
+int exitOnLostDisplay(Display* /*display*/) {
   std::fflush(stdout);
   std::fprintf(stderr,
-               "corvalis: the connection to X display %s was lost during the run; stopping "
-               "without writing the report\n",
+               "corvalis: the X display %s was lost during the run; stopping without writing "
+               "the report\n",
                displayName.c_str());
   std::exit(ExitDisplayLost);
 }
@@ -146,6 +148,193 @@ double presentRefreshRate(Display* display, Window window) {
   return rate;
 }
 
+class X11WindowSystem final : public EglWindowSystem {
+ public:
+  X11WindowSystem(Display* display, const std::string& name) : display_(display), name_(name) {}
+
+  EglNativeDisplay nativeDisplay() const override {
+    return {EGL_PLATFORM_X11_KHR, display_, {"EGL_KHR_platform_x11", "EGL_EXT_platform_x11"},
+            "X11"};
+  }
+  EglSurfaceKind surfaceKind() const override { return EglSurfaceKind::Window; }
+  // NOTE: the X screen keeps its mode (no mode switching), so a window is offered the
+  // formats of the desktop's depth whatever mode was asked for, as a display whose mode
+  // change failed would offer them.
+  int formatDepth(int /*modeBpp*/) const override { return EglDesktopBpp; }
+  bool createWindow(EglWindow& window) override;
+  EGLSurface createSurface(EGLDisplay display, EglWindow& window, EGLConfig config,
+                           unsigned& error) override;
+  bool present(EGLDisplay display, EglWindow& window, unsigned& error) override;
+  void destroyWindow(EglWindow& window) override;
+  bool windowAlive(EglWindow& window) override;
+  bool lost() const override { return loss_ != Loss::Nothing; }
+  std::string lossText() const override;
+  double refreshRate(EglWindow& window) override;
+  std::string description() const override { return "X display " + name_; }
+
+ private:
+  enum class Loss { Nothing, Connection, WindowDestroyed };
+
+  // True, with the loss told on stderr once, when the server connection has broken.
+  // Mesa draws through xcb without telling Xlib, so a swap goes on regardless;
+  // 'roundTrip' first asks the server something through xcb, so that a server gone
+  // quiet is found before Xlib touches the connection (Xlib's own way to learn of it
+  // ends the process).
+  bool connectionLost(bool roundTrip);
+  // True, with the loss told on stderr once, when another client destroyed the window.
+  // Reads only what the server has sent already (its DestroyNotify): no round trip, so
+  // that it costs a swap next to nothing.
+  bool destroyedByOtherClient(EglWindow& window);
+  void noteLoss(Loss loss);
+
+  Display* display_;
+  std::string name_;           // ":0"
+  Loss loss_ = Loss::Nothing;  // Connection: no Xlib or EGL call on it from then on
+};
+
+// A borderless window of the test size at (0, 0) in the screen's default visual, kept
+// out of the window manager's hands (override-redirect) and raised above the others. It
+// reports its own destruction (StructureNotifyMask), which another client may cause.
+// NOTE: the screen's mode is never switched, so a screen smaller than the test size
+// fails the window, as a mode that cannot be set would.
+bool X11WindowSystem::createWindow(EglWindow& window) {
+  if (lost() || connectionLost(true)) return false;
+  const int screen = DefaultScreen(display_);
+  const int screenWidth = DisplayWidth(display_, screen);
+  const int screenHeight = DisplayHeight(display_, screen);
+  if (window.width > screenWidth || window.height > screenHeight) {
+    std::fprintf(stderr, "corvalis: the screen of %s is %dx%d, smaller than the %dx%d test "
+                 "window (the screen mode is not switched)\n",
+                 name_.c_str(), screenWidth, screenHeight, window.width, window.height);
+    return false;
+  }
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = BlackPixel(display_, screen);
+  attributes.event_mask = StructureNotifyMask;
+  lastXError = 0;
+  const Window x = XCreateWindow(display_, RootWindow(display_, screen), 0, 0,
+                                 static_cast<unsigned>(window.width),
+                                 static_cast<unsigned>(window.height), 0, CopyFromParent,
+                                 InputOutput, CopyFromParent,
+                                 CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+  XStoreName(display_, x, "Corvalis testing");
+  XMapRaised(display_, x);
+  XSync(display_, False);
+  if (lastXError != 0) {
+    std::fprintf(stderr, "corvalis: %s refused the test window (X error %d)\n",
+                 name_.c_str(), lastXError);
+    if (x) XDestroyWindow(display_, x);
+    XSync(display_, False);
+    return false;
+  }
+  window.nativeWindow = x;
+  window.nativeVisual = XVisualIDFromVisual(DefaultVisual(display_, screen));
+  return true;
+}
+
+// NOTE: Mesa's software rasteriser crashes making a surface on a window that another
+// client has destroyed, so the window is looked at (a round trip) just before.
+EGLSurface X11WindowSystem::createSurface(EGLDisplay display, EglWindow& window,
+                                          EGLConfig config, unsigned& error) {
+  if (!windowAlive(window)) {
+    error = EGL_BAD_NATIVE_WINDOW;
+    return EGL_NO_SURFACE;
+  }
+  const EGLSurface surface = eglCreateWindowSurface(
+      display, config, static_cast<EGLNativeWindowType>(window.nativeWindow), nullptr);
+  if (surface == EGL_NO_SURFACE) error = static_cast<unsigned>(eglGetError());
+  return surface;
+}
+
+// A swap on a lost display or window shows nothing; one that finds the loss fails too.
+bool X11WindowSystem::present(EGLDisplay display, EglWindow& window, unsigned& error) {
+  if (lost()) {
+    error = EGL_BAD_NATIVE_WINDOW;
+    return false;
+  }
+  bool shown = eglSwapBuffers(display, window.surface) == EGL_TRUE;
+  if (!shown) error = static_cast<unsigned>(eglGetError());
+  if (connectionLost(false) || destroyedByOtherClient(window)) {
+    error = EGL_BAD_NATIVE_WINDOW;
+    shown = false;
+  }
+  return shown;
+}
+
+// The window goes with the connection when that is lost, and needs no removal once
+// another client destroyed it. What it still reported is taken off the queue.
+void X11WindowSystem::destroyWindow(EglWindow& window) {
+  const Window x = static_cast<Window>(window.nativeWindow);
+  window.nativeWindow = 0;
+  if (x == 0 || loss_ == Loss::Connection || connectionLost(true)) return;
+  XDestroyWindow(display_, x);
+  XSync(display_, False);
+  XEvent event;
+  while (XCheckWindowEvent(display_, x, StructureNotifyMask, &event)) {
+  }
+}
+
+bool X11WindowSystem::windowAlive(EglWindow& window) {
+  if (lost() || connectionLost(true)) return false;
+  return !destroyedByOtherClient(window);
+}
+
+std::string X11WindowSystem::lossText() const {
+  switch (loss_) {
+    case Loss::Connection:
+      return "the X display " + name_ + " was lost";
+    case Loss::WindowDestroyed:
+      return "another client destroyed a test window on X display " + name_;
+    case Loss::Nothing:
+      break;
+  }
+  return std::string();
+}
+
+bool X11WindowSystem::connectionLost(bool roundTrip) {
+  if (loss_ == Loss::Connection) return true;
+  xcb_connection_t* connection = XGetXCBConnection(display_);
+  if (roundTrip && !xcb_connection_has_error(connection))
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+  if (!xcb_connection_has_error(connection)) return false;
+  noteLoss(Loss::Connection);
+  return true;
+}
+
+bool X11WindowSystem::destroyedByOtherClient(EglWindow& window) {
+  const Window x = static_cast<Window>(window.nativeWindow);
+  if (x == 0) return true;
+  bool destroyed = false;
+  XEvent event;
+  while (XCheckWindowEvent(display_, x, StructureNotifyMask, &event))
+    destroyed = destroyed || event.type == DestroyNotify;
+  if (!destroyed) return false;
+  window.nativeWindow = 0;
+  noteLoss(Loss::WindowDestroyed);
+  return true;
+}
+
+// The first loss is told; a later one (the connection breaking after a window was
+// destroyed) only stops the use of the connection.
+void X11WindowSystem::noteLoss(Loss loss) {
+  const bool first = loss_ == Loss::Nothing;
+  if (loss_ != Loss::Connection) loss_ = loss;
+  if (!first) return;
+  std::fflush(stdout);
+  std::fprintf(stderr,
+               "corvalis: %s during the run; the test running then and every later one fail "
+               "with \"no window\"\n",
+               lossText().c_str());
+}
+
+double X11WindowSystem::refreshRate(EglWindow& window) {
+  if (lost() || connectionLost(false)) return 0.0;
+  const double rate = randrRefreshRate(display_);
+  if (rate > 0.0) return rate;
+  return presentRefreshRate(display_, static_cast<Window>(window.nativeWindow));
+}
+
 }  // namespace
 
 bool useX11Windows(std::string& error) {
@@ -161,94 +350,9 @@ bool useX11Windows(std::string& error) {
   }
   displayName = DisplayString(display);
   XSetErrorHandler(recordXError);
-  XSetIOErrorHandler(displayLost);
-  static_cast<EglPlatform&>(native()).useX11Display(display, displayName);
+  XSetIOErrorHandler(exitOnLostDisplay);
+  eglPlatform().useWindowSystem(std::make_unique<X11WindowSystem>(display, displayName));
   return true;
-}
-
-std::string x11DisplayName() {
-  return static_cast<EglPlatform&>(native()).usesX11() ? "X display " + displayName
-                                                       : std::string();
-}
-
-// A borderless window of the test size at (0, 0) in the screen's default visual, kept
-// out of the window manager's hands (override-redirect) and raised above the others.
-// NOTE: the screen's mode is never switched, so a screen smaller than the test size
-// fails the window, as a mode that cannot be set would.
-bool EglPlatform::createX11Window(EglWindow& window) {
-  if (x11ConnectionLost(true)) return false;
-  Display* display = asDisplay(xDisplay_);
-  const int screen = DefaultScreen(display);
-  const int screenWidth = DisplayWidth(display, screen);
-  const int screenHeight = DisplayHeight(display, screen);
-  if (window.width > screenWidth || window.height > screenHeight) {
-    std::fprintf(stderr, "corvalis: the screen of %s is %dx%d, smaller than the %dx%d test "
-                 "window (the screen mode is not switched)\n",
-                 xDisplayName_.c_str(), screenWidth, screenHeight, window.width, window.height);
-    return false;
-  }
-  XSetWindowAttributes attributes{};
-  attributes.override_redirect = True;
-  attributes.background_pixel = BlackPixel(display, screen);
-  lastXError = 0;
-  const Window x = XCreateWindow(display, RootWindow(display, screen), 0, 0,
-                                 static_cast<unsigned>(window.width),
-                                 static_cast<unsigned>(window.height), 0, CopyFromParent,
-                                 InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel,
-                                 &attributes);
-  XStoreName(display, x, "Corvalis testing");
-  XMapRaised(display, x);
-  XSync(display, False);
-  if (lastXError != 0) {
-    std::fprintf(stderr, "corvalis: %s refused the test window (X error %d)\n",
-                 xDisplayName_.c_str(), lastXError);
-    if (x) XDestroyWindow(display, x);
-    XSync(display, False);
-    return false;
-  }
-  window.xWindow = x;
-  window.xVisualId = XVisualIDFromVisual(DefaultVisual(display, screen));
-  return true;
-}
-
-// The window goes with the connection when that is lost.
-void EglPlatform::destroyX11Window(EglWindow& window) {
-  if (!x11ConnectionLost(true)) {
-    Display* display = asDisplay(xDisplay_);
-    XDestroyWindow(display, static_cast<Window>(window.xWindow));
-    XSync(display, False);
-  }
-  window.xWindow = 0;
-}
-
-EGLSurface EglPlatform::createX11Surface(EglWindow& window, EGLConfig config) {
-  EGLSurface surface = eglCreateWindowSurface(
-      display_, config, static_cast<EGLNativeWindowType>(window.xWindow), nullptr);
-  if (surface == EGL_NO_SURFACE) fail();
-  return surface;
-}
-
-bool EglPlatform::x11ConnectionLost(bool roundTrip) {
-  if (xLost_) return true;
-  xcb_connection_t* connection = XGetXCBConnection(asDisplay(xDisplay_));
-  if (roundTrip && !xcb_connection_has_error(connection))
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-  if (!xcb_connection_has_error(connection)) return false;
-  xLost_ = true;
-  std::fflush(stdout);
-  std::fprintf(stderr,
-               "corvalis: the connection to X display %s was lost during the run; the test "
-               "running then and every later one fail with \"no window\"\n",
-               xDisplayName_.c_str());
-  return true;
-}
-
-double EglPlatform::x11RefreshRate(const EglWindow& window) {
-  if (x11ConnectionLost(false)) return 0.0;
-  Display* display = asDisplay(xDisplay_);
-  const double rate = randrRefreshRate(display);
-  if (rate > 0.0) return rate;
-  return presentRefreshRate(display, static_cast<Window>(window.xWindow));
 }
 
 }  // namespace platform

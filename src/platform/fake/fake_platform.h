@@ -24,6 +24,7 @@
 //                                                             -> "no rendering context / %u"
 //   failMakeCurrent     makeCurrent(dc, rc) fails (releasing still works)
 //                                                             -> "wglMakeCurrent failed"
+//   lostDisplay         displayLost() answers true: the display went away
 //   missingProcs        names getProcAddress answers null for; every other name
 //                       resolves. The pointers of ordinary names must never be called;
 //                       "wglSwapIntervalEXT" and "wglGetExtensionsStringARB" resolve to
@@ -61,6 +62,7 @@ class FakePlatform final : public Platform {
   bool failSetPixelFormat = false;
   unsigned contextError = 0;
   bool failMakeCurrent = false;
+  bool lostDisplay = false;
   std::set<std::string> missingProcs;
   std::string saveFileAnswer;
   bool clipboardAccepts = true;
@@ -112,6 +114,7 @@ class FakePlatform final : public Platform {
   std::vector<DeviceInfo> listDevices() override;
   bool selectDevice(int index) override;
   std::string backendDescription() override;
+  bool displayLost() override { return lostDisplay; }
 
  private:
   // Distinct addresses that stand for the fake's handles.

@@ -1,9 +1,10 @@
-// Test windows (pbuffers, or X11 windows through egl_x11_window.cpp), their pixel formats
-// (EGL configs) and the GL context on them.
+// The EGL side of a test window, whatever window system draws it: its pixel formats (EGL
+// configs), its surface and the GL context on it, and the swaps that show it.
 
 #include <GL/gl.h>
 
 #include <cstring>
+#include <memory>
 
 #include "platform/egl/egl_config.h"
 #include "platform/egl/egl_platform.h"
@@ -13,40 +14,30 @@ namespace platform {
 
 namespace {
 
-// The colour depth of the desktop mode, when the program has not set one.
-constexpr int DesktopBpp = 32;
-
 EglWindow* asWindow(void* handle) { return static_cast<EglWindow*>(handle); }
-
-EGLint attribute(EGLDisplay display, EGLConfig config, EGLint name) {
-  EGLint value = 0;
-  if (!eglGetConfigAttrib(display, config, name, &value)) value = 0;
-  return value;
-}
 
 EglConfigInfo configInfo(EGLDisplay display, EGLConfig config, bool floatQuery,
                          unsigned long windowVisual) {
+  auto get = [=](EGLint name) { return eglConfigAttribute(display, config, name); };
   EglConfigInfo info;
-  info.bufferSize = attribute(display, config, EGL_BUFFER_SIZE);
-  info.redBits = attribute(display, config, EGL_RED_SIZE);
-  info.greenBits = attribute(display, config, EGL_GREEN_SIZE);
-  info.blueBits = attribute(display, config, EGL_BLUE_SIZE);
-  info.alphaBits = attribute(display, config, EGL_ALPHA_SIZE);
-  info.depthBits = attribute(display, config, EGL_DEPTH_SIZE);
-  info.stencilBits = attribute(display, config, EGL_STENCIL_SIZE);
-  info.samples = attribute(display, config, EGL_SAMPLES);
-  const EGLint surfaces = attribute(display, config, EGL_SURFACE_TYPE);
+  info.bufferSize = get(EGL_BUFFER_SIZE);
+  info.redBits = get(EGL_RED_SIZE);
+  info.greenBits = get(EGL_GREEN_SIZE);
+  info.blueBits = get(EGL_BLUE_SIZE);
+  info.alphaBits = get(EGL_ALPHA_SIZE);
+  info.depthBits = get(EGL_DEPTH_SIZE);
+  info.stencilBits = get(EGL_STENCIL_SIZE);
+  info.samples = get(EGL_SAMPLES);
+  const EGLint surfaces = get(EGL_SURFACE_TYPE);
   info.pbuffer = (surfaces & EGL_PBUFFER_BIT) != 0;
   info.window = (surfaces & EGL_WINDOW_BIT) != 0;
-  info.windowVisual =
-      windowVisual != 0 &&
-      static_cast<unsigned long>(attribute(display, config, EGL_NATIVE_VISUAL_ID)) == windowVisual;
-  info.openGl = (attribute(display, config, EGL_RENDERABLE_TYPE) & EGL_OPENGL_BIT) != 0;
-  info.rgbBuffer = attribute(display, config, EGL_COLOR_BUFFER_TYPE) == EGL_RGB_BUFFER;
+  info.windowVisual = windowVisual != 0 &&
+                      static_cast<unsigned long>(get(EGL_NATIVE_VISUAL_ID)) == windowVisual;
+  info.openGl = (get(EGL_RENDERABLE_TYPE) & EGL_OPENGL_BIT) != 0;
+  info.rgbBuffer = get(EGL_COLOR_BUFFER_TYPE) == EGL_RGB_BUFFER;
   info.floatComponents =
-      floatQuery && attribute(display, config, EGL_COLOR_COMPONENT_TYPE_EXT) ==
-                        EGL_COLOR_COMPONENT_TYPE_FLOAT_EXT;
-  info.slowCaveat = attribute(display, config, EGL_CONFIG_CAVEAT) == EGL_SLOW_CONFIG;
+      floatQuery && get(EGL_COLOR_COMPONENT_TYPE_EXT) == EGL_COLOR_COMPONENT_TYPE_FLOAT_EXT;
+  info.slowCaveat = get(EGL_CONFIG_CAVEAT) == EGL_SLOW_CONFIG;
   return info;
 }
 
@@ -57,27 +48,23 @@ uint16_t EglPlatform::registerWindowClass() { return 1; }
 
 void EglPlatform::unregisterWindowClass(uint16_t /*atom*/) {}
 
-// Headless, only a record of the size: the pbuffer follows once the pixel format is
-// known. On X11 the window itself opens here. Fails (so the window reads "no window")
-// when EGL cannot be initialised at all or the X window cannot be opened.
+// The record of the size and the window system's native window (none for a pbuffer,
+// whose surface follows once the pixel format is known). Fails (so the window reads "no
+// window") when EGL cannot be initialised at all or the window system cannot open one.
 WindowHandle EglPlatform::createTestWindow(uint16_t classAtom, int width, int height) {
   if (classAtom == 0 || !ensureDisplay()) return nullptr;
-  auto* window = new EglWindow;
+  auto window = std::make_unique<EglWindow>();
   window->width = width;
   window->height = height;
-  if (usesX11() && !createX11Window(*window)) {
-    delete window;
-    return nullptr;
-  }
-  return window;
+  if (!windowSystem_->createWindow(*window)) return nullptr;
+  return window.release();
 }
 
 void EglPlatform::destroyWindow(WindowHandle handle) {
-  EglWindow* window = asWindow(handle);
+  std::unique_ptr<EglWindow> window(asWindow(handle));
   if (!window) return;
   if (window->surface != EGL_NO_SURFACE) eglDestroySurface(display_, window->surface);
-  if (window->xWindow) destroyX11Window(*window);
-  delete window;
+  windowSystem_->destroyWindow(*window);
 }
 
 DeviceContext EglPlatform::getDeviceContext(WindowHandle window) { return window; }
@@ -94,15 +81,12 @@ void EglPlatform::listFormats(EglWindow& window) {
   all.resize(static_cast<size_t>(count));
   const char* extensions = eglQueryString(display_, EGL_EXTENSIONS);
   const bool floatQuery = extensions && std::strstr(extensions, "EGL_EXT_pixel_format_float");
-  // NOTE: the X screen keeps its mode (no mode switching), so an X window is offered
-  // the formats of the desktop's depth whatever mode was asked for, as a display whose
-  // mode change failed would offer them.
-  const int bpp = usesX11() ? DesktopBpp : modeBpp_ > 0 ? modeBpp_ : DesktopBpp;
-  const EglSurfaceKind kind = usesX11() ? EglSurfaceKind::Window : EglSurfaceKind::Pbuffer;
+  const int bpp = windowSystem_->formatDepth(modeBpp_);
+  const EglSurfaceKind kind = windowSystem_->surfaceKind();
   for (EGLConfig config : all) {
     PixelFormatDescriptor pfd;
-    if (!describeEglConfig(configInfo(display_, config, floatQuery, window.xVisualId), bpp, &pfd,
-                           kind))
+    if (!describeEglConfig(configInfo(display_, config, floatQuery, window.nativeVisual), bpp,
+                           &pfd, kind))
       continue;
     window.configs.push_back(config);
     window.descriptors.push_back(pfd);
@@ -118,37 +102,16 @@ int EglPlatform::describePixelFormat(DeviceContext dc, int index, PixelFormatDes
   return count;
 }
 
-// Creates the pbuffer (or the X window's surface) in the chosen config; a pbuffer size
-// beyond the config's limits fails here, before anything is allocated.
+// The window system makes the window's surface in the chosen config.
 bool EglPlatform::setPixelFormat(DeviceContext dc, int index, const PixelFormatDescriptor&) {
   EglWindow* window = asWindow(dc);
   if (!window || window->surface != EGL_NO_SURFACE) return false;
   listFormats(*window);
   if (index < 1 || index > static_cast<int>(window->configs.size())) return false;
   EGLConfig config = window->configs[static_cast<size_t>(index - 1)];
-  if (window->xWindow) {
-    window->surface = createX11Surface(*window, config);
-    if (window->surface == EGL_NO_SURFACE) return false;
-    window->config = config;
-    return true;
-  }
-  const int64_t maxWidth = attribute(display_, config, EGL_MAX_PBUFFER_WIDTH);
-  const int64_t maxHeight = attribute(display_, config, EGL_MAX_PBUFFER_HEIGHT);
-  const int64_t maxPixels = attribute(display_, config, EGL_MAX_PBUFFER_PIXELS);
-  const int64_t width = window->width, height = window->height;
-  if (width < 1 || height < 1 || width > maxWidth || height > maxHeight ||
-      (maxPixels > 0 && width * height > maxPixels)) {
-    lastError_ = EGL_BAD_MATCH;
-    return false;
-  }
-  const EGLint attributes[] = {EGL_WIDTH, window->width, EGL_HEIGHT, window->height, EGL_NONE};
-  EGLSurface surface = eglCreatePbufferSurface(display_, config, attributes);
-  if (surface == EGL_NO_SURFACE) {
-    fail();
-    return false;
-  }
+  window->surface = windowSystem_->createSurface(display_, *window, config, lastError_);
+  if (window->surface == EGL_NO_SURFACE) return false;
   window->config = config;
-  window->surface = surface;
   return true;
 }
 
@@ -182,6 +145,12 @@ bool EglPlatform::makeCurrent(DeviceContext dc, RenderContext rc) {
     return false;
   }
   EglWindow* window = asWindow(dc);
+  // NOTE: Mesa's software rasteriser crashes binding a surface whose X window another
+  // client destroyed (it reads the window's size as 0 x 0); so the window is looked at first.
+  if (rc && window && !windowSystem_->windowAlive(*window)) {
+    lastError_ = EGL_BAD_NATIVE_WINDOW;
+    return false;
+  }
   const EGLSurface surface = window ? window->surface : EGL_NO_SURFACE;
   if (!eglMakeCurrent(display_, surface, surface, rc ? static_cast<EGLContext>(rc) : EGL_NO_CONTEXT)) {
     fail();
@@ -189,7 +158,8 @@ bool EglPlatform::makeCurrent(DeviceContext dc, RenderContext rc) {
   }
   // A window surface starts with swap interval 1; swaps must not wait for the retrace,
   // as the test windows of the Windows program set interval 0 after context creation.
-  if (rc && window && window->xWindow) eglSwapInterval(display_, 0);
+  if (rc && window && windowSystem_->surfaceKind() == EglSurfaceKind::Window)
+    eglSwapInterval(display_, 0);
   return true;
 }
 
@@ -202,16 +172,24 @@ void EglPlatform::deleteContext(RenderContext rc) {
 bool EglPlatform::swapBuffers(DeviceContext dc) {
   EglWindow* window = asWindow(dc);
   if (!window || window->surface == EGL_NO_SURFACE) return false;
-  bool swapped = false;
-  if (window->xWindow && xLost_) {
-    lastError_ = EGL_BAD_NATIVE_WINDOW;
-  } else {
-    swapped = eglSwapBuffers(display_, window->surface) == EGL_TRUE;
-    if (!swapped) fail();
-    if (window->xWindow && x11ConnectionLost(false)) swapped = false;
-  }
+  const bool shown = windowSystem_->present(display_, *window, lastError_);
+  if (windowSystem_->lost()) detachSurface(*window);
   glFlush();
-  return swapped;
+  return shown;
+}
+
+// NOTE: once an X window is gone, Mesa's software rasteriser reads its size as 0 x 0 at
+// the first call after a swap that looks at the framebuffer, and crashes there
+// (glReadPixels). The context stays current without a surface (EGL_KHR_surfaceless_context;
+// without that extension no context stays current), so that what the running test still
+// draws goes nowhere until the run replaces its result.
+void EglPlatform::detachSurface(EglWindow& window) {
+  if (window.surfaceDetached) return;
+  window.surfaceDetached = true;
+  const EGLContext context = eglGetCurrentContext();
+  if (context != EGL_NO_CONTEXT && eglGetCurrentSurface(EGL_DRAW) == window.surface &&
+      !eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
 // EGL has no WGL extension-string query, so no wgl* name resolves: the GL extension
@@ -227,7 +205,7 @@ void* EglPlatform::getProcAddress(const char* name) {
 
 double EglPlatform::displayRefreshRate(WindowHandle handle) {
   EglWindow* window = asWindow(handle);
-  return window && window->xWindow ? x11RefreshRate(*window) : 0.0;
+  return window ? windowSystem_->refreshRate(*window) : 0.0;
 }
 
 }  // namespace platform

@@ -12,8 +12,12 @@ namespace platform {
 // display does not open; the backend then stays headless.
 bool useX11Windows(std::string& error);
 
-// The name of the X display in use ("X display :0"), or empty while headless.
-std::string x11DisplayName();
+// What the test windows are drawn on ("X display :0", "pbuffer").
+std::string windowSystemDescription();
+
+// What the window system lost during the run ("the X display :0 was lost"), so that the
+// failed tests are not taken for a driver fault; empty while nothing was lost.
+std::string windowSystemLoss();
 
 }  // namespace platform
 }  // namespace corvalis
