@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/cli_options.h"
+#include "app/detection_lines.h"
 #include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
@@ -39,11 +40,13 @@ constexpr int ExitFiles = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitTestFailed = 3;
 
-// The summary line of a test as the launcher would show it, in UTF-8.
+// The summary line of a test as the launcher would show it, in UTF-8, and with repeats
+// how sure its detection is.
 std::string summaryOf(BenchTest& test) {
   char buffer[SummarySize] = "n/a";
   test.getSummary(buffer);
-  return latin1ToUtf8(buffer);
+  const std::string confidence = test.summaryConfidence();
+  return latin1ToUtf8(buffer) + (confidence.empty() ? "" : " (" + confidence + ")");
 }
 
 std::string absolutePath(const std::string& path) {
@@ -170,6 +173,16 @@ void printSpreads(int repeat, const std::map<std::string, double>& spreads) {
     else
       std::printf("  %-14s %s\n", test->name(), spread == 0.0 ? "-" : "failed repeat");
   }
+}
+
+// With repeats: every detected value with its confidence and the step it rests on.
+void printDetections(const std::vector<ResultReport::Detection>& detections) {
+  if (detections.empty()) return;
+  std::printf(
+      "Detections (offset/aligned rate of a tile block, or rate after/before a cache edge: the "
+      "median of the paired measurements and its 95 %% interval):\n");
+  for (const ResultReport::Detection& detection : detections)
+    std::printf("  %s\n", latin1ToUtf8(detectionLine(detection)).c_str());
 }
 
 // The reports and the data files this run wrote (not those that merely exist).
@@ -320,7 +333,10 @@ int runProgram(int argc, char** argv) {
       if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
     for (const auto& message : outcome.dataFileErrors)
       std::fprintf(stderr, "corvalis: %s\n", message.c_str());
-    if (options.repeat > 1) printSpreads(options.repeat, outcome.largestSpreads);
+    if (options.repeat > 1) {
+      printSpreads(options.repeat, outcome.largestSpreads);
+      printDetections(outcome.detections);
+    }
     if (!outcome.failedFiles.empty()) {
       for (const auto& message : outcome.fileErrors)
         std::fprintf(stderr, "corvalis: %s\n", message.c_str());

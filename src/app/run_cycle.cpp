@@ -73,6 +73,7 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
     if (!stopRequested()) {
       writeReportBody(report);
       outcome.largestSpreads = report.largestSpreads();
+      outcome.detections = report.detections();
     }
     config.restoreDisplayMode();
     plat.showCursor(true);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "report/result_report.h"
+
 namespace corvalis {
 
 class BenchTest;
@@ -25,6 +27,8 @@ struct RunCycleOutcome {
   // Per test key, the largest max/min of the samples its report section was given
   // (ResultReport::largestSpreads); empty for a single measurement.
   std::map<std::string, double> largestSpreads;
+  // Every detection measured with repeats, with its evidence (ResultReport::detections).
+  std::vector<ResultReport::Detection> detections;
 };
 
 // Progress callbacks for a console; either may be empty.

@@ -33,6 +33,8 @@ struct StepEstimate {
 
 struct Evidence {
   Confidence confidence = Confidence::None;
+  // The unit of the steps' positions: "px" for a tile, "B" for a cache.
+  std::string unit;
   // The step the answer rests on: the chosen one, or, when none was chosen, the
   // deepest candidate considered.
   std::optional<StepEstimate> step;

@@ -133,6 +133,7 @@ CacheDecision decideCacheSize(const FormatSweep& sweep) {
   if (last < first || !roundRates(sweep, first, last, rounds)) return decision;
   decision.complete = true;
   Evidence& evidence = decision.evidence;
+  evidence.unit = "B";
   evidence.noise = curveNoise(rounds);
   evidence.threshold = 1.0 - std::max(MinCacheDrop, NoiseMultiple * evidence.noise);
   // The plausibility checks apply to the reported rates as in the single-run rule.

@@ -2,6 +2,7 @@
 // The abstract test: what the application shell knows of every measurement.
 
 #include <cstddef>
+#include <string>
 
 #include "framework/run_context.h"
 
@@ -31,6 +32,9 @@ class BenchTest {
   virtual void writeResults(ResultReport& report) = 0;
   // The one-line result shown beside the test (buffer of SummarySize bytes).
   virtual void summary(char* buffer) = 0;
+  // How sure the detection behind the summary is ("clear", "uncertain", "none"), where
+  // it was measured with repeats; empty otherwise and for every test that detects nothing.
+  virtual std::string summaryConfidence() const { return ""; }
   // Writes the test's extra data files beside the report as members of 'files', which
   // records what became of each; most tests have none.
   virtual void writeDataFiles(const char* baseName, FileGroup& files);

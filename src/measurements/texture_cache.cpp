@@ -308,17 +308,28 @@ void TextureCacheTest::writeResults(ResultReport& report) {
   }
   report.addItem(modeText, nullptr, "Mode");
   for (int format = 0; format < CacheFormats; ++format) {
-    // RGBA always shows, even as 0; the others only when a size was found.
-    if (format != CacheRgba && cacheBytes[format] == 0.0f) continue;
     const CacheFormatText& text = formatTexts[format];
-    report.addBinaryValue(cacheBytes[format], "B", text.htmlText, text.label, "CSV",
-                          text.fileSuffix);
+    const std::optional<Evidence>& evidence = sweeps[format].evidence;
+    // RGBA always shows, even as 0; the others only when a size was found. The evidence
+    // of a format that found none still goes to the machine-readable form.
+    if (format != CacheRgba && cacheBytes[format] == 0.0f) {
+      if (evidence) report.addEvidence(text.label, *evidence);
+      continue;
+    }
+    Measured found(cacheBytes[format]);
+    found.evidence = evidence;
+    report.addBinaryValue(found, "B", text.htmlText, text.label, "CSV", text.fileSuffix);
   }
 }
 
 void TextureCacheTest::summary(char* buffer) {
   if (failed) return;
   std::snprintf(buffer, SummarySize, "%sB", formatBinary(cacheBytes[CacheRgba]).c_str());
+}
+
+std::string TextureCacheTest::summaryConfidence() const {
+  const std::optional<Evidence>& evidence = sweeps[CacheRgba].evidence;
+  return !failed && evidence ? confidenceWord(evidence->confidence) : "";
 }
 
 void TextureCacheTest::writeSweeps(ResultReport& report) {

@@ -31,6 +31,7 @@ class TextureCacheTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::string summaryConfidence() const override;
   void writeDataFiles(const char* baseName, FileGroup& files) override;
   void writeSweeps(ResultReport& report) override;
 

@@ -133,6 +133,16 @@ bool belowThreshold(const StepEstimate* block) {
   return block && static_cast<float>(block->ratio) < TileThreshold;
 }
 
+// Whether the runner-up lies deeper than the chosen block by more than the two intervals
+// allow together: the gap between their ratios against the root of the squared
+// half-widths that face each other.
+bool apart(const StepEstimate& chosen, const StepEstimate& runnerUp) {
+  const double facingChosen = chosen.high - chosen.ratio;
+  const double facingRunnerUp = runnerUp.ratio - runnerUp.low;
+  return runnerUp.ratio - chosen.ratio >
+         std::sqrt(facingChosen * facingChosen + facingRunnerUp * facingRunnerUp);
+}
+
 }  // namespace
 
 TileDecision decideTileSize(const std::vector<float> samples[TileSteps]) {
@@ -147,6 +157,7 @@ TileDecision decideTileSize(const std::vector<float> samples[TileSteps]) {
   }
   decision.complete = true;
   decision.evidence.threshold = TileThreshold;
+  decision.evidence.unit = "px";
 
   // The selection of the single-run rule, over the blocks beyond their own noise.
   float threshold = TileThreshold;
@@ -164,7 +175,7 @@ TileDecision decideTileSize(const std::vector<float> samples[TileSteps]) {
 
   if (!belowThreshold(step)) {
     decision.evidence.confidence = Confidence::None;
-  } else if (chosen && (!belowThreshold(runnerUp) || chosen->high < runnerUp->low)) {
+  } else if (chosen && (!belowThreshold(runnerUp) || apart(*chosen, *runnerUp))) {
     decision.evidence.confidence = Confidence::Clear;
     decision.blockSize = static_cast<int>(chosen->position);
   } else {

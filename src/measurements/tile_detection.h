@@ -64,7 +64,8 @@ int detectTileSize(const float rates[16]);
 // slices, with the interval of that median. A block counts only where its ratio lies
 // below 0.985 and its whole interval below 1; among those the rule of detectTileSize
 // picks the deepest. The answer is clear when the deepest other block whose ratio lies
-// below 0.985 (the runner-up) cannot reach the chosen one's interval; where it can, or
+// below 0.985 (the runner-up) stands apart from it: their gap wider than the root of
+// the squares of the half-intervals facing each other. Where it does not, or
 // where no block's interval lies below 1 although a ratio does, the answer is 0 and
 // uncertain. 'complete' is false, and the answer 0 without evidence, when a measured
 // block lacks paired slices (a sweep cut short).

@@ -113,16 +113,25 @@ std::vector<double> toDoubles(const std::vector<float>& values) {
   return std::vector<double>(values.begin(), values.end());
 }
 
+// One line of a sweep: the size found, or "none"; with repeats, its evidence.
+void writeTileLine(ResultReport& report, int size, const std::optional<Evidence>& evidence,
+                   const char* foundText, const char* noneText, const char* label) {
+  if (size > 0) {
+    Measured found(size);
+    found.evidence = evidence;
+    report.addValue(found, nullptr, foundText, label);
+  } else {
+    report.addItem("none", noneText, label);
+    if (evidence) report.addEvidence(label, *evidence);
+  }
+}
+
 // The two report lines of one sweep.
 void writeSweepLines(ResultReport& report, const TileSweep& sweep) {
-  if (sweep.tileWidth > 0)
-    report.addValue(sweep.tileWidth, nullptr, " pixels wide", "Width");
-  else
-    report.addItem("none", " detected in x-direction", "Width");
-  if (sweep.tileHeight > 0)
-    report.addValue(sweep.tileHeight, nullptr, " pixels high", "Height");
-  else
-    report.addItem("none", " detected in y-direction", "Height");
+  writeTileLine(report, sweep.tileWidth, sweep.widthEvidence, " pixels wide",
+                " detected in x-direction", "Width");
+  writeTileLine(report, sweep.tileHeight, sweep.heightEvidence, " pixels high",
+                " detected in y-direction", "Height");
 }
 
 }  // namespace
@@ -290,6 +299,15 @@ void TilingTest::summary(char* buffer) {
   const TileSweep& sweep = (hasDepth || hasStencil) ? sweeps[TileCombined] : sweeps[TileColor];
   std::snprintf(buffer, SummarySize, "%dx%d", static_cast<int>(sweep.tileWidth),
                 static_cast<int>(sweep.tileHeight));
+}
+
+std::string TilingTest::summaryConfidence() const {
+  const TileSweep& sweep = (hasDepth || hasStencil) ? sweeps[TileCombined] : sweeps[TileColor];
+  if (failed || !sweep.widthEvidence || !sweep.heightEvidence) return "";
+  const Confidence width = sweep.widthEvidence->confidence;
+  const Confidence height = sweep.heightEvidence->confidence;
+  if (width == height) return confidenceWord(width);
+  return std::string(confidenceWord(width)) + " x " + confidenceWord(height);
 }
 
 void TilingTest::writeSweeps(ResultReport& report) {

@@ -27,6 +27,7 @@ class TilingTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::string summaryConfidence() const override;
   void writeDataFiles(const char* baseName, FileGroup& group) override;
   void writeSweeps(ResultReport& report) override;
 

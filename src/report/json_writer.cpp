@@ -117,6 +117,7 @@ void JsonWriter::addNumber(const char* label, const std::string& text, double va
 void JsonWriter::addEvidence(const char* label, const Evidence& evidence) {
   if (label == nullptr) return;
   Json entry = {{"confidence", confidenceWord(evidence.confidence)}};
+  entry["unit"] = latin1ToUtf8Text(evidence.unit.c_str());
   if (evidence.step) entry["step"] = stepRecord(*evidence.step);
   if (evidence.runnerUp) entry["runnerUp"] = stepRecord(*evidence.runnerUp);
   entry["threshold"] = number(evidence.threshold);

@@ -101,6 +101,8 @@ bool ResultReport::close() {
 void ResultReport::beginTestSection(const char* title, const char* key, bool skipped) {
   sectionKey_ = !skipped && key != nullptr ? key : "";
   if (html_) html_->writeHeading(title, nullptr);
+  keyPath_.pop();
+  if (!skipped) keyPath_.push(key);
   if (text_) {
     text_->popKey();
     if (!skipped && key != nullptr) text_->pushKey(key);
@@ -118,6 +120,8 @@ void ResultReport::beginTestSection(const char* title, const char* key, bool ski
 void ResultReport::beginInfoSection(const char* title, const char* key, const char* link) {
   sectionKey_.clear();
   if (html_) html_->writeHeading(title, link);
+  keyPath_.pop();
+  keyPath_.push(key);
   if (text_) {
     text_->popKey();
     if (key != nullptr) text_->pushKey(key);
@@ -151,6 +155,7 @@ void ResultReport::addItem(const char* value, const char* htmlText, const char* 
 }
 
 void ResultReport::beginGroup(const char* title, const char* key) {
+  keyPath_.push(key);
   if (html_) html_->openList(title);
   if (text_) text_->pushKey(key);
   if (json_) json_->pushKey(key);
@@ -164,12 +169,14 @@ void ResultReport::beginGroupWithLink(const char* title, const char* key, const 
         orEmpty(title) + " (" + dataFileLink(linkBase_, fileSuffix, linkText) + ")";
     html_->openList(heading.c_str());
   }
+  keyPath_.push(key);
   if (text_) text_->pushKey(key);
   if (json_) json_->pushKey(key);
   if (bbCode_) bbCode_->openGroup(title, nullptr);
 }
 
 void ResultReport::endGroup() {
+  keyPath_.pop();
   if (html_) html_->closeList();
   if (text_) text_->popKey();
   if (json_) json_->popKey();
@@ -182,7 +189,7 @@ void ResultReport::addValue(const Measured& measured, const char* unit, const ch
   noteSpread(measured.samples);
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
-    if (measured.evidence) addEvidence(label, *measured.evidence);
+    if (measured.evidence) noteEvidence(label, NonFiniteValueText, *measured.evidence);
     return;
   }
   std::string display = formatDecimal(value) + orEmpty(unit);
@@ -192,7 +199,7 @@ void ResultReport::addValue(const Measured& measured, const char* unit, const ch
       value > 500000.0 ? formatC("%.3f M ", value * 0.000001) : truncatedInteger(value);
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
   if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
-  if (measured.evidence) addEvidence(label, *measured.evidence);
+  if (measured.evidence) noteEvidence(label, display, *measured.evidence);
 }
 
 void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
@@ -202,7 +209,7 @@ void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
   noteSpread(measured.samples);
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
-    if (measured.evidence) addEvidence(label, *measured.evidence);
+    if (measured.evidence) noteEvidence(label, NonFiniteValueText, *measured.evidence);
     return;
   }
   std::string display = formatBinary(value) + orEmpty(unit);
@@ -218,7 +225,7 @@ void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
       value > 524288.0 ? formatC("%.3f Mi ", value / 1048576.0) : truncatedInteger(value);
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
   if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
-  if (measured.evidence) addEvidence(label, *measured.evidence);
+  if (measured.evidence) noteEvidence(label, display, *measured.evidence);
 }
 
 void ResultReport::setRunSettings(const RunSettings& settings) {
@@ -226,6 +233,12 @@ void ResultReport::setRunSettings(const RunSettings& settings) {
 }
 
 void ResultReport::addEvidence(const char* label, const Evidence& evidence) {
+  noteEvidence(label, "none", evidence);
+}
+
+void ResultReport::noteEvidence(const char* label, const std::string& answer,
+                                const Evidence& evidence) {
+  detections_.push_back({keyPath_.of(label), answer, evidence});
   if (json_) json_->addEvidence(label, evidence);
 }
 

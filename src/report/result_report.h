@@ -9,6 +9,7 @@
 
 #include "framework/measured.h"
 #include "report/json_writer.h"
+#include "report/key_path.h"
 
 namespace corvalis {
 
@@ -81,8 +82,8 @@ class ResultReport {
                       const char* label, const char* linkText, const char* fileSuffix);
 
   // For the machine-readable form only: the run's settings, the evidence of a detection
-  // that writes no report line (under the key path its line would have), and the rows
-  // of a data file.
+  // that found nothing (under the key path its line has or would have), and the rows of
+  // a data file.
   void setRunSettings(const RunSettings& settings);
   void addEvidence(const char* label, const Evidence& evidence);
   void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
@@ -92,8 +93,19 @@ class ResultReport {
   // without a finite rate, or a rate of 0). A section given no samples has no entry.
   const std::map<std::string, double>& largestSpreads() const { return largestSpreads_; }
 
+  // Every detection given with its evidence, in report order: its key path, the answer
+  // as the reports show it ("4", "16 kiB", "none") and the evidence.
+  struct Detection {
+    std::string key;
+    std::string answer;
+    Evidence evidence;
+  };
+  const std::vector<Detection>& detections() const { return detections_; }
+
  private:
   void addNonFiniteValue(const char* htmlText, const char* label);
+  // Records a detection's evidence under its key path with the answer the reports show.
+  void noteEvidence(const char* label, const std::string& answer, const Evidence& evidence);
   // Counts the samples of a value or field toward the open test section's spread.
   void noteSpread(const std::vector<double>& samples);
 
@@ -104,6 +116,8 @@ class ResultReport {
   unsigned outputs_ = 0;
   std::string sectionKey_;  // the open test section's key; empty outside one
   std::map<std::string, double> largestSpreads_;
+  KeyPath keyPath_;  // the open section's and groups' keys, as the text report has them
+  std::vector<Detection> detections_;
   std::string linkBase_;
   std::vector<std::string> failedFiles_;
   std::vector<std::string> fileErrors_;

@@ -76,6 +76,8 @@ bool readEvidence(const Json& entry, Evidence& evidence) {
     return false;
   if (!readStep(entry, "step", evidence.step) || !readStep(entry, "runnerUp", evidence.runnerUp))
     return false;
+  auto unit = entry.find("unit");
+  if (unit != entry.end() && unit->is_string()) evidence.unit = unit->get<std::string>();
   // Without them the defaults stand: no threshold below 1, no noise.
   readNumber(entry, "threshold", evidence.threshold);
   readNumber(entry, "noise", evidence.noise);
