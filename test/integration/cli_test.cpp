@@ -118,8 +118,24 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   }
   EXPECT_EQ(doc["values"].size(), textKeys);
   EXPECT_EQ(doc["values"]["Readback:Whole32:R8G8B8A8"]["samples"].size(), 2u) << doc["values"].dump();
+  // Tiling alternates its patterns in ten short slices per repeat, and each detection
+  // carries its evidence to BASE.json and the console.
   ASSERT_EQ(doc["sweeps"]["tile_c"].size(), 6u);
-  EXPECT_EQ(doc["sweeps"]["tile_c"][5]["widthAlignedSamples"].size(), 2u);
+  EXPECT_EQ(doc["sweeps"]["tile_c"][5]["widthAlignedSamples"].size(), 20u);
+  for (const char* key : {"Tiling:Combined:Width", "Tiling:Color:Height", "Tiling:Stencil:Width"}) {
+    ASSERT_TRUE(doc["evidence"].contains(key)) << key;
+    const nlohmann::json& evidence = doc["evidence"][key];
+    EXPECT_TRUE(evidence["confidence"] == "clear" || evidence["confidence"] == "uncertain" ||
+                evidence["confidence"] == "none")
+        << evidence;
+    EXPECT_EQ(evidence["unit"], "px");
+    EXPECT_TRUE(evidence["step"]["low"] <= evidence["step"]["ratio"]) << evidence;
+    EXPECT_TRUE(evidence["step"]["ratio"] <= evidence["step"]["high"]) << evidence;
+  }
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("Tiling +[0-9]+x[0-9]+ \\((clear|uncertain|none)")))
+      << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("\n  Tiling:Color:Width +[0-9a-z]+ +(clear|uncertain|none) ")))
+      << r.out;
 }
 
 TEST(Cli, NoUsableOpenGlFailsEveryTestCleanly) {
