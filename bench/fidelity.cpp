@@ -7,9 +7,10 @@
 //       the texture cache sweep with the fixed 128-quad queue and with the time-bounded
 //       one (twice each, fixed, bounded, bounded, fixed), per-size rates side by side,
 //       and the times of the test and the suite
-//   corvalis_bench --stability tiling|texcache K N [-WIDTHxHEIGHT]
-//       K runs of the test with every measurement repeated N times: how many agree on
-//       each detected value
+//   corvalis_bench --stability tiling|texcache|both K N [-WIDTHxHEIGHT] [--load]
+//       a single run, then K runs with every measurement repeated N times, optionally
+//       beside a one-core CPU hog: every run's answers with their confidence, how many
+//       runs agree on each, and what the repeats cost against the single run
 
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +20,7 @@
 
 #include "app/command_line.h"
 #include "app/launcher_settings.h"
+#include "stability.h"
 #include "framework/run_context.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
@@ -125,97 +127,17 @@ int compareTextureCacheLoops() {
   return 0;
 }
 
-// How many of the runs gave each answer, most frequent first.
-void printAgreement(const char* what, const std::vector<std::string>& answers) {
-  std::vector<std::pair<int, std::string>> counts;
-  for (const std::string& answer : answers) {
-    auto found = std::find_if(counts.begin(), counts.end(),
-                              [&answer](const auto& entry) { return entry.second == answer; });
-    if (found == counts.end())
-      counts.emplace_back(1, answer);
-    else
-      ++found->first;
-  }
-  std::sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  std::printf("%-24s %d of %zu runs agree:", what, counts.front().first, answers.size());
-  for (const auto& entry : counts) std::printf(" %s x%d", entry.second.c_str(), entry.first);
-  std::printf("\n");
-}
-
-std::string blockText(int width, int height) {
-  return std::to_string(width) + "x" + std::to_string(height);
-}
-
-// K runs of Tiling or Texture cache with N repeats each; agreement per detected value.
-int stability(const std::string& which, int runs, int repeats) {
-  RunContext context;
-  context.repeats = repeats;
-  std::vector<std::string> combined, color, depth, stencil, rgba, dxt1, dxt5;
-  for (int run = 0; run < runs; ++run) {
-    if (which == "tiling") {
-      TilingTest test;
-      const double seconds = timedRun(test, context);
-      if (test.failed) return 1;
-      const TileSweep* s = test.sweeps;
-      combined.push_back(blockText(s[TileCombined].tileWidth, s[TileCombined].tileHeight));
-      color.push_back(blockText(s[TileColor].tileWidth, s[TileColor].tileHeight));
-      depth.push_back(blockText(s[TileDepth].tileWidth, s[TileDepth].tileHeight));
-      stencil.push_back(blockText(s[TileStencil].tileWidth, s[TileStencil].tileHeight));
-      std::printf("run %d (%.1f s): Combined %s, Color %s, Z %s, Stencil %s\n", run + 1, seconds,
-                  combined.back().c_str(), color.back().c_str(), depth.back().c_str(),
-                  stencil.back().c_str());
-    } else {
-      TextureCacheTest test;
-      const double seconds = timedRun(test, context);
-      if (test.failed) return 1;
-      rgba.push_back(std::to_string(static_cast<long>(test.cacheBytes[CacheRgba])) + " B");
-      dxt1.push_back(std::to_string(static_cast<long>(test.cacheBytes[CacheDxt1])) + " B");
-      dxt5.push_back(std::to_string(static_cast<long>(test.cacheBytes[CacheDxt5])) + " B");
-      std::printf("run %d (%.1f s): RGBA %s, DXT1 %s, DXT5 %s\n", run + 1, seconds,
-                  rgba.back().c_str(), dxt1.back().c_str(), dxt5.back().c_str());
-    }
-    std::fflush(stdout);
-  }
-  if (which == "tiling") {
-    printAgreement("tiling combined", combined);
-    printAgreement("tiling color", color);
-    printAgreement("tiling z", depth);
-    printAgreement("tiling stencil", stencil);
-  } else {
-    printAgreement("texture cache RGBA", rgba);
-    printAgreement("texture cache DXT1", dxt1);
-    printAgreement("texture cache DXT5", dxt5);
-  }
-  return 0;
-}
-
-// Sets up the display configuration for a mode and runs it.
-int runMode(int argc, char** argv) {
+// Sets up the display configuration for the loop comparison and runs it.
+int runLoopComparison(int argc, char** argv) {
   const std::string mode = argv[1];
-  const bool loops = mode == "--texcache-loop";
-  const int sizeArgument = loops ? 2 : 5;
   int width = 1024, height = 768;
-  if (argc > sizeArgument) parseScreenSize(argv[sizeArgument], width, height);
+  if (argc > 2) parseScreenSize(argv[2], width, height);
   DisplayConfig config(width, height);
   displayConfig = &config;
   config.swapSync = false;
   std::printf("Corvalis %s at %dx%d on %s\n", mode.c_str() + 2, width, height,
               platform::current().backendDescription().c_str());
-  int status = 0;
-  if (loops) {
-    status = compareTextureCacheLoops();
-  } else {
-    const std::string which = argc > 2 ? argv[2] : "";
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
-    const int repeats = argc > 4 ? std::atoi(argv[4]) : 5;
-    if ((which != "tiling" && which != "texcache") || runs < 1 || repeats < 1 ||
-        repeats > MaxMeasurementRepeats) {
-      std::fprintf(stderr, "usage: corvalis_bench --stability tiling|texcache K N [-WIDTHxHEIGHT]\n");
-      status = 2;
-    } else {
-      status = stability(which, runs, repeats);
-    }
-  }
+  const int status = compareTextureCacheLoops();
   config.restoreDisplayMode();
   displayConfig = nullptr;
   return status;
@@ -224,8 +146,8 @@ int runMode(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && (std::string(argv[1]) == "--texcache-loop" || std::string(argv[1]) == "--stability"))
-    return runMode(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--texcache-loop") return runLoopComparison(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--stability") return runStability(argc, argv);
   int width = 320, height = 240;
   if (argc > 1) parseScreenSize(argv[1], width, height);
   const int repeats = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3;
