@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/detection_lines.h"
 #include "cpu_hog.h"
 #include "framework/format.h"
 #include "framework/run_context.h"
@@ -27,6 +28,15 @@ constexpr double HogLimitSeconds = 4.0 * 3600.0;
 
 // One run's answers, key by key in report order: the answer and its confidence.
 using Answers = std::vector<std::pair<std::string, std::string>>;
+
+// The evidence behind every answer that is not clear, printed under the run's line, so
+// that a run that disagrees shows why.
+std::vector<std::string> doubts;
+
+void noteDoubt(const std::string& key, int size, const std::optional<Evidence>& evidence) {
+  if (!evidence || evidence->confidence == Confidence::Clear) return;
+  doubts.push_back(detectionLine({key, size > 0 ? std::to_string(size) : "none", *evidence}));
+}
 
 std::string confidenceOf(const std::optional<Evidence>& evidence) {
   return evidence ? confidenceWord(evidence->confidence) : "-";
@@ -51,6 +61,8 @@ bool tilingAnswers(const RunContext& context, Answers& answers, double& seconds)
                 {TileDepth, "Tiling:Z"}, {TileStencil, "Tiling:Stencil"}};
   for (const auto& setup : setups) {
     const TileSweep& sweep = test.sweeps[setup.sweep];
+    noteDoubt(std::string(setup.key) + ":Width", sweep.tileWidth, sweep.widthEvidence);
+    noteDoubt(std::string(setup.key) + ":Height", sweep.tileHeight, sweep.heightEvidence);
     answers.push_back({setup.key, sizeText(sweep.tileWidth) + "x" + sizeText(sweep.tileHeight) +
                                       " (" + confidenceOf(sweep.widthEvidence) + "/" +
                                       confidenceOf(sweep.heightEvidence) + ")"});
@@ -72,6 +84,9 @@ bool cacheAnswers(const RunContext& context, Answers& answers, double& seconds) 
   for (int format = 0; format < CacheFormats; ++format) {
     if (!test.sweeps[format].measured) continue;
     const float bytes = test.cacheBytes[format];
+    const std::optional<Evidence>& evidence = test.sweeps[format].evidence;
+    if (evidence && evidence->confidence != Confidence::Clear && evidence->confidence != Confidence::None)
+      doubts.push_back(detectionLine({std::string("TexCache:") + labels[format], "none", *evidence}));
     answers.push_back({std::string("TexCache:") + labels[format],
                        (bytes > 0.0f ? formatBinary(bytes) + "B" : std::string("none")) + " (" +
                            confidenceOf(test.sweeps[format].evidence) + ")"});
@@ -159,6 +174,7 @@ int runStability(int argc, char** argv) {
   double singleSeconds = 0.0, repeatedSeconds = 0.0;
   // A single measurement first, in the same conditions, for what repeats cost.
   if (!runSelected(which, RunContext(), single, singleSeconds)) status = 1;
+  doubts.clear();
   if (status == 0) {
     std::printf("single run (%.1f s):", singleSeconds);
     for (const auto& answer : single) std::printf(" %s %s;", answer.first.c_str(), answer.second.c_str());
@@ -183,6 +199,8 @@ int runStability(int argc, char** argv) {
       byKey[answer.first].push_back(answer.second);
     }
     std::printf("\n");
+    for (const std::string& doubt : doubts) std::printf("    %s\n", doubt.c_str());
+    doubts.clear();
     std::fflush(stdout);
   }
   if (hog && !hog->stop() && status == 0)
