@@ -360,7 +360,8 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
     if (!fresh(path)) continue;
     std::string bytes;
     std::vector<CacheRow> rows;
-    if (!readFileBytes(path, bytes, error) || !loadRun()) return false;
+    if (!readFileBytes(path, MaxDataFileBytes, "a data file", bytes, error) || !loadRun())
+      return false;
     if (!parseCacheCsv(bytes, rows, error)) {
       error = path + ": " + error;
       return false;
@@ -372,7 +373,8 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
     if (!fresh(path)) continue;
     std::string bytes;
     std::vector<TileRow> rows;
-    if (!readFileBytes(path, bytes, error) || !loadRun()) return false;
+    if (!readFileBytes(path, MaxDataFileBytes, "a data file", bytes, error) || !loadRun())
+      return false;
     if (!parseTileCsv(bytes, rows, error)) {
       error = path + ": " + error;
       return false;
