@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds Corvalis with warnings as errors and runs the whole test suite:
 #  1. unit and integration tests (real Mesa llvmpipe/softpipe through EGL, the real binary);
-#  2. the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. the Windows program cross-built with MinGW-w64 and run end to end under Wine,
+#  2. the Debian package: lintian without errors, Depends covering every linked library,
+#     the program unpacked from it starting and running (scripts/check-package.sh);
+#  3. the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer;
+#  4. the Windows program cross-built with MinGW-w64 and run end to end under Wine,
 #     when .ci/wine-e2e.sh exists (skip with CORVALIS_SKIP_WINDOWS=1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +24,9 @@ cmake --build build -j"$jobs"
 
 echo "== unit and integration tests"
 (cd build && ctest --output-on-failure --no-tests=error -j"$jobs")
+
+echo "== Debian package: lintian, dependencies, the installed program"
+scripts/check-package.sh build
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-sanitize -DCORVALIS_WERROR=ON -DCORVALIS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -311,8 +311,9 @@ const char* usageText() {
          "  --help, --version\n"
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"
-         "1 a report or data file (or the output) could not be written, 2 a usage error,\n"
-         "128 + N stopped by signal N (previous files kept).\n";
+         "1 a report or data file (or the output) could not be written, 2 a usage error\n"
+         "or a file --compare cannot compare, 128 + N stopped by signal N (previous files\n"
+         "kept).\n";
 }
 
 }  // namespace corvalis

@@ -30,6 +30,7 @@
 #include "report/output_file.h"
 #include "report/result_report.h"
 #include "report/run_compare.h"
+#include "report/run_files.h"
 
 using namespace corvalis;
 
@@ -75,12 +76,34 @@ void installSignalHandlers() {
   // killing the program; a closed pipe makes it fail with EPIPE.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
+  // Ctrl-C, kill, a closed terminal (SIGHUP) and Ctrl-\ (SIGQUIT) all stop the run the
+  // same way: no temporary left, the previous files kept, exit 128 + the signal. No
+  // SA_RESTART: a blocked open or read returns, so that the stop is seen at once. A
+  // signal ignored when the program starts stays ignored: nohup (SIGHUP) and a shell's
+  // background job (SIGINT, SIGQUIT) ask for exactly that.
   struct sigaction action = {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction inherited = {};
+    if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
+
+// Text on stdout or stderr by its length: a NUL inside does not cut it.
+void writeText(const std::string& text, std::FILE* stream) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// A message of the program on stderr, one line: whatever it quotes from outside (paths,
+// file names) is shown with its control characters escaped.
+void printError(const std::string& message) {
+  writeText("corvalis: " + escapeControls(message) + "\n", stderr);
+}
+
+// A path for the listings on stdout, as one line.
+std::string shownPath(const std::string& path) { return escapeControls(absolutePath(path)); }
 
 // The exit status once everything printed on stdout has been delivered: output that
 // could not be written (a full device, a closed pipe) is a failure, not a success.
@@ -94,20 +117,25 @@ int finishStdout(int status) {
   return status;
 }
 
-// The BB-code report for a terminal: UTF-8, LF line ends.
+// The BB-code report for a terminal: UTF-8, LF line ends, each line cleaned like any
+// text read from a file.
 void printBBCode(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return;
-  std::string bytes;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
+  std::string bytes, error;
+  if (!readFileBytes(path, MaxTextReportBytes, "a BB-code report", bytes, error)) {
+    printError(error);
+    return;
+  }
   std::string text;
-  for (size_t i = 0; i < bytes.size(); ++i)
-    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
-  std::fputs(latin1ToUtf8(text).c_str(), stdout);
-  if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    text += cleanOutsideText(line) + "\n";
+    start = end + 1;
+  }
+  writeText(latin1ToUtf8(text), stdout);
 }
 
 void listTests() {
@@ -190,11 +218,11 @@ void printWrittenFiles(const std::vector<std::string>& dataFiles, bool chartsWri
   std::string base = launcherSettings.baseName;
   std::printf("Reports:\n");
   for (const char* ext : {".htm", ".txt", ".bb.txt", ".json"})
-    std::printf("  %s\n", absolutePath(base + ext).c_str());
-  if (chartsWritten) std::printf("  %s\n", absolutePath(base + ".charts.htm").c_str());
+    std::printf("  %s\n", shownPath(base + ext).c_str());
+  if (chartsWritten) std::printf("  %s\n", shownPath(base + ".charts.htm").c_str());
   if (dataFiles.empty()) return;
   std::printf("Data files:\n");
-  for (const auto& path : dataFiles) std::printf("  %s\n", absolutePath(path).c_str());
+  for (const auto& path : dataFiles) std::printf("  %s\n", shownPath(path).c_str());
 }
 
 // One updating stderr line per test on a terminal: which sweep, which step of how
@@ -226,29 +254,41 @@ class TerminalProgress : public ProgressSink {
   PerfTimer clock_;
 };
 
-// --compare: no GL at all, only the reports on disk.
+// A stop signal ends --compare with its exit status, whatever step it interrupted.
+int compareStopped() {
+  printError(formatC("--compare stopped by signal %d", stopSignal()));
+  return 128 + stopSignal();
+}
+
+// --compare: no GL at all, only the reports on disk. A file that cannot be compared is
+// named with what is wrong with it (exit 2); it is not a usage error, so no usage text.
 int runCompare(const CliOptions& options) {
   std::vector<CompareRun> runs(options.compare.size());
   for (size_t i = 0; i < runs.size(); ++i) {
     std::string error;
-    if (!loadCompareRun(options.compare[i], runs[i], error)) {
-      std::fprintf(stderr, "corvalis: --compare: %s\n\n%s", latin1ToUtf8(error).c_str(),
-                   usageText());
+    const bool loaded = loadCompareRun(options.compare[i], runs[i], error);
+    if (stopRequested()) return compareStopped();
+    if (!loaded) {
+      printError("--compare: " + error);
       return ExitUsage;
     }
   }
   std::vector<CompareRow> rows = compareRuns(runs);
-  std::fputs(latin1ToUtf8(compareTableText(runs, rows)).c_str(), stdout);
-  if (options.output.empty()) return ExitOk;
+  writeText(latin1ToUtf8(compareTableText(runs, rows)), stdout);
+  if (options.output.empty()) return stopRequested() ? compareStopped() : ExitOk;
+  // The table is complete before the page is written, which may wait (a FIFO).
+  std::fflush(stdout);
   const std::string path = options.output + ".compare.htm";
   // Written whole or not at all: a failure leaves an earlier comparison as it was.
   OutputFile file;
-  if (file.open(path)) file.write(compareHtml(runs, rows));
-  if (!file.isOpen() || !file.close()) {
-    std::fprintf(stderr, "corvalis: %s\n", file.error().c_str());
+  if (!stopRequested() && file.open(path)) file.write(compareHtml(runs, rows));
+  const bool written = file.isOpen() && file.close();
+  if (stopRequested()) return compareStopped();
+  if (!written) {
+    printError(file.error());
     return ExitFiles;
   }
-  std::printf("Comparison:\n  %s\n", absolutePath(path).c_str());
+  std::printf("Comparison:\n  %s\n", shownPath(path).c_str());
   return ExitOk;
 }
 
@@ -327,19 +367,19 @@ int runProgram(int argc, char** argv) {
                       : "; the previous report and data files are unchanged");
     status = 128 + outcome.stopSignal;
   } else if (!outcome.reportOpened) {
+    // After the "Ouch!" text: which file could not be created, and the system's reason.
+    for (const auto& message : outcome.fileErrors) printError(message);
     status = ExitFiles;
   } else {
     for (auto& test : testRegistry)
       if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
-    for (const auto& message : outcome.dataFileErrors)
-      std::fprintf(stderr, "corvalis: %s\n", message.c_str());
+    for (const auto& message : outcome.dataFileErrors) printError(message);
     if (options.repeat > 1) {
       printSpreads(options.repeat, outcome.largestSpreads);
       printDetections(outcome.detections);
     }
     if (!outcome.failedFiles.empty()) {
-      for (const auto& message : outcome.fileErrors)
-        std::fprintf(stderr, "corvalis: %s\n", message.c_str());
+      for (const auto& message : outcome.fileErrors) printError(message);
       status = ExitFiles;
     } else {
       printWrittenFiles(outcome.dataFilesWritten, outcome.chartsWritten);

@@ -77,7 +77,7 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
     }
     config.restoreDisplayMode();
     plat.showCursor(true);
-  } else {
+  } else if (!stopRequested()) {  // a signal that broke off a waiting open is no "Ouch!"
     plat.messageBox(ReportCreateFailedText, "Ouch!");
   }
   if (!report.close()) {

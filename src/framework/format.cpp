@@ -288,7 +288,65 @@ std::string cleanOutsideText(const std::string& text) {
   std::string out = text;
   for (char& c : out) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = ' ';
+    if (byte < 0x20 || (byte >= 0x7F && byte <= 0x9F)) c = ' ';
+  }
+  return out;
+}
+
+// The length of the UTF-8 sequence at text[i] when it is valid and not a C1 control
+// (U+0080..U+009F); 0 otherwise. Overlong forms and surrogates count as invalid.
+static size_t printableUtf8Length(const std::string& text, size_t i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  // Sequence length, payload bits of the lead byte, smallest code point of that length
+  // (from U+00A0 for two bytes: U+0080..U+009F are the C1 controls).
+  struct Form {
+    unsigned char first, last;
+    size_t length;
+    unsigned char mask;
+    unsigned long least;
+  };
+  static const Form forms[] = {
+      {0xC2, 0xDF, 2, 0x1F, 0xA0}, {0xE0, 0xEF, 3, 0x0F, 0x800}, {0xF0, 0xF4, 4, 0x07, 0x10000}};
+  const Form* form = nullptr;
+  for (const Form& f : forms)
+    if (lead >= f.first && lead <= f.last) form = &f;
+  if (form == nullptr) return 0;
+  const size_t length = form->length;
+  const unsigned long least = form->least;
+  unsigned long point = lead & form->mask;
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const unsigned char next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    point = (point << 6) | (next & 0x3F);
+  }
+  if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+  return length;
+}
+
+std::string escapeControls(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte < 0x7F) {
+      out += text[i++];
+      continue;
+    }
+    if (byte >= 0x80) {
+      if (size_t length = printableUtf8Length(text, i)) {
+        out.append(text, i, length);
+        i += length;
+        continue;
+      }
+    }
+    switch (byte) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: out += formatC("\\x%02X", static_cast<unsigned>(byte)); break;
+    }
+    ++i;
   }
   return out;
 }

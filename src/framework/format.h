@@ -16,10 +16,19 @@ void formatBinary(double value, char* out, size_t outSize);
 std::string formatDecimal(double value);
 std::string formatBinary(double value);
 
-// Text from outside the program (a comment, a driver string) with every C0 control
-// character (line feeds, tabs, ...) and DEL turned into one blank each, so that it
-// stays one line of one field in every report.
+// Text from outside the program (a comment, a driver string, a value read back from a
+// file) as ISO-8859-1 with every control character turned into one blank each: C0
+// (NUL, line feeds, tabs, ESC, ...), DEL and C1 (0x80 to 0x9F, among them NEL and the
+// one-byte CSI). So it stays one line of one field in every report, and a terminal or
+// page that shows it obeys no command hidden in it. Every other byte is kept.
 std::string cleanOutsideText(const std::string& text);
+
+// Text from outside (a path from the command line, a file name in a message) for one
+// line on a terminal: the bytes stay as they are except C0 controls and DEL, shown as
+// \n, \r, \t or \xHH, and what is not UTF-8 or is a C1 control in UTF-8, shown as
+// \xHH per byte. A line feed in an --output name can then not forge a line, nor an
+// escape sequence move the cursor or set the window title.
+std::string escapeControls(const std::string& text);
 
 // printf into a string with the C locale's decimal point whatever the process locale.
 std::string formatC(const char* format, ...)

@@ -1,7 +1,8 @@
 #pragma once
 // Files written whole or not at all: a new file beside the target, renamed over it once
 // it is complete. The rename must replace an existing target on every system, which
-// takes a different call on Windows than on POSIX systems.
+// takes a different call on Windows than on POSIX systems. Files read back are opened
+// only when they are regular files.
 
 #include <cstdio>
 #include <string>
@@ -25,6 +26,12 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& re
 
 // Removes a file; failures are ignored (the caller only tidies up).
 void removeFile(const std::string& path);
+
+// Opens a file that the program reads back (a report, a data file) for binary reading,
+// but only a regular file: a folder, a FIFO, a device or a socket is refused without
+// waiting on it or reading from it, with reason saying what it is ("a FIFO (named
+// pipe), not a regular file"); a file that cannot be opened gives the system's text.
+std::FILE* openRegularFile(const std::string& path, std::string& reason);
 
 }  // namespace platform
 }  // namespace corvalis

@@ -24,6 +24,11 @@ std::string breakBBCodeTags(const std::string& text) {
     if (out[i] != '[') continue;
     size_t j = i + 1;
     if (j < out.size() && out[j] == '/') ++j;
+    // "[*]" opens a list item on its own, without a letter.
+    if (j + 1 < out.size() && out[j] == '*' && out[j + 1] == ']') {
+      out[i] = '(';
+      continue;
+    }
     if (j >= out.size() || !isAsciiLetter(out[j])) continue;
     while (j < out.size() &&
            (isAsciiLetter(out[j]) || (out[j] >= '0' && out[j] <= '9') || out[j] == '*'))

@@ -10,9 +10,10 @@ namespace corvalis {
 
 // Outside text made unable to open or close a tag: every '[' that starts something
 // shaped like a tag ('[', an optional '/', a letter, then letters, digits or '*' up to
-// ']' or '=') becomes '('. "[/CODE]" would end the code block early and "[url=...]" or
-// "[img]" would put a link or picture in the post; brackets that cannot form a tag
-// ("[1]", "a[0]", "[ x ]") stay as they are.
+// ']' or '=') becomes '(', and so does the '[' of "[*]" and "[/*]". "[/CODE]" would end
+// the code block early, "[url=...]" or "[img]" would put a link or picture in the post
+// and "[*]" would start a list item; brackets that cannot form a tag ("[1]", "a[0]",
+// "[ x ]", "[**]") stay as they are.
 std::string breakBBCodeTags(const std::string& text);
 
 class BBCodeWriter {

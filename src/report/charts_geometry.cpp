@@ -49,9 +49,10 @@ Axis log2Axis(double low, double high, const std::string& unit, int maxTicks) {
   if (!(low > 0) || !std::isfinite(low)) low = 1;
   if (!(high > 0) || !std::isfinite(high)) high = low;
   if (high < low) std::swap(low, high);
-  int lowExp = static_cast<int>(std::floor(std::log2(low)));
-  int highExp = static_cast<int>(std::ceil(std::log2(high)));
-  if (highExp == lowExp) ++highExp;
+  // ldexp of an exponent beyond 1023 would be infinity, and every fraction then nan.
+  int lowExp = std::clamp(static_cast<int>(std::floor(std::log2(low))), -1022, 1022);
+  int highExp = std::clamp(static_cast<int>(std::ceil(std::log2(high))), -1022, 1023);
+  if (highExp <= lowExp) highExp = lowExp + 1;
   axis.min = std::ldexp(1.0, lowExp);
   axis.max = std::ldexp(1.0, highExp);
   int every = 1;
@@ -67,8 +68,12 @@ Axis log2Axis(double low, double high, const std::string& unit, int maxTicks) {
 Axis linearAxis(double high, const std::string& unit, int targetTicks) {
   Axis axis;
   axis.min = 0;
-  if (!(high > 0) || !std::isfinite(high)) high = 1;
   targetTicks = std::max(targetTicks, 1);
+  // A step that is no normal number (4.94e-324 / 5 is 0) has no power of ten, and a
+  // round end above 1e300 may be infinity.
+  if (!(high > 0) || !(high <= 1e300) ||
+      !(high / targetTicks >= std::numeric_limits<double>::min()))
+    high = 1;
   double raw = high / targetTicks;
   double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
   double step = magnitude * 10;
@@ -87,7 +92,13 @@ Axis linearAxis(double high, const std::string& unit, int targetTicks) {
   return axis;
 }
 
-bool drawable(double value) { return std::isfinite(value) && value > 0; }
+ChartValue chartValueKind(double value) {
+  if (value == 0) return ChartValue::NotMeasured;
+  if (value >= MinChartValue && value <= MaxChartValue) return ChartValue::Drawn;
+  return ChartValue::LeftOut;  // nan fails both comparisons and lands here too
+}
+
+bool drawable(double value) { return chartValueKind(value) == ChartValue::Drawn; }
 
 std::vector<std::pair<size_t, size_t>> lineRuns(const std::vector<double>& values) {
   std::vector<std::pair<size_t, size_t>> runs;

@@ -31,15 +31,26 @@ std::string tickLabel(double value, bool binary, const std::string& unit);
 
 // A log-2 axis from the power of two at or below 'low' to the one at or above 'high'
 // (both made positive first), with a tick on powers of two, at most 'maxTicks' of
-// them (every second, fourth ... power when there are more). Labels are binary.
+// them (every second, fourth ... power when there are more). Labels are binary. The
+// ends stay finite powers of two (2^-1022 to 2^1023) whatever the values.
 Axis log2Axis(double low, double high, const std::string& unit, int maxTicks);
 
 // A linear axis from 0 to a round value at or above 'high' in steps of 1, 2, 2.5 or
 // 5 times a power of ten, about 'targetTicks' steps. A 'high' that is not a positive
-// finite number gives 0 to 1. Labels are decimal.
+// number up to 1e300, or so small that its steps are no normal numbers, gives 0 to 1.
+// Labels are decimal.
 Axis linearAxis(double high, const std::string& unit, int targetTicks);
 
-// True for a value a chart can draw: finite and above zero (0 is "not measured").
+// The values a chart draws: what a measurement can give. Rates, sizes and byte counts
+// are above 0 and far below 1e15; 0 stands for "not measured". Anything else (not a
+// number, infinity, a negative, a subnormal like 4.94e-324, 1e308) can only come from
+// a damaged or edited data file: it is left out, and the chart says so under it.
+constexpr double MinChartValue = 1e-6;
+constexpr double MaxChartValue = 1e15;
+enum class ChartValue { Drawn, NotMeasured, LeftOut };
+ChartValue chartValueKind(double value);
+
+// True for a value a chart can draw (chartValueKind Drawn).
 bool drawable(double value);
 
 // The runs of consecutive drawable values: indices [first, last] of each run. A value

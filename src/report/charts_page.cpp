@@ -125,7 +125,7 @@ std::string seriesSvg(const ChartSeries& series, const SeriesStyle& style, const
   for (size_t i = 0; i < ys.size(); ++i) {
     if (!drawable(ys[i])) continue;
     double low = at(series.low, i), high = at(series.high, i);
-    if (std::isfinite(low) && std::isfinite(high) && high > low) {
+    if (drawable(high) && chartValueKind(low) != ChartValue::LeftOut && high > low) {
       double x = px(series.x[i]);
       svg += "<path d=\"M" + num(x) + " " + num(py(std::max(low, 0.0))) + "V" + num(py(high)) +
              "M" + num(x - 4) + " " + num(py(high)) + "h8M" + num(x - 4) + " " +
@@ -158,7 +158,7 @@ std::string marksSvg(const Chart& chart, const Axis& xAxis) {
   std::string svg;
   for (size_t m = 0; m < chart.marks.size(); ++m) {
     const ChartMark& mark = chart.marks[m];
-    if (!xAxis.contains(mark.x)) continue;
+    if (!drawable(mark.x) || !xAxis.contains(mark.x)) continue;
     double x = PlotLeft + xAxis.fraction(mark.x) * (PlotRight - PlotLeft);
     double labelY = PlotTop - 4 + 14.0 * static_cast<double>(m);
     svg += "<line x1=\"" + num(x) + "\" y1=\"" + num(PlotTop) + "\" x2=\"" + num(x) +
@@ -279,6 +279,32 @@ Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const Te
   return chart;
 }
 
+// How many values of a chart cannot be drawn (chartValueKind LeftOut): points whose x
+// or y is one, spreads with an end that is one (a nan spread end means "no spread"),
+// marks that are one.
+size_t leftOutValues(const Chart& chart) {
+  auto leftOut = [](double v) { return chartValueKind(v) == ChartValue::LeftOut; };
+  auto leftOutEnd = [&](double v) { return !std::isnan(v) && leftOut(v); };
+  size_t count = 0;
+  for (const ChartSeries& series : chart.series) {
+    for (size_t i = 0; i < std::max(series.x.size(), series.y.size()); ++i)
+      if (leftOut(at(series.x, i)) || leftOut(at(series.y, i))) ++count;
+    for (size_t i = 0; i < std::max(series.low.size(), series.high.size()); ++i)
+      if (leftOutEnd(at(series.low, i)) || leftOutEnd(at(series.high, i))) ++count;
+  }
+  for (const ChartMark& mark : chart.marks) count += leftOut(mark.x) ? 1 : 0;
+  return count;
+}
+
+// The note under a chart that left values out; empty when it drew everything.
+std::string leftOutNote(const Chart& chart) {
+  const size_t count = leftOutValues(chart);
+  if (count == 0) return "";
+  return " Left out of this chart: " + std::to_string(count) + (count == 1 ? " value" : " values") +
+         " that no measurement gives (not a number, infinite, negative, or outside 1e-6 to "
+         "1e15).";
+}
+
 }  // namespace
 
 std::string chartSvg(const Chart& chart) {
@@ -328,7 +354,8 @@ std::string chartsPageHtml(const std::string& heading, const std::vector<Chart>&
       "<h1>" + escapeHtml(heading) + "</h1>\n";
   for (const Chart& chart : charts) {
     html += "<figure>\n" + chartSvg(chart);
-    html += "<figcaption>" + escapeHtml(chart.caption) + "</figcaption>\n</figure>\n";
+    html += "<figcaption>" + escapeHtml(chart.caption + leftOutNote(chart)) +
+            "</figcaption>\n</figure>\n";
   }
   html += "</body>\n</html>\n";
   return html;
@@ -360,7 +387,8 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
     if (!fresh(path)) continue;
     std::string bytes;
     std::vector<CacheRow> rows;
-    if (!readFileBytes(path, bytes, error) || !loadRun()) return false;
+    if (!readFileBytes(path, MaxDataFileBytes, "a data file", bytes, error) || !loadRun())
+      return false;
     if (!parseCacheCsv(bytes, rows, error)) {
       error = path + ": " + error;
       return false;
@@ -372,7 +400,8 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
     if (!fresh(path)) continue;
     std::string bytes;
     std::vector<TileRow> rows;
-    if (!readFileBytes(path, bytes, error) || !loadRun()) return false;
+    if (!readFileBytes(path, MaxDataFileBytes, "a data file", bytes, error) || !loadRun())
+      return false;
     if (!parseTileCsv(bytes, rows, error)) {
       error = path + ": " + error;
       return false;

@@ -73,28 +73,35 @@ void OutputFile::refuse(const std::string& path, const std::string& reason) {
 }
 
 void OutputFile::write(const char* text) {
-  if (file_ == nullptr || text == nullptr || failed_) return;
-  const char* p = text;
-  while (*p != '\0') {
-    const char* lineFeed = std::strchr(p, '\n');
-    size_t length = lineFeed != nullptr ? static_cast<size_t>(lineFeed - p) : std::strlen(p);
+  if (text != nullptr) write(std::string(text));
+}
+
+void OutputFile::write(const std::string& text) {
+  if (file_ == nullptr || failed_) return;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t lineFeed = text.find('\n', start);
+    const size_t end = lineFeed != std::string::npos ? lineFeed : text.size();
+    const size_t length = end - start;
     errno = 0;
-    if (length > 0 && std::fwrite(p, 1, length, file_) != length) {
+    if (length > 0 && std::fwrite(text.data() + start, 1, length, file_) != length) {
       fail("could not write " + path_ + " completely: " + systemReason(errno));
       return;
     }
-    if (lineFeed == nullptr) return;
+    if (lineFeed == std::string::npos) return;
     if (std::fwrite("\r\n", 1, 2, file_) != 2) {
       fail("could not write " + path_ + " completely: " + systemReason(errno));
       return;
     }
-    p = lineFeed + 1;
+    start = lineFeed + 1;
   }
 }
 
 void OutputFile::writeBytes(const std::string& bytes) {
   if (file_ == nullptr || failed_ || bytes.empty()) return;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    fail("could not write " + path_ + " completely: " + systemReason(errno));
 }
 
 void OutputFile::print(const char* format, ...) {

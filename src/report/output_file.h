@@ -26,9 +26,10 @@ class OutputFile {
   // Starts the file; false when it cannot be created (error() says why).
   bool open(const std::string& path);
   bool isOpen() const { return file_ != nullptr; }
-  // Writes text, each "\n" as "\r\n". Does nothing when the file is not open.
+  // Writes text, each "\n" as "\r\n". Does nothing when the file is not open. A string
+  // is written by its length, so a NUL byte in it neither ends it nor cuts the file.
   void write(const char* text);
-  void write(const std::string& text) { write(text.c_str()); }
+  void write(const std::string& text);
   // Writes the bytes as they are, line feeds included (files that are not CR LF text).
   void writeBytes(const std::string& bytes);
   // printf-style, C-locale numbers.

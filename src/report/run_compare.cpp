@@ -40,6 +40,18 @@ std::string runName(const std::vector<CompareRun>& runs, size_t index) {
   return name;
 }
 
+// A text from a file or the command line as a cell of the terminal table: cleaned,
+// and cut to the column width with "..." at the end ('cut' then set).
+std::string tableCell(const std::string& text, bool& cut) {
+  std::string cell = cleanOutsideText(text);
+  if (cell.size() <= CompareColumnWidth) return cell;
+  cut = true;
+  return cell.substr(0, CompareColumnWidth - 3) + "...";
+}
+
+// A text from a file or the command line on the page.
+std::string pageText(const std::string& text) { return escapeHtml(cleanOutsideText(text)); }
+
 }  // namespace
 
 bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error) {
@@ -108,16 +120,17 @@ std::string compareTableText(const std::vector<CompareRun>& runs,
                              const std::vector<CompareRow>& rows) {
   // Columns: key, then per run its text and (from the second run on) the ratio.
   std::vector<std::vector<std::string>> table;
+  bool cut = false;
   std::vector<std::string> heading{"key"};
   for (size_t r = 0; r < runs.size(); ++r) {
-    heading.push_back(runName(runs, r));
+    heading.push_back(tableCell(runName(runs, r), cut));
     if (r > 0) heading.push_back("ratio");
   }
   table.push_back(heading);
   for (const CompareRow& row : rows) {
-    std::vector<std::string> line{row.key};
+    std::vector<std::string> line{tableCell(row.key, cut)};
     for (size_t r = 0; r < runs.size(); ++r) {
-      line.push_back(row.present[r] ? row.texts[r] : "(missing)");
+      line.push_back(row.present[r] ? tableCell(row.texts[r], cut) : "(missing)");
       if (r > 0) line.push_back(ratioText(row, r));
     }
     table.push_back(line);
@@ -134,8 +147,12 @@ std::string compareTableText(const std::vector<CompareRun>& runs,
     }
     text += trimmedRight(out) + "\n";
   }
-  text += "ratio: value / " + runName(runs, 0) +
+  bool nameCut = false;
+  text += "ratio: value / " + tableCell(runName(runs, 0), nameCut) +
           "; * a change beyond the runs' spread (with samples) or 5 %\n";
+  if (cut)
+    text += "texts longer than " + std::to_string(CompareColumnWidth) +
+            " characters are cut and end in \"...\"; the page of --output BASE shows them whole\n";
   return text;
 }
 
@@ -151,19 +168,19 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
       "<h1>Corvalis 0.50: comparison</h1>\n<p>Runs: ";
   for (size_t r = 0; r < runs.size(); ++r)
     html += std::string(r ? ", " : "") + "<span style=\"color:" + fills[r % 4] + "\">&#9632;</span> " +
-            escapeHtml(runs[r].path);
+            pageText(runs[r].path);
   html += ". Ratios are against the first run; <b>*</b> marks a change beyond the runs' "
           "spread (with samples) or 5 %.</p>\n<table>\n<tr><th>key</th>";
   for (size_t r = 0; r < runs.size(); ++r)
-    html += "<th>" + escapeHtml(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
+    html += "<th>" + pageText(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
   html += "<th>bars</th></tr>\n";
   for (const CompareRow& row : rows) {
-    html += "<tr><td>" + escapeHtml(row.key) + "</td>";
+    html += "<tr><td>" + pageText(row.key) + "</td>";
     double largest = 0;
     for (double v : row.values)
       if (std::isfinite(v)) largest = std::max(largest, std::fabs(v));
     for (size_t r = 0; r < runs.size(); ++r) {
-      html += "<td>" + escapeHtml(row.present[r] ? row.texts[r] : "(missing)") + "</td>";
+      html += "<td>" + (row.present[r] ? pageText(row.texts[r]) : "(missing)") + "</td>";
       if (r > 0)
         html += std::string("<td") + (row.changed[r] ? " class=\"changed\"" : "") + ">" +
                 escapeHtml(ratioText(row, r)) + "</td>";

@@ -2,6 +2,7 @@
 // --compare: the values of several runs side by side, read from their text reports
 // (and BASE.json beside them for the spreads), each against the first run.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,14 @@ struct CompareRow {
 // Relative change above which a value without samples counts as changed.
 constexpr double CompareThreshold = 0.05;
 
+// The widest a column of the terminal table gets: a longer key, value or name is cut
+// to this many characters, ending in "...", and a line under the table says so. The
+// page (compareHtml) keeps every text whole.
+constexpr size_t CompareColumnWidth = 96;
+
 // Reads a text report and the BASE.json beside it (BASE.txt -> BASE.json). False with
-// a message naming the file when it is not a text report written by this program.
+// a message naming the file when either is not a regular file, is larger than its
+// limit (run_files.h), or is not what this program writes.
 bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error);
 
 // One row per key path of any run, in the order the keys first appear.
@@ -40,11 +47,15 @@ std::vector<CompareRow> compareRuns(const std::vector<CompareRun>& runs);
 bool significantChange(double base, double value, const Spread* baseSpread,
                        const Spread* valueSpread);
 
-// The table for a terminal (ISO-8859-1 texts as in the reports, LF line ends).
+// The table for a terminal (ISO-8859-1 texts as in the reports, LF line ends). Texts
+// from the files are cleaned of control characters (cleanOutsideText) and cut to
+// CompareColumnWidth, so a hostile report can neither steer the terminal nor make
+// the table larger than its rows times a bounded width.
 std::string compareTableText(const std::vector<CompareRun>& runs,
                              const std::vector<CompareRow>& rows);
 
-// A self-contained page with the same table and a bar chart per numeric row.
+// A self-contained page with the same table (texts whole, cleaned and escaped) and a
+// bar chart per numeric row.
 std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows);
 
 }  // namespace corvalis

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/file_replace.h"
+
 namespace corvalis {
 
 namespace {
@@ -63,22 +65,45 @@ std::string lineError(size_t index, const char* what) {
   return "line " + std::to_string(index + 1) + ": " + what;
 }
 
-}  // namespace
+std::FILE* openForReading(const std::string& path, std::string& error) {
+  std::string reason;
+  std::FILE* file = platform::openRegularFile(path, reason);
+  if (file == nullptr) error = path + ": cannot be read: " + reason;
+  return file;
+}
 
-bool readFileBytes(const std::string& path, std::string& bytes, std::string& error) {
-  bytes.clear();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    error = path + ": cannot be opened: " + std::strerror(errno);
-    return false;
-  }
+// Appends what is left of an open file to 'bytes', which may hold no more than 'limit'
+// bytes in the end; closes the file.
+bool readRest(std::FILE* file, const std::string& path, size_t limit, const char* what,
+              std::string& bytes, std::string& error) {
   char buffer[65536];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-  bool ok = std::ferror(file) == 0;
+  errno = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (n > limit - std::min(limit, bytes.size())) {
+      std::fclose(file);
+      const bool mebibytes = limit >= (size_t{1} << 20) && limit % (size_t{1} << 20) == 0;
+      error = path + ": larger than " +
+              (mebibytes ? std::to_string(limit >> 20) + " MiB" : std::to_string(limit) + " bytes") +
+              ", the limit for " + what;
+      return false;
+    }
+    bytes.append(buffer, n);
+  }
+  const bool ok = std::ferror(file) == 0;
+  const int reason = errno;
   std::fclose(file);
-  if (!ok) error = path + ": read error";
+  if (!ok) error = path + ": read error: " + std::strerror(reason != 0 ? reason : EIO);
   return ok;
+}
+
+}  // namespace
+
+bool readFileBytes(const std::string& path, size_t limit, const char* what, std::string& bytes,
+                   std::string& error) {
+  bytes.clear();
+  std::FILE* file = openForReading(path, error);
+  return file != nullptr && readRest(file, path, limit, what, bytes, error);
 }
 
 const std::string* TextReport::find(const std::string& keyPath) const {
@@ -96,6 +121,10 @@ bool parseTextReport(const std::string& bytes, TextReport& report, std::string& 
   }
   for (size_t i = 1; i < lines.size(); ++i) {
     const std::string& line = lines[i];
+    if (line.size() > MaxReportLineBytes) {
+      error = lineError(i, "longer than 4096 bytes, the limit for a line of a text report");
+      return false;
+    }
     size_t eq = line.find('=');
     if (eq == std::string::npos || eq == 0) {
       error = lineError(i, "not a KEY=VALUE line");
@@ -107,8 +136,23 @@ bool parseTextReport(const std::string& bytes, TextReport& report, std::string& 
 }
 
 bool readTextReport(const std::string& path, TextReport& report, std::string& error) {
-  std::string bytes;
-  if (!readFileBytes(path, bytes, error)) return false;
+  report.values.clear();
+  std::FILE* file = openForReading(path, error);
+  if (file == nullptr) return false;
+  // The header line alone first: anything else ends here, however large it is.
+  const std::string header = std::string(ReportHeader) + "\r\n";
+  std::string bytes(header.size(), '\0');
+  bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
+  const size_t headerLength = header.size() - 2;
+  const bool isReport =
+      bytes.compare(0, headerLength, ReportHeader) == 0 &&
+      (bytes.size() == headerLength || bytes[headerLength] == '\r' || bytes[headerLength] == '\n');
+  if (!isReport) {
+    std::fclose(file);
+    error = path + ": not a Corvalis text report (no " + ReportHeader + " header)";
+    return false;
+  }
+  if (!readRest(file, path, MaxTextReportBytes, "a text report", bytes, error)) return false;
   if (parseTextReport(bytes, report, error)) return true;
   error = path + ": " + error;
   return false;

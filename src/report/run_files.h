@@ -3,14 +3,28 @@
 // in it as numbers, and the sweeps of the data files. Shared by the charts page and
 // --compare; nothing here needs a GL context.
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace corvalis {
 
-// The whole file as bytes; false (and 'error' naming the file) when it cannot be read.
-bool readFileBytes(const std::string& path, std::string& bytes, std::string& error);
+// The most the program reads back of each kind of file. Its own files stay far below:
+// a text report of every test is about 10 kB with lines under 600 bytes, BASE.json of
+// --repeat 100 a few MB. The limits keep a hostile or mistaken file (a huge one, one
+// long line) from taking the machine's memory.
+constexpr size_t MaxTextReportBytes = size_t{1} << 20;  // 1 MiB
+constexpr size_t MaxReportLineBytes = 4096;
+constexpr size_t MaxDataFileBytes = size_t{16} << 20;  // 16 MiB
+constexpr size_t MaxRunJsonBytes = size_t{64} << 20;   // 64 MiB
+
+// The whole of a regular file as bytes, at most 'limit' of them. False, with 'error'
+// naming the file, when it is not a regular file (a folder, a FIFO, a device: refused
+// without reading or waiting), cannot be read, or is larger than the limit for 'what'
+// ("a text report").
+bool readFileBytes(const std::string& path, size_t limit, const char* what, std::string& bytes,
+                   std::string& error);
 
 // A text report: the key paths and their values in file order, without the header.
 struct TextReport {
@@ -20,8 +34,12 @@ struct TextReport {
 };
 
 // Parses the bytes of a text report ("[Corvalis 0.50]" header, KEY=VALUE lines, CR LF
-// or LF). False with a reason when the bytes are not such a report.
+// or LF, each at most MaxReportLineBytes). False with a reason when the bytes are not
+// such a report. Keys and values are kept as they are, control characters included:
+// whoever shows them cleans them (cleanOutsideText).
 bool parseTextReport(const std::string& bytes, TextReport& report, std::string& error);
+// Reads the header first and stops there when the file is not a text report of this
+// program; then the rest, at most MaxTextReportBytes in all.
 bool readTextReport(const std::string& path, TextReport& report, std::string& error);
 
 // A value as the reports print it ("480.311 M Pix/s", "1.000 Mi B", "16384 B", "4 ",

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/file_replace.h"
 #include "report/run_files.h"
 
 namespace corvalis {
@@ -97,9 +97,17 @@ void readSweepRow(const Json& row, std::map<std::string, Spread>& fields) {
 
 bool parseRunJson(const std::string& text, RunSamples& samples, std::string& error) {
   samples = RunSamples();
-  Json root = Json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (root.is_discarded() || !root.is_object()) {
-    error = "not valid JSON";
+  Json root;
+  // NOTE: the parser reports where the text goes wrong only through its exception; it is
+  // caught right here and becomes the message.
+  try {
+    root = Json::parse(text);
+  } catch (const Json::parse_error& e) {
+    error = "not valid JSON (at byte " + std::to_string(e.byte) + ")";
+    return false;
+  }
+  if (!root.is_object()) {
+    error = "not a JSON object";
     return false;
   }
   auto program = root.find("program");
@@ -138,12 +146,10 @@ bool parseRunJson(const std::string& text, RunSamples& samples, std::string& err
 bool readRunJson(const std::string& path, RunSamples& samples, bool& found, std::string& error) {
   samples = RunSamples();
   found = false;
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) return true;
-  std::fclose(probe);
+  if (platform::pathKind(path) == platform::PathKind::Missing) return true;
   found = true;
   std::string text;
-  if (!readFileBytes(path, text, error)) return false;
+  if (!readFileBytes(path, MaxRunJsonBytes, "BASE.json", text, error)) return false;
   if (parseRunJson(text, samples, error)) return true;
   error = path + ": " + error;
   return false;

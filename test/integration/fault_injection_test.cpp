@@ -11,7 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,55 +87,169 @@ TEST(Faults, ClosedStandardDescriptorsNeverReachAReport) {
   EXPECT_FALSE(contains(readFile(folder + "/r.txt"), "[1/1]"));
 }
 
-// Starts the program, waits until its progress shows 'marker' on stderr, sends the
-// signal, and returns the exit status (128 + signal when it died of it).
-int stopAt(const std::string& folder, const std::string& marker, int signal) {
-  int errPipe[2];
-  if (pipe(errPipe) != 0) return -1;
+struct Stopped {
+  int status = -1;     // exit status, 128 + signal when the program died of it
+  std::string output;  // stdout and stderr together, in order
+};
+
+// Starts the program with args in the folder, waits until its output (stdout and
+// stderr in one pipe) shows 'marker', sends the signal and calls afterSignal; then
+// reads everything else it prints and waits for its end. No timing: the signal lands
+// wherever the run is once the marker is out. With 'ignoredAtStart' the program starts
+// with the signal ignored, as nohup starts it for SIGHUP.
+Stopped stopAt(const std::string& folder, const std::vector<std::string>& args,
+               const std::string& marker, int signal,
+               const std::function<void()>& afterSignal = {}, bool ignoredAtStart = false) {
+  Stopped result;
+  int outPipe[2];
+  if (pipe(outPipe) != 0) return result;
   pid_t pid = fork();
   if (pid == 0) {
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(errPipe[1], 2);
-    close(errPipe[0]);
+    if (ignoredAtStart) std::signal(signal, SIG_IGN);
+    dup2(outPipe[1], 1);
+    dup2(outPipe[1], 2);
+    close(outPipe[0]);
+    close(outPipe[1]);
     if (chdir(folder.c_str()) != 0) _exit(126);
-    execl(CORVALIS_BINARY, CORVALIS_BINARY, "-64x48", "--tests", "texcache,tiling",
-          "--output", "r", static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(CORVALIS_BINARY)};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(CORVALIS_BINARY, argv.data());
     _exit(127);
   }
-  close(errPipe[1]);
-  std::string err;
+  close(outPipe[1]);
   char buf[4096];
   bool sent = false;
   ssize_t n;
-  while ((n = read(errPipe[0], buf, sizeof buf)) > 0) {
-    err.append(buf, static_cast<size_t>(n));
-    if (!sent && contains(err, marker)) {
+  while ((n = read(outPipe[0], buf, sizeof buf)) > 0) {
+    result.output.append(buf, static_cast<size_t>(n));
+    if (!sent && contains(result.output, marker)) {
       kill(pid, signal);
       sent = true;
+      if (afterSignal) afterSignal();
     }
   }
-  close(errPipe[0]);
+  close(outPipe[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
 }
 
+// SIGHUP (a closed terminal) and SIGQUIT (Ctrl-\) stop a run as SIGINT and SIGTERM do.
 TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
   std::string folder = makeTempFolder();
   ASSERT_EQ(shell(folder, "for f in htm txt bb.txt rgba.csv tile_c.csv; do printf old-$f > r.$f; done"), 0);
   const struct {
     const char* marker;
     int signal;
-  } points[] = {{"Corvalis:", SIGINT}, {"[1/2] Texture cache ...", SIGTERM},
-                {"[2/2] Tiling ...", SIGINT}};
+  } points[] = {{"Corvalis:", SIGINT},  {"[1/2] Texture cache ...", SIGTERM},
+                {"[2/2] Tiling ...", SIGINT},  {"Corvalis:", SIGHUP},
+                {"[1/2] Texture cache ...", SIGQUIT}, {"[2/2] Tiling ...", SIGHUP},
+                {"Corvalis:", SIGQUIT}, {"[1/2] Texture cache ...", SIGHUP},
+                {"[2/2] Tiling ...", SIGQUIT}};
   for (const auto& point : points) {
-    EXPECT_EQ(stopAt(folder, point.marker, point.signal), 128 + point.signal) << point.marker;
+    const std::string where = std::string(point.marker) + " " + strsignal(point.signal);
+    Stopped run = stopAt(folder, {"-64x48", "--tests", "texcache,tiling", "--output", "r"},
+                         point.marker, point.signal);
+    EXPECT_EQ(run.status, 128 + point.signal) << where << "\n" << run.output;
+    EXPECT_TRUE(contains(run.output, "stopped by signal " + std::to_string(point.signal)))
+        << where << "\n" << run.output;
     for (const char* ext : {"htm", "txt", "bb.txt", "rgba.csv", "tile_c.csv"})
-      EXPECT_EQ(readFile(folder + "/r." + ext), std::string("old-") + ext) << point.marker;
-    EXPECT_EQ(folderNames(folder).size(), 5u) << "the five files alone: " << point.marker;
+      EXPECT_EQ(readFile(folder + "/r." + ext), std::string("old-") + ext) << where;
+    EXPECT_EQ(folderNames(folder).size(), 5u) << "the five files alone: " << where;
   }
+}
+
+// A signal the program was started to ignore (nohup, a background job of a script)
+// stays ignored: the run goes on and writes its files.
+TEST(Faults, ASignalIgnoredAtStartStaysIgnored) {
+  const std::string folder = makeTempFolder();
+  for (int signal : {SIGHUP, SIGQUIT}) {
+    Stopped run = stopAt(folder, {"-64x48", "--tests", "tiling", "--output", "n"}, "Corvalis:",
+                         signal, {}, true);
+    EXPECT_EQ(run.status, 0) << strsignal(signal) << "\n" << run.output;
+    EXPECT_TRUE(fileExists(folder + "/n.tile_c.csv")) << strsignal(signal);
+    ASSERT_EQ(unlink((folder + "/n.tile_c.csv").c_str()), 0);
+  }
+}
+
+// A run or --compare waiting to open its page (a FIFO with no reader yet) stops on a
+// signal with one line and 128 + the signal: no "Ouch!", no usage text. Once the signal
+// is sent the test opens the FIFO's reading end, so that an open the signal did not
+// catch can go on, and every point of the run ends the same way.
+TEST(Faults, ASignalDuringABlockedOpenStopsWithOneLine) {
+  const std::string folder = makeTempFolder();
+  const std::string report = "[Corvalis 0.50]\r\nInfo:Method=Flush\r\nFillrate:32:Col=1.000 M Pix/s\r\n";
+  ASSERT_EQ(shell(folder, "printf '" + report + "' > a.txt && cp a.txt b.txt && "
+                          "mkfifo r.htm cmp.compare.htm"), 0);
+  const struct {
+    std::vector<std::string> args;
+    const char* fifo;
+    const char* marker;
+    int signal;
+    const char* message;
+  } cases[] = {
+      {{"-64x48", "--tests", "tiling", "--output", "r"}, "r.htm", "Corvalis:", SIGHUP,
+       "corvalis: stopped by signal 1"},
+      {{"--compare", "a.txt", "b.txt", "--output", "cmp"}, "cmp.compare.htm", "ratio: value /",
+       SIGQUIT, "corvalis: --compare stopped by signal 3"},
+  };
+  for (const auto& c : cases) {
+    int reader = -1;
+    Stopped run = stopAt(folder, c.args, c.marker, c.signal, [&] {
+      reader = open((folder + "/" + c.fifo).c_str(), O_RDONLY | O_NONBLOCK);
+    });
+    if (reader >= 0) close(reader);
+    EXPECT_EQ(run.status, 128 + c.signal) << c.fifo << "\n" << run.output;
+    EXPECT_TRUE(contains(run.output, c.message)) << run.output;
+    EXPECT_FALSE(contains(run.output, "Ouch!")) << run.output;
+    EXPECT_FALSE(contains(run.output, "usage:")) << run.output;
+    struct stat st;
+    ASSERT_EQ(stat((folder + "/" + c.fifo).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << c.fifo;
+  }
+  for (const auto& name : folderNames(folder))
+    EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
+}
+
+// Outside text can neither add a line to what the program prints nor leave a control
+// character in a report: a line feed in --output is escaped in the listing; a comment
+// with NEL (U+0085), a one-byte CSI (U+009B) and a BB list item loses its controls in
+// every report and on the terminal, and "[*]" opens no list item.
+TEST(Faults, OutsideTextCannotForgeLinesOrSteerTheTerminal) {
+  const std::string base = "r\n  FORGED";
+  RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", base, "--comment",
+                             "[*]x \u0085 \u009b" "31m", "--bbcode"});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "\n  " + r.folder + "/r\\n  FORGED.htm\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "/r\\n  FORGED.tile_c.csv\n")) << r.out;
+  EXPECT_FALSE(contains(r.out, "\n  FORGED")) << r.out;
+  EXPECT_TRUE(fileExists(r.folder + "/" + base + ".htm"));
+  const std::string text = readFile(r.folder + "/" + base + ".txt");
+  const std::string bb = readFile(r.folder + "/" + base + ".bb.txt");
+  EXPECT_TRUE(contains(text, "\r\nInfo:Comment=[*]x    31m\r\n")) << text;
+  EXPECT_TRUE(contains(bb, "\r\nComment             (*]x    31m\r\n")) << bb;
+  auto isC1 = [](char c) { return static_cast<unsigned char>(c) >= 0x80 &&
+                                   static_cast<unsigned char>(c) <= 0x9F; };
+  for (const std::string* report : {&text, &bb})
+    EXPECT_EQ(std::count_if(report->begin(), report->end(), isC1), 0) << *report;
+  // On the UTF-8 terminal (--bbcode) a C1 control is 0xC2 and a byte 0x80..0x9F.
+  for (size_t i = 0; i + 1 < r.out.size(); ++i)
+    EXPECT_FALSE(r.out[i] == '\xC2' && isC1(r.out[i + 1])) << "C1 control on stdout at " << i;
+  EXPECT_TRUE(contains(r.out, "Comment             (*]x    31m\n")) << r.out;
+}
+
+TEST(Faults, AMissingFolderNamesTheFileAndTheSystemsReason) {
+  const std::string folder = makeTempFolder();
+  RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", folder + "/missing/r"});
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_TRUE(contains(r.err, "corvalis: could not create " + folder +
+                                  "/missing/r.htm: No such file or directory\n"))
+      << r.err;
+  EXPECT_FALSE(contains(r.err, "usage:")) << r.err;
+  EXPECT_TRUE(folderNames(folder).empty());
 }
 
 }  // namespace

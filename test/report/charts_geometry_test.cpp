@@ -68,10 +68,43 @@ TEST(ChartsGeometry, LinearAxisEndsOnARoundStep) {
   EXPECT_EQ(labels(axis), (std::vector<std::string>{"0", "20 M", "40 M", "60 M", "80 M", "100 M"}));
   EXPECT_EQ(linearAxis(7800, "", 4).max, 8000);
   EXPECT_EQ(linearAxis(2.3, "", 5).max, 2.5);
-  for (double bad : {0.0, -5.0, NaN, Inf}) {
+  // Not positive, not finite, steps below the normal numbers (4.94e-324 / 5 is 0), or
+  // a round end that would be infinity: 0 to 1, with its ticks.
+  for (double bad : {0.0, -5.0, NaN, Inf, 4.94e-324, 1e-310, 1.7e308}) {
     Axis fallback = linearAxis(bad, "", 5);
     EXPECT_EQ(fallback.min, 0) << bad;
     EXPECT_EQ(fallback.max, 1) << bad;
+    EXPECT_EQ(fallback.ticks.size(), 6u) << bad;
+  }
+}
+
+TEST(ChartsGeometry, Log2AxisEndsStayFiniteForAnyValue) {
+  for (double high : {1e308, 1.7976931348623157e308, Inf}) {
+    Axis axis = log2Axis(4, high, "B", 12);
+    EXPECT_TRUE(std::isfinite(axis.max)) << high;
+    EXPECT_TRUE(std::isfinite(axis.fraction(1e300))) << high;
+    for (const Tick& tick : axis.ticks) EXPECT_TRUE(std::isfinite(axis.fraction(tick.value)));
+  }
+  Axis tiny = log2Axis(4.94e-324, 8, "B", 12);
+  EXPECT_GT(tiny.min, 0);
+  EXPECT_TRUE(std::isfinite(tiny.fraction(8)));
+}
+
+TEST(ChartsGeometry, ValuesOutsideWhatAMeasurementGivesAreLeftOut) {
+  const struct {
+    double value;
+    ChartValue kind;
+  } cases[] = {
+      {0, ChartValue::NotMeasured},   {1, ChartValue::Drawn},         {64, ChartValue::Drawn},
+      {2.5e9, ChartValue::Drawn},     {MinChartValue, ChartValue::Drawn},
+      {MaxChartValue, ChartValue::Drawn},
+      {NaN, ChartValue::LeftOut},     {Inf, ChartValue::LeftOut},     {-Inf, ChartValue::LeftOut},
+      {-1, ChartValue::LeftOut},      {4.94e-324, ChartValue::LeftOut},
+      {1e-7, ChartValue::LeftOut},    {1e308, ChartValue::LeftOut},   {2e15, ChartValue::LeftOut},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(chartValueKind(c.value), c.kind) << c.value;
+    EXPECT_EQ(drawable(c.value), c.kind == ChartValue::Drawn) << c.value;
   }
 }
 
@@ -83,7 +116,7 @@ TEST(ChartsGeometry, UnmeasuredAndNotANumberValuesBreakTheLine) {
   EXPECT_TRUE(lineRuns({0, NaN}).empty());
   EXPECT_TRUE(lineRuns({}).empty());
 
-  std::vector<double> a{1, NaN, 9}, b{Inf, 4};
+  std::vector<double> a{1, NaN, 9}, b{Inf, 4, 1e308};
   EXPECT_EQ(largestDrawable({&a, &b}), 9);
   std::vector<double> none{0, NaN};
   EXPECT_EQ(largestDrawable({&none, nullptr}), 0);

@@ -32,9 +32,11 @@ TEST(OutputFile, WritesEveryLineFeedAsCrLfAndNumbersInTheCLocale) {
   file.write(std::string("\xB5\n"));
   file.print("%d,%.3f,%s\n", 16, 1.5, "x");
   file.write(nullptr);
+  // Text goes by its length: a NUL inside neither ends it nor is lost.
+  file.write(std::string("n\0u\nl", 5));
   ASSERT_TRUE(file.close());
   EXPECT_FALSE(file.isOpen());
-  EXPECT_EQ(readBytes(path), "a\r\nb\r\n\r\nc\xB5\r\n16,1.500,x\r\n");
+  EXPECT_EQ(readBytes(path), std::string("a\r\nb\r\n\r\nc\xB5\r\n16,1.500,x\r\nn\0u\r\nl", 30));
   // Opening again replaces the longer content.
   ASSERT_TRUE(file.open(path));
   file.write("new");
@@ -95,18 +97,42 @@ TEST(OutputFile, OnlyACompleteFileReplacesThePreviousOne) {
 }
 
 TEST(OutsideText, ControlCharactersBecomeOneBlankEach) {
-  std::string every;
+  // C0 with NUL, DEL and C1: 65 controls, 65 blanks.
+  std::string every(1, '\0');
   for (int c = 1; c < 0x20; ++c) every += static_cast<char>(c);
-  EXPECT_EQ(cleanOutsideText(every + "\x7F"), std::string(32, ' '));
-  EXPECT_EQ(cleanOutsideText("Gr\xFC\xDF \xB5 ~ [b] <&>"), "Gr\xFC\xDF \xB5 ~ [b] <&>");
+  for (int c = 0x7F; c <= 0x9F; ++c) every += static_cast<char>(c);
+  EXPECT_EQ(cleanOutsideText(every), std::string(65, ' '));
+  // Every other byte stays, the micro sign and the Latin-1 letters around C1 included.
+  std::string kept;
+  for (int c = 0x20; c < 0x7F; ++c) kept += static_cast<char>(c);
+  for (int c = 0xA0; c <= 0xFF; ++c) kept += static_cast<char>(c);
+  EXPECT_EQ(cleanOutsideText(kept), kept);
+  EXPECT_EQ(cleanOutsideText("[*]x \x85 \x9B" "31m"), "[*]x    31m");
   EXPECT_EQ(escapeHtml("a\"b'<c>&amp;\xB5"), "a&quot;b'&lt;c&gt;&amp;amp;\xB5");
   const std::pair<const char*, const char*> bb[] = {
       {"[/CODE]", "(/CODE]"},   {"[url=http://x]y[/url]", "(url=http://x]y(/url]"},
       {"[b]x[/B]", "(b]x(/B]"}, {"[h1]", "(h1]"},
       {"[1] a[0] [ x ] [", "[1] a[0] [ x ] ["}, {"[/ code]", "[/ code]"},
       {"x[url", "x[url"},
+      {"[*]x [/*]", "(*]x (/*]"},   {"[**] [*", "[**] [*"},
   };
   for (const auto& [in, out] : bb) EXPECT_EQ(breakBBCodeTags(in), out) << in;
+}
+
+TEST(OutsideText, TerminalTextShowsControlsAndForeignBytesEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/tmp/r\n  /etc/forged", "/tmp/r\\n  /etc/forged"},
+      {"a\rb\tc\x1B]0;title\x07", "a\\rb\\tc\\x1B]0;title\\x07"},
+      {std::string("n\0l", 3), "n\\x00l"},
+      {"del\x7F", "del\\x7F"},
+      // UTF-8 stays, its C1 controls (U+0085, U+009B) do not.
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"\xC2\x85\xC2\x9B" "31m", "\\xC2\\x85\\xC2\\x9B" "31m"},
+      // Bytes that are not UTF-8: a lone C1 byte, Latin-1, a cut sequence, an overlong form.
+      {"\x9B" "1m \xE9t\xE9 \xE2\x82 \xC0\xAF", "\\x9B" "1m \\xE9t\\xE9 \\xE2\\x82 \\xC0\\xAF"},
+      {"plain/path with blanks\\x", "plain/path with blanks\\x"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(escapeControls(in), out) << out;
 }
 
 }  // namespace

@@ -2,8 +2,13 @@
 #include "report/run_json.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "report/report_files.h"
 
 using namespace corvalis;
 
@@ -55,6 +60,67 @@ TEST(RunFiles, TextReportNeedsItsHeaderAndKeyValueLines) {
   EXPECT_NE(error.find("line 3"), std::string::npos) << error;
   EXPECT_FALSE(readTextReport("/nonexistent/run.txt", report, error));
   EXPECT_NE(error.find("/nonexistent/run.txt"), std::string::npos) << error;
+
+  // A line may be 4096 bytes long, not one more.
+  const std::string header = "[Corvalis 0.50]\r\n";
+  EXPECT_TRUE(parseTextReport(header + std::string(4094, 'K') + "=1\r\n", report, error)) << error;
+  EXPECT_FALSE(parseTextReport(header + std::string(4095, 'K') + "=1\r\n", report, error));
+  EXPECT_EQ(error, "line 2: longer than 4096 bytes, the limit for a line of a text report");
+  // NUL and other control bytes are kept for whoever shows them to clean.
+  ASSERT_TRUE(parseTextReport(header + std::string("A=b\0c\x1B\r\n", 8), report, error));
+  EXPECT_EQ(*report.find("A"), std::string("b\0c\x1B", 4));
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+// What is not a regular file is refused without being read or waited on (a FIFO
+// without a writer would block an open, /dev/zero would never end); a file is read up
+// to its limit and no further.
+TEST(RunFiles, OnlyRegularFilesWithinTheirLimitAreReadBack) {
+  corvalis::testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0700), 0);
+  const std::pair<std::string, std::string> refused[] = {
+      {dir.file("fifo"), "a FIFO (named pipe), not a regular file"},
+      {dir.file("folder"), "a directory, not a regular file"},
+      {"/dev/zero", "a character device, not a regular file"},
+      {dir.file("missing"), "No such file or directory"},
+  };
+  TextReport report;
+  std::string bytes, error;
+  for (const auto& [path, why] : refused) {
+    EXPECT_FALSE(readFileBytes(path, 100, "a test file", bytes, error)) << path;
+    EXPECT_EQ(error, path + ": cannot be read: " + why);
+    EXPECT_FALSE(readTextReport(path, report, error)) << path;
+    EXPECT_EQ(error, path + ": cannot be read: " + why);
+  }
+  writeBytes(dir.file("small"), std::string(100, 'x'));
+  EXPECT_TRUE(readFileBytes(dir.file("small"), 100, "a test file", bytes, error)) << error;
+  EXPECT_EQ(bytes.size(), 100u);
+  EXPECT_FALSE(readFileBytes(dir.file("small"), 99, "a test file", bytes, error));
+  EXPECT_EQ(error, dir.file("small") + ": larger than 99 bytes, the limit for a test file");
+  writeBytes(dir.file("large.txt"), "[Corvalis 0.50]\n" + std::string(MaxTextReportBytes, '\n'));
+  EXPECT_FALSE(readTextReport(dir.file("large.txt"), report, error));
+  EXPECT_EQ(error, dir.file("large.txt") + ": larger than 1 MiB, the limit for a text report");
+
+  // The header decides before anything else is read: LF or CR LF after it, or nothing.
+  const std::pair<std::string, bool> headers[] = {
+      {"[Corvalis 0.50]", true},         {"[Corvalis 0.50]\nA=1\n", true},
+      {"[Corvalis 0.50]\r\nA=1\r\n", true}, {"[Corvalis 0.50] \r\n", false},
+      {"[Corvalis 0.5]\r\n", false},     {"\xEF\xBB\xBF[Corvalis 0.50]\r\n", false},
+      {"", false},
+  };
+  for (const auto& [text, isReport] : headers) {
+    writeBytes(dir.file("h.txt"), text);
+    EXPECT_EQ(readTextReport(dir.file("h.txt"), report, error), isReport) << text << error;
+  }
+  EXPECT_EQ(error, dir.file("h.txt") + ": not a Corvalis text report (no [Corvalis 0.50] header)");
 }
 
 TEST(RunFiles, DataFilesParseWithNotANumberAndRejectBrokenRows) {
@@ -119,10 +185,20 @@ TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   EXPECT_EQ(samples.evidence["Tiling:Z:Width"].threshold, 1.0);
 
   EXPECT_FALSE(parseRunJson("{ \"program\": ", samples, error));
+  EXPECT_EQ(error, "not valid JSON (at byte 14)");
+  EXPECT_FALSE(parseRunJson("[1, 2]", samples, error));
+  EXPECT_EQ(error, "not a JSON object");
   EXPECT_FALSE(parseRunJson("{ \"program\": \"Other\" }", samples, error));
   bool found = true;
   EXPECT_TRUE(readRunJson("/nonexistent/run.json", samples, found, error));
   EXPECT_FALSE(found);
+  // There but not a file: an error that names it, not a wait for a writer.
+  corvalis::testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  ASSERT_EQ(mkfifo(dir.file("run.json").c_str(), 0600), 0);
+  EXPECT_FALSE(readRunJson(dir.file("run.json"), samples, found, error));
+  EXPECT_TRUE(found);
+  EXPECT_EQ(error, dir.file("run.json") + ": cannot be read: a FIFO (named pipe), not a regular file");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "platform/egl/egl_platform.h"
 
@@ -26,8 +27,18 @@ void EglPlatform::sleepMilliseconds(unsigned ms) {
 // There is no cursor on a headless display.
 void EglPlatform::showCursor(bool /*show*/) {}
 
+// A message box on a console is one line on stderr. A text can hold a path the user
+// gave, so a control character in it is shown as \xHH and cannot start a new line or
+// steer the terminal.
 void EglPlatform::messageBox(const char* text, const char* caption) {
-  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  std::string line = std::string(caption ? caption : "") + ": ";
+  for (const char* p = text ? text : ""; *p != '\0'; ++p) {
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    line += byte < 0x20 || byte == 0x7F ? std::string(escaped) : std::string(1, *p);
+  }
+  std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // The console program takes its file names from the command line.

@@ -63,5 +63,48 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& re
 
 void removeFile(const std::string& path) { unlink(path.c_str()); }
 
+namespace {
+
+// What a file that is not a regular one is, for a message.
+const char* kindText(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "something else";
+}
+
+}  // namespace
+
+std::FILE* openRegularFile(const std::string& path, std::string& reason) {
+  // The kind is looked at before the open, so that a device is never opened, and again
+  // on the open descriptor, in case the path changed in between. O_NONBLOCK keeps the
+  // open of a FIFO from waiting for a writer.
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    reason = std::string(kindText(st.st_mode)) + ", not a regular file";
+    return nullptr;
+  }
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return nullptr;
+  }
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = std::string(kindText(st.st_mode)) + ", not a regular file";
+    close(fd);
+    return nullptr;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    reason = std::strerror(errno);
+    close(fd);
+  }
+  return file;
+}
+
 }  // namespace platform
 }  // namespace corvalis

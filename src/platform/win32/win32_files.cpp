@@ -1,6 +1,8 @@
 // The Windows side of file_replace.h: GetTempFileNameA beside the target, MoveFileExA
 // with MOVEFILE_REPLACE_EXISTING over it (rename() refuses an existing target there).
 
+#include <io.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -59,6 +61,27 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& re
 }
 
 void removeFile(const std::string& path) { DeleteFileA(path.c_str()); }
+
+std::FILE* openRegularFile(const std::string& path, std::string& reason) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    reason = "a directory, not a regular file";
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    reason = std::strerror(errno);
+    return nullptr;
+  }
+  // Device names (NUL, CON, COM1) and pipes open like files; only a disk file is one.
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    reason = "a device or pipe, not a regular file";
+    return nullptr;
+  }
+  return file;
+}
 
 }  // namespace platform
 }  // namespace corvalis

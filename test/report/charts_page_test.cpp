@@ -1,0 +1,76 @@
+#include "report/charts_page.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <regex>
+
+using namespace corvalis;
+
+namespace {
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+const double Inf = std::numeric_limits<double>::infinity();
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+Chart chartOf(std::vector<double> x, std::vector<double> y, std::vector<double> high = {},
+              std::vector<double> marks = {}) {
+  Chart chart;
+  chart.title = "Texture cache: RGBA textures";
+  chart.xTitle = "working set";
+  chart.xUnit = "B";
+  chart.yTitle = "texel fetches per second";
+  chart.caption = "Caption.";
+  ChartSeries series;
+  series.name = "RGBA fetches/s";
+  series.x = std::move(x);
+  series.y = std::move(y);
+  series.low.assign(high.size(), NaN);
+  series.high = std::move(high);
+  chart.series.push_back(series);
+  for (double mark : marks) chart.marks.push_back({mark, "cache"});
+  return chart;
+}
+
+// Values a damaged or edited data file can hold never reach the SVG as nan or
+// infinity; each is counted in the note under the chart, and the rest is drawn.
+TEST(ChartsPage, ValuesThatCannotBeDrawnAreLeftOutWithANote) {
+  const struct {
+    Chart chart;
+    size_t leftOut;
+    size_t markers;
+  } cases[] = {
+      {chartOf({4, 8, 16, 32}, {1e6, 2e6, 3e6, 4e6}), 0, 4},
+      // A subnormal rate, a working set of 1e308, a rate that is not a number, a spread
+      // up to 1e308, a mark at infinity.
+      {chartOf({4, 8, 1e308, 32, 64}, {1e6, 4.94e-324, 2e6, NaN, 3e6}, {NaN, NaN, NaN, NaN, 1e308},
+               {Inf}),
+       5, 2},
+      // Negative values and 0 ("not measured", no note) only.
+      {chartOf({-4, 8, 16}, {1e6, -2e6, 0}), 2, 0},
+      // Nothing drawable at all.
+      {chartOf({4, 8}, {4.94e-324, 4.94e-324}), 2, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string page = chartsPageHtml("Corvalis 0.50: sweeps of t", {c.chart});
+    EXPECT_FALSE(std::regex_search(page, std::regex("=\"[^\"]*(nan|inf)"))) << page;
+    EXPECT_FALSE(std::regex_search(page, std::regex("[0-9]{40}"))) << "an absurd coordinate";
+    const std::string note = c.leftOut == 1 ? "Left out of this chart: 1 value that"
+                                            : "Left out of this chart: " +
+                                                  std::to_string(c.leftOut) + " values that";
+    EXPECT_EQ(count(page, "Left out of this chart"), c.leftOut > 0 ? 1u : 0u) << page;
+    EXPECT_EQ(count(page, note), c.leftOut > 0 ? 1u : 0u) << page;
+    EXPECT_EQ(count(page, "<circle "), c.markers + 1) << "markers and the legend's: " << page;
+    // The axes keep their tick labels (y labels end at x 84, x labels sit at y 338).
+    EXPECT_GE(count(page, "<text x=\"84.0\""), 2u) << page;
+    EXPECT_GE(count(page, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << page;
+  }
+}
+
+}  // namespace
