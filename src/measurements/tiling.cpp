@@ -36,9 +36,11 @@ LoopSpec tilingLoop(int repeats) {
   return spec;
 }
 
-// With repeats, the slices of a pattern together take this many times its single window.
-constexpr double SliceBudget = 1.6;
-constexpr int SlicesPerRepeat = 10;
+// With repeats, the slices of a pattern together take this many times its single window,
+// in eight slices per repeat: enough pairs for a narrow interval, few enough that the
+// drain after every slice stays a small part of the time.
+constexpr double SliceBudget = 1.4;
+constexpr int SlicesPerRepeat = 8;
 
 // Places the strips (or bands) of a step; returns how many there are.
 using Placement = std::function<int(int step)>;

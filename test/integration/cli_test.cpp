@@ -118,10 +118,10 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   }
   EXPECT_EQ(doc["values"].size(), textKeys);
   EXPECT_EQ(doc["values"]["Readback:Whole32:R8G8B8A8"]["samples"].size(), 2u) << doc["values"].dump();
-  // Tiling alternates its patterns in ten short slices per repeat, and each detection
+  // Tiling alternates its patterns in eight short slices per repeat, and each detection
   // carries its evidence to BASE.json and the console.
   ASSERT_EQ(doc["sweeps"]["tile_c"].size(), 6u);
-  EXPECT_EQ(doc["sweeps"]["tile_c"][5]["widthAlignedSamples"].size(), 20u);
+  EXPECT_EQ(doc["sweeps"]["tile_c"][5]["widthAlignedSamples"].size(), 16u);
   for (const char* key : {"Tiling:Combined:Width", "Tiling:Color:Height", "Tiling:Stencil:Width"}) {
     ASSERT_TRUE(doc["evidence"].contains(key)) << key;
     const nlohmann::json& evidence = doc["evidence"][key];
