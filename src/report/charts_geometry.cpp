@@ -92,6 +92,23 @@ Axis linearAxis(double high, const std::string& unit, int targetTicks) {
   return axis;
 }
 
+Axis ratioAxis(double low, double high) {
+  Axis axis;
+  low = std::isfinite(low) ? std::clamp(std::min(low, 0.9), 0.0, 10.0) : 0.9;
+  high = std::isfinite(high) ? std::clamp(std::max(high, 1.1), 0.0, 10.0) : 1.1;
+  // Whole tenths, counted as integers so that the ticks land on round values.
+  const int first = static_cast<int>(std::floor(low * 10.0 + 1e-9));
+  const int last = std::max(static_cast<int>(std::ceil(high * 10.0 - 1e-9)), first + 1);
+  axis.min = first / 10.0;
+  axis.max = last / 10.0;
+  const bool fine = last - first <= 6;  // a narrow range gets ticks every 0.05
+  for (int twentieth = 2 * first; twentieth <= 2 * last; twentieth += fine ? 1 : 2) {
+    const double value = twentieth / 20.0;
+    axis.ticks.push_back({value, formatC("%.2f", value)});
+  }
+  return axis;
+}
+
 ChartValue chartValueKind(double value) {
   if (value == 0) return ChartValue::NotMeasured;
   if (value >= MinChartValue && value <= MaxChartValue) return ChartValue::Drawn;

@@ -41,6 +41,12 @@ Axis log2Axis(double low, double high, const std::string& unit, int maxTicks);
 // Labels are decimal.
 Axis linearAxis(double high, const std::string& unit, int targetTicks);
 
+// A linear axis for ratios around 1 (offset / aligned, rate after / before): from a
+// tenth at or below the smaller of 'low' and 0.9 to a tenth at or above the larger of
+// 'high' and 1.1, ticks every 0.05 or 0.1, labels as plain decimals ("0.85"). Values
+// that are not finite are ignored; nothing below 0 or above 10 is shown.
+Axis ratioAxis(double low, double high);
+
 // The values a chart draws: what a measurement can give. Rates, sizes and byte counts
 // are above 0 and far below 1e15; 0 stands for "not measured". Anything else (not a
 // number, infinity, a negative, a subnormal like 4.94e-324, 1e308) can only come from

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "framework/format.h"
+#include "framework/sample_stats.h"
 #include "report/charts_geometry.h"
 #include "report/html_writer.h"
 #include "report/output_file.h"
@@ -173,6 +174,39 @@ std::string marksSvg(const Chart& chart, const Axis& xAxis) {
   return svg;
 }
 
+// Shaded bands, drawn under everything else, with their label inside at the left.
+std::string bandsSvg(const Chart& chart, const Axis& yAxis) {
+  std::string svg;
+  auto py = [&](double y) { return PlotBottom - yAxis.fraction(y) * (PlotBottom - PlotTop); };
+  for (const ChartBand& band : chart.bands) {
+    if (!drawable(band.low) || !drawable(band.high) || !(band.high > band.low)) continue;
+    const double top = std::clamp(py(band.high), PlotTop, PlotBottom);
+    const double bottom = std::clamp(py(band.low), PlotTop, PlotBottom);
+    if (!(bottom > top)) continue;
+    svg += "<rect x=\"" + num(PlotLeft) + "\" y=\"" + num(top) + "\" width=\"" +
+           num(PlotRight - PlotLeft) + "\" height=\"" + num(bottom - top) +
+           "\" fill=\"#e4eef7\"/>\n";
+    svg += "<text x=\"" + num(PlotLeft + 6) + "\" y=\"" + num(bottom - 4) +
+           "\" fill=\"#33557a\">" + escapeHtml(band.label) + "</text>\n";
+  }
+  return svg;
+}
+
+// Horizontal lines across the plot with their label at the right end, above the line.
+std::string levelsSvg(const Chart& chart, const Axis& yAxis) {
+  std::string svg;
+  for (const ChartLevel& level : chart.levels) {
+    if (!drawable(level.y) || !yAxis.contains(level.y)) continue;
+    const double y = PlotBottom - yAxis.fraction(level.y) * (PlotBottom - PlotTop);
+    svg += "<line x1=\"" + num(PlotLeft) + "\" y1=\"" + num(y) + "\" x2=\"" + num(PlotRight) +
+           "\" y2=\"" + num(y) + "\" stroke=\"#666666\" stroke-width=\"1.2\"" +
+           (level.dotted ? " stroke-dasharray=\"2 3\"" : "") + "/>\n";
+    svg += "<text x=\"" + num(PlotRight - 4) + "\" y=\"" + num(y - 4) +
+           "\" text-anchor=\"end\" fill=\"#444444\">" + escapeHtml(level.label) + "</text>\n";
+  }
+  return svg;
+}
+
 // The detected size of a text-report key in base units; 0 when absent or not a number.
 double detectedValue(const TextReport& report, const std::string& key) {
   const std::string* text = report.find(key);
@@ -200,6 +234,62 @@ void addSpread(ChartSeries& series, const std::map<std::string, Spread>* row, co
   }
   series.low.push_back(low);
   series.high.push_back(high);
+}
+
+// The evidence of a detection, when BASE.json has it.
+const Evidence* evidenceOf(const RunSamples& samples, const std::string& key) {
+  auto found = samples.evidence.find(key);
+  return found == samples.evidence.end() ? nullptr : &found->second;
+}
+
+std::string ratioText(const StepEstimate& step) {
+  return formatC("%.3f [%.3f, %.3f]", step.ratio, step.low, step.high);
+}
+
+// Where a step is, in the caption's words.
+std::string placeText(const StepEstimate& step, bool bytes) {
+  return bytes ? "after " + tickLabel(step.position, true, "B")
+               : "at " + tickLabel(step.position, false, "px");
+}
+
+// The noise band and the deciding step of a cache sweep measured in rounds, drawn into
+// the chart; returns the caption's account of them. The band hangs from the rate before
+// the chosen drop, or from the curve's median where none was chosen.
+std::string cacheEvidence(Chart& chart, const std::vector<CacheRow>& rows, const Evidence& evidence) {
+  std::vector<double> rates;
+  double level = 0;
+  for (const CacheRow& row : rows) {
+    if (!drawable(row.rate)) continue;
+    rates.push_back(row.rate);
+    if (evidence.step && row.bytes == evidence.step->position) level = row.rate;
+  }
+  if (evidence.confidence != Confidence::Clear || level == 0)
+    level = rates.empty() ? 0 : summarizeSamples(rates).median;
+  const double band = 100.0 * (1.0 - evidence.threshold);
+  if (level > 0)
+    chart.bands.push_back(
+        {level * evidence.threshold, level, formatC("a fall within %.1f %% is noise", band)});
+  if (evidence.step && evidence.confidence != Confidence::Clear)
+    chart.marks.push_back({evidence.step->position, formatC("deepest step %.2f", evidence.step->ratio)});
+
+  std::string text = formatC(
+      "Measured in rounds, each drop judged round by round: a drop counts beyond %.1f %% (at "
+      "least 5 %%, three times the curve's noise of %.1f %%) over the next two sizes. ",
+      band, 100.0 * evidence.noise);
+  if (!evidence.step) return text + "No step was measured.";
+  const std::string step = placeText(*evidence.step, true) + " to " + ratioText(*evidence.step);
+  switch (evidence.confidence) {
+    case Confidence::Clear:
+      return text + "The rate falls " + step + " of itself and stays down: the texture cache holds " +
+             tickLabel(evidence.step->position, true, "B") + " (clear).";
+    case Confidence::Uncertain:
+      return text + "The rate falls " + step +
+             ", but not beyond the noise or not at one size alone: no cache size detected "
+             "(uncertain).";
+    case Confidence::None:
+      break;
+  }
+  return text + "The deepest step, " + step + ", stays within the noise: no cache size detected.";
 }
 
 Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
@@ -231,12 +321,69 @@ Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
   caption += best > 0 ? "; the highest rate, " + tickLabel(best, false, "fetches/s") + ", at " +
                             tickLabel(bestBytes, true, "B") + ". "
                       : "; no rate was measured. ";
-  caption += detected > 0 ? "The rate falls once the working set outgrows " +
-                                tickLabel(detected, true, "B") +
-                                ": that is the detected texture cache size."
-                          : "No step in the rate was found: no cache size detected.";
+  const Evidence* evidence = evidenceOf(samples, std::string("TexCache:") + file.label);
+  if (evidence) {
+    caption += cacheEvidence(chart, rows, *evidence);
+  } else {
+    caption += detected > 0 ? "The rate falls once the working set outgrows " +
+                                  tickLabel(detected, true, "B") +
+                                  ": that is the detected texture cache size."
+                            : "No step in the rate was found: no cache size detected.";
+  }
   chart.caption = caption;
   return chart;
+}
+
+// One direction of a tile chart in words: what was found and, with repeats, why.
+std::string tileDirectionText(const char* direction, double found, const Evidence* evidence) {
+  std::string text = std::string(direction) + ": ";
+  if (!evidence) return text + (found > 0 ? tickLabel(found, false, "px") : "none detected") + ". ";
+  const char* word = confidenceWord(evidence->confidence);
+  if (evidence->confidence == Confidence::Clear && evidence->step) {
+    text += tickLabel(found, false, "px") + ", " + word + ": " + ratioText(*evidence->step);
+    if (evidence->runnerUp)
+      text += "; the runner-up " + placeText(*evidence->runnerUp, false) + " at " +
+              formatC("%.3f", evidence->runnerUp->ratio);
+    return text + ". ";
+  }
+  if (evidence->confidence == Confidence::Uncertain && evidence->step) {
+    text += std::string("none, ") + word + ": the deepest block " +
+            placeText(*evidence->step, false) + ", " + ratioText(*evidence->step);
+    if (evidence->runnerUp)
+      text += ", is not apart from " + placeText(*evidence->runnerUp, false) + ", " +
+              ratioText(*evidence->runnerUp);
+    return text + ". ";
+  }
+  return text + "none: no block's offset strips run more than 1.5 % slower. ";
+}
+
+// offset / aligned at one block: the median of the paired slices with its interval where
+// BASE.json lists them, else the ratio of the data file's rates; 0 (a gap) for a block
+// that was not measured.
+void addTileRatio(ChartSeries& series, double block, double aligned, double offset,
+                  const std::map<std::string, Spread>* row, const char* alignedField,
+                  const char* offsetField) {
+  series.x.push_back(block);
+  double ratio = aligned > 0 && offset > 0 ? offset / aligned : 0.0;
+  double low = std::nan(""), high = std::nan("");
+  if (row != nullptr && ratio > 0) {
+    auto a = row->find(alignedField), o = row->find(offsetField);
+    if (a != row->end() && o != row->end() && a->second.samples.size() >= 2 &&
+        a->second.samples.size() == o->second.samples.size()) {
+      std::vector<double> pairs;
+      for (size_t i = 0; i < a->second.samples.size(); ++i)
+        pairs.push_back(o->second.samples[i] / a->second.samples[i]);
+      const MedianInterval interval = medianInterval(pairs);
+      if (std::isfinite(interval.median)) {
+        ratio = interval.median;
+        low = interval.low;
+        high = interval.high;
+      }
+    }
+  }
+  series.y.push_back(ratio);
+  series.low.push_back(low);
+  series.high.push_back(high);
 }
 
 Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const TextReport& report,
@@ -245,36 +392,39 @@ Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const Te
   chart.title = std::string("Tiling: ") + file.title;
   chart.xTitle = "block size";
   chart.xUnit = "px";
-  chart.yTitle = "batches per second";
-  const char* names[4] = {"columns aligned", "columns offset", "rows aligned", "rows offset"};
-  const char* fields[4] = {"widthAligned", "widthOffset", "heightAligned", "heightOffset"};
-  for (int s = 0; s < 4; ++s) {
-    ChartSeries series;
-    series.name = names[s];
-    for (size_t i = 0; i < rows.size(); ++i) {
-      const TileRow& r = rows[i];
-      const double values[4] = {r.widthAligned, r.widthOffset, r.heightAligned, r.heightOffset};
-      series.x.push_back(r.block);
-      series.y.push_back(values[s]);
-      addSpread(series, sweepRow(samples, file.suffix, i), fields[s]);
-    }
-    chart.series.push_back(series);
+  chart.yTitle = "offset / aligned rate";
+  chart.ratioAxis = true;
+  ChartSeries columns, bands;
+  columns.name = "columns (width)";
+  bands.name = "rows (height)";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const TileRow& r = rows[i];
+    const auto* row = sweepRow(samples, file.suffix, i);
+    addTileRatio(columns, r.block, r.widthAligned, r.widthOffset, row, "widthAligned", "widthOffset");
+    addTileRatio(bands, r.block, r.heightAligned, r.heightOffset, row, "heightAligned", "heightOffset");
   }
+  chart.series = {columns, bands};
+  chart.levels.push_back({1.0, "offset as fast as aligned", false});
+  chart.levels.push_back({0.985, "0.985: a block counts below", true});
   const std::string key = std::string("Tiling:") + file.key + ":";
   const double width = detectedValue(report, key + "Width");
   const double height = detectedValue(report, key + "Height");
   if (width > 0) chart.marks.push_back({width, "tile width " + tickLabel(width, false, "px")});
   if (height > 0) chart.marks.push_back({height, "tile height " + tickLabel(height, false, "px")});
-  std::string caption = "Aligned and offset strips for block sizes 64 down to 2 pixels. ";
+  const Evidence* widthEvidence = evidenceOf(samples, key + "Width");
+  const Evidence* heightEvidence = evidenceOf(samples, key + "Height");
+  std::string caption =
+      "How much slower strips offset by half a block run than aligned ones, for block sizes "
+      "64 down to 2 pixels: below 1 where a strip straddles two tiles";
+  caption += widthEvidence || heightEvidence
+                 ? " (the median of the paired slices, with its 95 % interval). "
+                 : " (one measurement each). ";
+  caption += tileDirectionText("Columns", width, widthEvidence);
+  caption += tileDirectionText("Rows", height, heightEvidence);
   if (width > 0 && height > 0)
-    caption += "Offset strips run slower than aligned ones at " + tickLabel(width, false, "") +
-               " pixel columns and " + tickLabel(height, false, "") + " pixel rows: tiles of " +
-               tickLabel(width, false, "") + " x " + tickLabel(height, false, "") + " pixels.";
-  else if (width > 0 || height > 0)
-    caption += std::string("Only the tile ") + (width > 0 ? "width" : "height") + " was found: " +
-               tickLabel(width > 0 ? width : height, false, "px") + ".";
-  else
-    caption += "Aligned and offset strips run alike: no tile size was detected.";
+    caption += "Tiles of " + tickLabel(width, false, "") + " x " + tickLabel(height, false, "") +
+               " pixels.";
+  while (!caption.empty() && caption.back() == ' ') caption.pop_back();
   chart.caption = caption;
   return chart;
 }
@@ -305,6 +455,33 @@ std::string leftOutNote(const Chart& chart) {
          "1e15).";
 }
 
+// A ratio axis wide enough for every point, interval, line and band.
+Axis ratioAxisOf(const Chart& chart) {
+  double low = 1.0, high = 1.0;
+  const auto take = [&](double v) {
+    if (!drawable(v)) return;
+    low = std::min(low, v);
+    high = std::max(high, v);
+  };
+  for (const ChartSeries& series : chart.series) {
+    for (double v : series.y) take(v);
+    for (double v : series.low) take(v);
+    for (double v : series.high) take(v);
+  }
+  for (const ChartLevel& level : chart.levels) take(level.y);
+  for (const ChartBand& band : chart.bands) take(band.low), take(band.high);
+  return ratioAxis(low, high);
+}
+
+// A rate axis from 0 to a little above the highest point, spread or band.
+Axis rateAxisOf(const Chart& chart, const std::vector<const std::vector<double>*>& ys,
+                const std::vector<const std::vector<double>*>& highs) {
+  double yHigh = std::max(largestDrawable(ys), largestDrawable(highs));
+  for (const ChartBand& band : chart.bands)
+    if (drawable(band.high)) yHigh = std::max(yHigh, band.high);
+  return linearAxis(yHigh * 1.05, chart.yUnit, 5);
+}
+
 }  // namespace
 
 std::string chartSvg(const Chart& chart) {
@@ -328,14 +505,15 @@ std::string chartSvg(const Chart& chart) {
     anyX = true;
   }
   const Axis xAxis = log2Axis(xLow, xHigh, chart.xUnit, 12);
-  const double yHigh = std::max(largestDrawable(ys), largestDrawable(highs));
-  const Axis yAxis = linearAxis(yHigh * 1.05, chart.yUnit, 5);
+  const Axis yAxis = chart.ratioAxis ? ratioAxisOf(chart) : rateAxisOf(chart, ys, highs);
 
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(SvgWidth) +
                     "\" height=\"" + num(SvgHeight) + "\" viewBox=\"0 0 " + num(SvgWidth) + " " +
                     num(SvgHeight) + "\" font-family=\"sans-serif\" font-size=\"12\" role=\"img\">\n";
   svg += "<title>" + escapeHtml(chart.title) + "</title>\n";
+  svg += bandsSvg(chart, yAxis);
   svg += axesSvg(xAxis, yAxis, chart);
+  svg += levelsSvg(chart, yAxis);
   svg += marksSvg(chart, xAxis);
   for (size_t s = 0; s < chart.series.size(); ++s)
     svg += seriesSvg(chart.series[s], styles[s % 4], xAxis, yAxis);

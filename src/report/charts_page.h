@@ -19,12 +19,28 @@ struct ChartMark {
   std::string label;
 };
 
+// A horizontal line across the plot: a reference (1: no difference) or a threshold.
+struct ChartLevel {
+  double y = 0;
+  std::string label;
+  bool dotted = false;
+};
+
+// A shaded horizontal band: the range within which a change is only noise.
+struct ChartBand {
+  double low = 0, high = 0;
+  std::string label;
+};
+
 struct Chart {
   std::string title;
   std::string xTitle, xUnit;  // x is always a log-2 axis (bytes, pixels)
   std::string yTitle, yUnit;
+  bool ratioAxis = false;  // y as a ratio around 1 instead of a rate from 0
   std::vector<ChartSeries> series;
   std::vector<ChartMark> marks;
+  std::vector<ChartLevel> levels;
+  std::vector<ChartBand> bands;
   std::string caption;
 };
 

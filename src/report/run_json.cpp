@@ -21,6 +21,11 @@ bool spreadOf(const Json& object, const std::string& prefix, Spread& spread) {
   const std::string minKey = prefix.empty() ? "min" : prefix + "Min";
   const std::string maxKey = prefix.empty() ? "max" : prefix + "Max";
   const std::string samplesKey = prefix.empty() ? "samples" : prefix + "Samples";
+  auto listed = object.find(samplesKey);
+  if (listed != object.end() && listed->is_array()) {
+    for (const Json& sample : *listed)
+      spread.samples.push_back(sample.is_number() ? sample.get<double>() : std::nan(""));
+  }
   auto min = object.find(minKey), max = object.find(maxKey);
   if (min != object.end() && max != object.end() && min->is_number() && max->is_number()) {
     spread.low = min->get<double>();

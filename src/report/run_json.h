@@ -11,10 +11,13 @@
 
 namespace corvalis {
 
-// The lowest and highest of the repeated measurements of one value.
+// The lowest and highest of the repeated measurements of one value, and the samples
+// themselves in the order taken (NaN for one that was not a number), where the document
+// lists them.
 struct Spread {
   double low = 0;
   double high = 0;
+  std::vector<double> samples = {};
 };
 
 struct RunSamples {

@@ -123,3 +123,23 @@ TEST(ChartsGeometry, UnmeasuredAndNotANumberValuesBreakTheLine) {
 }
 
 }  // namespace
+
+// Ratio axes always show 1 and a margin, in tenths, with plain decimal labels; a range
+// that would be nothing but noise still gets its ticks.
+TEST(ChartsGeometry, RatioAxisFramesOneWithPlainLabels) {
+  const Axis around = ratioAxis(0.77, 1.02);
+  EXPECT_DOUBLE_EQ(around.min, 0.7);
+  EXPECT_DOUBLE_EQ(around.max, 1.1);
+  ASSERT_EQ(around.ticks.size(), 9u);  // every 0.05 over a narrow range
+  EXPECT_EQ(around.ticks.front().label, "0.70");
+  EXPECT_EQ(around.ticks.back().label, "1.10");
+  EXPECT_TRUE(around.contains(1.0));
+  const Axis wide = ratioAxis(0.2, 1.6);
+  EXPECT_DOUBLE_EQ(wide.min, 0.2);
+  EXPECT_DOUBLE_EQ(wide.max, 1.6);
+  EXPECT_EQ(wide.ticks[1].label, "0.30");  // every 0.1 over a wide one
+  const Axis broken = ratioAxis(std::nan(""), HUGE_VAL);
+  EXPECT_DOUBLE_EQ(broken.min, 0.9);
+  EXPECT_DOUBLE_EQ(broken.max, 1.1);
+  EXPECT_DOUBLE_EQ(ratioAxis(-5.0, 50.0).max, 10.0);
+}
