@@ -151,6 +151,15 @@ std::string legendSvg(const Chart& chart) {
            escapeHtml(chart.series[s].name) + "</text>\n";
     x += 46 + 7.0 * static_cast<double>(chart.series[s].name.size());
   }
+  // The horizontal lines, which carry no label in the plot where points would cover it.
+  for (const ChartLevel& level : chart.levels) {
+    svg += "<line x1=\"" + num(x) + "\" y1=\"" + num(y - 4) + "\" x2=\"" + num(x + 30) +
+           "\" y2=\"" + num(y - 4) + "\" stroke=\"#666666\" stroke-width=\"1.2\"" +
+           (level.dotted ? " stroke-dasharray=\"2 3\"" : "") + "/>";
+    svg += "<text x=\"" + num(x + 36) + "\" y=\"" + num(y) + "\">" + escapeHtml(level.label) +
+           "</text>\n";
+    x += 46 + 7.0 * static_cast<double>(level.label.size());
+  }
   return svg;
 }
 
@@ -174,7 +183,7 @@ std::string marksSvg(const Chart& chart, const Axis& xAxis) {
   return svg;
 }
 
-// Shaded bands, drawn under everything else, with their label inside at the left.
+// Shaded bands, drawn under everything else, with their label under them at the left.
 std::string bandsSvg(const Chart& chart, const Axis& yAxis) {
   std::string svg;
   auto py = [&](double y) { return PlotBottom - yAxis.fraction(y) * (PlotBottom - PlotTop); };
@@ -186,13 +195,14 @@ std::string bandsSvg(const Chart& chart, const Axis& yAxis) {
     svg += "<rect x=\"" + num(PlotLeft) + "\" y=\"" + num(top) + "\" width=\"" +
            num(PlotRight - PlotLeft) + "\" height=\"" + num(bottom - top) +
            "\" fill=\"#e4eef7\"/>\n";
-    svg += "<text x=\"" + num(PlotLeft + 6) + "\" y=\"" + num(bottom - 4) +
+    // The label sits under the band, clear of the curve that runs through it.
+    svg += "<text x=\"" + num(PlotLeft + 6) + "\" y=\"" + num(std::min(bottom + 14, PlotBottom - 4)) +
            "\" fill=\"#33557a\">" + escapeHtml(band.label) + "</text>\n";
   }
   return svg;
 }
 
-// Horizontal lines across the plot with their label at the right end, above the line.
+// Horizontal lines across the plot; their labels are in the legend.
 std::string levelsSvg(const Chart& chart, const Axis& yAxis) {
   std::string svg;
   for (const ChartLevel& level : chart.levels) {
@@ -201,8 +211,6 @@ std::string levelsSvg(const Chart& chart, const Axis& yAxis) {
     svg += "<line x1=\"" + num(PlotLeft) + "\" y1=\"" + num(y) + "\" x2=\"" + num(PlotRight) +
            "\" y2=\"" + num(y) + "\" stroke=\"#666666\" stroke-width=\"1.2\"" +
            (level.dotted ? " stroke-dasharray=\"2 3\"" : "") + "/>\n";
-    svg += "<text x=\"" + num(PlotRight - 4) + "\" y=\"" + num(y - 4) +
-           "\" text-anchor=\"end\" fill=\"#444444\">" + escapeHtml(level.label) + "</text>\n";
   }
   return svg;
 }
@@ -223,6 +231,8 @@ const std::map<std::string, Spread>* sweepRow(const RunSamples& samples, const c
   return &sweep->second[row];
 }
 
+// A point's error bar: the 95 % interval of the median of its samples where BASE.json
+// lists them (the value is their median), else their lowest and highest.
 void addSpread(ChartSeries& series, const std::map<std::string, Spread>* row, const char* field) {
   double low = std::nan(""), high = std::nan("");
   if (row != nullptr) {
@@ -230,6 +240,13 @@ void addSpread(ChartSeries& series, const std::map<std::string, Spread>* row, co
     if (it != row->end()) {
       low = it->second.low;
       high = it->second.high;
+      if (it->second.samples.size() >= 2) {
+        const MedianInterval interval = medianInterval(it->second.samples);
+        if (std::isfinite(interval.low) && std::isfinite(interval.high)) {
+          low = interval.low;
+          high = interval.high;
+        }
+      }
     }
   }
   series.low.push_back(low);
@@ -246,10 +263,11 @@ std::string ratioText(const StepEstimate& step) {
   return formatC("%.3f [%.3f, %.3f]", step.ratio, step.low, step.high);
 }
 
-// Where a step is, in the caption's words.
+// Where a step is, in the caption's words: a block size, or the working set after which
+// the rate falls.
 std::string placeText(const StepEstimate& step, bool bytes) {
   return bytes ? "after " + tickLabel(step.position, true, "B")
-               : "at " + tickLabel(step.position, false, "px");
+               : tickLabel(step.position, false, "px");
 }
 
 // The noise band and the deciding step of a cache sweep measured in rounds, drawn into
@@ -277,19 +295,20 @@ std::string cacheEvidence(Chart& chart, const std::vector<CacheRow>& rows, const
       "least 5 %%, three times the curve's noise of %.1f %%) over the next two sizes. ",
       band, 100.0 * evidence.noise);
   if (!evidence.step) return text + "No step was measured.";
-  const std::string step = placeText(*evidence.step, true) + " to " + ratioText(*evidence.step);
+  const std::string fall = "a fall to " + ratioText(*evidence.step) + " " +
+                           placeText(*evidence.step, true);
   switch (evidence.confidence) {
     case Confidence::Clear:
-      return text + "The rate falls " + step + " of itself and stays down: the texture cache holds " +
+      return text + "The rate shows " + fall + " and stays down: the texture cache holds " +
              tickLabel(evidence.step->position, true, "B") + " (clear).";
     case Confidence::Uncertain:
-      return text + "The rate falls " + step +
+      return text + "The rate shows " + fall +
              ", but not beyond the noise or not at one size alone: no cache size detected "
              "(uncertain).";
     case Confidence::None:
       break;
   }
-  return text + "The deepest step, " + step + ", stays within the noise: no cache size detected.";
+  return text + "The deepest step, " + fall + ", stays within the noise: no cache size detected.";
 }
 
 Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
@@ -342,15 +361,15 @@ std::string tileDirectionText(const char* direction, double found, const Evidenc
   if (evidence->confidence == Confidence::Clear && evidence->step) {
     text += tickLabel(found, false, "px") + ", " + word + ": " + ratioText(*evidence->step);
     if (evidence->runnerUp)
-      text += "; the runner-up " + placeText(*evidence->runnerUp, false) + " at " +
+      text += "; runner-up " + placeText(*evidence->runnerUp, false) + " at " +
               formatC("%.3f", evidence->runnerUp->ratio);
     return text + ". ";
   }
   if (evidence->confidence == Confidence::Uncertain && evidence->step) {
-    text += std::string("none, ") + word + ": the deepest block " +
-            placeText(*evidence->step, false) + ", " + ratioText(*evidence->step);
+    text += std::string("none, ") + word + ": the deepest block, " +
+            placeText(*evidence->step, false) + " at " + ratioText(*evidence->step);
     if (evidence->runnerUp)
-      text += ", is not apart from " + placeText(*evidence->runnerUp, false) + ", " +
+      text += ", is not apart from " + placeText(*evidence->runnerUp, false) + " at " +
               ratioText(*evidence->runnerUp);
     return text + ". ";
   }
@@ -404,8 +423,8 @@ Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const Te
     addTileRatio(bands, r.block, r.heightAligned, r.heightOffset, row, "heightAligned", "heightOffset");
   }
   chart.series = {columns, bands};
-  chart.levels.push_back({1.0, "offset as fast as aligned", false});
-  chart.levels.push_back({0.985, "0.985: a block counts below", true});
+  chart.levels.push_back({1.0, "no difference", false});
+  chart.levels.push_back({0.985, "threshold 0.985", true});
   const std::string key = std::string("Tiling:") + file.key + ":";
   const double width = detectedValue(report, key + "Width");
   const double height = detectedValue(report, key + "Height");
