@@ -10,6 +10,7 @@
 #include "framework/measurement_loop.h"
 #include "framework/progress.h"
 #include "framework/sample_stats.h"
+#include "framework/stop_request.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
 #include "measurements/csv_data_file.h"
@@ -91,8 +92,11 @@ void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
   for (int pattern = 0; pattern < 2; ++pattern) {
     rates[step + pattern] = static_cast<float>(results[pattern]->rate(1.0));
     if (results[pattern]->repeats.size() < 2) continue;
-    for (double rate : results[pattern]->rates(1.0))
-      samples[step + pattern].push_back(static_cast<float>(rate));
+    // Slices add to those of an earlier pass; the rate is the median of them all.
+    std::vector<float>& kept = samples[step + pattern];
+    for (double rate : results[pattern]->rates(1.0)) kept.push_back(static_cast<float>(rate));
+    rates[step + pattern] =
+        static_cast<float>(summarizeSamples(std::vector<double>(kept.begin(), kept.end())).median);
   }
 }
 
@@ -134,6 +138,61 @@ void writeSweepLines(ResultReport& report, const TileSweep& sweep) {
                 " detected in x-direction", "Width");
   writeTileLine(report, sweep.tileHeight, sweep.heightEvidence, " pixels high",
                 " detected in y-direction", "Height");
+}
+
+// The vertex and index arrays of the strips, big enough for either direction.
+struct StripArrays {
+  StripArrays(int screenW, int screenH)
+      : width(screenW), height(screenH), capacity(stripQuadCapacity(screenW, screenH)),
+        vertices(static_cast<size_t>(capacity) * 8), indices(static_cast<size_t>(capacity) * 4) {}
+  int width, height, capacity;
+  std::vector<float> vertices;
+  std::vector<uint16_t> indices;
+};
+
+// One direction of a sweep: full-height strips (columns) or full-width bands counted from
+// the top (rows), set up on cleared buffers, every block size from 64 to 2 timed aligned
+// and offset into rates and samples.
+void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, float* rates,
+                    std::vector<float>* samples, const std::string& phase, int repeats) {
+  if (columns)
+    setupColumnQuads(strips.vertices.data(), strips.indices.data(),
+                     std::min(strips.width / 4, strips.capacity));
+  else
+    setupRowQuads(strips.vertices.data(), strips.indices.data(),
+                  std::min(strips.height / 4, strips.capacity));
+  glClear(AllBuffers);
+  sync.swap();
+  glClear(AllBuffers);
+  // Before each timed pattern: a swap and a clear; the columns also set the blend anew.
+  const Batch preparation = [&sync, columns] {
+    sync.swap();
+    glClear(AllBuffers);
+    if (!columns) return;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+  };
+  const Placement place = [&strips, columns](int step) {
+    return columns ? placeColumnStrips(strips.vertices.data(), strips.width, step, strips.capacity)
+                   : placeRowStrips(strips.vertices.data(), strips.height, step, strips.capacity);
+  };
+  for (int step = 0; step < TileSteps; step += 2) {
+    reportProgress(phase.c_str(), step / 2 + 1, TileSteps / 2);
+    timeBlock(sync, strips.indices.data(), step, place, preparation, rates, samples, repeats);
+  }
+}
+
+// The decision on one direction measured with repeats. A direction that comes out
+// uncertain is swept once more and decided on the slices of both passes: a block whose
+// slices a burst of load scattered is then pinned down, while two steps that are truly
+// alike stay uncertain.
+TileDecision decideOrSweepAgain(const std::vector<float>* samples,
+                                const std::function<void()>& sweepAgain) {
+  const TileDecision first = decideTileSize(samples);
+  if (!first.complete || first.evidence.confidence != Confidence::Uncertain || stopRequested())
+    return first;
+  sweepAgain();
+  return decideTileSize(samples);
 }
 
 }  // namespace
@@ -202,62 +261,25 @@ void TilingTest::measure(const TestWindow& window, int repeats) {
 
 // The column and the row sweep in the state the caller set, then the detection.
 void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats) {
-  const int width = screenWidth;
-  const int height = screenHeight;
-  const int capacity = stripQuadCapacity(width, height);
-  std::vector<float> vertices(static_cast<size_t>(capacity) * 8);
-  std::vector<uint16_t> indices(static_cast<size_t>(capacity) * 4);
-  glVertexPointer(2, GL_FLOAT, 2 * sizeof(float), vertices.data());
+  StripArrays strips(screenWidth, screenHeight);
+  glVertexPointer(2, GL_FLOAT, 2 * sizeof(float), strips.vertices.data());
   glEnableClientState(GL_VERTEX_ARRAY);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glColor4ub(128, 128, 192, 17);
 
-  // Columns: full-height strips, block sizes 64 to 2, aligned and offset.
-  setupColumnQuads(vertices.data(), indices.data(), std::min(width / 4, capacity));
-  glClear(AllBuffers);
-  sync.swap();
-  glClear(AllBuffers);
-  const Batch columnPreparation = [&sync] {
-    sync.swap();
-    glClear(AllBuffers);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
-  };
   const char* const bufferNames[TileConfigs] = {"color", "depth", "stencil", "all buffers"};
   const std::string buffer = bufferNames[&sweep - sweeps];
-  const std::string columnsPhase = "columns, " + buffer;
-  const std::string rowsPhase = "rows, " + buffer;
-  const Placement columns = [&vertices, width, capacity](int step) {
-    return placeColumnStrips(vertices.data(), width, step, capacity);
+  const auto sweepColumns = [&] {
+    sweepDirection(sync, true, strips, sweep.xRates, sweep.xSamples, "columns, " + buffer, repeats);
   };
-  for (int step = 0; step < TileSteps; step += 2) {
-    reportProgress(columnsPhase.c_str(), step / 2 + 1, TileSteps / 2);
-    timeBlock(sync, indices.data(), step, columns, columnPreparation, sweep.xRates,
-              sweep.xSamples, repeats);
-  }
-
-  // Rows: full-width bands counted from the top.
-  setupRowQuads(vertices.data(), indices.data(), std::min(height / 4, capacity));
-  glClear(AllBuffers);
-  sync.swap();
-  glClear(AllBuffers);
-  const Batch rowPreparation = [&sync] {
-    sync.swap();
-    glClear(AllBuffers);
+  const auto sweepRows = [&] {
+    sweepDirection(sync, false, strips, sweep.yRates, sweep.ySamples, "rows, " + buffer, repeats);
   };
-  const Placement rows = [&vertices, height, capacity](int step) {
-    return placeRowStrips(vertices.data(), height, step, capacity);
-  };
-  for (int step = 0; step < TileSteps; step += 2) {
-    reportProgress(rowsPhase.c_str(), step / 2 + 1, TileSteps / 2);
-    timeBlock(sync, indices.data(), step, rows, rowPreparation, sweep.yRates, sweep.ySamples,
-              repeats);
-  }
-
+  sweepColumns();
+  sweepRows();
   if (repeats > 1) {
-    // With repeats, a block counts only beyond its own noise; the evidence is kept.
-    const TileDecision width = decideTileSize(sweep.xSamples);
-    const TileDecision height = decideTileSize(sweep.ySamples);
+    const TileDecision width = decideOrSweepAgain(sweep.xSamples, sweepColumns);
+    const TileDecision height = decideOrSweepAgain(sweep.ySamples, sweepRows);
     sweep.tileWidth = width.blockSize;
     sweep.tileHeight = height.blockSize;
     // A sweep cut short decides nothing and carries no evidence.
