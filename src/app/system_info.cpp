@@ -4,9 +4,22 @@
 
 #include "app/launcher_settings.h"
 #include "gl/display_config.h"
+#include "gl/window.h"
 #include "report/result_report.h"
 
 namespace corvalis {
+
+void recordDriverInfo(const TestWindow& window) {
+  if (window.initFailed) {
+    std::snprintf(driverString, DriverStringSize, "%s", GlInitFailedText);
+    return;
+  }
+  recordDriverString();
+  if (displayConfig) {
+    reportedWidth = static_cast<unsigned>(displayConfig->width);
+    reportedHeight = static_cast<unsigned>(displayConfig->height);
+  }
+}
 
 void writeReportBody(ResultReport& report) {
   const LauncherSettings& settings = launcherSettings;
