@@ -14,15 +14,6 @@ namespace corvalis {
 
 namespace {
 
-// Display names and keys in registry order; the display name "Texture cache" is also
-// accepted without its blank.
-const char* const kTestNames[7][3] = {
-    {"fillrate", "fillrate", ""},      {"bandwidth", "bandwidth", ""},
-    {"geometry", "geometry", ""},      {"texturing", "texturing", ""},
-    {"readback", "readback", ""},      {"texture cache", "texcache", "texturecache"},
-    {"tiling", "tiling", ""},
-};
-
 // "'X' (U+20AC)": the character in UTF-8 and its code point.
 std::string codePointText(unsigned long point) {
   std::string utf8;
@@ -113,14 +104,6 @@ bool parseRepeatCount(const std::string& text, int& repeat) {
   if (*end != '\0' || value < 1 || value > MaxMeasurementRepeats) return false;
   repeat = static_cast<int>(value);
   return true;
-}
-
-int findTestByName(const std::string& name) {
-  std::string wanted = lowered(trimmed(name));
-  for (int i = 0; i < 7; ++i)
-    for (const char* candidate : kTestNames[i])
-      if (*candidate && wanted == candidate) return i;
-  return -1;
 }
 
 bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {

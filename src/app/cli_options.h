@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/test_registry.h"
+
 namespace corvalis {
 
 // Where the test windows are drawn: --window, --headless, or decided by the display.
@@ -15,7 +17,7 @@ struct CliOptions {
   int width = 1024;
   int height = 768;
   bool testsGiven = false;
-  std::array<bool, 7> tests{};       // registry order; all true unless --tests was given
+  std::array<bool, TestCount> tests{};  // registry order; all true unless --tests was given
   std::string output;                // empty: the default base name
   bool commentGiven = false;
   std::string comment;                // ISO-8859-1, converted from the UTF-8 argument
@@ -34,10 +36,6 @@ struct CliOptions {
   bool charts = true;                // false: --no-charts
   std::vector<std::string> compare;  // --compare OLD NEW [MORE...]: the text reports
 };
-
-// Index in registry order of a test named by display name or key ("fillrate",
-// "texcache", "Texture cache", case-insensitive); -1 when unknown.
-int findTestByName(const std::string& name);
 
 // Parses argv (argv[0] is the program). On a usage error returns false and sets
 // 'error' to a message naming the bad option or value.

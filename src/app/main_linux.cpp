@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/app_context.h"
 #include "app/cli_options.h"
 #include "app/detection_lines.h"
-#include "app/launcher_settings.h"
 #include "app/run_cycle.h"
 #include "app/text_encoding.h"
 #include "framework/format.h"
@@ -139,10 +139,10 @@ void printBBCode(const std::string& path) {
 }
 
 void listTests() {
-  createTestRegistry();
-  for (auto& test : testRegistry)
+  TestRegistry registry;
+  registry.create();
+  for (auto& test : registry.tests)
     if (test) std::printf("%-10s %s\n", test->key(), test->name());
-  destroyTestRegistry();
 }
 
 // The EGL devices, each with the window system a run on it uses: a chosen device always
@@ -175,25 +175,31 @@ bool chooseWindowSystem(const CliOptions& options, bool& windows) {
   return true;
 }
 
-void applySettings(const CliOptions& options) {
+// The options as the launcher's settings and the selection of the tests.
+void applyOptions(const CliOptions& options, AppContext& app) {
+  LauncherSettings& settings = app.settings;
   std::string base = options.output.empty() ? std::string("results") : options.output;
-  std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
-  std::snprintf(launcherSettings.comment, CommentSize, "%s", options.comment.c_str());
-  launcherSettings.commentEnabled = options.commentGiven;
-  launcherSettings.syncSwap = options.syncSwap;
-  launcherSettings.bbBold = options.bbBold;
-  launcherSettings.bbCode = options.bbCode;
-  launcherSettings.bbUrl = options.bbUrl;
-  launcherSettings.repeats = options.repeat;
+  std::snprintf(settings.baseName, BaseNameSize, "%s", base.c_str());
+  std::snprintf(settings.comment, CommentSize, "%s", options.comment.c_str());
+  settings.commentEnabled = options.commentGiven;
+  settings.syncSwap = options.syncSwap;
+  settings.bbBold = options.bbBold;
+  settings.bbCode = options.bbCode;
+  settings.bbUrl = options.bbUrl;
+  settings.repeats = options.repeat;
+  settings.charts = options.charts;
+  app.registry.create();
+  for (size_t i = 0; i < TestCount; ++i)
+    app.registry.enabled[i] = app.registry.tests[i] && options.tests[i];
 }
 
 // With repeats: per test that ran, the largest max/min of the samples its report section
 // was given, so that a user sees at once which numbers are solid.
-void printSpreads(int repeat, const std::map<std::string, double>& spreads) {
-  std::printf("Largest spread (max/min of %d repeats):\n", repeat);
+void printSpreads(const AppContext& app, const std::map<std::string, double>& spreads) {
+  std::printf("Largest spread (max/min of %d repeats):\n", app.settings.repeats);
   for (size_t i = 0; i < TestCount; ++i) {
-    BenchTest* test = testRegistry[i].get();
-    if (!test || !testEnabled[i] || !test->hasRun || test->failed) continue;
+    BenchTest* test = app.registry.selected(i);
+    if (!test || !test->hasRun || test->failed) continue;
     const auto found = spreads.find(test->key());
     const double spread = found != spreads.end() ? found->second : 0.0;
     if (spread > 0.0)
@@ -214,8 +220,8 @@ void printDetections(const std::vector<ResultReport::Detection>& detections) {
 }
 
 // The reports and the data files this run wrote (not those that merely exist).
-void printWrittenFiles(const std::vector<std::string>& dataFiles, bool chartsWritten) {
-  std::string base = launcherSettings.baseName;
+void printWrittenFiles(const std::string& base, const std::vector<std::string>& dataFiles,
+                       bool chartsWritten) {
   std::printf("Reports:\n");
   for (const char* ext : {".htm", ".txt", ".bb.txt", ".json"})
     std::printf("  %s\n", shownPath(base + ext).c_str());
@@ -323,14 +329,13 @@ int runProgram(int argc, char** argv) {
   if (!chooseWindowSystem(options, windows)) return ExitTestFailed;
   if (options.listDevices) return listDevices(windows);
 
-  applySettings(options);
   DisplayConfig config(options.width, options.height);
   displayConfig = &config;
-  createTestRegistry();
-  for (size_t i = 0; i < TestCount; ++i) testEnabled[i] = testRegistry[i] && options.tests[i];
+  AppContext app;
+  applyOptions(options, app);
 
   size_t selected = 0, position = 0;
-  for (bool enabled : testEnabled) selected += enabled ? 1 : 0;
+  for (size_t i = 0; i < TestCount; ++i) selected += app.registry.selected(i) ? 1 : 0;
   // On a terminal each test has one line that its progress rewrites; elsewhere (a log,
   // a pipe) the plain start and end lines.
   const bool live = isatty(STDERR_FILENO) != 0;
@@ -356,8 +361,7 @@ int runProgram(int argc, char** argv) {
   std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
                platform::current().backendDescription().c_str());
 
-  launcherSettings.charts = options.charts;
-  RunCycleOutcome outcome = runCycle(config, observer);
+  RunCycleOutcome outcome = runCycle(app, config, observer);
   setProgressSink(nullptr);
   int status = ExitOk;
   if (outcome.stopSignal != 0) {
@@ -371,19 +375,19 @@ int runProgram(int argc, char** argv) {
     for (const auto& message : outcome.fileErrors) printError(message);
     status = ExitFiles;
   } else {
-    for (auto& test : testRegistry)
+    for (auto& test : app.registry.tests)
       if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
     for (const auto& message : outcome.dataFileErrors) printError(message);
     if (options.repeat > 1) {
-      printSpreads(options.repeat, outcome.largestSpreads);
+      printSpreads(app, outcome.largestSpreads);
       printDetections(outcome.detections);
     }
     if (!outcome.failedFiles.empty()) {
       for (const auto& message : outcome.fileErrors) printError(message);
       status = ExitFiles;
     } else {
-      printWrittenFiles(outcome.dataFilesWritten, outcome.chartsWritten);
-      if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
+      printWrittenFiles(app.settings.baseName, outcome.dataFilesWritten, outcome.chartsWritten);
+      if (options.printBBCode) printBBCode(std::string(app.settings.baseName) + ".bb.txt");
       if (!outcome.chartsError.empty()) {
         status = ExitFiles;  // the message box text on stderr named the file
       } else if (const std::string loss = platform::windowSystemLoss(); !loss.empty()) {
@@ -408,7 +412,7 @@ int runProgram(int argc, char** argv) {
   }
   if (status != ExitFiles && outcome.stopSignal == 0 && !outcome.dataFileErrors.empty())
     status = ExitFiles;
-  destroyTestRegistry();
+  app.registry.destroy();
   displayConfig = nullptr;
   return status;
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/launcher_settings.h"
+#include "app/app_context.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
 #include "report/result_report.h"
@@ -21,8 +21,8 @@ void recordDriverInfo(const TestWindow& window) {
   }
 }
 
-void writeReportBody(ResultReport& report) {
-  const LauncherSettings& settings = launcherSettings;
+void writeReportBody(ResultReport& report, AppContext& app) {
+  LauncherSettings& settings = app.settings;
   report.beginInfoSection(ProgramVersion, "Info", DownloadPageUrl);
   report.addItem(driverString, nullptr, "Driver");
 
@@ -38,16 +38,16 @@ void writeReportBody(ResultReport& report) {
   }
 
   if (settings.commentEnabled) report.addItem(settings.comment, nullptr, "Comment");
-  launcherSettings.resultsAvailable = true;
+  settings.resultsAvailable = true;
 
   if (settings.syncSwap)
     report.addItem("Swap", "ping buffers", "Method");
   else
     report.addItem("Flush", "ing commands, no buffer swaps", "Method");
 
-  for (auto& test : testRegistry)
+  for (auto& test : app.registry.tests)
     if (test) test->writeSection(report, settings.baseName);
-  launcherSettings.bbOptionsChanged = false;
+  settings.bbOptionsChanged = false;
 }
 
 }  // namespace corvalis
