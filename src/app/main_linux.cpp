@@ -304,11 +304,11 @@ int runProgram(int argc, char** argv) {
   CliOptions options;
   std::string error;
   if (!parseCliOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "corvalis: %s\n\n%s", error.c_str(), usageText());
+    std::fprintf(stderr, "corvalis: %s\n\n%s", error.c_str(), usageText().c_str());
     return ExitUsage;
   }
   if (options.help) {
-    std::fputs(usageText(), stdout);
+    std::fputs(usageText().c_str(), stdout);
     return ExitOk;
   }
   if (options.version) {
@@ -322,7 +322,7 @@ int runProgram(int argc, char** argv) {
   if (!options.compare.empty()) return runCompare(options);
   if (options.device >= 0 && !platform::current().selectDevice(options.device)) {
     std::fprintf(stderr, "corvalis: there is no device %d (see --list-devices)\n\n%s",
-                 options.device, usageText());
+                 options.device, usageText().c_str());
     return ExitUsage;
   }
   bool windows = false;
