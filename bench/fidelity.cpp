@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/launcher_settings.h"
+#include "app/test_registry.h"
 #include "stability.h"
 #include "framework/run_context.h"
 #include "framework/timers.h"
@@ -113,15 +113,17 @@ int compareTextureCacheLoops() {
               "texture cache test", fixedSeconds, boundedSeconds, boundedSeconds / fixedSeconds);
 
   // The other six tests complete the suite's time.
-  createTestRegistry();
+  TestRegistry registry;
+  registry.create();
   double others = 0.0;
   for (size_t i = 0; i < TestCount; ++i) {
-    if (!testRegistry[i] || i == 5) continue;
-    const double seconds = timedRun(*testRegistry[i]);
-    std::printf("  %-14s %.1f s\n", testRegistry[i]->name(), seconds);
+    BenchTest* test = registry.tests[i].get();
+    if (!test || i == 5) continue;
+    const double seconds = timedRun(*test);
+    std::printf("  %-14s %.1f s\n", test->name(), seconds);
     others += seconds;
   }
-  destroyTestRegistry();
+  registry.destroy();
   std::printf("%-34s %.1f s with the 128-quad queue, %.1f s time-bounded\n", "suite (seven tests)",
               others + fixedSeconds, others + boundedSeconds);
   return 0;

@@ -14,15 +14,6 @@ namespace corvalis {
 
 namespace {
 
-// Display names and keys in registry order; the display name "Texture cache" is also
-// accepted without its blank.
-const char* const kTestNames[7][3] = {
-    {"fillrate", "fillrate", ""},      {"bandwidth", "bandwidth", ""},
-    {"geometry", "geometry", ""},      {"texturing", "texturing", ""},
-    {"readback", "readback", ""},      {"texture cache", "texcache", "texturecache"},
-    {"tiling", "tiling", ""},
-};
-
 // "'X' (U+20AC)": the character in UTF-8 and its code point.
 std::string codePointText(unsigned long point) {
   std::string utf8;
@@ -41,6 +32,8 @@ std::string codePointText(unsigned long point) {
   std::snprintf(code, sizeof code, "U+%04lX", point);
   return "'" + utf8 + "' (" + code + ")";
 }
+
+using Values = std::vector<std::string>;
 
 std::string lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -62,7 +55,9 @@ bool isSizeArgument(const char* arg) {
   return arg[1] == '\0' || arg[1] == 'x' || !std::isalpha(static_cast<unsigned char>(arg[1]));
 }
 
-bool parseTests(const std::string& list, CliOptions& options, std::string& error) {
+// --tests LIST: comma-separated names or keys, or "all".
+bool setTests(CliOptions& options, const Values& values, std::string& error) {
+  const std::string& list = values[0];
   options.tests.fill(false);
   options.testsGiven = true;
   size_t start = 0;
@@ -93,7 +88,49 @@ bool parseTests(const std::string& list, CliOptions& options, std::string& error
   return true;
 }
 
-bool parseDevice(const std::string& text, CliOptions& options, std::string& error) {
+bool setOutput(CliOptions& options, const Values& values, std::string& error) {
+  options.output = values[0];
+  if (options.output.empty()) {
+    error = "--output needs a base name";
+    return false;
+  }
+  if (options.output.size() >= BaseNameSize) {
+    error = "--output base name is longer than " + std::to_string(BaseNameSize - 1) +
+            " characters";
+    return false;
+  }
+  return true;
+}
+
+// The report holds ISO-8859-1: the limit counts its characters, and one it has no byte
+// for is refused rather than silently replaced.
+bool setComment(CliOptions& options, const Values& values, std::string& error) {
+  if (unsigned long beyond = firstBeyondLatin1(values[0])) {
+    error = "--comment holds " + codePointText(beyond) +
+            ", which the report's ISO-8859-1 text cannot hold";
+    return false;
+  }
+  options.comment = utf8ToLatin1(values[0]);
+  if (options.comment.size() > CommentSize - 2) {
+    error = "--comment is longer than " + std::to_string(CommentSize - 2) + " characters";
+    return false;
+  }
+  options.commentGiven = true;
+  return true;
+}
+
+bool setSync(CliOptions& options, const Values& values, std::string& error) {
+  const std::string method = lowered(values[0]);
+  if (method != "swap" && method != "flush") {
+    error = "--sync takes 'flush' or 'swap', not '" + values[0] + "'";
+    return false;
+  }
+  options.syncSwap = method == "swap";
+  return true;
+}
+
+bool setDevice(CliOptions& options, const Values& values, std::string& error) {
+  const std::string& text = values[0];
   char* end = nullptr;
   long value = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || value < 0 || value > 1000) {
@@ -104,7 +141,222 @@ bool parseDevice(const std::string& text, CliOptions& options, std::string& erro
   return true;
 }
 
+bool setRepeat(CliOptions& options, const Values& values, std::string& error) {
+  if (parseRepeatCount(values[0], options.repeat)) return true;
+  error = "--repeat needs a whole number from 1 to 100, not '" + values[0] + "'";
+  return false;
+}
+
+// --window and --headless: either may be given, even twice, but not both.
+template <WindowMode Mode>
+bool setWindowMode(CliOptions& options, const Values&, std::string& error) {
+  if (options.windowMode != WindowMode::Auto && options.windowMode != Mode) {
+    error = "--window and --headless exclude each other";
+    return false;
+  }
+  options.windowMode = Mode;
+  return true;
+}
+
+bool setCompare(CliOptions& options, const Values& values, std::string& error) {
+  options.compare.insert(options.compare.end(), values.begin(), values.end());
+  if (options.compare.size() >= 2) return true;
+  error = "--compare needs at least two text reports (OLD.txt NEW.txt)";
+  return false;
+}
+
+// A switch that sets one flag of the options to a fixed value.
+template <bool CliOptions::*Flag, bool To>
+bool setFlag(CliOptions& options, const Values&, std::string&) {
+  options.*Flag = To;
+  return true;
+}
+
+// The options in the order of the usage text. Adding an option is one row here (and
+// its entry in the manual page, which a unit test holds to this table).
+const std::vector<CliOption> kOptionTable = {
+    {"--tests", nullptr, CliArgument::Value, "LIST", CliSynopsis::Run, setTests,
+     "comma-separated tests by name or key (default: all; see --list)"},
+    {"--output", nullptr, CliArgument::Value, "BASE", CliSynopsis::RunAndCompare, setOutput,
+     "report base name; writes BASE.htm, BASE.txt, BASE.bb.txt,\n"
+     "BASE.json, the data files BASE.*.csv and their charts\n"
+     "BASE.charts.htm (default: results)"},
+    {"--comment", nullptr, CliArgument::Value, "TEXT", CliSynopsis::Run, setComment,
+     "comment for the report's information section (126 characters)"},
+    {"--sync", nullptr, CliArgument::Value, "flush|swap", CliSynopsis::Run, setSync,
+     "end timed batches with glFlush (flush, default) or a buffer swap"},
+    {"--no-bb-bold", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::bbBold, false>, "no [b] tags in the BB-code report"},
+    {"--no-bb-code", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::bbCode, false>, "no [CODE] block around the BB-code report"},
+    {"--no-bb-url", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::bbUrl, false>, "no [url] link in the BB-code report"},
+    {"--bbcode", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::printBBCode, true>, "print the BB-code report to stdout after the run"},
+    {"--list", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::list, true>, "list the tests and exit"},
+    {"--list-devices", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::listDevices, true>, "list the rendering devices and exit"},
+    {"--device", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setDevice,
+     "render headless on device N of --list-devices"},
+    {"--repeat", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setRepeat,
+     "take every timed measurement N times (1 to 100, default 1) and\n"
+     "report the median; BASE.json then holds the N samples"},
+    {"--window", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setWindowMode<WindowMode::Window>, "draw in X11 windows on the display DISPLAY names"},
+    {"--headless", nullptr, CliArgument::None, nullptr, CliSynopsis::RunOr,
+     setWindowMode<WindowMode::Headless>,
+     "draw in EGL pbuffers (no display needed)\n"
+     "(default: windows when DISPLAY is set and opens)"},
+    {"--no-charts", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::charts, false>, "do not write the charts page BASE.charts.htm"},
+    {"--compare", nullptr, CliArgument::Reports, "OLD.txt NEW.txt [MORE.txt...]",
+     CliSynopsis::Compare, setCompare,
+     "compare text reports of earlier runs: one row per key,\n"
+     "each value and its ratio to the first run (* above spread\n"
+     "or 5 %); with --output BASE also BASE.compare.htm"},
+    {"--help", "-h", CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::help, true>, "print this text and exit"},
+    {"--version", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::version, true>, "print the version and exit"},
+};
+
+// One command-line word, split at its first '=' when it is a long option.
+struct Word {
+  std::string name;
+  std::string value;
+  bool hasValue = false;
+};
+
+Word splitWord(const std::string& arg) {
+  Word word{arg, "", false};
+  const size_t eq = arg.find('=');
+  if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+    word.name = arg.substr(0, eq);
+    word.value = arg.substr(eq + 1);
+    word.hasValue = true;
+  }
+  return word;
+}
+
+const CliOption* findOption(const std::string& name) {
+  for (const CliOption& option : kOptionTable)
+    if (name == option.name || (option.alias && name == option.alias)) return &option;
+  return nullptr;
+}
+
+// The values 'option' takes, from the word itself or the arguments after it; 'i' moves
+// past the arguments it used.
+bool takeValues(const CliOption& option, const Word& word, int argc, const char* const* argv,
+                int& i, Values& values, std::string& error) {
+  if (option.argument != CliArgument::Value && word.hasValue) {
+    error = "option " + word.name + " takes no value";
+    return false;
+  }
+  if (option.argument == CliArgument::Value) {
+    if (word.hasValue) {
+      values.push_back(word.value);
+    } else if (i + 1 < argc) {
+      values.push_back(argv[++i]);
+    } else {
+      error = "option " + word.name + " needs a value";
+      return false;
+    }
+  } else if (option.argument == CliArgument::Reports) {
+    // Every following argument that is not an option is a report to compare.
+    while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) values.push_back(argv[++i]);
+  }
+  return true;
+}
+
+std::string notAnOptionError(const std::string& arg) {
+  if (arg.empty() || arg[0] != '-')
+    return "unexpected argument '" + arg +
+           "' (a screen size is written -WIDTHxHEIGHT and comes first)";
+  return "unknown option '" + arg + "'";
+}
+
+// Options that are each fine alone but not together.
+bool checkCombination(const CliOptions& options, std::string& error) {
+  if (options.windowMode == WindowMode::Window && options.device >= 0) {
+    error = "--device picks a device for headless runs; a --window run renders on the X "
+            "server's driver";
+    return false;
+  }
+  return true;
+}
+
+// The column where the help texts begin.
+constexpr size_t HelpColumn = 20;
+
+// "  LEFT   help", the help's further lines under its first; a left side too wide for
+// the column puts the help on the next line.
+void appendHelp(std::string& text, const std::string& left, const char* help) {
+  std::string line = "  " + left;
+  if (line.size() >= HelpColumn) {
+    text += line + "\n";
+    line.clear();
+  }
+  line.resize(HelpColumn, ' ');
+  for (const char* start = help;;) {
+    const char* end = std::strchr(start, '\n');
+    text += line + std::string(start, end ? end : start + std::strlen(start)) + "\n";
+    if (!end) break;
+    start = end + 1;
+    line.assign(HelpColumn, ' ');
+  }
+}
+
+// "--name ARG" as the usage shows an option.
+std::string spelledWithValue(const CliOption& option) {
+  return std::string(option.name) + (option.valueName ? std::string(" ") + option.valueName : "");
+}
+
+// Words joined by blanks after 'first', wrapped before 80 columns under the first word.
+std::string wrappedLine(const std::string& first, const std::vector<std::string>& words) {
+  const std::string indent(first.size(), ' ');
+  std::string text, line = first;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (i > 0 && line.size() + 1 + words[i].size() >= 80) {
+      text += line + "\n";
+      line = indent;
+    } else if (i > 0) {
+      line += " ";
+    }
+    line += words[i];
+  }
+  return text + line + "\n";
+}
+
+// The two usage lines: a run with its options, and --compare with its own.
+std::string synopsis() {
+  std::vector<std::string> run = {"[-WIDTHxHEIGHT]"};
+  std::string compare, compareOptions;
+  for (const CliOption& option : kOptionTable) {
+    const std::string word = spelledWithValue(option);
+    switch (option.synopsis) {
+      case CliSynopsis::Run:
+        run.push_back("[" + word + "]");
+        break;
+      case CliSynopsis::RunOr:
+        run.back().insert(run.back().size() - 1, " | " + word);
+        break;
+      case CliSynopsis::RunAndCompare:
+        run.push_back("[" + word + "]");
+        compareOptions += " [" + word + "]";
+        break;
+      case CliSynopsis::Compare:
+        compare = word;
+        break;
+    }
+  }
+  return wrappedLine("usage: corvalis ", run) + "       corvalis " + compare + compareOptions +
+         "\n";
+}
+
 }  // namespace
+
+const std::vector<CliOption>& cliOptionTable() { return kOptionTable; }
 
 bool parseRepeatCount(const std::string& text, int& repeat) {
   if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
@@ -115,14 +367,6 @@ bool parseRepeatCount(const std::string& text, int& repeat) {
   return true;
 }
 
-int findTestByName(const std::string& name) {
-  std::string wanted = lowered(trimmed(name));
-  for (int i = 0; i < 7; ++i)
-    for (const char* candidate : kTestNames[i])
-      if (*candidate && wanted == candidate) return i;
-  return -1;
-}
-
 bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {
   options.tests.fill(true);
   int i = 1;
@@ -131,139 +375,18 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     i = 2;
   }
   for (; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool hasInlineValue = false;
-    size_t eq = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      hasInlineValue = true;
-    }
-    // Options that take a value read it from "--opt=value" or the next argument.
-    auto takeValue = [&](std::string& out) {
-      if (hasInlineValue) {
-        out = value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        error = "option " + arg + " needs a value";
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
-    auto noValue = [&]() {
-      if (!hasInlineValue) return true;
-      error = "option " + arg + " takes no value";
-      return false;
-    };
-
-    if (arg == "--tests") {
-      if (!takeValue(value) || !parseTests(value, options, error)) return false;
-    } else if (arg == "--output") {
-      if (!takeValue(options.output)) return false;
-      if (options.output.empty()) {
-        error = "--output needs a base name";
-        return false;
-      }
-      if (options.output.size() >= BaseNameSize) {
-        error = "--output base name is longer than " + std::to_string(BaseNameSize - 1) +
-                " characters";
-        return false;
-      }
-    } else if (arg == "--comment") {
-      if (!takeValue(value)) return false;
-      // The report holds ISO-8859-1: the limit counts its characters, and one it has no
-      // byte for is refused rather than silently replaced.
-      if (unsigned long beyond = firstBeyondLatin1(value)) {
-        error = "--comment holds " + codePointText(beyond) +
-                ", which the report's ISO-8859-1 text cannot hold";
-        return false;
-      }
-      options.comment = utf8ToLatin1(value);
-      if (options.comment.size() > CommentSize - 2) {
-        error = "--comment is longer than " + std::to_string(CommentSize - 2) + " characters";
-        return false;
-      }
-      options.commentGiven = true;
-    } else if (arg == "--sync") {
-      if (!takeValue(value)) return false;
-      std::string method = lowered(value);
-      if (method == "swap") {
-        options.syncSwap = true;
-      } else if (method == "flush") {
-        options.syncSwap = false;
-      } else {
-        error = "--sync takes 'flush' or 'swap', not '" + value + "'";
-        return false;
-      }
-    } else if (arg == "--device") {
-      if (!takeValue(value) || !parseDevice(value, options, error)) return false;
-    } else if (arg == "--repeat") {
-      if (!takeValue(value)) return false;
-      if (!parseRepeatCount(value, options.repeat)) {
-        error = "--repeat needs a whole number from 1 to 100, not '" + value + "'";
-        return false;
-      }
-    } else if (arg == "--no-bb-bold") {
-      if (!noValue()) return false;
-      options.bbBold = false;
-    } else if (arg == "--no-bb-code") {
-      if (!noValue()) return false;
-      options.bbCode = false;
-    } else if (arg == "--no-bb-url") {
-      if (!noValue()) return false;
-      options.bbUrl = false;
-    } else if (arg == "--bbcode") {
-      if (!noValue()) return false;
-      options.printBBCode = true;
-    } else if (arg == "--list") {
-      if (!noValue()) return false;
-      options.list = true;
-    } else if (arg == "--window" || arg == "--headless") {
-      if (!noValue()) return false;
-      const WindowMode mode = arg == "--window" ? WindowMode::Window : WindowMode::Headless;
-      if (options.windowMode != WindowMode::Auto && options.windowMode != mode) {
-        error = "--window and --headless exclude each other";
-        return false;
-      }
-      options.windowMode = mode;
-    } else if (arg == "--list-devices") {
-      if (!noValue()) return false;
-      options.listDevices = true;
-    } else if (arg == "--no-charts") {
-      if (!noValue()) return false;
-      options.charts = false;
-    } else if (arg == "--compare") {
-      if (!noValue()) return false;
-      // Every following argument that is not an option is a report to compare.
-      while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0)
-        options.compare.push_back(argv[++i]);
-      if (options.compare.size() < 2) {
-        error = "--compare needs at least two text reports (OLD.txt NEW.txt)";
-        return false;
-      }
-    } else if (arg == "--help" || arg == "-h") {
-      if (!noValue()) return false;
-      options.help = true;
-    } else if (arg == "--version") {
-      if (!noValue()) return false;
-      options.version = true;
-    } else if (arg.empty() || arg[0] != '-') {
-      error = "unexpected argument '" + arg + "' (a screen size is written -WIDTHxHEIGHT and comes first)";
-      return false;
-    } else {
-      error = "unknown option '" + arg + "'";
+    const Word word = splitWord(argv[i]);
+    const CliOption* option = findOption(word.name);
+    if (!option) {
+      error = notAnOptionError(word.name);
       return false;
     }
+    Values values;
+    if (!takeValues(*option, word, argc, argv, i, values, error) ||
+        !option->set(options, values, error))
+      return false;
   }
-  if (options.windowMode == WindowMode::Window && options.device >= 0) {
-    error = "--device picks a device for headless runs; a --window run renders on the X "
-            "server's driver";
-    return false;
-  }
-  return true;
+  return checkCombination(options, error);
 }
 
 bool wantsDisplay(const CliOptions& options) {
@@ -278,37 +401,16 @@ WindowBackend chooseWindowBackend(const CliOptions& options, bool displayOpened)
                                                   : WindowBackend::Pbuffer;
 }
 
-const char* usageText() {
-  return "usage: corvalis [-WIDTHxHEIGHT] [--tests LIST] [--output BASE] [--comment TEXT]\n"
-         "                [--sync flush|swap] [--no-bb-bold] [--no-bb-code] [--no-bb-url]\n"
-         "                [--bbcode] [--list] [--list-devices] [--device N] [--repeat N]\n"
-         "                [--window | --headless] [--no-charts] [--help] [--version]\n"
-         "       corvalis --compare OLD.txt NEW.txt [MORE.txt...] [--output BASE]\n"
-         "\n"
-         "  -WIDTHxHEIGHT     screen size of the test windows (default 1024x768)\n"
-         "  --tests LIST      comma-separated tests by name or key (default: all; see --list)\n"
-         "  --output BASE     report base name; writes BASE.htm, BASE.txt, BASE.bb.txt,\n"
-         "                    BASE.json, the data files BASE.*.csv and their charts\n"
-         "                    BASE.charts.htm (default: results)\n"
-         "  --comment TEXT    comment for the report's information section (126 characters)\n"
-         "  --sync METHOD     end timed batches with glFlush (flush, default) or a buffer swap\n"
-         "  --no-bb-bold      no [b] tags in the BB-code report\n"
-         "  --no-bb-code      no [CODE] block around the BB-code report\n"
-         "  --no-bb-url       no [url] link in the BB-code report\n"
-         "  --bbcode          print the BB-code report to stdout after the run\n"
-         "  --list            list the tests and exit\n"
-         "  --list-devices    list the rendering devices and exit\n"
-         "  --device N        render headless on device N of --list-devices\n"
-         "  --window          draw in X11 windows on the display DISPLAY names\n"
-         "  --headless        draw in EGL pbuffers (no display needed)\n"
-         "                    (default: windows when DISPLAY is set and opens)\n"
-         "  --repeat N        take every timed measurement N times (1 to 100, default 1) and\n"
-         "                    report the median; BASE.json then holds the N samples\n"
-         "  --no-charts       do not write the charts page BASE.charts.htm\n"
-         "  --compare OLD NEW...  compare text reports of earlier runs: one row per key,\n"
-         "                    each value and its ratio to the first run (* above spread\n"
-         "                    or 5 %); with --output BASE also BASE.compare.htm\n"
-         "  --help, --version\n"
+std::string usageText() {
+  std::string text = synopsis() + "\n";
+  appendHelp(text, "-WIDTHxHEIGHT", "screen size of the test windows (default 1024x768)");
+  for (const CliOption& option : kOptionTable) {
+    std::string left = option.name;
+    if (option.alias) left += std::string(", ") + option.alias;
+    if (option.valueName) left += std::string(" ") + option.valueName;
+    appendHelp(text, left, option.help);
+  }
+  return text +
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"
          "1 a report or data file (or the output) could not be written, 2 a usage error\n"

@@ -1,10 +1,14 @@
 #pragma once
 // The batch command line of the console program: the screen size first, then long
-// options that map one-to-one onto the launcher's settings.
+// options that map one-to-one onto the launcher's settings. One table describes every
+// option: its name, its argument, what it sets and its help; the parser and the usage
+// text are both driven by it.
 
 #include <array>
 #include <string>
 #include <vector>
+
+#include "app/test_registry.h"
 
 namespace corvalis {
 
@@ -15,29 +19,59 @@ struct CliOptions {
   int width = 1024;
   int height = 768;
   bool testsGiven = false;
-  std::array<bool, 7> tests{};       // registry order; all true unless --tests was given
-  std::string output;                // empty: the default base name
+  std::array<bool, TestCount> tests{};  // registry order; all true unless --tests was given
+  std::string output;                   // empty: the default base name
   bool commentGiven = false;
-  std::string comment;                // ISO-8859-1, converted from the UTF-8 argument
+  std::string comment;                  // ISO-8859-1, converted from the UTF-8 argument
   bool syncSwap = false;
   bool bbBold = true;
   bool bbCode = true;
   bool bbUrl = true;
-  bool printBBCode = false;          // --bbcode
-  bool list = false;                 // --list
-  bool listDevices = false;          // --list-devices
-  int device = -1;                   // --device N; -1: automatic
+  bool printBBCode = false;             // --bbcode
+  bool list = false;                    // --list
+  bool listDevices = false;             // --list-devices
+  int device = -1;                      // --device N; -1: automatic
   WindowMode windowMode = WindowMode::Auto;
-  int repeat = 1;                    // --repeat N: every timed measurement N times (1..100)
+  int repeat = 1;                       // --repeat N: every timed measurement N times (1..100)
   bool help = false;
   bool version = false;
-  bool charts = true;                // false: --no-charts
-  std::vector<std::string> compare;  // --compare OLD NEW [MORE...]: the text reports
+  bool charts = true;                   // false: --no-charts
+  std::vector<std::string> compare;     // --compare OLD NEW [MORE...]: the text reports
 };
 
-// Index in registry order of a test named by display name or key ("fillrate",
-// "texcache", "Texture cache", case-insensitive); -1 when unknown.
-int findTestByName(const std::string& name);
+// What an option reads after its name.
+enum class CliArgument {
+  None,     // a switch; "--name=value" is an error
+  Value,    // one value, from "--name=value" or the next argument
+  Reports,  // every following argument up to the next "--" option
+};
+
+// Where an option stands in the usage lines.
+enum class CliSynopsis {
+  Run,            // on the line of a run: "[--name ARG]"
+  RunOr,          // on that line, as an alternative to the option before it
+  RunAndCompare,  // on the line of a run and on the --compare line
+  Compare,        // the --compare line of its own
+};
+
+// Records an option's values in the options; false with a message naming the option
+// or value when they are not acceptable. 'values' holds nothing for a switch, one value
+// for CliArgument::Value, the reports for CliArgument::Reports.
+using CliSetter = bool (*)(CliOptions& options, const std::vector<std::string>& values,
+                           std::string& error);
+
+struct CliOption {
+  const char* name;       // "--tests"
+  const char* alias;      // a second spelling ("-h"), or nullptr
+  CliArgument argument;
+  const char* valueName;  // the argument as the usage shows it ("LIST"); nullptr for a switch
+  CliSynopsis synopsis;
+  CliSetter set;
+  const char* help;       // the help text; '\n' starts a continuation line
+};
+
+// Every option the console program takes, in the order of the usage text.
+const std::vector<CliOption>& cliOptionTable();
 
 // Parses argv (argv[0] is the program). On a usage error returns false and sets
 // 'error' to a message naming the bad option or value.
@@ -54,7 +88,7 @@ bool wantsDisplay(const CliOptions& options);
 // anything else (0, negative, not a number, trailing characters).
 bool parseRepeatCount(const std::string& text, int& repeat);
 
-// The usage text printed by --help and after a usage error.
-const char* usageText();
+// The usage text printed by --help and after a usage error, made from the table.
+std::string usageText();
 
 }  // namespace corvalis

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/launcher_settings.h"
+#include "app/app_context.h"
 #include "app/system_info.h"
 #include "platform/platform.h"
 #include "report/result_report.h"
@@ -15,10 +15,9 @@ namespace {
 
 // Writes the BB-code file again with the current options and comment; false when the
 // file could not be written completely.
-bool rewriteBBCodeFile() {
-  LauncherSettings& settings = launcherSettings;
-  ResultReport report(settings.baseName, bbOptionMask(settings), OutputBBCode);
-  writeReportBody(report);
+bool rewriteBBCodeFile(AppContext& app) {
+  ResultReport report(app.settings.baseName, bbOptionMask(app.settings), OutputBBCode);
+  writeReportBody(report, app);
   return report.close();
 }
 
@@ -40,10 +39,10 @@ bool readWholeFile(const std::string& path, std::vector<char>& bytes) {
 
 }  // namespace
 
-ClipboardExportResult copyBBCodeToClipboard() {
-  LauncherSettings& settings = launcherSettings;
+ClipboardExportResult copyBBCodeToClipboard(AppContext& app) {
+  LauncherSettings& settings = app.settings;
   if (settings.bbOptionsChanged) {
-    bool written = rewriteBBCodeFile();
+    bool written = rewriteBBCodeFile(app);
     settings.bbOptionsChanged = !written;
     // A half-written file is not put on the clipboard; the next press writes it again.
     if (!written) return ClipboardExportResult::RewriteFailed;

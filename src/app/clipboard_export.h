@@ -4,6 +4,8 @@
 
 namespace corvalis {
 
+struct AppContext;
+
 enum class ClipboardExportResult {
   Copied,            // the whole file is on the clipboard
   NoFile,            // the ".bb.txt" file could not be read; nothing changed
@@ -12,8 +14,8 @@ enum class ClipboardExportResult {
 };
 
 // Rewrites the BB-code file first when a BB-code option changed since the report body
-// was last written, then copies the file, owned by the launcher dialog. Uses
-// launcherSettings and the current platform.
-ClipboardExportResult copyBBCodeToClipboard();
+// was last written, then copies the file, owned by the launcher dialog, through the
+// current platform.
+ClipboardExportResult copyBBCodeToClipboard(AppContext& app);
 
 }  // namespace corvalis

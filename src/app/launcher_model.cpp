@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "app/clipboard_export.h"
-#include "app/launcher_settings.h"
 #include "measurements/measurement.h"
 #include "report/result_report.h"
 
@@ -19,16 +18,6 @@ static_assert(CommentReadSize <= static_cast<int>(CommentSize), "comment buffer 
 
 int testCheckId(size_t row) { return IDC_TEST_CHECK_FIRST + static_cast<int>(row); }
 int testResultId(size_t row) { return IDC_TEST_RESULT_FIRST + static_cast<int>(row); }
-
-bool anyTestSelected() {
-  for (bool enabled : testEnabled)
-    if (enabled) return true;
-  return false;
-}
-
-void resetBaseName() {
-  std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", DefaultBaseName);
-}
 
 }  // namespace
 
@@ -52,12 +41,12 @@ bool canWriteFile(const char* path) {
 }
 
 void LauncherModel::initialize(platform::DialogHandle dialog) {
-  LauncherSettings& settings = launcherSettings;
+  LauncherSettings& settings = app_.settings;
   settings.dialogWindow = dialog;
   for (size_t i = 0; i < TestCount; ++i) {
-    BenchTest* test = testRegistry[i].get();
+    BenchTest* test = app_.registry.tests[i].get();
     if (!test) continue;
-    view_.setChecked(testCheckId(i), testEnabled[i]);
+    view_.setChecked(testCheckId(i), app_.registry.enabled[i]);
     view_.setText(testCheckId(i), test->name());
     view_.setEnabled(testCheckId(i), true);
     char summary[SummarySize] = "n/a";
@@ -78,12 +67,12 @@ void LauncherModel::initialize(platform::DialogHandle dialog) {
 }
 
 LauncherOutcome LauncherModel::command(int controlId) {
-  LauncherSettings& settings = launcherSettings;
+  LauncherSettings& settings = app_.settings;
   switch (controlId) {
     case IDC_START:
       // NOTE: the dialog manager turns Enter into this command even while the
       // disabled Start button is the default one; without a selected test it is ignored.
-      if (!anyTestSelected()) return LauncherOutcome::Continue;
+      if (!app_.registry.anySelected()) return LauncherOutcome::Continue;
       readBBOptionsAndComment();
       settings.syncSwap = view_.isChecked(IDC_SYNC_SWAP);
       return LauncherOutcome::Start;
@@ -94,7 +83,7 @@ LauncherOutcome LauncherModel::command(int controlId) {
       return LauncherOutcome::Continue;
     case IDC_BB_TO_CLIPBOARD:
       readBBOptionsAndComment();
-      copyBBCodeToClipboard();
+      copyBBCodeToClipboard(app_);
       return LauncherOutcome::Continue;
     case IDC_BASE_NAME_BUTTON:
       chooseBaseName();
@@ -110,16 +99,16 @@ LauncherOutcome LauncherModel::command(int controlId) {
   if (controlId >= IDC_TEST_CHECK_FIRST &&
       controlId < IDC_TEST_CHECK_FIRST + static_cast<int>(TestCount)) {
     size_t row = static_cast<size_t>(controlId - IDC_TEST_CHECK_FIRST);
-    testEnabled[row] = testRegistry[row] != nullptr && view_.isChecked(controlId);
+    app_.registry.enabled[row] = app_.registry.tests[row] != nullptr && view_.isChecked(controlId);
   }
   return LauncherOutcome::Continue;
 }
 
-void LauncherModel::afterMessage() { view_.setEnabled(IDC_START, anyTestSelected()); }
+void LauncherModel::afterMessage() { view_.setEnabled(IDC_START, app_.registry.anySelected()); }
 
 // The options and the comment as Start reads them; the sync method is left alone.
 void LauncherModel::readBBOptionsAndComment() {
-  LauncherSettings& settings = launcherSettings;
+  LauncherSettings& settings = app_.settings;
   settings.bbCode = view_.isChecked(IDC_BB_CODE);
   settings.bbUrl = view_.isChecked(IDC_BB_URL);
   settings.bbBold = view_.isChecked(IDC_BB_BOLD);
@@ -130,7 +119,7 @@ void LauncherModel::readBBOptionsAndComment() {
 // Proposes the current base name in the save dialog; a confirmed name that cannot be
 // written is refused with a message and the default base name is taken instead.
 void LauncherModel::chooseBaseName() {
-  LauncherSettings& settings = launcherSettings;
+  LauncherSettings& settings = app_.settings;
   platform::SaveFileRequest request;
   request.title = BaseNameDialogTitle;
   request.filterDescription = BaseNameFilterDescription;
@@ -151,6 +140,10 @@ void LauncherModel::chooseBaseName() {
     }
   }
   view_.setText(IDC_BASE_NAME, settings.baseName);
+}
+
+void LauncherModel::resetBaseName() {
+  std::snprintf(app_.settings.baseName, BaseNameSize, "%s", DefaultBaseName);
 }
 
 }  // namespace corvalis

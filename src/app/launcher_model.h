@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "app/app_context.h"
 #include "app/resource.h"
 #include "platform/modal_dialog.h"
 
@@ -28,11 +29,11 @@ constexpr const char* BaseNameUnwritableCaption = "Oh no ...";
 using LauncherView = platform::DialogControls;
 using LauncherOutcome = platform::DialogOutcome;
 
-// The dialog's behaviour over the process-wide launcherSettings, testRegistry and
-// testEnabled, with the platform's message box, save dialog, shell and clipboard.
+// The dialog's behaviour over the launcher's settings and the tests of 'app', with the
+// platform's message box, save dialog, shell and clipboard.
 class LauncherModel {
  public:
-  explicit LauncherModel(LauncherView& view) : view_(view) {}
+  LauncherModel(LauncherView& view, AppContext& app) : view_(view), app_(app) {}
 
   // Fills the controls from the settings and the tests; remembers the dialog handle.
   void initialize(platform::DialogHandle dialog);
@@ -45,23 +46,29 @@ class LauncherModel {
  private:
   void readBBOptionsAndComment();
   void chooseBaseName();
+  void resetBaseName();
 
   LauncherView& view_;
+  AppContext& app_;
 };
 
 // The launcher as the platform's modal dialog sees it: a LauncherModel over the
-// controls of each message.
+// controls of each message and the program's context.
 class LauncherBehavior final : public platform::DialogBehavior {
  public:
+  explicit LauncherBehavior(AppContext& app) : app_(app) {}
   void initialize(platform::DialogControls& controls, platform::DialogHandle dialog) override {
-    LauncherModel(controls).initialize(dialog);
+    LauncherModel(controls, app_).initialize(dialog);
   }
   platform::DialogOutcome command(platform::DialogControls& controls, int controlId) override {
-    return LauncherModel(controls).command(controlId);
+    return LauncherModel(controls, app_).command(controlId);
   }
   void afterMessage(platform::DialogControls& controls) override {
-    LauncherModel(controls).afterMessage();
+    LauncherModel(controls, app_).afterMessage();
   }
+
+ private:
+  AppContext& app_;
 };
 
 // The HTML page of a base name, the file that View details opens.

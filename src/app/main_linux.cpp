@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/app_context.h"
 #include "app/cli_options.h"
 #include "app/detection_lines.h"
-#include "app/launcher_settings.h"
 #include "app/run_cycle.h"
+#include "app/run_outcome.h"
 #include "app/text_encoding.h"
 #include "framework/format.h"
 #include "framework/progress.h"
@@ -35,11 +36,6 @@
 using namespace corvalis;
 
 namespace {
-
-constexpr int ExitOk = 0;
-constexpr int ExitFiles = 1;
-constexpr int ExitUsage = 2;
-constexpr int ExitTestFailed = 3;
 
 // The summary line of a test as the launcher would show it, in UTF-8, and with repeats
 // how sure its detection is.
@@ -105,16 +101,19 @@ void printError(const std::string& message) {
 // A path for the listings on stdout, as one line.
 std::string shownPath(const std::string& path) { return escapeControls(absolutePath(path)); }
 
-// The exit status once everything printed on stdout has been delivered: output that
-// could not be written (a full device, a closed pipe) is a failure, not a success.
-int finishStdout(int status) {
+// Delivers everything printed on stdout; false (after a message) when it could not be
+// written (a full device, a closed pipe): that is a failure, not a success.
+bool flushStandardOutput() {
   errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "corvalis: could not write the standard output: %s\n",
-                 std::strerror(errno != 0 ? errno : EIO));
-    return status == ExitOk || status == ExitTestFailed ? ExitFiles : status;
-  }
-  return status;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  std::fprintf(stderr, "corvalis: could not write the standard output: %s\n",
+               std::strerror(errno != 0 ? errno : EIO));
+  return false;
+}
+
+// A usage error on stderr: the message naming the bad option or value, then the usage.
+void printUsageError(const std::string& message) {
+  std::fprintf(stderr, "corvalis: %s\n\n%s", message.c_str(), usageText().c_str());
 }
 
 // The BB-code report for a terminal: UTF-8, LF line ends, each line cleaned like any
@@ -139,26 +138,28 @@ void printBBCode(const std::string& path) {
 }
 
 void listTests() {
-  createTestRegistry();
-  for (auto& test : testRegistry)
+  TestRegistry registry;
+  registry.create();
+  for (auto& test : registry.tests)
     if (test) std::printf("%-10s %s\n", test->key(), test->name());
-  destroyTestRegistry();
 }
 
 // The EGL devices, each with the window system a run on it uses: a chosen device always
 // draws headless; a window run draws on the X server's own driver, listed first.
-int listDevices(bool windows) {
+RunOutcome listDevices(bool windows) {
+  RunOutcome outcome;
   if (windows) std::printf("window: %s (the default here)\n", platform::windowSystemDescription().c_str());
   auto devices = platform::current().listDevices();
   if (devices.empty() && !windows) {
     std::fprintf(stderr, "corvalis: no rendering device: %s\n",
                  platform::current().backendDescription().c_str());
-    return ExitTestFailed;
+    outcome.testFailed = true;
+    return outcome;
   }
   for (size_t i = 0; i < devices.size(); ++i)
     std::printf("%zu: %s (%s, pbuffer)\n", i, devices[i].name.c_str(),
                 devices[i].hardware ? "hardware" : "software");
-  return ExitOk;
+  return outcome;
 }
 
 // Opens the X display when the options want one; false (after the message) when
@@ -175,25 +176,31 @@ bool chooseWindowSystem(const CliOptions& options, bool& windows) {
   return true;
 }
 
-void applySettings(const CliOptions& options) {
+// The options as the launcher's settings and the selection of the tests.
+void applyOptions(const CliOptions& options, AppContext& app) {
+  LauncherSettings& settings = app.settings;
   std::string base = options.output.empty() ? std::string("results") : options.output;
-  std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
-  std::snprintf(launcherSettings.comment, CommentSize, "%s", options.comment.c_str());
-  launcherSettings.commentEnabled = options.commentGiven;
-  launcherSettings.syncSwap = options.syncSwap;
-  launcherSettings.bbBold = options.bbBold;
-  launcherSettings.bbCode = options.bbCode;
-  launcherSettings.bbUrl = options.bbUrl;
-  launcherSettings.repeats = options.repeat;
+  std::snprintf(settings.baseName, BaseNameSize, "%s", base.c_str());
+  std::snprintf(settings.comment, CommentSize, "%s", options.comment.c_str());
+  settings.commentEnabled = options.commentGiven;
+  settings.syncSwap = options.syncSwap;
+  settings.bbBold = options.bbBold;
+  settings.bbCode = options.bbCode;
+  settings.bbUrl = options.bbUrl;
+  settings.repeats = options.repeat;
+  settings.charts = options.charts;
+  app.registry.create();
+  for (size_t i = 0; i < TestCount; ++i)
+    app.registry.enabled[i] = app.registry.tests[i] && options.tests[i];
 }
 
 // With repeats: per test that ran, the largest max/min of the samples its report section
 // was given, so that a user sees at once which numbers are solid.
-void printSpreads(int repeat, const std::map<std::string, double>& spreads) {
-  std::printf("Largest spread (max/min of %d repeats):\n", repeat);
+void printSpreads(const AppContext& app, const std::map<std::string, double>& spreads) {
+  std::printf("Largest spread (max/min of %d repeats):\n", app.settings.repeats);
   for (size_t i = 0; i < TestCount; ++i) {
-    BenchTest* test = testRegistry[i].get();
-    if (!test || !testEnabled[i] || !test->hasRun || test->failed) continue;
+    BenchTest* test = app.registry.selected(i);
+    if (!test || !test->hasRun || test->failed) continue;
     const auto found = spreads.find(test->key());
     const double spread = found != spreads.end() ? found->second : 0.0;
     if (spread > 0.0)
@@ -214,8 +221,8 @@ void printDetections(const std::vector<ResultReport::Detection>& detections) {
 }
 
 // The reports and the data files this run wrote (not those that merely exist).
-void printWrittenFiles(const std::vector<std::string>& dataFiles, bool chartsWritten) {
-  std::string base = launcherSettings.baseName;
+void printWrittenFiles(const std::string& base, const std::vector<std::string>& dataFiles,
+                       bool chartsWritten) {
   std::printf("Reports:\n");
   for (const char* ext : {".htm", ".txt", ".bb.txt", ".json"})
     std::printf("  %s\n", shownPath(base + ext).c_str());
@@ -254,15 +261,65 @@ class TerminalProgress : public ProgressSink {
   PerfTimer clock_;
 };
 
+// The run's progress on stderr: "[i/n] Name" as each selected test starts, its summary
+// and time as it ends. On a terminal each test has one line that its progress rewrites;
+// elsewhere (a log, a pipe) the plain start and end lines.
+class ConsoleProgress {
+ public:
+  explicit ConsoleProgress(const TestRegistry& registry) : live_(isatty(STDERR_FILENO) != 0) {
+    for (size_t i = 0; i < TestCount; ++i) selected_ += registry.selected(i) ? 1 : 0;
+    if (live_) setProgressSink(&terminal_);
+  }
+  ~ConsoleProgress() { setProgressSink(nullptr); }
+  ConsoleProgress(const ConsoleProgress&) = delete;
+  ConsoleProgress& operator=(const ConsoleProgress&) = delete;
+
+  RunCycleObserver observer() {
+    RunCycleObserver observer;
+    observer.testStarted = [this](const BenchTest& test) { started(test); };
+    observer.testFinished = [this](const BenchTest& test, double seconds) {
+      finished(test, seconds);
+    };
+    return observer;
+  }
+
+ private:
+  void started(const BenchTest& test) {
+    std::string prefix = formatC("[%zu/%zu] %s", ++position_, selected_, test.name());
+    if (live_)
+      terminal_.start(prefix);
+    else
+      std::fprintf(stderr, "%s ...\n", prefix.c_str());
+  }
+  void finished(const BenchTest& test, double seconds) {
+    std::string summary = summaryOf(const_cast<BenchTest&>(test));
+    std::string line = formatC("[%zu/%zu] %s: %s (%.1f s)", position_, selected_, test.name(),
+                               summary.c_str(), seconds);
+    if (live_)
+      terminal_.finish(line);
+    else
+      std::fprintf(stderr, "%s\n", line.c_str());
+  }
+
+  const bool live_;
+  size_t selected_ = 0;
+  size_t position_ = 0;
+  TerminalProgress terminal_;
+};
+
 // A stop signal ends --compare with its exit status, whatever step it interrupted.
-int compareStopped() {
+RunOutcome compareStopped() {
   printError(formatC("--compare stopped by signal %d", stopSignal()));
-  return 128 + stopSignal();
+  RunOutcome outcome;
+  outcome.stopSignal = stopSignal();
+  return outcome;
 }
 
 // --compare: no GL at all, only the reports on disk. A file that cannot be compared is
-// named with what is wrong with it (exit 2); it is not a usage error, so no usage text.
-int runCompare(const CliOptions& options) {
+// named with what is wrong with it in one line, without the usage text; it exits with
+// the status of a usage error (2).
+RunOutcome runCompare(const CliOptions& options) {
+  RunOutcome outcome;
   std::vector<CompareRun> runs(options.compare.size());
   for (size_t i = 0; i < runs.size(); ++i) {
     std::string error;
@@ -270,12 +327,13 @@ int runCompare(const CliOptions& options) {
     if (stopRequested()) return compareStopped();
     if (!loaded) {
       printError("--compare: " + error);
-      return ExitUsage;
+      outcome.usageError = true;
+      return outcome;
     }
   }
   std::vector<CompareRow> rows = compareRuns(runs);
   writeText(latin1ToUtf8(compareTableText(runs, rows)), stdout);
-  if (options.output.empty()) return stopRequested() ? compareStopped() : ExitOk;
+  if (options.output.empty()) return stopRequested() ? compareStopped() : outcome;
   // The table is complete before the page is written, which may wait (a FIFO).
   std::fflush(stdout);
   const std::string path = options.output + ".compare.htm";
@@ -286,131 +344,118 @@ int runCompare(const CliOptions& options) {
   if (stopRequested()) return compareStopped();
   if (!written) {
     printError(file.error());
-    return ExitFiles;
+    outcome.filesLost = true;
+    return outcome;
   }
   std::printf("Comparison:\n  %s\n", shownPath(path).c_str());
-  return ExitOk;
+  return outcome;
 }
 
+// True when no window of the run brought OpenGL up, the last one included.
+bool openGlNeverWorked() { return std::strcmp(driverString, GlInitFailedText) == 0; }
 
-// Everything after the process set-up; returns the exit status.
-int runProgram(int argc, char** argv) {
+// Why a run whose report was written failed, on stderr: its windows went away, OpenGL
+// could not be initialised, or a test failed; the first of these that applies.
+void printRunFailure(const DisplayConfig& config, const RunCycleOutcome& cycle) {
+  if (const std::string loss = platform::windowSystemLoss(); !loss.empty()) {
+    // Not a driver fault: the windows went away under the run.
+    std::fprintf(stderr,
+                 "corvalis: %s during the run; the test running then and every later one "
+                 "failed with \"no window\"\n",
+                 loss.c_str());
+  } else if (openGlNeverWorked()) {
+    std::fprintf(stderr,
+                 "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "
+                 "report's Error lines say which step failed\n",
+                 config.width, config.height, platform::current().backendDescription().c_str());
+  } else if (cycle.anyTestFailed) {
+    std::fprintf(stderr, "corvalis: a selected test failed; see the report\n");
+  }
+}
+
+// After a run cycle: on a stop, what became of the files; when the report could not be
+// created, why; otherwise the summaries, the files that could not be written and, for a
+// complete report, the files written and why the run failed, if it did.
+void printRunCycle(const AppContext& app, const CliOptions& options, const DisplayConfig& config,
+                   const RunCycleOutcome& cycle) {
+  if (cycle.stopSignal != 0) {
+    const bool kept = cycle.reportOpened && cycle.failedFiles.empty();
+    std::fprintf(stderr, "corvalis: stopped by signal %d%s\n", cycle.stopSignal,
+                 kept ? " after the files were written"
+                      : "; the previous report and data files are unchanged");
+    return;
+  }
+  // Without a report: after the "Ouch!" text, which file could not be created and why.
+  if (!cycle.reportOpened) {
+    for (const auto& message : cycle.fileErrors) printError(message);
+    return;
+  }
+  for (auto& test : app.registry.tests)
+    if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
+  for (const auto& message : cycle.dataFileErrors) printError(message);
+  if (app.settings.repeats > 1) {
+    printSpreads(app, cycle.largestSpreads);
+    printDetections(cycle.detections);
+  }
+  if (!cycle.failedFiles.empty()) {
+    for (const auto& message : cycle.fileErrors) printError(message);
+    return;
+  }
+  printWrittenFiles(app.settings.baseName, cycle.dataFilesWritten, cycle.chartsWritten);
+  if (options.printBBCode) printBBCode(std::string(app.settings.baseName) + ".bb.txt");
+  // A charts page that could not be written was named by the message box text.
+  if (cycle.chartsError.empty()) printRunFailure(config, cycle);
+}
+
+// Runs the selected tests as the options say and shows what came of it.
+RunOutcome runTests(const CliOptions& options) {
+  DisplayConfig config(options.width, options.height);
+  displayConfig = &config;
+  AppContext app;
+  applyOptions(options, app);
+  RunCycleOutcome cycle;
+  {
+    ConsoleProgress progress(app.registry);
+    std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
+                 platform::current().backendDescription().c_str());
+    cycle = runCycle(app, config, progress.observer());
+  }
+  printRunCycle(app, options, config, cycle);
+  RunOutcome outcome = runOutcomeOf(cycle);
+  outcome.displayLost = !platform::windowSystemLoss().empty();
+  outcome.testFailed = outcome.testFailed || openGlNeverWorked();
+  app.registry.destroy();
+  displayConfig = nullptr;
+  return outcome;
+}
+
+// Everything after the process set-up: the options, then the one thing they ask for.
+RunOutcome runProgram(int argc, char** argv) {
+  RunOutcome outcome;
   CliOptions options;
   std::string error;
   if (!parseCliOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "corvalis: %s\n\n%s", error.c_str(), usageText());
-    return ExitUsage;
-  }
-  if (options.help) {
-    std::fputs(usageText(), stdout);
-    return ExitOk;
-  }
-  if (options.version) {
+    printUsageError(error);
+    outcome.usageError = true;
+  } else if (options.help) {
+    std::fputs(usageText().c_str(), stdout);
+  } else if (options.version) {
     std::printf("%s\n", ProgramVersion);
-    return ExitOk;
-  }
-  if (options.list) {
+  } else if (options.list) {
     listTests();
-    return ExitOk;
-  }
-  if (!options.compare.empty()) return runCompare(options);
-  if (options.device >= 0 && !platform::current().selectDevice(options.device)) {
-    std::fprintf(stderr, "corvalis: there is no device %d (see --list-devices)\n\n%s",
-                 options.device, usageText());
-    return ExitUsage;
-  }
-  bool windows = false;
-  if (!chooseWindowSystem(options, windows)) return ExitTestFailed;
-  if (options.listDevices) return listDevices(windows);
-
-  applySettings(options);
-  DisplayConfig config(options.width, options.height);
-  displayConfig = &config;
-  createTestRegistry();
-  for (size_t i = 0; i < TestCount; ++i) testEnabled[i] = testRegistry[i] && options.tests[i];
-
-  size_t selected = 0, position = 0;
-  for (bool enabled : testEnabled) selected += enabled ? 1 : 0;
-  // On a terminal each test has one line that its progress rewrites; elsewhere (a log,
-  // a pipe) the plain start and end lines.
-  const bool live = isatty(STDERR_FILENO) != 0;
-  TerminalProgress terminal;
-  if (live) setProgressSink(&terminal);
-  RunCycleObserver observer;
-  observer.testStarted = [&](const BenchTest& test) {
-    std::string prefix = formatC("[%zu/%zu] %s", ++position, selected, test.name());
-    if (live)
-      terminal.start(prefix);
-    else
-      std::fprintf(stderr, "%s ...\n", prefix.c_str());
-  };
-  observer.testFinished = [&](const BenchTest& test, double seconds) {
-    std::string summary = summaryOf(const_cast<BenchTest&>(test));
-    std::string line = formatC("[%zu/%zu] %s: %s (%.1f s)", position, selected, test.name(),
-                               summary.c_str(), seconds);
-    if (live)
-      terminal.finish(line);
-    else
-      std::fprintf(stderr, "%s\n", line.c_str());
-  };
-  std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
-               platform::current().backendDescription().c_str());
-
-  launcherSettings.charts = options.charts;
-  RunCycleOutcome outcome = runCycle(config, observer);
-  setProgressSink(nullptr);
-  int status = ExitOk;
-  if (outcome.stopSignal != 0) {
-    bool kept = outcome.reportOpened && outcome.failedFiles.empty();
-    std::fprintf(stderr, "corvalis: stopped by signal %d%s\n", outcome.stopSignal,
-                 kept ? " after the files were written"
-                      : "; the previous report and data files are unchanged");
-    status = 128 + outcome.stopSignal;
-  } else if (!outcome.reportOpened) {
-    // After the "Ouch!" text: which file could not be created, and the system's reason.
-    for (const auto& message : outcome.fileErrors) printError(message);
-    status = ExitFiles;
+  } else if (!options.compare.empty()) {
+    outcome = runCompare(options);
+  } else if (options.device >= 0 && !platform::current().selectDevice(options.device)) {
+    printUsageError(formatC("there is no device %d (see --list-devices)", options.device));
+    outcome.usageError = true;
   } else {
-    for (auto& test : testRegistry)
-      if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
-    for (const auto& message : outcome.dataFileErrors) printError(message);
-    if (options.repeat > 1) {
-      printSpreads(options.repeat, outcome.largestSpreads);
-      printDetections(outcome.detections);
-    }
-    if (!outcome.failedFiles.empty()) {
-      for (const auto& message : outcome.fileErrors) printError(message);
-      status = ExitFiles;
-    } else {
-      printWrittenFiles(outcome.dataFilesWritten, outcome.chartsWritten);
-      if (options.printBBCode) printBBCode(std::string(launcherSettings.baseName) + ".bb.txt");
-      if (!outcome.chartsError.empty()) {
-        status = ExitFiles;  // the message box text on stderr named the file
-      } else if (const std::string loss = platform::windowSystemLoss(); !loss.empty()) {
-        // Not a driver fault: the windows went away under the run.
-        std::fprintf(stderr,
-                     "corvalis: %s during the run; the test running then and every later one "
-                     "failed with \"no window\"\n",
-                     loss.c_str());
-        status = ExitTestFailed;
-      } else if (std::strcmp(driverString, GlInitFailedText) == 0) {
-        std::fprintf(stderr,
-                     "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "
-                     "report's Error lines say which step failed\n",
-                     config.width, config.height,
-                     platform::current().backendDescription().c_str());
-        status = ExitTestFailed;
-      } else if (outcome.anyTestFailed) {
-        std::fprintf(stderr, "corvalis: a selected test failed; see the report\n");
-        status = ExitTestFailed;
-      }
-    }
+    bool windows = false;
+    if (!chooseWindowSystem(options, windows))
+      outcome.displayLost = true;
+    else
+      outcome = options.listDevices ? listDevices(windows) : runTests(options);
   }
-  if (status != ExitFiles && outcome.stopSignal == 0 && !outcome.dataFileErrors.empty())
-    status = ExitFiles;
-  destroyTestRegistry();
-  displayConfig = nullptr;
-  return status;
+  return outcome;
 }
 
 }  // namespace
@@ -418,5 +463,7 @@ int runProgram(int argc, char** argv) {
 int main(int argc, char** argv) {
   holdStandardDescriptors();
   installSignalHandlers();
-  return finishStdout(runProgram(argc, argv));
+  RunOutcome outcome = runProgram(argc, argv);
+  if (!flushStandardOutput()) outcome.filesLost = true;
+  return exitStatusOf(outcome);
 }

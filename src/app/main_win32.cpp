@@ -13,7 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/launcher_model.h"
-#include "app/launcher_settings.h"
+#include "app/app_context.h"
 #include "app/run_cycle.h"
 #include "gl/display_config.h"
 #include "platform/platform.h"
@@ -22,8 +22,9 @@
 using namespace corvalis;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-  std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", DefaultBaseName);
-  launcherSettings.comment[0] = '\0';
+  AppContext app;
+  std::snprintf(app.settings.baseName, BaseNameSize, "%s", DefaultBaseName);
+  app.settings.comment[0] = '\0';
 
   int width = DefaultScreenWidth;
   int height = DefaultScreenHeight;
@@ -36,18 +37,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
                 "Corvalis", MB_OK | MB_ICONERROR);
     return 2;
   }
-  launcherSettings.repeats = switches.repeat;
-  launcherSettings.charts = switches.charts;
+  app.settings.repeats = switches.repeat;
+  app.settings.charts = switches.charts;
   // NOTE: the rest of the program requires the configuration; without it there is
   // nothing to run.
   std::unique_ptr<DisplayConfig> config(new (std::nothrow) DisplayConfig(width, height));
   if (!config) return 0;
   displayConfig = config.get();
-  createTestRegistry();
+  app.registry.create();
 
-  LauncherBehavior launcher;
+  LauncherBehavior launcher(app);
   while (platform::runModalDialog(instance, LauncherDialogId, launcher) == LauncherResultStart) {
-    RunCycleOutcome outcome = runCycle(*config);
+    RunCycleOutcome outcome = runCycle(app, *config);
     // A page that could not be created has had its "Ouch!" already. Files lost after
     // the page was created: name each, with the reason.
     if (!outcome.reportOpened) continue;
@@ -62,7 +63,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     }
   }
 
-  destroyTestRegistry();
+  app.registry.destroy();
   config.reset();
   displayConfig = nullptr;
   return 0;

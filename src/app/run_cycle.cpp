@@ -1,6 +1,6 @@
 #include "app/run_cycle.h"
 
-#include "app/launcher_settings.h"
+#include "app/app_context.h"
 #include "app/system_info.h"
 #include "framework/run_context.h"
 #include "framework/stop_request.h"
@@ -23,63 +23,44 @@ void probeDisplay() {
 }
 
 // The settings section of the machine-readable report.
-RunSettings runSettings(const DisplayConfig& config) {
+RunSettings runSettings(const AppContext& app, const DisplayConfig& config) {
   RunSettings settings;
   settings.width = config.width;
   settings.height = config.height;
   for (size_t i = 0; i < TestCount; ++i)
-    if (testRegistry[i] && testEnabled[i]) settings.tests.push_back(testRegistry[i]->key());
-  settings.swapSync = launcherSettings.syncSwap;
-  settings.repeat = launcherSettings.repeats;
+    if (const BenchTest* test = app.registry.selected(i)) settings.tests.push_back(test->key());
+  settings.swapSync = app.settings.syncSwap;
+  settings.repeat = app.settings.repeats;
   settings.device = platform::current().backendDescription();
   return settings;
 }
 
-}  // namespace
-
-RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer) {
-  RunCycleOutcome outcome;
+// Runs every selected test in registry order until a stop is requested; true when one
+// of them produced nothing.
+bool runSelectedTests(const AppContext& app, const RunCycleObserver& observer) {
   platform::Platform& plat = platform::current();
-  config.swapSync = launcherSettings.syncSwap;
-  config.maxBpp = 32;
-  config.formatMode = 0;
-
-  ResultReport report(launcherSettings.baseName, bbOptionMask(launcherSettings),
-                      OutputHtml | OutputBBCode | OutputText | OutputDataFiles | OutputJson);
-  outcome.reportOpened = report.isOpen();
-  if (outcome.reportOpened) {
-    report.setRunSettings(runSettings(config));
-    RunContext context;
-    context.repeats = launcherSettings.repeats;
-    plat.showCursor(false);
-    probeDisplay();
-    for (size_t i = 0; i < TestCount; ++i) {
-      BenchTest* test = testRegistry[i].get();
-      if (!test || !testEnabled[i]) continue;
-      if (stopRequested()) break;
-      if (observer.testStarted) observer.testStarted(*test);
-      PerfTimer clock;
-      const bool displayWasLost = plat.displayLost();
-      test->run(context);
-      // What a test measured on a display that went away meanwhile is worthless: it runs
-      // once more, where every window now fails, and records that failure as its result.
-      if (!displayWasLost && plat.displayLost()) {
-        test->run(context);
-      }
-      if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
-      if (!test->hasRun || test->failed) outcome.anyTestFailed = true;
-    }
-    // A stopped run keeps the previous reports: nothing of it is renamed into place.
-    if (!stopRequested()) {
-      writeReportBody(report);
-      outcome.largestSpreads = report.largestSpreads();
-      outcome.detections = report.detections();
-    }
-    config.restoreDisplayMode();
-    plat.showCursor(true);
-  } else if (!stopRequested()) {  // a signal that broke off a waiting open is no "Ouch!"
-    plat.messageBox(ReportCreateFailedText, "Ouch!");
+  RunContext context;
+  context.repeats = app.settings.repeats;
+  bool anyFailed = false;
+  for (size_t i = 0; i < TestCount; ++i) {
+    BenchTest* test = app.registry.selected(i);
+    if (!test) continue;
+    if (stopRequested()) break;
+    if (observer.testStarted) observer.testStarted(*test);
+    PerfTimer clock;
+    const bool displayWasLost = plat.displayLost();
+    test->run(context);
+    // What a test measured on a display that went away meanwhile is worthless: it runs
+    // once more, where every window now fails, and records that failure as its result.
+    if (!displayWasLost && plat.displayLost()) test->run(context);
+    if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
+    if (!test->hasRun || test->failed) anyFailed = true;
   }
+  return anyFailed;
+}
+
+// Closes the report and records which of its files were written and which were not.
+void closeReport(ResultReport& report, RunCycleOutcome& outcome) {
   if (!report.close()) {
     outcome.failedFiles = report.failedFiles();
     outcome.fileErrors = report.fileErrors();
@@ -90,12 +71,44 @@ RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer
     else
       outcome.dataFileErrors.push_back(file.error);
   }
+}
+
+}  // namespace
+
+RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config, const RunCycleObserver& observer) {
+  RunCycleOutcome outcome;
+  platform::Platform& plat = platform::current();
+  const LauncherSettings& settings = app.settings;
+  config.swapSync = settings.syncSwap;
+  config.maxBpp = 32;
+  config.formatMode = 0;
+
+  ResultReport report(settings.baseName, bbOptionMask(settings),
+                      OutputHtml | OutputBBCode | OutputText | OutputDataFiles | OutputJson);
+  outcome.reportOpened = report.isOpen();
+  if (outcome.reportOpened) {
+    report.setRunSettings(runSettings(app, config));
+    plat.showCursor(false);
+    probeDisplay();
+    outcome.anyTestFailed = runSelectedTests(app, observer);
+    // A stopped run keeps the previous reports: nothing of it is renamed into place.
+    if (!stopRequested()) {
+      writeReportBody(report, app);
+      outcome.largestSpreads = report.largestSpreads();
+      outcome.detections = report.detections();
+    }
+    config.restoreDisplayMode();
+    plat.showCursor(true);
+  } else if (!stopRequested()) {  // a signal that broke off a waiting open is no "Ouch!"
+    plat.messageBox(ReportCreateFailedText, "Ouch!");
+  }
+  closeReport(report, outcome);
   outcome.stopSignal = stopSignal();
   // The charts page is drawn from the files just written, so only after a complete report.
-  if (outcome.reportOpened && outcome.failedFiles.empty() && launcherSettings.charts &&
+  if (outcome.reportOpened && outcome.failedFiles.empty() && settings.charts &&
       outcome.stopSignal == 0) {
-    if (!writeChartsPage(launcherSettings.baseName, outcome.dataFilesWritten,
-                         outcome.chartsWritten, outcome.chartsError))
+    if (!writeChartsPage(settings.baseName, outcome.dataFilesWritten, outcome.chartsWritten,
+                         outcome.chartsError))
       plat.messageBox(("No charts page: " + outcome.chartsError).c_str(), "Corvalis");
   }
   return outcome;

@@ -11,6 +11,7 @@
 
 namespace corvalis {
 
+struct AppContext;
 class BenchTest;
 class DisplayConfig;
 
@@ -42,7 +43,8 @@ constexpr const char* ReportCreateFailedText =
     "Could not create output files. If one or more of the files are currently opened, please "
     "close them and try again.";
 
-// Runs one cycle with the current launcherSettings, testRegistry and testEnabled.
-RunCycleOutcome runCycle(DisplayConfig& config, const RunCycleObserver& observer = {});
+// Runs one cycle with the launcher's settings and the selected tests of 'app'.
+RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config,
+                         const RunCycleObserver& observer = {});
 
 }  // namespace corvalis

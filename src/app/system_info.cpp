@@ -2,14 +2,27 @@
 
 #include <cstdio>
 
-#include "app/launcher_settings.h"
+#include "app/app_context.h"
 #include "gl/display_config.h"
+#include "gl/window.h"
 #include "report/result_report.h"
 
 namespace corvalis {
 
-void writeReportBody(ResultReport& report) {
-  const LauncherSettings& settings = launcherSettings;
+void recordDriverInfo(const TestWindow& window) {
+  if (window.initFailed) {
+    std::snprintf(driverString, DriverStringSize, "%s", GlInitFailedText);
+    return;
+  }
+  recordDriverString();
+  if (displayConfig) {
+    reportedWidth = static_cast<unsigned>(displayConfig->width);
+    reportedHeight = static_cast<unsigned>(displayConfig->height);
+  }
+}
+
+void writeReportBody(ResultReport& report, AppContext& app) {
+  LauncherSettings& settings = app.settings;
   report.beginInfoSection(ProgramVersion, "Info", DownloadPageUrl);
   report.addItem(driverString, nullptr, "Driver");
 
@@ -25,16 +38,16 @@ void writeReportBody(ResultReport& report) {
   }
 
   if (settings.commentEnabled) report.addItem(settings.comment, nullptr, "Comment");
-  launcherSettings.resultsAvailable = true;
+  settings.resultsAvailable = true;
 
   if (settings.syncSwap)
     report.addItem("Swap", "ping buffers", "Method");
   else
     report.addItem("Flush", "ing commands, no buffer swaps", "Method");
 
-  for (auto& test : testRegistry)
+  for (auto& test : app.registry.tests)
     if (test) test->writeSection(report, settings.baseName);
-  launcherSettings.bbOptionsChanged = false;
+  settings.bbOptionsChanged = false;
 }
 
 }  // namespace corvalis

@@ -4,6 +4,7 @@
 
 namespace corvalis {
 
+struct AppContext;
 class ResultReport;
 class TestWindow;
 
@@ -12,7 +13,8 @@ constexpr const char* DownloadPageUrl = "https://corvalis.example.org/download";
 
 // Records "renderer vVersion" and the resolution, or "GL initialization failed ...".
 void recordDriverInfo(const TestWindow& window);
-// The information section followed by every test's section.
-void writeReportBody(ResultReport& report);
+// The information section followed by every test's section; marks the results as
+// available and the BB-code options as written.
+void writeReportBody(ResultReport& report, AppContext& app);
 
 }  // namespace corvalis

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/clipboard_export.h"
-#include "app/launcher_settings.h"
 #include "platform/fake/fake_platform.h"
 #include "report/report_files.h"
 
@@ -18,6 +17,9 @@ namespace {
 
 using testing::readBytes;
 using testing::writeBytes;
+
+int checkBox(size_t row) { return IDC_TEST_CHECK_FIRST + static_cast<int>(row); }
+int resultField(size_t row) { return IDC_TEST_RESULT_FIRST + static_cast<int>(row); }
 
 struct Control {
   std::string text;
@@ -29,7 +31,7 @@ struct Control {
 class FakeView : public LauncherView {
  public:
   FakeView() {
-    for (int id = 1010; id <= 1016; ++id) controls[id].enabled = false;
+    for (size_t row = 0; row < TestCount; ++row) controls[checkBox(row)].enabled = false;
   }
   void setCaption(const char* text) override { caption = text; }
   void setText(int id, const char* text) override { controls[id].text = text; }
@@ -64,42 +66,38 @@ class LauncherModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.ok());
-    launcherSettings = LauncherSettings{};
-    std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", DefaultBaseName);
+    std::snprintf(app.settings.baseName, BaseNameSize, "%s", DefaultBaseName);
     for (size_t i = 0; i < TestCount; ++i) {
-      testRegistry[i].reset(new StubTest(TestNames[i]));
-      testEnabled[i] = true;
+      app.registry.tests[i].reset(new StubTest(TestNames[i]));
+      app.registry.enabled[i] = true;
     }
     platform::install(&fake);
   }
-  void TearDown() override {
-    platform::install(nullptr);
-    for (auto& slot : testRegistry) slot.reset();
-    launcherSettings = LauncherSettings{};
-  }
+  void TearDown() override { platform::install(nullptr); }
   Control& control(int id) { return view.controls[id]; }
   void useBaseName(const std::string& name) {
-    std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", name.c_str());
+    std::snprintf(app.settings.baseName, BaseNameSize, "%s", name.c_str());
   }
 
   testing::TempDir dir;
   const std::string base = dir.file("results");
   platform::FakePlatform fake;
+  AppContext app;
   FakeView view;
-  LauncherModel model{view};
+  LauncherModel model{view, app};
   int dialogMarker = 0;
 };
 
 TEST_F(LauncherModelTest, FirstShowingPresentsTheDefaults) {
   model.initialize(&dialogMarker);
-  EXPECT_EQ(launcherSettings.dialogWindow, &dialogMarker);
+  EXPECT_EQ(app.settings.dialogWindow, &dialogMarker);
   EXPECT_EQ(view.caption, "Corvalis 0.50");
-  for (int i = 0; i < static_cast<int>(TestCount); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_TRUE(control(1010 + i).checked);
-    EXPECT_TRUE(control(1010 + i).enabled);
-    EXPECT_EQ(control(1010 + i).text, TestNames[i]);
-    EXPECT_EQ(control(1020 + i).text, "n/a");
+  for (size_t row = 0; row < TestCount; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_TRUE(control(checkBox(row)).checked);
+    EXPECT_TRUE(control(checkBox(row)).enabled);
+    EXPECT_EQ(control(checkBox(row)).text, TestNames[row]);
+    EXPECT_EQ(control(resultField(row)).text, "n/a");
   }
   EXPECT_FALSE(control(IDC_VIEW_DETAILS).enabled);
   EXPECT_FALSE(control(IDC_BB_TO_CLIPBOARD).enabled);
@@ -108,63 +106,62 @@ TEST_F(LauncherModelTest, FirstShowingPresentsTheDefaults) {
   EXPECT_EQ(control(IDC_BASE_NAME).text, ".\\results");
 }
 
+// After a run the rows show each test's latest summary, and the settings the user chose
+// come back on their own controls.
 TEST_F(LauncherModelTest, AfterARunTheResultsAndSettingsAppear) {
-  testRegistry[0]->run(RunContext());
-  testRegistry[1]->run(RunContext());
-  testRegistry[1]->failed = true;
-  launcherSettings.resultsAvailable = true;
-  launcherSettings.syncSwap = true;
-  launcherSettings.bbBold = false;
-  launcherSettings.commentEnabled = true;
-  std::snprintf(launcherSettings.comment, CommentSize, "%s", "overclocked");
+  app.registry.tests[0]->run(RunContext());
+  app.registry.tests[1]->run(RunContext());
+  app.registry.tests[1]->failed = true;
+  app.settings.resultsAvailable = true;
+  app.settings.syncSwap = true;
+  app.settings.bbBold = false;
+  app.settings.commentEnabled = true;
+  std::snprintf(app.settings.comment, CommentSize, "%s", "overclocked");
 
   model.initialize(&dialogMarker);
-  EXPECT_EQ(control(1020).text, "1.000 GPix/s");
-  EXPECT_EQ(control(1021).text, "error");
-  EXPECT_EQ(control(1022).text, "n/a");
-  EXPECT_TRUE(control(IDC_VIEW_DETAILS).enabled);
-  EXPECT_TRUE(control(IDC_BB_TO_CLIPBOARD).enabled);
-  EXPECT_TRUE(control(IDC_SYNC_SWAP).checked);
-  EXPECT_FALSE(control(IDC_SYNC_FLUSH).checked);
+  EXPECT_EQ(control(resultField(0)).text, "1.000 GPix/s");
+  EXPECT_EQ(control(resultField(1)).text, "error");
+  EXPECT_EQ(control(resultField(2)).text, "n/a");
+  EXPECT_TRUE(control(IDC_VIEW_DETAILS).enabled && control(IDC_BB_TO_CLIPBOARD).enabled);
+  EXPECT_TRUE(control(IDC_SYNC_SWAP).checked && !control(IDC_SYNC_FLUSH).checked);
   EXPECT_FALSE(control(IDC_BB_BOLD).checked);
-  EXPECT_TRUE(control(IDC_BB_CODE).checked);
-  EXPECT_TRUE(control(IDC_BB_URL).checked);
+  EXPECT_TRUE(control(IDC_BB_CODE).checked && control(IDC_BB_URL).checked);
   EXPECT_TRUE(control(IDC_COMMENT_ENABLED).checked);
   EXPECT_EQ(control(IDC_COMMENT).text, "overclocked");
 }
 
 TEST_F(LauncherModelTest, ANullSlotStaysDisabledAndUnselectable) {
-  testRegistry[3].reset();
-  testEnabled[3] = false;
+  app.registry.tests[3].reset();
+  app.registry.enabled[3] = false;
   model.initialize(&dialogMarker);
-  EXPECT_FALSE(control(1013).enabled);
-  EXPECT_FALSE(control(1013).checked);
-  EXPECT_EQ(control(1013).text, "");
-  EXPECT_EQ(control(1023).text, "");
+  EXPECT_FALSE(control(checkBox(3)).enabled);
+  EXPECT_FALSE(control(checkBox(3)).checked);
+  EXPECT_EQ(control(checkBox(3)).text, "");
+  EXPECT_EQ(control(resultField(3)).text, "");
 
-  control(1013).checked = true;  // a click the dialog manager let through
-  EXPECT_EQ(model.command(1013), LauncherOutcome::Continue);
-  EXPECT_FALSE(testEnabled[3]);
+  control(checkBox(3)).checked = true;  // a click the dialog manager let through
+  EXPECT_EQ(model.command(checkBox(3)), LauncherOutcome::Continue);
+  EXPECT_FALSE(app.registry.enabled[3]);
 }
 
 TEST_F(LauncherModelTest, StartIsAvailableOnlyWhileATestIsSelected) {
   model.initialize(&dialogMarker);
-  for (int id = 1010; id <= 1016; ++id) {
-    control(id).checked = false;
-    model.command(id);
+  for (size_t row = 0; row < TestCount; ++row) {
+    control(checkBox(row)).checked = false;
+    model.command(checkBox(row));
     model.afterMessage();
   }
-  for (bool enabled : testEnabled) EXPECT_FALSE(enabled);
+  EXPECT_FALSE(app.registry.anySelected());
   EXPECT_FALSE(control(IDC_START).enabled);
   // Enter still reaches the disabled default button as a Start command.
   control(IDC_SYNC_SWAP).checked = true;
   EXPECT_EQ(model.command(IDC_START), LauncherOutcome::Continue);
-  EXPECT_FALSE(launcherSettings.syncSwap);
+  EXPECT_FALSE(app.settings.syncSwap);
 
-  control(1015).checked = true;
-  model.command(1015);
+  control(checkBox(5)).checked = true;
+  model.command(checkBox(5));
   model.afterMessage();
-  EXPECT_TRUE(testEnabled[5]);
+  EXPECT_TRUE(app.registry.enabled[5]);
   EXPECT_TRUE(control(IDC_START).enabled);
 }
 
@@ -177,30 +174,29 @@ TEST_F(LauncherModelTest, StartReadsTheDialogAndExitReadsNothing) {
   control(IDC_SYNC_SWAP).checked = true;
 
   EXPECT_EQ(model.command(IDC_EXIT), LauncherOutcome::Exit);
-  EXPECT_TRUE(launcherSettings.bbBold);
-  EXPECT_FALSE(launcherSettings.commentEnabled);
-  EXPECT_FALSE(launcherSettings.syncSwap);
+  EXPECT_TRUE(app.settings.bbBold);
+  EXPECT_FALSE(app.settings.commentEnabled);
+  EXPECT_FALSE(app.settings.syncSwap);
 
   EXPECT_EQ(model.command(IDC_START), LauncherOutcome::Start);
-  EXPECT_FALSE(launcherSettings.bbBold);
-  EXPECT_TRUE(launcherSettings.bbCode);
-  EXPECT_FALSE(launcherSettings.bbUrl);
-  EXPECT_TRUE(launcherSettings.commentEnabled);
-  EXPECT_EQ(launcherSettings.comment, std::string(126, 'c')) << "cut at 126 characters";
-  EXPECT_TRUE(launcherSettings.syncSwap);
-  EXPECT_FALSE(launcherSettings.bbOptionsChanged) << "reading is not an option change";
+  EXPECT_FALSE(app.settings.bbBold);
+  EXPECT_TRUE(app.settings.bbCode);
+  EXPECT_FALSE(app.settings.bbUrl);
+  EXPECT_TRUE(app.settings.commentEnabled);
+  EXPECT_EQ(app.settings.comment, std::string(126, 'c')) << "cut at 126 characters";
+  EXPECT_TRUE(app.settings.syncSwap);
+  EXPECT_FALSE(app.settings.bbOptionsChanged) << "reading is not an option change";
 }
 
 TEST_F(LauncherModelTest, ViewDetailsOpensTheHtmlPageAndKeepsTheBaseName) {
   useBaseName("run1.txt");
   model.command(IDC_VIEW_DETAILS);
-  EXPECT_STREQ(launcherSettings.baseName, "run1.txt");
   // A base name that fills its whole buffer cannot grow in place.
   const std::string longest(BaseNameSize - 1, 'b');
   useBaseName(longest);
   model.command(IDC_VIEW_DETAILS);
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"open run1.txt.htm", "open " + longest + ".htm"}));
-  EXPECT_EQ(launcherSettings.baseName, longest);
+  EXPECT_EQ(app.settings.baseName, longest);
 }
 
 // The save dialog's answer: a cancel keeps the old name; a confirmed name is taken as it
@@ -223,7 +219,7 @@ TEST_F(LauncherModelTest, TheBaseNameDialog) {
     fake.saveFileAnswer = c.answer;
     model.command(IDC_BASE_NAME_BUTTON);
     EXPECT_EQ(fake.calls.front(), "saveFileDialog " + dir.file("old"));  // proposes the current name
-    EXPECT_EQ(launcherSettings.baseName, c.expected);
+    EXPECT_EQ(app.settings.baseName, c.expected);
     EXPECT_EQ(control(IDC_BASE_NAME).text, c.expected);
     EXPECT_EQ(fake.count("messageBox"), c.refused ? 1 : 0);
   }
@@ -260,8 +256,8 @@ TEST_F(LauncherModelTest, ClipboardCopiesTheFileByteForByte) {
     fake.clipboard = "before";
     fake.clipboardAccepts = c.accepts;
     int dialog = 0;
-    launcherSettings.dialogWindow = &dialog;
-    EXPECT_EQ(copyBBCodeToClipboard(), c.result);
+    app.settings.dialogWindow = &dialog;
+    EXPECT_EQ(copyBBCodeToClipboard(app), c.result);
     if (c.fileExists) {
       EXPECT_EQ(fake.clipboardOwner, &dialog);
     }
@@ -283,27 +279,30 @@ TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   control(IDC_COMMENT_ENABLED).checked = true;
   control(IDC_COMMENT).text = "new comment";
   control(IDC_SYNC_SWAP).checked = true;
-  // Clicks other than the BB-code options do not mark the file stale.
-  for (int id : {IDC_COMMENT_ENABLED, IDC_SYNC_SWAP, IDC_SYNC_FLUSH, IDC_COMMENT, 1010, 4711})
+  // Clicks other than the BB-code options do not mark the file stale; nor does an id
+  // that belongs to no control.
+  const int noControl = 4711;
+  for (int id : {IDC_COMMENT_ENABLED, IDC_SYNC_SWAP, IDC_SYNC_FLUSH, IDC_COMMENT, checkBox(0),
+                 noControl})
     model.command(id);
-  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
+  EXPECT_FALSE(app.settings.bbOptionsChanged);
 
   model.command(IDC_BB_TO_CLIPBOARD);
   EXPECT_EQ(fake.clipboard, lastRun);
-  EXPECT_STREQ(launcherSettings.comment, "new comment");
-  EXPECT_TRUE(launcherSettings.commentEnabled);
-  EXPECT_FALSE(launcherSettings.syncSwap);
+  EXPECT_STREQ(app.settings.comment, "new comment");
+  EXPECT_TRUE(app.settings.commentEnabled);
+  EXPECT_FALSE(app.settings.syncSwap);
 
   for (int id : {IDC_BB_CODE, IDC_BB_BOLD, IDC_BB_URL}) {
-    launcherSettings.bbOptionsChanged = false;
+    app.settings.bbOptionsChanged = false;
     control(id).checked = false;
     EXPECT_EQ(model.command(id), LauncherOutcome::Continue);
-    EXPECT_TRUE(launcherSettings.bbOptionsChanged) << id;
+    EXPECT_TRUE(app.settings.bbOptionsChanged) << id;
   }
   // The values themselves are read only by Start and the clipboard command.
-  EXPECT_TRUE(launcherSettings.bbBold && launcherSettings.bbCode && launcherSettings.bbUrl);
+  EXPECT_TRUE(app.settings.bbBold && app.settings.bbCode && app.settings.bbUrl);
   model.command(IDC_BB_TO_CLIPBOARD);
-  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
+  EXPECT_FALSE(app.settings.bbOptionsChanged);
   const std::string rewritten = readBytes(base + ".bb.txt");
   EXPECT_EQ(fake.clipboard, rewritten);
   // Without [CODE], [b] and [url] the file opens with the bare information heading.
@@ -312,9 +311,9 @@ TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   EXPECT_FALSE(testing::fileExists(base + ".htm") || testing::fileExists(base + ".txt"));
 
   useBaseName(dir.file("missing/results"));
-  launcherSettings.bbOptionsChanged = true;
+  app.settings.bbOptionsChanged = true;
   fake.calls.clear();
-  EXPECT_NE(copyBBCodeToClipboard(), ClipboardExportResult::Copied);
+  EXPECT_NE(copyBBCodeToClipboard(app), ClipboardExportResult::Copied);
   EXPECT_EQ(fake.count("setClipboardText"), 0) << "a rewrite that failed copies nothing";
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/launcher_settings.h"
+#include "app/app_context.h"
 #include "app/system_info.h"
 #include "gl/display_config.h"
 #include "report/report_files.h"
@@ -38,44 +38,40 @@ class ReportBody : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.ok());
-    launcherSettings = LauncherSettings();
-    std::snprintf(launcherSettings.baseName, BaseNameSize, "%s", base.c_str());
-    for (auto& slot : testRegistry) slot.reset();
+    std::snprintf(app.settings.baseName, BaseNameSize, "%s", base.c_str());
     ran = new StubTest("Alpha", "A");
     ran->hasRun = true;
-    testRegistry[0].reset(ran);
+    app.registry.tests[0].reset(ran);
     broken = new StubTest("Broken", "B");
     broken->hasRun = true;
     broken->failed = true;
-    testRegistry[2].reset(broken);
+    app.registry.tests[2].reset(broken);
     fresh = new StubTest("Fresh", "F");
-    testRegistry[4].reset(fresh);
+    app.registry.tests[4].reset(fresh);
     std::snprintf(driverString, DriverStringSize, "llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility Profile) Mesa 22.3.6");
     reportedWidth = 1024;
     reportedHeight = 768;
     refreshRate = 0.0f;
   }
-  void TearDown() override {
-    for (auto& slot : testRegistry) slot.reset();
-  }
   std::string write(unsigned outputs) {
     ResultReport report(base.c_str(), BBBold | BBCodeBlock | BBUrl, outputs);
-    writeReportBody(report);
+    writeReportBody(report, app);
     EXPECT_TRUE(report.close());
     return readBytes(base + ".txt");
   }
 
   corvalis::testing::TempDir dir;
   const std::string base = dir.file("r");
+  AppContext app;
   StubTest* ran = nullptr;
   StubTest* broken = nullptr;
   StubTest* fresh = nullptr;
 };
 
 TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
-  launcherSettings.commentEnabled = true;
-  std::snprintf(launcherSettings.comment, CommentSize, "quiet machine");
-  launcherSettings.bbOptionsChanged = true;
+  app.settings.commentEnabled = true;
+  std::snprintf(app.settings.comment, CommentSize, "quiet machine");
+  app.settings.bbOptionsChanged = true;
   std::string text = write(OutputHtml | OutputText | OutputBBCode | OutputDataFiles);
   EXPECT_EQ(text,
             "[Corvalis 0.50]\r\n"
@@ -85,8 +81,8 @@ TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
             "Info:Method=Flush\r\n"
             "A:Rate=1.235 M Pix/s\r\n"
             "B:Rate=1.235 M Pix/s\r\n");
-  EXPECT_TRUE(launcherSettings.resultsAvailable);
-  EXPECT_FALSE(launcherSettings.bbOptionsChanged);
+  EXPECT_TRUE(app.settings.resultsAvailable);
+  EXPECT_FALSE(app.settings.bbOptionsChanged);
   // Only tests that ran write data files, and they get the base name.
   EXPECT_EQ(ran->dataFilesFor, base);
   EXPECT_EQ(fresh->dataFilesFor, "");
@@ -102,8 +98,8 @@ TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
 
 TEST_F(ReportBody, MeasuredRateSwapMethodAndNoCommentWhenDisabled) {
   refreshRate = 59.94f;
-  launcherSettings.syncSwap = true;
-  std::snprintf(launcherSettings.comment, CommentSize, "typed but not enabled");
+  app.settings.syncSwap = true;
+  std::snprintf(app.settings.comment, CommentSize, "typed but not enabled");
   std::string text = write(OutputHtml | OutputText);
   EXPECT_NE(text.find("Info:Resolution=1024x768 @ 59.94Hz\r\nInfo:Method=Swap\r\n"),
             std::string::npos) << text;
@@ -113,7 +109,7 @@ TEST_F(ReportBody, MeasuredRateSwapMethodAndNoCommentWhenDisabled) {
 
 TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
   ResultReport report(base.c_str(), BBBold, OutputBBCode);
-  writeReportBody(report);
+  writeReportBody(report, app);
   EXPECT_TRUE(report.close());
   EXPECT_EQ(ran->dataFilesFor, "");
   std::string bb = readBytes(base + ".bb.txt");
