@@ -4,8 +4,6 @@
 
 namespace corvalis {
 
-GlCaps glCaps;
-
 namespace {
 
 GlQueries realQueries() {
@@ -17,13 +15,17 @@ GlQueries realQueries() {
   return queries;
 }
 
-// The source of the extension string while a probe runs; the real context otherwise.
-const GlQueries* activeQueries = nullptr;
+// One probe under way: the table it fills and where it reads the context's answers.
+struct Probe {
+  GlCaps& caps;
+  const GlQueries& queries;
 
-const char* fetchExtensions() {
-  if (activeQueries && activeQueries->extensions) return activeQueries->extensions();
-  return reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-}
+  // The extension string is fetched on the first look-up, after the table was cleared.
+  bool listed(const char* name) {
+    if (!caps.extensionString && queries.extensions) caps.extensionString = queries.extensions();
+    return extensionListed(caps.extensionString, name);
+  }
+};
 
 // Resolves one entry point into its typed slot; false when it is absent.
 template <typename Pointer>
@@ -39,26 +41,25 @@ GLint readInteger(const GlQueries& queries, GLenum name, GLint fallback) {
 }
 
 // Each chain stops at its first missing entry point, and its flag needs all of them.
-void probeTable(platform::DeviceContext dc, const GlQueries& queries) {
-  GlCaps& c = glCaps;
-  c = GlCaps();
+void probeTable(platform::DeviceContext dc, Probe& probe) {
+  GlCaps& c = probe.caps;
 
   if (resolve(c.wglGetExtensionsStringARB, "wglGetExtensionsStringARB"))
     c.wglGetExtensionsStringARB(dc);  // called once; the GL string is what is consulted
 
-  if (hasExtension("WGL_EXT_swap_control"))
+  if (probe.listed("WGL_EXT_swap_control"))
     c.swapControl = resolve(c.wglSwapIntervalEXT, "wglSwapIntervalEXT");
 
-  if (hasExtension("GL_ARB_multitexture") &&
+  if (probe.listed("GL_ARB_multitexture") &&
       resolve(c.glMultiTexCoord2fARB, "glMultiTexCoord2fARB") &&
       resolve(c.glMultiTexCoord1fARB, "glMultiTexCoord1fARB") &&
       resolve(c.glClientActiveTextureARB, "glClientActiveTextureARB") &&
       resolve(c.glActiveTextureARB, "glActiveTextureARB")) {
-    c.maxTextureUnits = readInteger(queries, GL_MAX_TEXTURE_UNITS_ARB, 1);
+    c.maxTextureUnits = readInteger(probe.queries, GL_MAX_TEXTURE_UNITS_ARB, 1);
     c.multitexture = true;
   }
 
-  if (hasExtension("GL_ARB_vertex_buffer_object"))
+  if (probe.listed("GL_ARB_vertex_buffer_object"))
     c.vertexBufferObject = resolve(c.glGenBuffersARB, "glGenBuffersARB") &&
                            resolve(c.glDeleteBuffersARB, "glDeleteBuffersARB") &&
                            resolve(c.glBindBufferARB, "glBindBufferARB") &&
@@ -67,13 +68,13 @@ void probeTable(platform::DeviceContext dc, const GlQueries& queries) {
                            resolve(c.glMapBufferARB, "glMapBufferARB") &&
                            resolve(c.glUnmapBufferARB, "glUnmapBufferARB");
 
-  if (hasExtension("GL_ATI_vertex_array_object"))
+  if (probe.listed("GL_ATI_vertex_array_object"))
     c.vertexArrayObjectATI = resolve(c.glNewObjectBufferATI, "glNewObjectBufferATI") &&
                              resolve(c.glUpdateObjectBufferATI, "glUpdateObjectBufferATI") &&
                              resolve(c.glFreeObjectBufferATI, "glFreeObjectBufferATI") &&
                              resolve(c.glArrayObjectATI, "glArrayObjectATI");
 
-  if (hasExtension("GL_ARB_fragment_program"))
+  if (probe.listed("GL_ARB_fragment_program"))
     c.fragmentProgram = resolve(c.glGenProgramsARB, "glGenProgramsARB") &&
                         resolve(c.glDeleteProgramsARB, "glDeleteProgramsARB") &&
                         resolve(c.glBindProgramARB, "glBindProgramARB") &&
@@ -81,39 +82,39 @@ void probeTable(platform::DeviceContext dc, const GlQueries& queries) {
                         resolve(c.glProgramEnvParameter4fvARB, "glProgramEnvParameter4fvARB") &&
                         resolve(c.glGetProgramivARB, "glGetProgramivARB");
 
-  if (hasExtension("GL_EXT_paletted_texture") && hasExtension("GL_EXT_shared_texture_palette"))
+  if (probe.listed("GL_EXT_paletted_texture") && probe.listed("GL_EXT_shared_texture_palette"))
     c.palettedTexture = resolve(c.glColorTableEXT, "glColorTableEXT");
 
-  if (hasExtension("GL_EXT_draw_range_elements"))
+  if (probe.listed("GL_EXT_draw_range_elements"))
     c.drawRangeElements = resolve(c.glDrawRangeElementsEXT, "glDrawRangeElementsEXT");
 
-  if (hasExtension("GL_EXT_texture_filter_anisotropic")) {
-    c.maxAnisotropy = readInteger(queries, GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, 0);
+  if (probe.listed("GL_EXT_texture_filter_anisotropic")) {
+    c.maxAnisotropy = readInteger(probe.queries, GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, 0);
     c.anisotropicFilter = c.maxAnisotropy > 1;
   }
 
-  c.edgeClamp = hasExtension("GL_EXT_texture_edge_clamp") ||
-                hasExtension("GL_SGIS_texture_edge_clamp");
-  c.envCombine = hasExtension("GL_EXT_texture_env_combine");
+  c.edgeClamp = probe.listed("GL_EXT_texture_edge_clamp") ||
+                probe.listed("GL_SGIS_texture_edge_clamp");
+  c.envCombine = probe.listed("GL_EXT_texture_env_combine");
 
-  if (hasExtension("GL_EXT_texture_compression_s3tc") &&
-      hasExtension("GL_ARB_texture_compression"))
+  if (probe.listed("GL_EXT_texture_compression_s3tc") &&
+      probe.listed("GL_ARB_texture_compression"))
     c.compressedS3TC = resolve(c.glCompressedTexImage2DARB, "glCompressedTexImage2DARB");
 }
 
 }  // namespace
 
-void probeExtensions(platform::DeviceContext dc) { probeExtensions(dc, realQueries()); }
+GlCaps probeExtensions(platform::DeviceContext dc) { return probeExtensions(dc, realQueries()); }
 
-void probeExtensions(platform::DeviceContext dc, const GlQueries& queries) {
-  activeQueries = &queries;
-  probeTable(dc, queries);
-  activeQueries = nullptr;
+GlCaps probeExtensions(platform::DeviceContext dc, const GlQueries& queries) {
+  GlCaps caps;
+  Probe probe{caps, queries};
+  probeTable(dc, probe);
+  return caps;
 }
 
-bool hasExtension(const char* name) {
-  if (!glCaps.extensionString) glCaps.extensionString = fetchExtensions();
-  return extensionListed(glCaps.extensionString, name);
+bool hasExtension(const GlCaps& caps, const char* name) {
+  return extensionListed(caps.extensionString, name);
 }
 
 // Whole-word search with spaces as the only separators: a name that is only a prefix of

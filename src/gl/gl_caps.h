@@ -1,6 +1,6 @@
 #pragma once
-// The process-wide table of extension capabilities and entry points, rebuilt for every
-// new TestWindow because entry points belong to a context.
+// The table of extension capabilities and entry points of one context: every
+// TestWindow probes its own, because entry points belong to a context.
 
 #include <cstdint>
 #include <functional>
@@ -69,11 +69,10 @@ struct GlCaps {
   PFNGLDRAWRANGEELEMENTSEXTPROC glDrawRangeElementsEXT = nullptr;
   PFNGLCOMPRESSEDTEXIMAGE2DARBPROC glCompressedTexImage2DARB = nullptr;
 
-  // GL_EXTENSIONS of the current context, fetched on first use after a reset.
+  // GL_EXTENSIONS of the probed context, fetched on the probe's first look-up; owned by
+  // that context.
   const char* extensionString = nullptr;
 };
-
-extern GlCaps glCaps;
 
 // What the probe reads from the current context. Tests substitute their own answers to
 // drive the probe without a driver; the default reads the real context.
@@ -82,13 +81,13 @@ struct GlQueries {
   std::function<void(GLenum name, GLint* value)> getInteger;  // glGetIntegerv
 };
 
-// Resets glCaps and fills it from the current context.
-void probeExtensions(platform::DeviceContext dc);
+// The table of the current context, filled from a cleared one.
+GlCaps probeExtensions(platform::DeviceContext dc);
 // The same probe, reading through the given queries; entry points still come from the
 // installed platform's getProcAddress.
-void probeExtensions(platform::DeviceContext dc, const GlQueries& queries);
-// True when name occurs as a whole word in the current context's GL_EXTENSIONS.
-bool hasExtension(const char* name);
+GlCaps probeExtensions(platform::DeviceContext dc, const GlQueries& queries);
+// True when name occurs as a whole word in the extension string the probe read.
+bool hasExtension(const GlCaps& caps, const char* name);
 // The whole-word search itself, over a given list (spaces separate names).
 bool extensionListed(const char* extensions, const char* name);
 

@@ -5,7 +5,6 @@
 
 #include "framework/measurement_loop.h"
 #include "gl/display_config.h"
-#include "gl/gl_caps.h"
 #include "gl/window.h"
 #include "platform/gl_include.h"
 #include "platform/platform.h"
@@ -57,14 +56,14 @@ void measureRefreshRate(const TestWindow& window) {
       window.swapBuffers();
     }
     glFinish();
-    if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(1);
+    if (window.caps.swapControl) window.caps.wglSwapIntervalEXT(1);
   };
   auto swap = [&window] { window.swapBuffers(); };
   LoopResult swaps = runMeasurementLoop(refreshLoop(), window.syncMethod(), swap, warmup);
   refreshRate = static_cast<float>(swaps.rate(1.0));
   if (!plausibleRate(refreshRate)) refreshRate = 0.0f;
 
-  if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);
+  if (window.caps.swapControl) window.caps.wglSwapIntervalEXT(0);
 }
 
 }  // namespace corvalis

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "gl/display_config.h"
-#include "gl/gl_caps.h"
 #include "gl/pixel_format.h"
 #include "platform/gl_include.h"
 
@@ -65,7 +64,7 @@ TestWindow::TestWindow(int bpp, bool needDepth, bool needStencil) {
                   plat.displayLost() ? previousDriver.c_str() : GlInitFailedText);
     return;
   }
-  if (glCaps.swapControl) glCaps.wglSwapIntervalEXT(0);
+  if (caps.swapControl) caps.wglSwapIntervalEXT(0);
   recordDriverString();
   reportedWidth = static_cast<unsigned>(config->width);
   reportedHeight = static_cast<unsigned>(config->height);
@@ -122,7 +121,7 @@ bool TestWindow::initContext(int bpp, bool needDepth, bool needStencil) {
   stencilBytes = bufferBytes(stencilBits, width, height);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  probeExtensions(deviceContext);
+  caps = probeExtensions(deviceContext);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "framework/sync_method.h"
+#include "gl/gl_caps.h"
 #include "platform/platform.h"
 
 namespace corvalis {
@@ -39,6 +40,8 @@ class TestWindow {
   platform::DeviceContext deviceContext = nullptr;
   platform::RenderContext renderContext = nullptr;
   char errorText[64] = {};
+  // The extensions and entry points of this window's context; cleared while initFailed.
+  GlCaps caps;
 
  private:
   bool initContext(int bpp, bool needDepth, bool needStencil);

@@ -88,7 +88,7 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
 
   // Unlit workloads: positions only.
   {
-    GeometryMesh mesh(false);
+    GeometryMesh mesh(window.caps, false);
     if (!mesh.ready()) {
       mesh.release();
       std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);
@@ -109,7 +109,7 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
   loadMeshMatrix();
   // Lit workloads: normals too. Light positions are given under the mesh matrix, so
   // the GL transforms them with it; materials, attenuation and specular stay default.
-  GeometryMesh mesh(true);
+  GeometryMesh mesh(window.caps, true);
   if (!mesh.ready()) {
     mesh.release();
     std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);

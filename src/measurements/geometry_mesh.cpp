@@ -45,8 +45,9 @@ std::unique_ptr<float[]> packedPositions(const MeshVertex* vertices, int count) 
   return packed;
 }
 
-GeometryMesh::GeometryMesh(bool normals) : withNormals(normals) {
-  const VertexPath chosen = chooseVertexPath(glCaps);
+GeometryMesh::GeometryMesh(const GlCaps& caps, bool normals)
+    : withNormals(normals), caps_(caps) {
+  const VertexPath chosen = chooseVertexPath(caps_);
   useBufferObjects = chosen == VertexPath::BufferObjects;
   useArrayObjects = chosen == VertexPath::ArrayObjects;
 
@@ -79,24 +80,24 @@ VertexPath GeometryMesh::path() const {
 }
 
 bool GeometryMesh::uploadBufferObjects(const MeshVertexStore& store) {
-  glCaps.glGenBuffersARB(1, &fanBuffer);
-  glCaps.glGenBuffersARB(1, &triBuffer);
+  caps_.glGenBuffersARB(1, &fanBuffer);
+  caps_.glGenBuffersARB(1, &triBuffer);
   auto upload = [&](GLuint buffer, const MeshVertex* vertices, int count) {
-    glCaps.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
+    caps_.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
     if (withNormals) {
-      glCaps.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count) * RecordStride,
+      caps_.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count) * RecordStride,
                              vertices, GL_STATIC_DRAW_ARB);
       return true;
     }
     std::unique_ptr<float[]> packed = packedPositions(vertices, count);
     if (!packed) return false;
-    glCaps.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count) * PackedStride,
+    caps_.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count) * PackedStride,
                            packed.get(), GL_STATIC_DRAW_ARB);
     return true;
   };
   const bool ok = upload(fanBuffer, store.fanVertices.get(), store.fanVertexCount) &&
                   upload(triBuffer, store.listVertices.get(), store.listVertexCount);
-  glCaps.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  caps_.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   return ok;
 }
 
@@ -105,12 +106,12 @@ bool GeometryMesh::uploadBufferObjects(const MeshVertexStore& store) {
 bool GeometryMesh::uploadArrayObjects(const MeshVertexStore& store) {
   auto upload = [&](const MeshVertex* vertices, int count, GLuint* object) {
     if (withNormals) {
-      *object = glCaps.glNewObjectBufferATI(count * RecordStride, vertices, GL_STATIC_ATI);
+      *object = caps_.glNewObjectBufferATI(count * RecordStride, vertices, GL_STATIC_ATI);
       return true;
     }
     std::unique_ptr<float[]> packed = packedPositions(vertices, count);
     if (!packed) return false;
-    *object = glCaps.glNewObjectBufferATI(count * PackedStride, packed.get(), GL_STATIC_ATI);
+    *object = caps_.glNewObjectBufferATI(count * PackedStride, packed.get(), GL_STATIC_ATI);
     return true;
   };
   return upload(store.fanVertices.get(), store.fanVertexCount, &fanObject) &&
@@ -154,7 +155,7 @@ void GeometryMesh::selectList() {
 
 void GeometryMesh::pointArrays() {
   if (useBufferObjects) {
-    glCaps.glBindBufferARB(GL_ARRAY_BUFFER_ARB, fanMode ? fanBuffer : triBuffer);
+    caps_.glBindBufferARB(GL_ARRAY_BUFFER_ARB, fanMode ? fanBuffer : triBuffer);
     if (withNormals) {
       glNormalPointer(GL_FLOAT, RecordStride, bufferOffset(NormalOffset));
       glVertexPointer(3, GL_FLOAT, RecordStride, bufferOffset(PositionOffset));
@@ -168,12 +169,12 @@ void GeometryMesh::pointArrays() {
   } else if (useArrayObjects) {
     const GLuint object = fanMode ? fanObject : triObject;
     if (withNormals) {
-      glCaps.glArrayObjectATI(GL_NORMAL_ARRAY, 3, GL_FLOAT, RecordStride, object, NormalOffset);
-      glCaps.glArrayObjectATI(GL_VERTEX_ARRAY, 3, GL_FLOAT, RecordStride, object, PositionOffset);
+      caps_.glArrayObjectATI(GL_NORMAL_ARRAY, 3, GL_FLOAT, RecordStride, object, NormalOffset);
+      caps_.glArrayObjectATI(GL_VERTEX_ARRAY, 3, GL_FLOAT, RecordStride, object, PositionOffset);
       glEnableClientState(GL_NORMAL_ARRAY);
       glEnableClientState(GL_VERTEX_ARRAY);
     } else {
-      glCaps.glArrayObjectATI(GL_VERTEX_ARRAY, 3, GL_FLOAT, PackedStride, object, 0);
+      caps_.glArrayObjectATI(GL_VERTEX_ARRAY, 3, GL_FLOAT, PackedStride, object, 0);
       glDisableClientState(GL_NORMAL_ARRAY);
       glEnableClientState(GL_VERTEX_ARRAY);
     }
@@ -192,13 +193,13 @@ void GeometryMesh::draw() const {
 }
 
 void GeometryMesh::release() {
-  if (useBufferObjects) glCaps.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  if (useBufferObjects) caps_.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   if (fanList != 0) glDeleteLists(fanList, 1);
   if (triList != 0) glDeleteLists(triList, 1);
-  if (fanBuffer != 0) glCaps.glDeleteBuffersARB(1, &fanBuffer);
-  if (triBuffer != 0) glCaps.glDeleteBuffersARB(1, &triBuffer);
-  if (fanObject != 0) glCaps.glFreeObjectBufferATI(fanObject);
-  if (triObject != 0) glCaps.glFreeObjectBufferATI(triObject);
+  if (fanBuffer != 0) caps_.glDeleteBuffersARB(1, &fanBuffer);
+  if (triBuffer != 0) caps_.glDeleteBuffersARB(1, &triBuffer);
+  if (fanObject != 0) caps_.glFreeObjectBufferATI(fanObject);
+  if (triObject != 0) caps_.glFreeObjectBufferATI(triObject);
   fanList = triList = fanBuffer = triBuffer = fanObject = triObject = 0;
 }
 

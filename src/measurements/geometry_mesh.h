@@ -23,11 +23,11 @@ std::unique_ptr<float[]> packedPositions(const MeshVertex* vertices, int count);
 
 class GeometryMesh {
  public:
-  // Chooses the path from glCaps, makes sure the process-wide vertex store is built for
-  // the configured screen, uploads the fan and the list and selects the fan. Works on
-  // the current context. On a shortage of memory errorText is set and nothing is left
-  // to draw (release is still safe).
-  explicit GeometryMesh(bool withNormals);
+  // Chooses the path from the context's caps (which must outlive the mesh), makes sure
+  // the process-wide vertex store is built for the configured screen, uploads the fan
+  // and the list and selects the fan. Works on the current context. On a shortage of
+  // memory errorText is set and nothing is left to draw (release is still safe).
+  GeometryMesh(const GlCaps& caps, bool withNormals);
   GeometryMesh(const GeometryMesh&) = delete;
   GeometryMesh& operator=(const GeometryMesh&) = delete;
 
@@ -54,6 +54,8 @@ class GeometryMesh {
   const char* errorText = nullptr;
 
  private:
+  const GlCaps& caps_;  // the entry points of the buffer and array object paths
+
   bool uploadBufferObjects(const MeshVertexStore& store);
   bool uploadArrayObjects(const MeshVertexStore& store);
   void compileDisplayLists(const MeshVertexStore& store);

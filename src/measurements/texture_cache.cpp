@@ -162,7 +162,7 @@ void TextureCacheTest::measure(const TestWindow& window, int repeats) {
   glStencilMask(~0u);
   glEnable(GL_STENCIL_TEST);
 
-  createTextures();
+  createTextures(window.caps);
   buildQuads();
   // Textures and arrays: quads drawn from the vertex array, modulated by the colour.
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -183,7 +183,8 @@ void TextureCacheTest::measure(const TestWindow& window, int repeats) {
   quadVertices.reset();
 }
 
-void TextureCacheTest::createTextures() {
+// The textures of every format the driver offers.
+void TextureCacheTest::createTextures(const GlCaps& caps) {
   // The same pseudo-random bytes on every run: the generator is reseeded first.
   std::vector<unsigned char> data(TexelDataBytes);
   Lcg& random = sharedRandom();
@@ -202,7 +203,7 @@ void TextureCacheTest::createTextures() {
   rgba.firstIndex = 0;
   rgba.lastIndex = 2 * log2Side;
 
-  if (glCaps.compressedS3TC) {
+  if (caps.compressedS3TC) {
     glHint(GL_TEXTURE_COMPRESSION_HINT_ARB, GL_NICEST);
     makeLevelSweep(sweeps[CacheDxt1], GL_COMPRESSED_RGB_S3TC_DXT1_EXT, GL_RGB, 4, 4, log2Side,
                    data.data());
@@ -211,11 +212,11 @@ void TextureCacheTest::createTextures() {
   }
   // NOTE: Mesa resolves glColorTableEXT to a stub without offering paletted textures;
   // the capability flag, which requires both extensions, decides.
-  if (glCaps.palettedTexture && glCaps.glColorTableEXT) {
+  if (caps.palettedTexture && caps.glColorTableEXT) {
     glEnable(GL_SHARED_TEXTURE_PALETTE_EXT);
     // The first 1024 bytes of the data are the shared palette of 256 RGBA entries.
-    glCaps.glColorTableEXT(GL_SHARED_TEXTURE_PALETTE_EXT, GL_RGBA8, 256, GL_RGBA, GL_UNSIGNED_BYTE,
-                           data.data());
+    caps.glColorTableEXT(GL_SHARED_TEXTURE_PALETTE_EXT, GL_RGBA8, 256, GL_RGBA, GL_UNSIGNED_BYTE,
+                         data.data());
     makeLevelSweep(sweeps[CachePaletted], GL_COLOR_INDEX8_EXT, GL_COLOR_INDEX, 8, 0, log2Side,
                    data.data());
   }

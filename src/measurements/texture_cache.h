@@ -12,6 +12,7 @@
 
 namespace corvalis {
 
+struct GlCaps;
 class SyncMethod;
 class TestWindow;
 
@@ -47,7 +48,7 @@ class TextureCacheTest : public BenchTest {
  private:
   // Every size of every sweep taken 'repeats' times.
   void measure(const TestWindow& window, int repeats);
-  void createTextures();
+  void createTextures(const GlCaps& caps);
   void deleteTextures();
   void buildQuads();
   void setRegion(int a, int b);

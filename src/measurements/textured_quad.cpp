@@ -34,7 +34,8 @@ std::array<QuadCorner, 4> perspectiveQuadCorners(int width, int height) {
   }};
 }
 
-void TexturedQuad::build(int layerCount, GLenum magFilter, GLenum minFilter) {
+void TexturedQuad::build(const GlCaps& caps, int layerCount, GLenum magFilter,
+                         GLenum minFilter) {
   // The texture: seven RGB565 levels, all read from the start of one texel array.
   std::array<uint16_t, TestTexelCount> texels;
   glGenTextures(1, &texture);
@@ -57,26 +58,26 @@ void TexturedQuad::build(int layerCount, GLenum magFilter, GLenum minFilter) {
   // Every sampling unit gets the same texture; the units beyond are switched off and
   // unit 0 is left active.
   for (int unit = 0; unit < layers; ++unit) {
-    if (glCaps.multitexture) glCaps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    if (caps.multitexture) caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
   }
-  if (glCaps.multitexture) {
-    for (int unit = layers; unit < glCaps.maxTextureUnits; ++unit) {
-      glCaps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+  if (caps.multitexture) {
+    for (int unit = layers; unit < caps.maxTextureUnits; ++unit) {
+      caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
       glDisable(GL_TEXTURE_2D);
     }
-    glCaps.glActiveTextureARB(GL_TEXTURE0_ARB);
+    caps.glActiveTextureARB(GL_TEXTURE0_ARB);
   }
 
-  const bool multiCoords = usesMultiTexCoords(glCaps, layers);
+  const bool multiCoords = usesMultiTexCoords(caps, layers);
   const auto corners = perspectiveQuadCorners(screenWidth, screenHeight);
   glNewList(list, GL_COMPILE);
   glBegin(GL_TRIANGLE_FAN);
   for (const QuadCorner& corner : corners) {
     if (multiCoords) {
       for (int unit = 0; unit < layers; ++unit) {
-        glCaps.glMultiTexCoord2fARB(GL_TEXTURE0_ARB + unit, corner.texCoord[0], corner.texCoord[1]);
+        caps.glMultiTexCoord2fARB(GL_TEXTURE0_ARB + unit, corner.texCoord[0], corner.texCoord[1]);
       }
     } else {
       glTexCoord2fv(corner.texCoord);

@@ -36,8 +36,9 @@ std::array<QuadCorner, 4> perspectiveQuadCorners(int width, int height);
 
 struct TexturedQuad {
   // Creates the texture from the process-wide generator, enables it on 'layerCount'
-  // units (disabling the others) and compiles the quad for the configured screen.
-  void build(int layerCount, GLenum magFilter, GLenum minFilter);
+  // units (disabling the others, through the context's caps) and compiles the quad for
+  // the configured screen.
+  void build(const GlCaps& caps, int layerCount, GLenum magFilter, GLenum minFilter);
   // Deletes the list and the texture.
   void release();
 

@@ -44,7 +44,7 @@ void TexturingTest::run(const RunContext& context) {
       glDepthMask(GL_FALSE);
       glDisable(GL_DEPTH_TEST);
 
-      layerCount = texturingLayerCount(glCaps);
+      layerCount = texturingLayerCount(window.caps);
       for (int layers = 1; layers <= layerCount; ++layers) {
         reportProgress("texture layers", layers, layerCount);
         bilinearRate[layers - 1] =
@@ -62,7 +62,7 @@ Measured TexturingTest::texturedRate(const TestWindow& window, int layers, unsig
                                      unsigned minFilter, int repeats) {
   glColor4ub(255, 255, 255, 255);
   TexturedQuad quad;
-  quad.build(layers, magFilter, minFilter);
+  quad.build(window.caps, layers, magFilter, minFilter);
   const Batch batch = [&quad] { glCallList(quad.list); };
   // No warm-up draw: the loop's swap and glFinish settle the build.
   const LoopResult result =

@@ -30,10 +30,7 @@ TEST(ExtensionListed, WholeWordsOnlyAndSpacesTolerated) {
 class ProbeExtensionsTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::install(&fake); }
-  void TearDown() override {
-    platform::install(nullptr);
-    glCaps = GlCaps();
-  }
+  void TearDown() override { platform::install(nullptr); }
 
   void probe() {
     GlQueries queries;
@@ -42,7 +39,7 @@ class ProbeExtensionsTest : public ::testing::Test {
       auto found = integers.find(name);
       if (found != integers.end()) *value = found->second;
     };
-    probeExtensions(&dcMarker, queries);
+    caps = probeExtensions(&dcMarker, queries);
   }
 
   platform::FakePlatform fake;
@@ -50,6 +47,7 @@ class ProbeExtensionsTest : public ::testing::Test {
   std::map<GLenum, GLint> integers = {{GL_MAX_TEXTURE_UNITS_ARB, 4},
                                       {GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, 16}};
   char dcMarker = 0;
+  GlCaps caps;
 };
 
 TEST_F(ProbeExtensionsTest, FullDriverSetsEveryFlag) {
@@ -60,32 +58,32 @@ TEST_F(ProbeExtensionsTest, FullDriverSetsEveryFlag) {
       "GL_EXT_texture_filter_anisotropic GL_SGIS_texture_edge_clamp GL_EXT_texture_env_combine "
       "GL_EXT_texture_compression_s3tc GL_ARB_texture_compression";
   probe();
-  EXPECT_TRUE(glCaps.swapControl);
-  EXPECT_TRUE(glCaps.multitexture);
-  EXPECT_EQ(glCaps.maxTextureUnits, 4);
-  EXPECT_TRUE(glCaps.vertexBufferObject);
-  EXPECT_TRUE(glCaps.vertexArrayObjectATI);
-  EXPECT_TRUE(glCaps.fragmentProgram);
-  EXPECT_TRUE(glCaps.palettedTexture);
-  EXPECT_TRUE(glCaps.drawRangeElements);
-  EXPECT_TRUE(glCaps.anisotropicFilter);
-  EXPECT_EQ(glCaps.maxAnisotropy, 16);
-  EXPECT_TRUE(glCaps.edgeClamp);
-  EXPECT_TRUE(glCaps.envCombine);
-  EXPECT_TRUE(glCaps.compressedS3TC);
-  EXPECT_NE(glCaps.glActiveTextureARB, nullptr);
-  EXPECT_NE(glCaps.glUnmapBufferARB, nullptr);
+  EXPECT_TRUE(caps.swapControl);
+  EXPECT_TRUE(caps.multitexture);
+  EXPECT_EQ(caps.maxTextureUnits, 4);
+  EXPECT_TRUE(caps.vertexBufferObject);
+  EXPECT_TRUE(caps.vertexArrayObjectATI);
+  EXPECT_TRUE(caps.fragmentProgram);
+  EXPECT_TRUE(caps.palettedTexture);
+  EXPECT_TRUE(caps.drawRangeElements);
+  EXPECT_TRUE(caps.anisotropicFilter);
+  EXPECT_EQ(caps.maxAnisotropy, 16);
+  EXPECT_TRUE(caps.edgeClamp);
+  EXPECT_TRUE(caps.envCombine);
+  EXPECT_TRUE(caps.compressedS3TC);
+  EXPECT_NE(caps.glActiveTextureARB, nullptr);
+  EXPECT_NE(caps.glUnmapBufferARB, nullptr);
   EXPECT_EQ(fake.count("wglGetExtensionsStringARB"), 1) << "called once with the device context";
-  EXPECT_STREQ(glCaps.extensionString, extensions.c_str());
+  EXPECT_STREQ(caps.extensionString, extensions.c_str());
 }
 
 TEST_F(ProbeExtensionsTest, ListedButMissingEntryPointStopsTheChain) {
   extensions = "GL_ARB_multitexture GL_ARB_vertex_buffer_object";
   fake.missingProcs = {"glClientActiveTextureARB", "glMapBufferARB"};
   probe();
-  EXPECT_FALSE(glCaps.multitexture);
-  EXPECT_EQ(glCaps.maxTextureUnits, 1);
-  EXPECT_FALSE(glCaps.vertexBufferObject);
+  EXPECT_FALSE(caps.multitexture);
+  EXPECT_EQ(caps.maxTextureUnits, 1);
+  EXPECT_FALSE(caps.vertexBufferObject);
   // The multitexture chain stopped at the missing name: the fourth was never asked for.
   EXPECT_EQ(std::count(fake.resolvedProcs.begin(), fake.resolvedProcs.end(), "glActiveTextureARB"),
             0);
@@ -97,33 +95,35 @@ TEST_F(ProbeExtensionsTest, EntryPointsWithoutTheirExtensionAreNotUsed) {
   extensions = "GL_EXT_paletted_texture GL_EXT_texture_compression_s3tc";
   integers[GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT] = 1;
   probe();
-  EXPECT_FALSE(glCaps.swapControl) << "wglSwapIntervalEXT resolves but is not listed";
-  EXPECT_FALSE(glCaps.palettedTexture) << "shared palette missing";
-  EXPECT_FALSE(glCaps.compressedS3TC) << "ARB_texture_compression missing";
-  EXPECT_FALSE(glCaps.multitexture);
-  EXPECT_EQ(glCaps.maxAnisotropy, 0);
-  EXPECT_FALSE(glCaps.edgeClamp);
+  EXPECT_FALSE(caps.swapControl) << "wglSwapIntervalEXT resolves but is not listed";
+  EXPECT_FALSE(caps.palettedTexture) << "shared palette missing";
+  EXPECT_FALSE(caps.compressedS3TC) << "ARB_texture_compression missing";
+  EXPECT_FALSE(caps.multitexture);
+  EXPECT_EQ(caps.maxAnisotropy, 0);
+  EXPECT_FALSE(caps.edgeClamp);
 
   extensions = "GL_EXT_texture_filter_anisotropic GL_EXT_texture_edge_clamp";
   probe();
-  EXPECT_EQ(glCaps.maxAnisotropy, 1);
-  EXPECT_FALSE(glCaps.anisotropicFilter);
-  EXPECT_TRUE(glCaps.edgeClamp);
+  EXPECT_EQ(caps.maxAnisotropy, 1);
+  EXPECT_FALSE(caps.anisotropicFilter);
+  EXPECT_TRUE(caps.edgeClamp);
 }
 
 TEST_F(ProbeExtensionsTest, SecondProbeStartsFromAClearedTable) {
   extensions = "GL_ARB_multitexture WGL_EXT_swap_control";
   probe();
-  ASSERT_TRUE(glCaps.multitexture);
+  ASSERT_TRUE(caps.multitexture);
   std::string second = "GL_EXT_texture_env_combine";
   extensions = second;
   probe();
-  EXPECT_FALSE(glCaps.multitexture);
-  EXPECT_FALSE(glCaps.swapControl);
-  EXPECT_EQ(glCaps.maxTextureUnits, 1);
-  EXPECT_EQ(glCaps.glActiveTextureARB, nullptr);
-  EXPECT_TRUE(glCaps.envCombine);
-  EXPECT_TRUE(hasExtension("GL_EXT_texture_env_combine")) << "the new context's string is cached";
+  EXPECT_FALSE(caps.multitexture);
+  EXPECT_FALSE(caps.swapControl);
+  EXPECT_EQ(caps.maxTextureUnits, 1);
+  EXPECT_EQ(caps.glActiveTextureARB, nullptr);
+  EXPECT_TRUE(caps.envCombine);
+  EXPECT_TRUE(hasExtension(caps, "GL_EXT_texture_env_combine"))
+      << "the new context's string is kept";
+  EXPECT_FALSE(hasExtension(caps, "GL_ARB_multitexture"));
 }
 
 }  // namespace

@@ -63,23 +63,21 @@ class OnDriver : public ::testing::Test {
   std::unique_ptr<TestWindow> window_;
 };
 
-// Forces the display-list path for the meshes made while it lives.
-struct WithoutVertexExtensions {
-  WithoutVertexExtensions() : saved(glCaps) {
-    glCaps.vertexBufferObject = false;
-    glCaps.vertexArrayObjectATI = false;
-  }
-  ~WithoutVertexExtensions() { glCaps = saved; }
-  GlCaps saved;
-};
+// The caps of a context without vertex extensions: meshes take the display-list path.
+GlCaps withoutVertexExtensions(GlCaps caps) {
+  caps.vertexBufferObject = false;
+  caps.vertexArrayObjectATI = false;
+  return caps;
+}
 
 }  // namespace
 
 TEST_F(OnDriver, EveryPathAndBothLayoutsDrawTheFanAndTheListClockwise) {
-  GeometryMesh packed(false);
-  GeometryMesh records(true);
+  const GlCaps& caps = window_->caps;
+  GeometryMesh packed(caps, false);
+  GeometryMesh records(caps, true);
   ASSERT_TRUE(packed.ready() && records.ready());
-  EXPECT_EQ(packed.path(), chooseVertexPath(glCaps));
+  EXPECT_EQ(packed.path(), chooseVertexPath(caps));
   EXPECT_EQ(packed.fanTriangles, 2 * (Width + Height) - 1);
   EXPECT_EQ(packed.listTriangles, Width + Height);
   // Selecting points the GL's arrays at a mesh: every draw below selects first.
@@ -103,8 +101,8 @@ TEST_F(OnDriver, EveryPathAndBothLayoutsDrawTheFanAndTheListClockwise) {
   packed.release();  // unbinds the buffer objects before client arrays are used again
   records.release();
   {
-    WithoutVertexExtensions noExtensions;
-    GeometryMesh listed(false);
+    const GlCaps noExtensions = withoutVertexExtensions(caps);
+    GeometryMesh listed(noExtensions, false);
     ASSERT_TRUE(listed.ready());
     EXPECT_EQ(listed.path(), VertexPath::DisplayLists);
     EXPECT_EQ(frameOf(listed), fan);
@@ -116,16 +114,17 @@ TEST_F(OnDriver, EveryPathAndBothLayoutsDrawTheFanAndTheListClockwise) {
 }
 
 TEST_F(OnDriver, TexturedQuadDrawsOnTheProcessGeneratorAndLeavesOnlyUnitZeroOn) {
-  const bool multitexture = glCaps.multitexture && glCaps.maxTextureUnits > 1;
+  const GlCaps& caps = window_->caps;
+  const bool multitexture = caps.multitexture && caps.maxTextureUnits > 1;
   if (multitexture) {  // a wide quad first: its other units must not stay enabled
     TexturedQuad wide;
-    wide.build(texturingLayerCount(glCaps), GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST);
+    wide.build(caps, texturingLayerCount(caps), GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST);
     wide.release();
   }
   // One layer: with more, the modulated product of random texels is often black.
   Lcg expected(sharedRandom().state());
   TexturedQuad quad;
-  quad.build(1, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
+  quad.build(caps, 1, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR);
   for (int i = 0; i < 2 * TestTexelCount; ++i) expected.next();
   EXPECT_EQ(sharedRandom().state(), expected.state());  // drawn on, never reseeded
   ASSERT_NE(quad.list, 0u);
@@ -140,8 +139,8 @@ TEST_F(OnDriver, TexturedQuadDrawsOnTheProcessGeneratorAndLeavesOnlyUnitZeroOn) 
     GLint active = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
     EXPECT_EQ(active, GL_TEXTURE0_ARB);
-    for (int unit = glCaps.maxTextureUnits - 1; unit >= 0; --unit) {
-      glCaps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    for (int unit = caps.maxTextureUnits - 1; unit >= 0; --unit) {
+      caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
       EXPECT_EQ(glIsEnabled(GL_TEXTURE_2D) == GL_TRUE, unit == 0) << "unit " << unit;
     }
   }

@@ -93,14 +93,15 @@ TEST_F(EglWindowTest, ExtensionTableOfARealCompatibilityContext) {
   for (int round = 0; round < 2; ++round) {
     TestWindow window(16, false, false);
     ASSERT_FALSE(window.initFailed) << window.errorText;
-    EXPECT_FALSE(glCaps.swapControl) << "a pbuffer has no swap interval";
-    EXPECT_EQ(glCaps.wglGetExtensionsStringARB, nullptr);
-    EXPECT_EQ(hasExtension("GL_ARB_multitexture"), glCaps.multitexture);
-    if (glCaps.multitexture) {
-      EXPECT_GT(glCaps.maxTextureUnits, 1);
+    const GlCaps& caps = window.caps;
+    EXPECT_FALSE(caps.swapControl) << "a pbuffer has no swap interval";
+    EXPECT_EQ(caps.wglGetExtensionsStringARB, nullptr);
+    EXPECT_EQ(hasExtension(caps, "GL_ARB_multitexture"), caps.multitexture);
+    if (caps.multitexture) {
+      EXPECT_GT(caps.maxTextureUnits, 1);
     }
-    EXPECT_TRUE(hasExtension("GL_ARB_vertex_buffer_object")) << "compatibility context";
-    EXPECT_TRUE(glCaps.vertexBufferObject);
+    EXPECT_TRUE(hasExtension(caps, "GL_ARB_vertex_buffer_object")) << "compatibility context";
+    EXPECT_TRUE(caps.vertexBufferObject);
   }
 }
 
