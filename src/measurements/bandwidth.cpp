@@ -11,8 +11,6 @@
 
 namespace corvalis {
 
-uint32_t colorSeed = InitialColorSeed;
-
 namespace {
 
 // Depth range of the draw measurement in steps of 1/256: quads go from the far value
@@ -41,24 +39,24 @@ void drawGroup(int& z, int direction) {
   }
 }
 
-// Low byte of the next colour in the process-wide sequence.
-GLubyte nextColorByte() {
-  colorSeed = nextColorSeed(colorSeed);
-  return static_cast<GLubyte>(colorSeed & 0xFFu);
+// Low byte of the next colour in the sequence.
+GLubyte nextColorByte(uint32_t& seed) {
+  seed = nextColorSeed(seed);
+  return static_cast<GLubyte>(seed & 0xFFu);
 }
 
 // One draw cycle: a LESS pass toward the viewer and a GREATER pass back, 256 quads in all.
-void drawCycle(const SyncMethod& sync, int& z) {
+void drawCycle(const SyncMethod& sync, int& z, uint32_t& seed) {
   glDepthFunc(GL_LESS);
   while (z > NearDepthStep) {
-    glColor4ub(nextColorByte(), 0, 0, 16);
+    glColor4ub(nextColorByte(seed), 0, 0, 16);
     drawGroup(z, -1);
     sync.endBatch();
   }
   glFinish();
   glDepthFunc(GL_GREATER);
   while (z < FarDepthStep) {
-    glColor4ub(0, nextColorByte(), 0, 16);
+    glColor4ub(0, nextColorByte(seed), 0, 16);
     drawGroup(z, +1);
     sync.endBatch();
   }
@@ -155,8 +153,8 @@ void BandwidthTest::measureDraw(const TestWindow& window, int repeats) {
   spec.batchEnd = BatchEnd::None;  // a cycle ends its own batches
   spec.warmupSwap = false;
   int z = FarDepthStep;
-  const LoopResult result =
-      runMeasurementLoop(spec, sync, [&sync, &z] { drawCycle(sync, z); }, Batch());
+  const LoopResult result = runMeasurementLoop(
+      spec, sync, [this, &sync, &z] { drawCycle(sync, z, colorSeed); }, Batch());
   drawQuads = result.count;
   drawBandwidth = result.measured(
       drawBytesPerQuad(window.colorBytes, window.depthBytes, window.stencilBytes));

@@ -12,9 +12,7 @@ namespace corvalis {
 
 class TestWindow;
 
-// The colour sequence of the draw measurement; lives for the whole process, so a second
-// run continues where the first left it.
-extern uint32_t colorSeed;
+// The start of the draw measurement's colour sequence.
 constexpr uint32_t InitialColorSeed = 173;
 
 // One step of the colour sequence.
@@ -48,6 +46,9 @@ class BandwidthTest : public BenchTest {
   char modeText[70] = {};
   // Quads drawn by the last draw measurement (a multiple of 256).
   int drawQuads = 0;
+  // The colour sequence of the draw measurement. The test lives as long as the program,
+  // so a second run continues where the first left it.
+  uint32_t colorSeed = InitialColorSeed;
 
  private:
   // Each timed measurement taken 'repeats' times.

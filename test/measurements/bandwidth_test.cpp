@@ -85,7 +85,7 @@ TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
   // The fake draws nothing, so every draw measurement runs up to its quad cap.
   BandwidthTest test;
   for (int run = 0; run < 2; ++run) {
-    const uint32_t before = colorSeed;
+    const uint32_t before = test.colorSeed;
     test.run(RunContext());
     ASSERT_FALSE(test.failed);
     EXPECT_GT(test.drawQuads, 0);
@@ -93,7 +93,7 @@ TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
     EXPECT_LE(test.drawQuads, 5120);
     uint32_t expected = before;
     for (int group = 0; group < test.drawQuads / 4; ++group) expected = nextColorSeed(expected);
-    EXPECT_EQ(colorSeed, expected) << "run " << run;
+    EXPECT_EQ(test.colorSeed, expected) << "run " << run;
   }
 }
 
