@@ -63,6 +63,57 @@ void drawCycle(const SyncMethod& sync, int& z, uint32_t& seed) {
   glFinish();
 }
 
+// --- State of each measurement, in the order they run; write masks carry over ---
+
+// Colour writes alone, once the work before is done.
+void setupColorClearState() {
+  glFinish();
+  glStencilMask(0);
+  glDepthMask(GL_FALSE);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+// A yellow frame shown, then depth writes alone.
+void setupDepthClearState(const SyncMethod& sync) {
+  glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  sync.swap();
+  glStencilMask(0);
+  glDepthMask(GL_TRUE);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+}
+
+// Stencil writes alone.
+void setupStencilClearState() {
+  glStencilMask(~0u);
+  glDepthMask(GL_FALSE);
+}
+
+// Depth and stencil writes.
+void setupDepthStencilClearState() { glDepthMask(GL_TRUE); }
+
+// Colour, depth and stencil writes.
+void setupAllClearState() { glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE); }
+
+// Worst-case drawing: blending, stencil and depth tests passing, over cleared buffers.
+void setupDrawState(const SyncMethod& sync) {
+  // Over the masks the clears left on: alpha blending, stencil NOTEQUAL 1 with inversion
+  // everywhere (the value alternates between 0 and all ones, so the test always passes),
+  // LESS depth test.
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glStencilOp(GL_INVERT, GL_INVERT, GL_INVERT);
+  glStencilFunc(GL_NOTEQUAL, 1, ~0u);
+  glEnable(GL_STENCIL_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glStencilMask(~0u);
+  sync.clearThroughSwaps(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  sync.swap();  // the loop's warm-up, which its glFinish completes
+}
+
 void writeValue(ResultReport& report, const Measured& value, const char* htmlText,
                 const char* label) {
   report.addValue(value, "B/s", htmlText, label);
@@ -91,32 +142,18 @@ Measured BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int r
   return runMeasurementLoop(spec, window.syncMethod(), batch, Batch()).measured(1.0);
 }
 
-// The five clear rates; the write masks each step leaves in place carry over.
+// The five clear rates.
 void BandwidthTest::measureClears(const TestWindow& window, int repeats) {
-  glFinish();
-  glStencilMask(0);
-  glDepthMask(GL_FALSE);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  setupColorClearState();
   colorClear = clearRate(GL_COLOR_BUFFER_BIT, window, repeats).scaled(window.colorBytes);
-
-  glClearColor(0.75f, 0.75f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  window.syncMethod().swap();
-
-  glStencilMask(0);
-  glDepthMask(GL_TRUE);
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  setupDepthClearState(window.syncMethod());
   depthClear = clearRate(GL_DEPTH_BUFFER_BIT, window, repeats).scaled(window.depthBytes);
-
-  glStencilMask(~0u);
-  glDepthMask(GL_FALSE);
+  setupStencilClearState();
   stencilClear = clearRate(GL_STENCIL_BUFFER_BIT, window, repeats).scaled(window.stencilBytes);
-
-  glDepthMask(GL_TRUE);
+  setupDepthStencilClearState();
   depthStencilClear = clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window, repeats)
                           .scaled(static_cast<double>(window.depthBytes) + window.stencilBytes);
-
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  setupAllClearState();
   allClear = clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window,
                        repeats)
                  .scaled(static_cast<double>(window.colorBytes) + window.depthBytes +
@@ -124,26 +161,10 @@ void BandwidthTest::measureClears(const TestWindow& window, int repeats) {
 }
 
 // Worst-case drawing: every fragment passes depth and stencil tests and reads and
-// writes colour (blending), depth and stencil. Depth and colour masks are on, as
-// measureClears left them.
+// writes colour (blending), depth and stencil.
 void BandwidthTest::measureDraw(const TestWindow& window, int repeats) {
   const SyncMethod sync = window.syncMethod();
-
-  // State: alpha blending, stencil NOTEQUAL 1 with inversion everywhere (the value
-  // alternates between 0 and all ones, so the test always passes), LESS depth test.
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_BLEND);
-  glStencilOp(GL_INVERT, GL_INVERT, GL_INVERT);
-  glStencilFunc(GL_NOTEQUAL, 1, ~0u);
-  glEnable(GL_STENCIL_TEST);
-  glDepthFunc(GL_LESS);
-  glEnable(GL_DEPTH_TEST);
-  glClearDepth(1.0);
-  glClearStencil(0);
-  glStencilMask(~0u);
-
-  sync.clearThroughSwaps(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  sync.swap();  // the loop's warm-up is this swap and its glFinish
+  setupDrawState(sync);
 
   LoopSpec spec;
   spec.step = QuadsPerCycle;

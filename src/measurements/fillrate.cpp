@@ -65,16 +65,8 @@ Measured plainFill(const SyncMethod& sync, int repeats) {
 }
 
 // Depth pass: every quad lies slightly nearer than the one before, so each one passes
-// the LEQUAL test and writes colour and depth.
+// the LEQUAL test and writes colour and depth (setupDepthPassState).
 Measured depthPassFill(const SyncMethod& sync, int repeats) {
-  // State: LEQUAL depth test over freshly cleared colour and depth buffers.
-  sync.swap();
-  glDepthFunc(GL_LEQUAL);
-  glEnable(GL_DEPTH_TEST);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  sync.swap();
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
   float z = 1.0f;  // carried on from iteration to iteration
   auto batch = [&z] {
     for (int i = 0; i < 5; ++i) {
@@ -82,22 +74,16 @@ Measured depthPassFill(const SyncMethod& sync, int repeats) {
       drawQuad(z, Coloring::A);
     }
   };
-  // The clears and swaps above are the warm-up; the loop only finishes them.
+  // The clears and swaps of the set-up are the warm-up; the loop only finishes them.
   return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, Batch())
       .measured(screenPixels());
 }
 
 // Depth cull: the depth buffer holds one plane, the quads lie on the other, and every
-// fragment fails depthFunc. farQuads puts the quads on the far plane, else the near one.
-Measured depthCullFill(const SyncMethod& sync, GLenum depthFunc, bool farQuads, int repeats) {
+// fragment fails the depth test (setupDepthCullState). farQuads puts the quads on the
+// far plane, else the near one.
+Measured depthCullFill(const SyncMethod& sync, bool farQuads, int repeats) {
   const float z = farQuads ? 1.0f : -1.0f;
-  // State: the given depth test over freshly cleared buffers.
-  glDepthFunc(depthFunc);
-  glEnable(GL_DEPTH_TEST);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  sync.swap();
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-
   // Warm-up: lay down the depth buffer, far quad first, then the near one.
   auto layDown = [] {
     drawQuad(1.0f, Coloring::None);
@@ -126,6 +112,146 @@ void resetBuffers(const SyncMethod& sync) {
 void stencilInvertState() {
   glStencilFunc(GL_NOTEQUAL, 1, ~0u);
   glStencilOp(GL_KEEP, GL_INVERT, GL_INVERT);
+}
+
+// --- State of the fill passes, one block per measurement in the order they run ---
+
+// Stencil test off, with settings that are harmless should a driver look at it anyway.
+void setupFillPassState() {
+  glStencilFunc(GL_ALWAYS, -1, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glStencilMask(~0u);
+  glDisable(GL_STENCIL_TEST);
+}
+
+// LEQUAL depth test over freshly cleared colour and depth buffers (depth pass).
+void setupDepthPassState(const SyncMethod& sync) {
+  sync.swap();
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_DEPTH_TEST);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  sync.swap();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// The given depth test over freshly cleared buffers (depth cull).
+void setupDepthCullState(const SyncMethod& sync, GLenum depthFunc) {
+  glDepthFunc(depthFunc);
+  glEnable(GL_DEPTH_TEST);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  sync.swap();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+// Colour only: no depth test, no depth writes.
+void setupColorOnlyState() {
+  glDepthMask(GL_FALSE);
+  glDepthFunc(GL_ALWAYS);
+  glDisable(GL_DEPTH_TEST);
+  setColorMask(true);
+}
+
+// Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
+void setupDepthOnlyState() {
+  setColorMask(false);
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+}
+
+// Colour and depth: colour writes back on over the depth-only state.
+void setupColorDepthState() { setColorMask(true); }
+
+// What the fill passes leave behind: depth test and writes on, stencil writes and test off.
+void leaveFillPassState() {
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  glStencilMask(0);
+  glDisable(GL_STENCIL_TEST);
+}
+
+// --- State of the stencil series; what a row does not set carries over ---
+
+// Clear values and no depth test for the whole series; all stencil bits writable.
+void setupStencilSeriesState() {
+  glClearColor(0.25f, 0.125f, 0.75f, 0.0f);
+  glDepthFunc(GL_ALWAYS);
+  glDisable(GL_DEPTH_TEST);
+  glClearStencil(0);
+  glStencilMask(~0u);
+}
+
+// Stencil writes only.
+void setupStencilWriteRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  glStencilFunc(GL_ALWAYS, -1, ~0u);
+  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+  glEnable(GL_STENCIL_TEST);
+}
+
+// Stencil read and update; the test always passes.
+void setupStencilInvertRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  stencilInvertState();
+  glEnable(GL_STENCIL_TEST);
+}
+
+// Every fragment fails the stencil test (the buffer holds 0).
+void setupStencilCullRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+  glStencilFunc(GL_EQUAL, 1, ~0u);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+}
+
+// Depth test fails, stencil updated on depth fail.
+void setupZFailStencilRow(const SyncMethod& sync) {
+  glDepthFunc(GL_LESS);
+  glEnable(GL_DEPTH_TEST);
+  resetBuffers(sync);
+  prepareDepthFailStencilRow();
+}
+
+// Stencil updates alone, with a depth test that passes.
+void setupZPassStencilRow(const SyncMethod& sync) {
+  // From here on the depth test LEQUAL passes (z = 0.5 over a cleared buffer) and stencil
+  // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
+  glDepthFunc(GL_LEQUAL);
+  resetBuffers(sync);
+  setColorMask(false);
+  glDepthMask(GL_FALSE);
+}
+
+// Stencil and depth writes.
+void setupZStencilRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  setColorMask(false);
+}
+
+// Stencil, depth and colour writes.
+void setupColorZStencilRow(const SyncMethod& sync) { resetBuffers(sync); }
+
+// Depth and colour writes, stencil tested but not written.
+void setupColorZStencilOnRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  glStencilMask(0);
+}
+
+// Stencil and colour writes.
+void setupColorStencilRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  glDepthMask(GL_FALSE);
+}
+
+// Colour writes alone, stencil tested but not written.
+void setupColorOnlyStencilOnRow(const SyncMethod& sync) {
+  resetBuffers(sync);
+  glDepthMask(GL_FALSE);
+  glStencilMask(0);
 }
 
 void writeValue(ResultReport& report, const Measured& value, const char* htmlText,
@@ -166,113 +292,50 @@ void prepareDepthFailStencilRow() {
 void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results,
                               int repeats) {
   const SyncMethod sync = window.syncMethod();
-
-  // Stencil off, and harmless should a driver look at it anyway.
-  glStencilFunc(GL_ALWAYS, -1, ~0u);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  glStencilMask(~0u);
-  glDisable(GL_STENCIL_TEST);
-
+  setupFillPassState();
+  setupDepthPassState(sync);
   results.depthPassColorDepth = depthPassFill(sync, repeats);
   // The buffer holds the near value, the quads lie on the far plane.
-  results.cullLEqual = depthCullFill(sync, GL_LEQUAL, true, repeats);
+  setupDepthCullState(sync, GL_LEQUAL);
+  results.cullLEqual = depthCullFill(sync, true, repeats);
   // The buffer holds the far value, the quads lie on the near plane.
-  results.cullEqual = depthCullFill(sync, GL_EQUAL, false, repeats);
-  results.cullGEqual = depthCullFill(sync, GL_GEQUAL, false, repeats);
-
-  // Colour only: no depth test, no depth writes.
-  glDepthMask(GL_FALSE);
-  glDepthFunc(GL_ALWAYS);
-  glDisable(GL_DEPTH_TEST);
-  setColorMask(true);
+  setupDepthCullState(sync, GL_EQUAL);
+  results.cullEqual = depthCullFill(sync, false, repeats);
+  setupDepthCullState(sync, GL_GEQUAL);
+  results.cullGEqual = depthCullFill(sync, false, repeats);
+  setupColorOnlyState();
   results.colorOnly = plainFill(sync, repeats);
-
-  // Depth only: the test is on (ALWAYS passes) so that depth is written; colour is not.
-  setColorMask(false);
-  glEnable(GL_DEPTH_TEST);
-  glDepthMask(GL_TRUE);
+  setupDepthOnlyState();
   results.depthOnly = plainFill(sync, repeats);
-
-  // Colour and depth.
-  setColorMask(true);
+  setupColorDepthState();
   results.colorDepth = plainFill(sync, repeats);
-
-  glDepthMask(GL_TRUE);
-  glEnable(GL_DEPTH_TEST);
-  glStencilMask(0);
-  glDisable(GL_STENCIL_TEST);
+  leaveFillPassState();
 }
 
-// The ten stencil measurements of the 32-bit mode; state not changed by a row carries
-// over from the row before.
+// The ten stencil measurements of the 32-bit mode, each row's state set up on the
+// state of the row before.
 void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
+  static const struct {
+    void (*setup)(const SyncMethod& sync);
+    Measured FillrateTest::*result;
+  } rows[] = {
+      {setupStencilWriteRow, &FillrateTest::stencilWrite},
+      {setupStencilInvertRow, &FillrateTest::stencilInvert},
+      {setupStencilCullRow, &FillrateTest::stencilCull},
+      {setupZFailStencilRow, &FillrateTest::zFailStencil},
+      {setupZPassStencilRow, &FillrateTest::zPassStencil},
+      {setupZStencilRow, &FillrateTest::zStencil},
+      {setupColorZStencilRow, &FillrateTest::colorZStencil},
+      {setupColorZStencilOnRow, &FillrateTest::colorZStencilOn},
+      {setupColorStencilRow, &FillrateTest::colorStencil},
+      {setupColorOnlyStencilOnRow, &FillrateTest::colorOnlyStencilOn},
+  };
   const SyncMethod sync = window.syncMethod();
-
-  glClearColor(0.25f, 0.125f, 0.75f, 0.0f);
-  glDepthFunc(GL_ALWAYS);
-  glDisable(GL_DEPTH_TEST);
-  glClearStencil(0);
-  glStencilMask(~0u);
-
-  // Stencil writes only.
-  resetBuffers(sync);
-  setColorMask(false);
-  glDepthMask(GL_FALSE);
-  glStencilFunc(GL_ALWAYS, -1, ~0u);
-  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
-  glEnable(GL_STENCIL_TEST);
-  stencilWrite = plainFill(sync, repeats);
-
-  // Stencil read and update; the test always passes.
-  resetBuffers(sync);
-  setColorMask(false);
-  glDepthMask(GL_FALSE);
-  stencilInvertState();
-  glEnable(GL_STENCIL_TEST);
-  stencilInvert = plainFill(sync, repeats);
-
-  // Every fragment fails the stencil test (the buffer holds 0).
-  resetBuffers(sync);
-  setColorMask(false);
-  glDepthMask(GL_FALSE);
-  glStencilFunc(GL_EQUAL, 1, ~0u);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  stencilCull = plainFill(sync, repeats);
-
-  // Depth test fails, stencil updated on depth fail.
-  glDepthFunc(GL_LESS);
-  glEnable(GL_DEPTH_TEST);
-  resetBuffers(sync);
-  prepareDepthFailStencilRow();
-  zFailStencil = plainFill(sync, repeats);
-
-  // From here on: depth test LEQUAL passes (z = 0.5 over a cleared buffer), stencil
-  // NOTEQUAL 1 with inversion passes; the rows differ only in their write masks.
-  glDepthFunc(GL_LEQUAL);
-  resetBuffers(sync);
-  setColorMask(false);
-  glDepthMask(GL_FALSE);
-  zPassStencil = plainFill(sync, repeats);
-
-  resetBuffers(sync);
-  setColorMask(false);
-  zStencil = plainFill(sync, repeats);
-
-  resetBuffers(sync);
-  colorZStencil = plainFill(sync, repeats);
-
-  resetBuffers(sync);
-  glStencilMask(0);
-  colorZStencilOn = plainFill(sync, repeats);
-
-  resetBuffers(sync);
-  glDepthMask(GL_FALSE);
-  colorStencil = plainFill(sync, repeats);
-
-  resetBuffers(sync);
-  glDepthMask(GL_FALSE);
-  glStencilMask(0);
-  colorOnlyStencilOn = plainFill(sync, repeats);
+  setupStencilSeriesState();
+  for (const auto& row : rows) {
+    row.setup(sync);
+    this->*row.result = plainFill(sync, repeats);
+  }
 }
 
 void FillrateTest::run(const RunContext& context) {

@@ -60,6 +60,14 @@ Measured timeList(GeometryMesh& mesh, const TestWindow& window, int repeats) {
   return timeSelected(mesh, window.syncMethod(), mesh.listTriangles, repeats);
 }
 
+// --- State of each workload, in the order they run ---
+
+// White vertices over a dark blue clear colour, for every workload.
+void setupGeometryState() {
+  glColor4ub(255, 255, 255, 255);
+  glClearColor(0.0f, 0.0f, 0.25f, 1.0f);
+}
+
 // The mesh inside the view volume: turned by 11 degrees and scaled to 0.825, so its
 // corners reach at most 0.967 in x or y.
 void loadMeshMatrix() {
@@ -67,6 +75,41 @@ void loadMeshMatrix() {
   glLoadIdentity();
   glRotatef(11.0f, 0.0f, 0.0f, 1.0f);
   glScalef(0.825f, 0.825f, 0.825f);
+}
+
+// The mesh matrix scaled on to 2.0625: most of the list lies outside the view volume.
+void setupClippedMatrix() { glScalef(2.5f, 2.5f, 2.5f); }
+
+// Lighting on with one directional light, its direction given under the mesh matrix.
+void setupDirectionalLight() {
+  // The GL transforms light positions with the matrix; materials, attenuation and
+  // specular stay default.
+  const GLfloat directional[4] = {-0.707f, 0.0f, 0.707f, 0.0f};
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glLightfv(GL_LIGHT0, GL_POSITION, directional);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+}
+
+// GL_LIGHT0 turned into a coloured point light.
+void setupPointLight() {
+  const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
+  const GLfloat pointDiffuse[4] = {0.625f, 0.825f, 0.275f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, pointPosition);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, pointDiffuse);
+  // Re-seeded so that the further lights are the same in every run.
+  meshGenerator().meshRandom = PointLightSeed;
+}
+
+// Seven more point lights join the one of GL_LIGHT0.
+void setupEightPointLights() {
+  const auto lights = nextPointLights(meshGenerator());
+  for (int i = 0; i < ExtraPointLights; ++i) {
+    const GLenum light = GL_LIGHT1 + i;
+    glEnable(light);
+    glLightfv(light, GL_POSITION, lights[i].position);
+    glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
+  }
 }
 
 }  // namespace
@@ -83,8 +126,7 @@ void GeometryTest::run(const RunContext& context) {
 
 bool GeometryTest::measure(const TestWindow& window, int repeats) {
   const SyncMethod sync = window.syncMethod();
-  glColor4ub(255, 255, 255, 255);
-  glClearColor(0.0f, 0.0f, 0.25f, 1.0f);
+  setupGeometryState();
 
   // Unlit workloads: positions only.
   {
@@ -99,48 +141,27 @@ bool GeometryTest::measure(const TestWindow& window, int repeats) {
     sync.swap();
     listRate = timeList(mesh, window, repeats);
     sync.swap();
-    // 2.0625 in all: most of the list now lies outside the view volume in x, y and z.
-    glScalef(2.5f, 2.5f, 2.5f);
+    setupClippedMatrix();
     clipRate = timeList(mesh, window, repeats);
     sync.swap();
     mesh.release();
   }
 
+  // Lit workloads: normals too.
   loadMeshMatrix();
-  // Lit workloads: normals too. Light positions are given under the mesh matrix, so
-  // the GL transforms them with it; materials, attenuation and specular stay default.
   GeometryMesh mesh(window.caps, true);
   if (!mesh.ready()) {
     mesh.release();
     std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);
     return false;
   }
-
-  const GLfloat directional[4] = {-0.707f, 0.0f, 0.707f, 0.0f};
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glLightfv(GL_LIGHT0, GL_POSITION, directional);
-  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+  setupDirectionalLight();
   lightD1Rate = timeList(mesh, window, repeats);
   sync.swap();
-
-  const GLfloat pointPosition[4] = {0.625f, 0.625f, 0.625f, 1.0f};
-  const GLfloat pointDiffuse[4] = {0.625f, 0.825f, 0.275f, 1.0f};
-  glLightfv(GL_LIGHT0, GL_POSITION, pointPosition);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, pointDiffuse);
-  // Re-seeded so that the eight lights are the same in every run.
-  meshGenerator().meshRandom = PointLightSeed;
+  setupPointLight();
   lightP1Rate = timeList(mesh, window, repeats);
   sync.swap();
-
-  // GL_LIGHT0 keeps the point light above; seven more join it.
-  const auto lights = nextPointLights(meshGenerator());
-  for (int i = 0; i < ExtraPointLights; ++i) {
-    const GLenum light = GL_LIGHT1 + i;
-    glEnable(light);
-    glLightfv(light, GL_POSITION, lights[i].position);
-    glLightfv(light, GL_DIFFUSE, lights[i].diffuse);
-  }
+  setupEightPointLights();
   lightP8Rate = timeList(mesh, window, repeats);
   sync.swap();
 

@@ -48,6 +48,17 @@ void writeGroup(ResultReport& report, const char* title, const char* key, const 
   report.endGroup();
 }
 
+// Rows of any width packed tightly into the destination.
+void setupPackState() { glPixelStorei(GL_PACK_ALIGNMENT, 1); }
+
+// Every buffer freshly cleared and the frame swapped, before each read measurement.
+void setupReadState(const SyncMethod& sync) {
+  glClearDepth(1.0);
+  glClearColor(0.75f, 0.5f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  sync.swap();
+}
+
 }  // namespace
 
 size_t readbackBufferBytes(int32_t width, int32_t height) {
@@ -68,11 +79,8 @@ std::unique_ptr<uint8_t[]> ReadbackTest::allocatePixelBuffer(size_t bytes) {
 // buffers. Each read completes by itself: no batch end, no glFinish before the timer.
 Measured ReadbackTest::readRate(const TestWindow& window, unsigned format, unsigned type,
                                 int width, int height, int repeats) {
-  glClearDepth(1.0);
-  glClearColor(0.75f, 0.5f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   const SyncMethod sync = window.syncMethod();
-  sync.swap();
+  setupReadState(sync);
 
   LoopSpec spec;
   spec.step = 1;
@@ -104,7 +112,7 @@ void ReadbackTest::run(const RunContext& context) {
   }
   if (!failed) {
     pixelBuffer = buffer.get();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    setupPackState();
     reportProgress("whole screen", 1, 2);
     for (int kind = 0; kind < ReadbackKindCount; ++kind) {
       wholeRate[kind] = readRate(*window, readbackKinds[kind].format, readbackKinds[kind].type,

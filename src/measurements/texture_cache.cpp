@@ -121,6 +121,31 @@ void makeLevelSweep(FormatSweep& sweep, GLenum internalFormat, GLenum sourceForm
   sweep.lastIndex = 2 * log2Side;
 }
 
+// Every fragment textured, blended, writing depth and inverting stencil, for the run.
+void setupFragmentState() {
+  glDisable(GL_DITHER);
+  glDisable(GL_CULL_FACE);
+  glColor4ub(255, 255, 255, 192);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glDepthFunc(GL_ALWAYS);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+  glStencilFunc(GL_ALWAYS, 0, ~0u);
+  glStencilOp(GL_INVERT, GL_INVERT, GL_INVERT);
+  glStencilMask(~0u);
+  glEnable(GL_STENCIL_TEST);
+}
+
+// Quads drawn from the vertex array that buildQuads set, textured and modulated.
+void setupTexturedArrayState() {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
 void deleteTexture(uint32_t& texture) {
   if (texture != 0) {
     GLuint name = texture;
@@ -147,29 +172,10 @@ void TextureCacheTest::run(const RunContext& context) {
 
 // Everything between the window's creation and its destruction.
 void TextureCacheTest::measure(const TestWindow& window, int repeats) {
-  // Per-fragment state for the whole run: every fragment is textured, blended,
-  // writes depth and inverts stencil.
-  glDisable(GL_DITHER);
-  glDisable(GL_CULL_FACE);
-  glColor4ub(255, 255, 255, 192);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_BLEND);
-  glDepthFunc(GL_ALWAYS);
-  glDepthMask(GL_TRUE);
-  glEnable(GL_DEPTH_TEST);
-  glStencilFunc(GL_ALWAYS, 0, ~0u);
-  glStencilOp(GL_INVERT, GL_INVERT, GL_INVERT);
-  glStencilMask(~0u);
-  glEnable(GL_STENCIL_TEST);
-
+  setupFragmentState();
   createTextures(window.caps);
   buildQuads();
-  // Textures and arrays: quads drawn from the vertex array, modulated by the colour.
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  setupTexturedArrayState();
 
   const SyncMethod sync = window.syncMethod();
   runSweep(sweeps[CacheRgba], cacheBytes[CacheRgba], sync, repeats);

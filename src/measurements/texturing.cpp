@@ -29,6 +29,22 @@ LoopSpec texturingLoop(int repeats) {
   return spec;
 }
 
+// Plain colour writes, no depth: every quad covers every pixel.
+void setupTexturingState() {
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+}
+
+// White vertices, so that the texture alone colours it, and the quad on 'layers' units.
+void setupTexturedQuad(TexturedQuad& quad, const GlCaps& caps, int layers, GLenum magFilter,
+                       GLenum minFilter) {
+  glColor4ub(255, 255, 255, 255);
+  quad.build(caps, layers, magFilter, minFilter);
+}
+
 }  // namespace
 
 void TexturingTest::run(const RunContext& context) {
@@ -37,13 +53,7 @@ void TexturingTest::run(const RunContext& context) {
     failed = window.initFailed;
     layerCount = 0;
     if (!failed) {
-      // Plain colour writes, no depth: every quad covers every pixel.
-      glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-      glDepthMask(GL_FALSE);
-      glDisable(GL_DEPTH_TEST);
-
+      setupTexturingState();
       layerCount = texturingLayerCount(window.caps);
       for (int layers = 1; layers <= layerCount; ++layers) {
         reportProgress("texture layers", layers, layerCount);
@@ -60,9 +70,8 @@ void TexturingTest::run(const RunContext& context) {
 
 Measured TexturingTest::texturedRate(const TestWindow& window, int layers, unsigned magFilter,
                                      unsigned minFilter, int repeats) {
-  glColor4ub(255, 255, 255, 255);
   TexturedQuad quad;
-  quad.build(window.caps, layers, magFilter, minFilter);
+  setupTexturedQuad(quad, window.caps, layers, magFilter, minFilter);
   const Batch batch = [&quad] { glCallList(quad.list); };
   // No warm-up draw: the loop's swap and glFinish settle the build.
   const LoopResult result =

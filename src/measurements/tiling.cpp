@@ -140,6 +140,70 @@ void writeSweepLines(ResultReport& report, const TileSweep& sweep) {
                 " detected in y-direction", "Height");
 }
 
+// --- State of each sweep, in the order they run ---
+
+// Colour only: blended writes, no depth or stencil access.
+void setupColorSweepState() {
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_STENCIL_TEST);
+  glStencilMask(0);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+}
+
+// Three full-screen ramp quads shown between the colour and the other sweeps.
+void drawRampQuads(const SyncMethod& sync) {
+  const GLubyte blue[4] = {64, 64, 255, 255}, yellow[4] = {192, 192, 0, 255};
+  const GLubyte red[4] = {192, 0, 0, 255}, green[4] = {0, 255, 128, 255};
+  drawRampQuad(blue, yellow, sync);
+  drawRampQuad(red, green, sync);
+  drawRampQuad(blue, yellow, sync);
+}
+
+// Depth only, the depth test passing.
+void setupDepthSweepState() {
+  // NOTE: a disabled depth test also skips the depth writes, so the test is enabled with
+  // a comparison that always passes.
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_ALWAYS);
+  glEnable(GL_DEPTH_TEST);
+}
+
+// Stencil only, replacing the value; the stencil test passes, the depth test is off.
+void setupStencilSweepState() {
+  // The stencil test is enabled for the reason the depth test was.
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  glStencilMask(0xFFFFFFFFu);
+  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+  glStencilFunc(GL_ALWAYS, 3, 3);
+  glEnable(GL_STENCIL_TEST);
+}
+
+// All buffers: colour, depth and stencil (the stencil settings above) written together.
+void setupCombinedSweepState() {
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_DEPTH_TEST);
+}
+
+// The strips' vertex array, a black clear colour and the strips' first colour.
+void setupStripState(const std::vector<float>& vertices) {
+  glVertexPointer(2, GL_FLOAT, 2 * sizeof(float), vertices.data());
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glColor4ub(128, 128, 192, 17);
+}
+
+// Every buffer cleared on both sides of a swap, before a direction's sweep.
+void clearBothBuffers(const SyncMethod& sync) {
+  glClear(AllBuffers);
+  sync.swap();
+  glClear(AllBuffers);
+}
+
 // The vertex and index arrays of the strips, big enough for either direction.
 struct StripArrays {
   StripArrays(int screenW, int screenH)
@@ -161,9 +225,7 @@ void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, f
   else
     setupRowQuads(strips.vertices.data(), strips.indices.data(),
                   std::min(strips.height / 4, strips.capacity));
-  glClear(AllBuffers);
-  sync.swap();
-  glClear(AllBuffers);
+  clearBothBuffers(sync);
   // Before each timed pattern: a swap and a clear; the columns also set the blend anew.
   const Batch preparation = [&sync, columns] {
     sync.swap();
@@ -215,57 +277,22 @@ void TilingTest::measure(const TestWindow& window, int repeats) {
   hasDepth = window.depthBytes > 0;
   hasStencil = window.stencilBytes > 0;
   const SyncMethod sync = window.syncMethod();
-
-  // Colour only: blended writes, no depth or stencil access.
-  glDisable(GL_DEPTH_TEST);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_STENCIL_TEST);
-  glStencilMask(0);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  setupColorSweepState();
   measureTiles(sync, sweeps[TileColor], repeats);
-
-  // Three full-screen quads between the colour and the other sweeps.
-  const GLubyte blue[4] = {64, 64, 255, 255}, yellow[4] = {192, 192, 0, 255};
-  const GLubyte red[4] = {192, 0, 0, 255}, green[4] = {0, 255, 128, 255};
-  drawRampQuad(blue, yellow, sync);
-  drawRampQuad(red, green, sync);
-  drawRampQuad(blue, yellow, sync);
-
-  // Depth only. NOTE: a disabled depth test also skips the depth writes, so the test
-  // is enabled with a comparison that always passes.
-  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-  glDepthMask(GL_TRUE);
-  glDepthFunc(GL_ALWAYS);
-  glEnable(GL_DEPTH_TEST);
+  drawRampQuads(sync);
+  setupDepthSweepState();
   if (hasDepth) measureTiles(sync, sweeps[TileDepth], repeats);
-
-  // Stencil only, replacing the value; the stencil test is enabled for the same reason
-  // and always passes, the depth test is off again.
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
-  glStencilMask(0xFFFFFFFFu);
-  glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
-  glStencilFunc(GL_ALWAYS, 3, 3);
-  glEnable(GL_STENCIL_TEST);
+  setupStencilSweepState();
   if (hasStencil) measureTiles(sync, sweeps[TileStencil], repeats);
-
   if (!hasDepth && !hasStencil) return;
-
-  // All buffers: colour, depth and stencil (settings above) written together.
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glEnable(GL_DEPTH_TEST);
+  setupCombinedSweepState();
   measureTiles(sync, sweeps[TileCombined], repeats);
 }
 
 // The column and the row sweep in the state the caller set, then the detection.
 void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats) {
   StripArrays strips(screenWidth, screenHeight);
-  glVertexPointer(2, GL_FLOAT, 2 * sizeof(float), strips.vertices.data());
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glColor4ub(128, 128, 192, 17);
+  setupStripState(strips.vertices);
 
   const char* const bufferNames[TileConfigs] = {"color", "depth", "stencil", "all buffers"};
   const std::string buffer = bufferNames[&sweep - sweeps];
