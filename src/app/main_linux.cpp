@@ -374,8 +374,9 @@ void printRunFailure(const DisplayConfig& config, const RunCycleOutcome& cycle) 
 }
 
 // After a run cycle: on a stop, what became of the files; when the report could not be
-// created, why; otherwise the summaries, the files that could not be written and, for a
-// complete report, the files written and why the run failed, if it did.
+// created, why; otherwise the summaries, the files that could not be written, the values
+// measured while the driver reported GL errors and, for a complete report, the files
+// written and why the run failed, if it did.
 void printRunCycle(const AppContext& app, const CliOptions& options, const DisplayConfig& config,
                    const RunCycleOutcome& cycle) {
   if (cycle.stopSignal != 0) {
@@ -393,6 +394,8 @@ void printRunCycle(const AppContext& app, const CliOptions& options, const Displ
   for (auto& test : app.registry.tests)
     if (test) std::printf("%-14s %s\n", test->name(), summaryOf(*test).c_str());
   for (const auto& message : cycle.dataFileErrors) printError(message);
+  for (const auto& seen : cycle.glErrors)
+    printError(seen.glError + " while measuring " + seen.key + "; the value may be wrong");
   if (app.settings.repeats > 1) {
     printSpreads(app, cycle.largestSpreads);
     printDetections(cycle.detections);

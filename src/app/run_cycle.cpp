@@ -96,6 +96,7 @@ RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config, const RunCycleO
       writeReportBody(report, app);
       outcome.largestSpreads = report.largestSpreads();
       outcome.detections = report.detections();
+      outcome.glErrors = report.glErrors();
     }
     config.restoreDisplayMode();
     plat.showCursor(true);

@@ -30,6 +30,8 @@ struct RunCycleOutcome {
   std::map<std::string, double> largestSpreads;
   // Every detection measured with repeats, with its evidence (ResultReport::detections).
   std::vector<ResultReport::Detection> detections;
+  // Every value measured while the driver reported GL errors (ResultReport::glErrors).
+  std::vector<ResultReport::GlErrorNote> glErrors;
 };
 
 // Progress callbacks for a console; either may be empty.

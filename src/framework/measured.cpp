@@ -29,6 +29,7 @@ Measured Measured::scaled(double factor) const {
   out.samples.reserve(samples.size());
   for (double sample : samples) out.samples.push_back(sample * factor);
   out.evidence = evidence;
+  out.glError = glError;
   return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// A measured value and everything behind it: the repeats it was taken from and, for a
-// detected size (a tile, a cache), the evidence of the step it rests on. One record
+// A measured value and everything behind it: the repeats it was taken from, the GL
+// errors seen while it was measured and, for a detected size (a tile, a cache), the
+// evidence of the step it rests on. One record
 // travels from the measurement to every writer, so no writer has to find the repeats
 // of a value again.
 
@@ -54,12 +55,15 @@ struct Measured {
   std::vector<double> samples;
   // Only for a detected size measured with repeats.
   std::optional<Evidence> evidence;
+  // The GL errors seen after its timed parts ("GL_INVALID_ENUM", several joined by ", ");
+  // empty when the driver refused nothing. The value may then be wrong.
+  std::string glError;
 
   Measured() = default;
   Measured(double v) : value(v) {}  // NOLINT: a plain number is a measurement of one
   Measured(double v, std::vector<double> s) : value(v), samples(std::move(s)) {}
 
-  // The same measurement in other units: value and samples times factor.
+  // The same measurement in other units: value and samples times factor, the rest kept.
   Measured scaled(double factor) const;
 };
 

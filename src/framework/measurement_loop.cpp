@@ -1,10 +1,11 @@
 #include "framework/measurement_loop.h"
 
-#include "framework/stop_request.h"
 #include <algorithm>
 #include <cmath>
 
+#include "framework/gl_errors.h"
 #include "framework/sample_stats.h"
+#include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "platform/gl_include.h"
 
@@ -71,15 +72,17 @@ LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& ba
   }
   if (spec.finalFinish) glFinish();
   result.seconds = perf.elapsed();
+  result.glError = takeGlErrors();
   return result;
 }
 
 int repeatsOf(const LoopSpec& spec) { return std::max(spec.repeats, 1); }
 
-// Fills count and seconds from the median repeat.
+// Fills count and seconds from the median repeat, and the errors from all of them.
 LoopResult finished(LoopResult result) {
   const std::vector<double> unitRates = result.rates(1.0);
   if (result.repeats.empty()) return result;
+  for (const LoopSample& sample : result.repeats) mergeGlErrors(result.glError, sample.glError);
   std::vector<size_t> order(unitRates.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(),
@@ -107,6 +110,7 @@ double LoopResult::rate(double workPerUnit) const {
 Measured LoopResult::measured(double workPerUnit) const {
   Measured out(rate(workPerUnit));
   if (repeats.size() > 1) out.samples = rates(workPerUnit);
+  out.glError = glError;
   return out;
 }
 

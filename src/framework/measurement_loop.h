@@ -1,10 +1,11 @@
 #pragma once
 // The one shape of every timed measurement: warm up, restart both timers, draw batches
-// until the cap or the minimum time is reached, glFinish, read the performance timer.
-// Each test supplies its batch, its warm-up and the constants of its row in the loop
+// until the cap or the minimum time is reached, glFinish, read the performance timer,
+// then, outside the timing, the GL errors queued meanwhile. Each test supplies its batch, its warm-up and the constants of its row in the loop
 // table; no test carries a loop of its own.
 
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct LoopSpec {
 struct LoopSample {
   int count = 0;         // units drawn in the timed part
   double seconds = 0.0;  // performance-counter time including the final glFinish
+  // The GL errors queued by the time the timed part ended (takeGlErrors): those of its
+  // warm-up and batches, and of the state set up since the loop before it.
+  std::string glError;
 };
 
 // All repeats of one measurement (LoopSpec::repeats of them).
@@ -49,12 +53,15 @@ struct LoopResult {
   int count = 0;         // of the repeat whose rate is the median (the lower middle one)
   double seconds = 0.0;  // of that repeat
   std::vector<LoopSample> repeats;
+  // The GL errors of every repeat, each name once.
+  std::string glError;
   // work per unit * count / seconds of every repeat, in the order they ran.
   std::vector<double> rates(double workPerUnit) const;
   // The median of rates(); with one repeat exactly work per unit * count / seconds.
   // Not a number when any repeat failed to give a finite rate.
   double rate(double workPerUnit) const;
-  // rate() with the rates() of the repeats as its samples (none after one repeat).
+  // rate() with the rates() of the repeats as its samples (none after one repeat) and
+  // the GL errors seen.
   Measured measured(double workPerUnit) const;
 };
 

@@ -193,6 +193,8 @@ void BandwidthTest::run(const RunContext& context) {
     measureDraw(window, context.repeats);
     ramdacBandwidth = window.ramdacBytesPerSecond();
     physicalBandwidth = ramdacBandwidth.value + drawBandwidth.value;
+    // The estimate rests on the draw measurement, and so does whatever went wrong there.
+    physicalBandwidth.glError = drawBandwidth.glError;
   }
   hasRun = true;
 }

@@ -4,6 +4,7 @@
 // rate falls for good.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "framework/measured.h"
@@ -24,6 +25,7 @@ struct FormatSweep {
   bool measured = false;
   std::vector<float> samples[MaxSizeIndices];  // every repeat of rates[n]; empty with one
   std::optional<Evidence> evidence;            // with repeats: why the size is what it is
+  std::string glError;  // the GL errors seen making its textures and timing its sizes
 };
 
 // The mip level of 2^a x 2^b texels that size index n (2^n texels) reads: square for

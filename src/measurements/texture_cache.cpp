@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/format.h"
+#include "framework/gl_errors.h"
 #include "framework/measurement_loop.h"
 #include "framework/prng.h"
 #include "framework/progress.h"
@@ -189,7 +190,8 @@ void TextureCacheTest::measure(const TestWindow& window, int repeats) {
   quadVertices.reset();
 }
 
-// The textures of every format the driver offers.
+// The textures of every format the driver offers. The GL errors of each format's
+// textures are its sweep's; those of the state before them count for RGBA.
 void TextureCacheTest::createTextures(const GlCaps& caps) {
   // The same pseudo-random bytes on every run: the generator is reseeded first.
   std::vector<unsigned char> data(TexelDataBytes);
@@ -208,13 +210,16 @@ void TextureCacheTest::createTextures(const GlCaps& caps) {
   rgba.wideTexture = makeRgbaTexture(side, std::max(1, side / 2), data.data());
   rgba.firstIndex = 0;
   rgba.lastIndex = 2 * log2Side;
+  rgba.glError = takeGlErrors();
 
   if (caps.compressedS3TC) {
     glHint(GL_TEXTURE_COMPRESSION_HINT_ARB, GL_NICEST);
     makeLevelSweep(sweeps[CacheDxt1], GL_COMPRESSED_RGB_S3TC_DXT1_EXT, GL_RGB, 4, 4, log2Side,
                    data.data());
+    sweeps[CacheDxt1].glError = takeGlErrors();
     makeLevelSweep(sweeps[CacheDxt5], GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, GL_RGBA, 8, 4, log2Side,
                    data.data());
+    sweeps[CacheDxt5].glError = takeGlErrors();
   }
   // NOTE: Mesa resolves glColorTableEXT to a stub without offering paletted textures;
   // the capability flag, which requires both extensions, decides.
@@ -225,6 +230,7 @@ void TextureCacheTest::createTextures(const GlCaps& caps) {
                          data.data());
     makeLevelSweep(sweeps[CachePaletted], GL_COLOR_INDEX8_EXT, GL_COLOR_INDEX, 8, 0, log2Side,
                    data.data());
+    sweeps[CachePaletted].glError = takeGlErrors();
   }
 }
 
@@ -297,6 +303,7 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
   for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
     // One texel fetch per pixel of every full-window quad.
     const LoopResult& result = timed[n - sweep.firstIndex];
+    mergeGlErrors(sweep.glError, result.glError);
     sweep.rates[n] = static_cast<float>(result.rate(1.0) * pixelsPerQuad);
     if (result.repeats.size() > 1)
       for (double rate : result.rates(1.0))
@@ -324,12 +331,15 @@ void TextureCacheTest::writeResults(ResultReport& report) {
     const std::optional<Evidence>& evidence = sweeps[format].evidence;
     // RGBA always shows, even as 0; the others only when a size was found. The evidence
     // of a format that found none still goes to the machine-readable form.
+    const std::string& glError = sweeps[format].glError;
     if (format != CacheRgba && cacheBytes[format] == 0.0f) {
       if (evidence) report.addEvidence(text.label, *evidence);
+      if (!glError.empty()) report.addGlError(text.label, glError);
       continue;
     }
     Measured found(cacheBytes[format]);
     found.evidence = evidence;
+    found.glError = glError;
     report.addBinaryValue(found, "B", text.htmlText, text.label, "CSV", text.fileSuffix);
   }
 }

@@ -24,6 +24,7 @@ struct TileSweep {
   std::vector<float> ySamples[TileSteps];
   std::optional<Evidence> widthEvidence;  // with repeats: why tileWidth is what it is
   std::optional<Evidence> heightEvidence;
+  std::string glError;  // the GL errors seen while it was measured, width and height alike
 };
 
 // Block size of step s: 64 >> (s / 2).

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/gl_errors.h"
 #include "framework/measurement_loop.h"
 #include "framework/progress.h"
 #include "framework/sample_stats.h"
@@ -49,13 +50,13 @@ using Placement = std::function<int(int step)>;
 // Times the aligned and the offset pattern of one block size, 'repeats' times in
 // alternating order, into rates[step] and rates[step + 1] (batches per second, the
 // median of the repeats) and, with repeats, into samples. A block with no strip on this
-// screen is not timed and keeps rates of 0.
-void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
-               const Placement& place, const Batch& preparation, float* rates,
-               std::vector<float>* samples, int repeats) {
+// screen is not timed and keeps rates of 0. Returns the GL errors seen.
+std::string timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
+                      const Placement& place, const Batch& preparation, float* rates,
+                      std::vector<float>* samples, int repeats) {
   // Both patterns of a block draw the same number of strips.
   const int strips = place(step);
-  if (strips <= 0) return;
+  if (strips <= 0) return "";
   int count = 0;
   const Batch batch = [indices, strips, &count] {
     // A colour that changes every batch, so that no two batches write the same pixels.
@@ -89,7 +90,9 @@ void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
     timed = {pair.first, pair.second};
   }
   const LoopResult* results[2] = {&timed[0], &timed[1]};
+  std::string glError;
   for (int pattern = 0; pattern < 2; ++pattern) {
+    mergeGlErrors(glError, results[pattern]->glError);
     rates[step + pattern] = static_cast<float>(results[pattern]->rate(1.0));
     if (results[pattern]->repeats.size() < 2) continue;
     // Slices add to those of an earlier pass; the rate is the median of them all.
@@ -98,6 +101,7 @@ void timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
     rates[step + pattern] =
         static_cast<float>(summarizeSamples(std::vector<double>(kept.begin(), kept.end())).median);
   }
+  return glError;
 }
 
 // A full-screen quad with a horizontal colour ramp, drawn and swapped.
@@ -119,24 +123,28 @@ std::vector<double> toDoubles(const std::vector<float>& values) {
   return std::vector<double>(values.begin(), values.end());
 }
 
-// One line of a sweep: the size found, or "none"; with repeats, its evidence.
+// One line of a sweep: the size found, or "none"; with repeats, its evidence; the GL
+// errors of the sweep.
 void writeTileLine(ResultReport& report, int size, const std::optional<Evidence>& evidence,
-                   const char* foundText, const char* noneText, const char* label) {
+                   const std::string& glError, const char* foundText, const char* noneText,
+                   const char* label) {
   if (size > 0) {
     Measured found(size);
     found.evidence = evidence;
+    found.glError = glError;
     report.addValue(found, nullptr, foundText, label);
   } else {
     report.addItem("none", noneText, label);
     if (evidence) report.addEvidence(label, *evidence);
+    if (!glError.empty()) report.addGlError(label, glError);
   }
 }
 
 // The two report lines of one sweep.
 void writeSweepLines(ResultReport& report, const TileSweep& sweep) {
-  writeTileLine(report, sweep.tileWidth, sweep.widthEvidence, " pixels wide",
+  writeTileLine(report, sweep.tileWidth, sweep.widthEvidence, sweep.glError, " pixels wide",
                 " detected in x-direction", "Width");
-  writeTileLine(report, sweep.tileHeight, sweep.heightEvidence, " pixels high",
+  writeTileLine(report, sweep.tileHeight, sweep.heightEvidence, sweep.glError, " pixels high",
                 " detected in y-direction", "Height");
 }
 
@@ -216,9 +224,10 @@ struct StripArrays {
 
 // One direction of a sweep: full-height strips (columns) or full-width bands counted from
 // the top (rows), set up on cleared buffers, every block size from 64 to 2 timed aligned
-// and offset into rates and samples.
+// and offset into rates and samples, the GL errors seen added to glError.
 void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, float* rates,
-                    std::vector<float>* samples, const std::string& phase, int repeats) {
+                    std::vector<float>* samples, std::string& glError, const std::string& phase,
+                    int repeats) {
   if (columns)
     setupColumnQuads(strips.vertices.data(), strips.indices.data(),
                      std::min(strips.width / 4, strips.capacity));
@@ -240,7 +249,8 @@ void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, f
   };
   for (int step = 0; step < TileSteps; step += 2) {
     reportProgress(phase.c_str(), step / 2 + 1, TileSteps / 2);
-    timeBlock(sync, strips.indices.data(), step, place, preparation, rates, samples, repeats);
+    mergeGlErrors(glError, timeBlock(sync, strips.indices.data(), step, place, preparation,
+                                     rates, samples, repeats));
   }
 }
 
@@ -297,10 +307,12 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repe
   const char* const bufferNames[TileConfigs] = {"color", "depth", "stencil", "all buffers"};
   const std::string buffer = bufferNames[&sweep - sweeps];
   const auto sweepColumns = [&] {
-    sweepDirection(sync, true, strips, sweep.xRates, sweep.xSamples, "columns, " + buffer, repeats);
+    sweepDirection(sync, true, strips, sweep.xRates, sweep.xSamples, sweep.glError,
+                   "columns, " + buffer, repeats);
   };
   const auto sweepRows = [&] {
-    sweepDirection(sync, false, strips, sweep.yRates, sweep.ySamples, "rows, " + buffer, repeats);
+    sweepDirection(sync, false, strips, sweep.yRates, sweep.ySamples, sweep.glError,
+                   "rows, " + buffer, repeats);
   };
   sweepColumns();
   sweepRows();

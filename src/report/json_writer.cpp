@@ -136,6 +136,12 @@ void JsonWriter::addSweep(const std::string& name, const std::vector<SweepRow>& 
   document_->root["sweeps"][name] = array;
 }
 
+void JsonWriter::addGlError(const char* label, const std::string& glError) {
+  if (label == nullptr) return;
+  document_->root["values"][latin1ToUtf8Text(keyPath_.of(label).c_str())]["glError"] =
+      latin1ToUtf8Text(glError.c_str());
+}
+
 bool JsonWriter::finish(bool commitNow) {
   if (!file_.isOpen()) return false;
   file_.writeBytes(document_->root.dump(2) + "\n");

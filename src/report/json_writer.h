@@ -1,8 +1,9 @@
 #pragma once
 // The machine-readable result, BASE.json: the run's settings, the information section,
 // every report value under the text report's key path (as text and as a number in base
-// units, with its repeats), the rows of the data files and, for detections measured with
-// repeats, their evidence. Written when it finishes.
+// units, with its repeats and the GL errors seen while it was measured), the rows of the
+// data files and, for detections measured with repeats, their evidence. Written when it
+// finishes.
 
 #include <memory>
 #include <string>
@@ -60,6 +61,10 @@ class JsonWriter {
   void addEvidence(const char* label, const Evidence& evidence);
   // The rows of one data file, keyed by its suffix without dots and "csv" ("rgba").
   void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
+  // The GL errors seen while the value under 'label' was measured, as "glError" in its
+  // entry of "values" (after the value's own fields; an entry of its own where the value
+  // has no line).
+  void addGlError(const char* label, const std::string& glError);
   // Writes the document (2-space indent, LF) and closes the file, renaming it into place
   // unless commitNow is false (then output().commit() does); false when it could not be
   // created or written completely.

@@ -190,6 +190,7 @@ void ResultReport::addValue(const Measured& measured, const char* unit, const ch
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
     if (measured.evidence) noteEvidence(label, NonFiniteValueText, *measured.evidence);
+    addGlError(label, measured.glError);
     return;
   }
   std::string display = formatDecimal(value) + orEmpty(unit);
@@ -200,6 +201,7 @@ void ResultReport::addValue(const Measured& measured, const char* unit, const ch
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
   if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
   if (measured.evidence) noteEvidence(label, display, *measured.evidence);
+  addGlError(label, measured.glError);
 }
 
 void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
@@ -210,6 +212,7 @@ void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
   if (!std::isfinite(value)) {
     addNonFiniteValue(htmlText, label);
     if (measured.evidence) noteEvidence(label, NonFiniteValueText, *measured.evidence);
+    addGlError(label, measured.glError);
     return;
   }
   std::string display = formatBinary(value) + orEmpty(unit);
@@ -226,6 +229,7 @@ void ResultReport::addBinaryValue(const Measured& measured, const char* unit,
   if (text_) text_->writeValue(label, (number + orEmpty(unit)).c_str());
   if (json_) json_->addNumber(label, number + orEmpty(unit), value, unit, measured.samples);
   if (measured.evidence) noteEvidence(label, display, *measured.evidence);
+  addGlError(label, measured.glError);
 }
 
 void ResultReport::setRunSettings(const RunSettings& settings) {
@@ -246,6 +250,12 @@ void ResultReport::addSweep(const std::string& name, const std::vector<SweepRow>
   for (const SweepRow& row : rows)
     for (const SweepField& field : row) noteSpread(field.samples);
   if (json_) json_->addSweep(name, rows);
+}
+
+void ResultReport::addGlError(const char* label, const std::string& glError) {
+  if (glError.empty() || label == nullptr) return;
+  glErrors_.push_back({keyPath_.of(label), glError});
+  if (json_) json_->addGlError(label, glError);
 }
 
 void ResultReport::noteSpread(const std::vector<double>& samples) {

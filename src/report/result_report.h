@@ -73,8 +73,8 @@ class ResultReport {
   void beginGroupWithLink(const char* title, const char* key, const char* linkText,
                           const char* fileSuffix);
   void endGroup();
-  // A measured value: its number on every report, its samples and evidence (where it
-  // has them) in the machine-readable form. A plain number is a value of one
+  // A measured value: its number on every report, its samples, evidence and GL errors
+  // (where it has them) in the machine-readable form. A plain number is a value of one
   // measurement.
   void addValue(const Measured& measured, const char* unit, const char* htmlText,
                 const char* label);
@@ -87,6 +87,9 @@ class ResultReport {
   void setRunSettings(const RunSettings& settings);
   void addEvidence(const char* label, const Evidence& evidence);
   void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
+  // The GL errors seen while the value under 'label' was measured, for a value given
+  // without a Measured (a detection that found nothing); addValue notes a Measured's own.
+  void addGlError(const char* label, const std::string& glError);
 
   // Per test section (by its key), the largest max / min of the samples of any value or
   // data-file field the section was given; NaN where a set of samples failed (a repeat
@@ -101,6 +104,14 @@ class ResultReport {
     Evidence evidence;
   };
   const std::vector<Detection>& detections() const { return detections_; }
+
+  // Every value measured while the driver reported GL errors, in report order: its key
+  // path and the errors' names ("GL_INVALID_ENUM").
+  struct GlErrorNote {
+    std::string key;
+    std::string glError;
+  };
+  const std::vector<GlErrorNote>& glErrors() const { return glErrors_; }
 
  private:
   void addNonFiniteValue(const char* htmlText, const char* label);
@@ -118,6 +129,7 @@ class ResultReport {
   std::map<std::string, double> largestSpreads_;
   KeyPath keyPath_;  // the open section's and groups' keys, as the text report has them
   std::vector<Detection> detections_;
+  std::vector<GlErrorNote> glErrors_;
   std::string linkBase_;
   std::vector<std::string> failedFiles_;
   std::vector<std::string> fileErrors_;

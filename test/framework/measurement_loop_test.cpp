@@ -150,11 +150,11 @@ TEST(LoopResult, RateIsTheMedianRepeat) {
   LoopResult one;
   one.count = 12;
   one.seconds = 0.5;
-  one.repeats = {{12, 0.5}};
+  one.repeats = {{12, 0.5, ""}};
   EXPECT_DOUBLE_EQ(one.rate(2.0), 48.0);
   EXPECT_TRUE(one.measured(2.0).samples.empty());
   LoopResult three;
-  three.repeats = {{10, 1.0}, {30, 1.0}, {20, 1.0}};
+  three.repeats = {{10, 1.0, ""}, {30, 1.0, ""}, {20, 1.0, ""}};
   EXPECT_DOUBLE_EQ(three.rate(2.0), 40.0);
   EXPECT_EQ(three.rates(1.0), (std::vector<double>{10.0, 30.0, 20.0}));
   const Measured measured = three.measured(2.0);

@@ -1,7 +1,7 @@
 #pragma once
 // Shared helpers for the measurement tests' unit tests: a test's report section as the
-// text report writes it, a full report with its data files, the summary as a string, and
-// a display on the fake backend for failure runs.
+// text report writes it and the GL errors it reports, a full report with its data files,
+// the summary as a string, and a display on the fake backend for failure runs.
 
 #include <gtest/gtest.h>
 
@@ -36,6 +36,21 @@ inline std::vector<std::string> sectionTextLines(BenchTest& test) {
     lines.push_back(bytes.substr(start, end - start));
   }
   return lines;
+}
+
+// The GL errors a test's section hands to the report, as "key path: names" in report
+// order.
+inline std::vector<std::string> sectionGlErrors(BenchTest& test) {
+  TempDir dir;
+  EXPECT_TRUE(dir.ok());
+  const std::string base = dir.file("r");
+  ResultReport report(base.c_str(), 0, OutputHtml | OutputText);
+  test.writeSection(report, base.c_str());
+  std::vector<std::string> seen;
+  for (const ResultReport::GlErrorNote& note : report.glErrors())
+    seen.push_back(note.key + ": " + note.glError);
+  report.close();
+  return seen;
 }
 
 // The header line every text report opens with, followed by the given lines.

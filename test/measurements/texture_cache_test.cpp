@@ -90,6 +90,18 @@ TEST_F(TextureCacheReport, DataFilesHoldOneRowPerSize) {
   EXPECT_FALSE(fileExists(out.base + ".pal8.csv"));
 }
 
+// A format's GL errors go with its size, and with its key where no size was found and
+// the reports show no line; the text stays.
+TEST_F(TextureCacheReport, GlErrorsOfASweepTouchItsSizeLineOrNot) {
+  const std::vector<std::string> clean = corvalis::testing::sectionTextLines(test);
+  test.sweeps[CacheRgba].glError = "GL_OUT_OF_MEMORY";
+  test.sweeps[CacheDxt1].glError = "GL_INVALID_ENUM, GL_INVALID_VALUE";  // found nothing
+  EXPECT_EQ(corvalis::testing::sectionGlErrors(test),
+            (std::vector<std::string>{"TexCache:RGBA: GL_OUT_OF_MEMORY",
+                                      "TexCache:DXT1: GL_INVALID_ENUM, GL_INVALID_VALUE"}));
+  EXPECT_EQ(corvalis::testing::sectionTextLines(test), clean);
+}
+
 TEST(TextureCacheSummary, ShowsTheRgbaSize) {
   TextureCacheTest test;
   EXPECT_EQ(summaryOf(test), "n/a");

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "measurements/csv_data_file.h"
 #include "measurements/section_text_lines.h"
@@ -105,6 +106,17 @@ TEST_F(TilingReport, StencilWithoutDepthStillHasTheCombinedGroup) {
   EXPECT_NE(html.find("updating all buffers"), std::string::npos);
   EXPECT_EQ(html.find("in depth buffer"), std::string::npos);
   EXPECT_NE(html.find("in stencil buffer"), std::string::npos);
+}
+
+// A sweep's GL errors go with both its lines, a size found or "none"; the text stays.
+TEST_F(TilingReport, GlErrorsOfASweepTouchItsWidthAndHeight) {
+  const std::vector<std::string> clean = corvalis::testing::sectionTextLines(test);
+  EXPECT_TRUE(corvalis::testing::sectionGlErrors(test).empty());
+  test.sweeps[TileColor].glError = "GL_INVALID_ENUM";  // width 16, height none
+  EXPECT_EQ(corvalis::testing::sectionGlErrors(test),
+            (std::vector<std::string>{"Tiling:Color:Width: GL_INVALID_ENUM",
+                                      "Tiling:Color:Height: GL_INVALID_ENUM"}));
+  EXPECT_EQ(corvalis::testing::sectionTextLines(test), clean);
 }
 
 TEST_F(TilingReport, DataFilesCarryEachSweepInCrLfLines) {

@@ -1,0 +1,168 @@
+// GL errors inside a measurement on a real context (Mesa through EGL): the loop reads
+// them after its timed parts, and the value they touched carries them into BASE.json
+// and the report's list, while the specified reports keep their bytes.
+
+#include "framework/gl_errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "framework/measurement_loop.h"
+#include "gl/display_config.h"
+#include "gl/window.h"
+#include "platform/gl_include.h"
+#include "report/report_files.h"
+#include "report/result_report.h"
+
+namespace corvalis {
+namespace {
+
+TEST(GlErrorNames, NamedCodesAndMergedListsKeepEachNameOnceInOrder) {
+  EXPECT_EQ(glErrorName(GL_INVALID_ENUM), "GL_INVALID_ENUM");
+  EXPECT_EQ(glErrorName(GL_OUT_OF_MEMORY), "GL_OUT_OF_MEMORY");
+  EXPECT_EQ(glErrorName(0x0506), "GL_INVALID_FRAMEBUFFER_OPERATION");
+  EXPECT_EQ(glErrorName(0x1234), "GL error 0x1234");
+  struct Case {
+    const char* into;
+    const char* more;
+    const char* merged;
+  };
+  const Case cases[] = {
+      {"", "", ""},
+      {"", "GL_INVALID_ENUM", "GL_INVALID_ENUM"},
+      {"GL_INVALID_ENUM", "", "GL_INVALID_ENUM"},
+      {"GL_INVALID_ENUM", "GL_INVALID_ENUM", "GL_INVALID_ENUM"},
+      {"GL_INVALID_ENUM", "GL_INVALID_VALUE, GL_INVALID_ENUM",
+       "GL_INVALID_ENUM, GL_INVALID_VALUE"},
+      // A name that only starts like a listed one is another name.
+      {"GL_INVALID_OPERATION", "GL_INVALID_OP", "GL_INVALID_OPERATION, GL_INVALID_OP"},
+  };
+  for (const Case& c : cases) {
+    std::string into = c.into;
+    mergeGlErrors(into, c.more);
+    EXPECT_EQ(into, c.merged) << c.into << " + " << c.more;
+  }
+}
+
+// A small window with a real context; skipped where none can be had.
+class GlErrorsOnMesa : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config_ = std::make_unique<DisplayConfig>(16, 16);
+    displayConfig = config_.get();
+    window_ = std::make_unique<TestWindow>(32, true, true);
+    if (window_->initFailed) GTEST_SKIP() << "no GL window: " << window_->errorText;
+    takeGlErrors();
+  }
+  void TearDown() override {
+    window_.reset();
+    displayConfig = nullptr;
+    config_.reset();
+  }
+
+  // One batch per repeat; no minimum time, so that speed does not matter.
+  LoopResult run(int repeats, const Batch& batch) {
+    LoopSpec spec;
+    spec.cap = 1;
+    spec.minSeconds = 1.0e9;
+    spec.warmupSwap = false;
+    spec.repeats = repeats;
+    return runMeasurementLoop(spec, window_->syncMethod(), batch, Batch());
+  }
+
+  std::unique_ptr<DisplayConfig> config_;
+  std::unique_ptr<TestWindow> window_;
+};
+
+// Each repeat reads its own errors; the value has all of them once. An error of the state
+// set up before a loop counts for that loop, and none is left for the loop after it.
+TEST_F(GlErrorsOnMesa, EveryRepeatAndTheSetUpBeforeItAreChecked) {
+  int batches = 0;
+  const LoopResult failing = run(3, [&batches] {
+    if (batches++ == 1)
+      glLineWidth(-1.0f);  // GL_INVALID_VALUE
+    else
+      glEnable(0x1234);  // GL_INVALID_ENUM
+  });
+  ASSERT_EQ(failing.repeats.size(), 3u);
+  EXPECT_EQ(failing.repeats[0].glError, "GL_INVALID_ENUM");
+  EXPECT_EQ(failing.repeats[1].glError, "GL_INVALID_VALUE");
+  EXPECT_EQ(failing.repeats[2].glError, "GL_INVALID_ENUM");
+  EXPECT_EQ(failing.measured(1.0).glError, "GL_INVALID_ENUM, GL_INVALID_VALUE");
+  EXPECT_EQ(failing.measured(1.0).scaled(4.0).glError, "GL_INVALID_ENUM, GL_INVALID_VALUE");
+
+  EXPECT_EQ(run(1, [] { glFlush(); }).glError, "") << "nothing left from the loop before";
+  glDepthFunc(0x1234);  // a set-up the driver refuses
+  EXPECT_EQ(run(1, [] { glFlush(); }).glError, "GL_INVALID_ENUM");
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The value a GL error touched names it in BASE.json, beside its own fields, and in the
+// report's list under its key path; a detection without a line (or with "none") gets it
+// too. The text report has the same bytes as without the error.
+TEST_F(GlErrorsOnMesa, TheValueItTouchedNamesItInBaseJsonAndTheReportsList) {
+  const Measured touched = run(2, [] { glEnable(0x1234); }).measured(100.0);
+  ASSERT_EQ(touched.glError, "GL_INVALID_ENUM");
+  Measured broken(std::nan(""));  // a value that is no number, with an error
+  broken.glError = "GL_OUT_OF_MEMORY";
+  testing::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  const auto write = [&dir](const std::string& name, const Measured& a, const Measured& b,
+                            const std::string& detectionError) {
+    const std::string base = dir.file(name);
+    ResultReport report(base.c_str(), 0, OutputHtml | OutputText | OutputJson);
+    report.beginTestSection("Test", "T", false);
+    report.addValue(a, "Pix/s", " a", "Col");
+    report.addValue(Measured(5.0), "Pix/s", " clean", "Z");
+    report.beginGroup("in colour", "Color");
+    report.addItem("none", " detected", "Width");
+    report.addGlError("Width", detectionError);
+    report.addGlError("DXT1", detectionError);
+    report.endGroup();
+    report.addValue(b, "Pix/s", " b", "Bad");
+    const std::vector<ResultReport::GlErrorNote> notes = report.glErrors();
+    EXPECT_TRUE(report.close());
+    return notes;
+  };
+  const auto notes = write("errors", touched, broken, "GL_INVALID_VALUE");
+  Measured clean = touched, cleanBroken = broken;
+  clean.glError.clear();
+  cleanBroken.glError.clear();
+  EXPECT_TRUE(write("clean", clean, cleanBroken, "").empty());
+
+  ASSERT_EQ(notes.size(), 4u);
+  const std::pair<const char*, const char*> expected[] = {{"T:Col", "GL_INVALID_ENUM"},
+                                                          {"T:Color:Width", "GL_INVALID_VALUE"},
+                                                          {"T:Color:DXT1", "GL_INVALID_VALUE"},
+                                                          {"T:Bad", "GL_OUT_OF_MEMORY"}};
+  for (size_t i = 0; i < notes.size(); ++i) {
+    EXPECT_EQ(notes[i].key, expected[i].first);
+    EXPECT_EQ(notes[i].glError, expected[i].second);
+  }
+  const auto values =
+      nlohmann::ordered_json::parse(testing::readBytes(dir.file("errors.json")))["values"];
+  EXPECT_EQ(values["T:Col"]["glError"], "GL_INVALID_ENUM");
+  EXPECT_EQ(values["T:Col"]["samples"].size(), 2u) << "the value's own fields stay";
+  EXPECT_EQ(values["T:Col"].begin().key(), "text");
+  EXPECT_FALSE(values["T:Z"].contains("glError"));
+  EXPECT_EQ(values["T:Color:Width"]["text"], "none");
+  EXPECT_EQ(values["T:Color:Width"]["glError"], "GL_INVALID_VALUE");
+  EXPECT_EQ(values["T:Color:DXT1"], nlohmann::ordered_json({{"glError", "GL_INVALID_VALUE"}}));
+  EXPECT_EQ(values["T:Bad"]["text"], "error");
+  EXPECT_EQ(values["T:Bad"]["glError"], "GL_OUT_OF_MEMORY");
+  for (const char* suffix : {".txt", ".htm"})
+    EXPECT_EQ(testing::readBytes(dir.file(std::string("errors") + suffix)),
+              testing::readBytes(dir.file(std::string("clean") + suffix)))
+        << suffix;
+  EXPECT_EQ(nlohmann::json::parse(testing::readBytes(dir.file("clean.json"))).dump().find("glError"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace corvalis
