@@ -75,8 +75,6 @@ double CycleTimer::elapsed() const {
          secondsPerCycleShared;
 }
 
-double CycleTimer::secondsPerCycle() { return secondsPerCycleShared; }
-
 PerfTimer::PerfTimer() {
   platform::Platform& plat = platform::current();
   if (!perfCalibrated) {

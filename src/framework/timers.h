@@ -14,8 +14,6 @@ class CycleTimer {
   void restart();
   double elapsed() const;
 
-  static double secondsPerCycle();
-
  private:
   uint64_t start_ = 0;
 };

@@ -19,7 +19,6 @@ class HtmlWriter {
 
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return file_.path(); }
-  int listDepth() const { return listDepth_; }
 
   // Closes every open list, then writes the bold title, linked when link is given.
   void writeHeading(const char* title, const char* link);

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "platform/platform.h"
+
 namespace corvalis {
 namespace {
 
@@ -23,16 +25,23 @@ TEST(CycleCalibration, DropsTheExtremesAndAveragesTheRest) {
   }
 }
 
-TEST(CycleTimer, CalibratesToAPlausibleScaleOnce) {
-  CycleTimer timer;
-  const double scale = CycleTimer::secondsPerCycle();
-  // Anything from a 10 MHz to a 100 GHz counter; a wrong unit is off by 1e9.
-  EXPECT_TRUE(std::isfinite(scale));
-  EXPECT_GT(scale, 1.0e-11);
-  EXPECT_LT(scale, 1.0e-7);
-  CycleTimer second;
-  EXPECT_EQ(CycleTimer::secondsPerCycle(), scale);
-  EXPECT_GE(timer.elapsed(), 0.0);
+// The calibrated cycle timer and the performance timer read the same interval alike: a
+// scale in a wrong unit is off by a factor of a thousand or more. Both clocks span the
+// same sleep, so load on the machine stretches them together; of three tries the one
+// closest to agreement counts, so that a preemption between two readings cannot fail it.
+TEST(CycleTimer, CalibrationAgreesWithThePerformanceTimer) {
+  CycleTimer cycles;  // the first construction calibrates
+  double closest = 0.0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    PerfTimer perf;
+    cycles.restart();
+    platform::current().sleepMilliseconds(50);
+    const double cycleSeconds = cycles.elapsed();
+    const double ratio = cycleSeconds / perf.elapsed();
+    if (attempt == 0 || std::fabs(std::log(ratio)) < std::fabs(std::log(closest))) closest = ratio;
+  }
+  EXPECT_GT(closest, 0.5);
+  EXPECT_LT(closest, 2.0);
 }
 
 }  // namespace
