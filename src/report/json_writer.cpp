@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "corvalis_version.h"
 #include "framework/sample_stats.h"
 
 namespace corvalis {
@@ -67,7 +68,7 @@ Json stepRecord(const StepEstimate& step) {
 
 struct JsonWriter::Document {
   Json root = {{"program", "Corvalis"},
-               {"version", "0.50"},
+               {"version", VersionNumber},
                {"settings", Json::object()},
                {"info", Json::object()},
                {"values", Json::object()},

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "corvalis_version.h"  // ProgramVersion, the title of the information section
 #include "framework/measured.h"
 #include "report/json_writer.h"
 #include "report/key_path.h"
@@ -24,9 +25,6 @@ constexpr unsigned OutputJson = 16;
 constexpr unsigned BBBold = 1;
 constexpr unsigned BBCodeBlock = 2;
 constexpr unsigned BBUrl = 4;
-
-// The program's version string, as the reports name it.
-constexpr const char* ProgramVersion = "Corvalis 0.50";
 
 // How a measured value that is not a finite number (a zero elapsed time) is written in
 // every report: as a failed value.

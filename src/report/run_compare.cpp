@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "corvalis_version.h"
 #include "framework/format.h"
 #include "report/html_writer.h"
 
@@ -161,11 +162,11 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
   std::string html =
       "<!DOCTYPE html>\n<html>\n<head>\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n"
-      "<title>Corvalis 0.50: comparison</title>\n"
+      "<title>" + std::string(ProgramVersion) + ": comparison</title>\n"
       "<style>body{font-family:sans-serif;margin:1em 2em}table{border-collapse:collapse}"
       "td,th{padding:2px 8px;text-align:left;vertical-align:middle}tr:nth-child(even){background:"
       "#f2f2f2}.changed{font-weight:bold}</style>\n</head>\n<body>\n"
-      "<h1>Corvalis 0.50: comparison</h1>\n<p>Runs: ";
+      "<h1>" + ProgramVersion + ": comparison</h1>\n<p>Runs: ";
   for (size_t r = 0; r < runs.size(); ++r)
     html += std::string(r ? ", " : "") + "<span style=\"color:" + fills[r % 4] + "\">&#9632;</span> " +
             pageText(runs[r].path);

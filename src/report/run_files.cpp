@@ -8,13 +8,14 @@
 #include <cstring>
 #include <limits>
 
+#include "corvalis_version.h"
 #include "platform/file_replace.h"
 
 namespace corvalis {
 
 namespace {
 
-constexpr const char* ReportHeader = "[Corvalis 0.50]";
+const std::string ReportHeader = std::string("[") + ProgramVersion + "]";
 
 // The lines of a file without their CR LF or LF ends.
 std::vector<std::string> splitLines(const std::string& bytes) {

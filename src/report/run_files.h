@@ -33,7 +33,7 @@ struct TextReport {
   const std::string* find(const std::string& keyPath) const;
 };
 
-// Parses the bytes of a text report ("[Corvalis 0.50]" header, KEY=VALUE lines, CR LF
+// Parses the bytes of a text report ("[Corvalis VERSION]" header, KEY=VALUE lines, CR LF
 // or LF, each at most MaxReportLineBytes). False with a reason when the bytes are not
 // such a report. Keys and values are kept as they are, control characters included:
 // whoever shows them cleans them (cleanOutsideText).

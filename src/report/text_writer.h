@@ -1,5 +1,5 @@
 #pragma once
-// The machine-readable form of the report: a "[Corvalis 0.50]" header, then one line
+// The machine-readable form of the report: a "[Corvalis VERSION]" header, then one line
 // per value made of the key path, the key, "=" and the value.
 
 #include <cstddef>
