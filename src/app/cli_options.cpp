@@ -7,8 +7,8 @@
 
 #include "app/command_line.h"
 #include "app/launcher_settings.h"
-#include "app/text_encoding.h"
 #include "framework/run_context.h"
+#include "framework/text_encoding.h"
 
 namespace corvalis {
 
@@ -16,21 +16,9 @@ namespace {
 
 // "'X' (U+20AC)": the character in UTF-8 and its code point.
 std::string codePointText(unsigned long point) {
-  std::string utf8;
-  if (point < 0x800) {
-    utf8 += static_cast<char>(0xC0 | (point >> 6));
-  } else if (point < 0x10000) {
-    utf8 += static_cast<char>(0xE0 | (point >> 12));
-    utf8 += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-  } else {
-    utf8 += static_cast<char>(0xF0 | (point >> 18));
-    utf8 += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-    utf8 += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-  }
-  utf8 += static_cast<char>(0x80 | (point & 0x3F));
   char code[32];
   std::snprintf(code, sizeof code, "U+%04lX", point);
-  return "'" + utf8 + "' (" + code + ")";
+  return "'" + utf8Of(point) + "' (" + code + ")";
 }
 
 using Values = std::vector<std::string>;

@@ -6,6 +6,7 @@
 
 #include "corvalis_version.h"
 #include "framework/sample_stats.h"
+#include "framework/text_encoding.h"
 
 namespace corvalis {
 
@@ -13,19 +14,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Report texts are single-byte ISO-8859-1; every byte maps to the code point of its value.
+// Report texts are single-byte ISO-8859-1; the document holds them in UTF-8.
 std::string latin1ToUtf8Text(const char* text) {
-  std::string out;
-  for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return text != nullptr ? latin1ToUtf8(text) : std::string();
 }
 
 std::string withoutTrailingBlanks(std::string text) {

@@ -1,10 +1,13 @@
 #pragma once
-// Report files are single-byte ISO-8859-1; terminals speak UTF-8. These convert at the
-// console's edge.
+// The one codec between the reports' single-byte ISO-8859-1 and UTF-8: terminals,
+// command-line arguments and BASE.json speak UTF-8, the report files keep their bytes.
 
 #include <string>
 
 namespace corvalis {
+
+// A code point (up to U+10FFFF) as UTF-8: one to four bytes.
+std::string utf8Of(unsigned long codePoint);
 
 // Every byte as the code point of the same value.
 std::string latin1ToUtf8(const std::string& latin1);

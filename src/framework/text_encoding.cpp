@@ -1,24 +1,29 @@
-#include "app/text_encoding.h"
+#include "framework/text_encoding.h"
 
 #include <vector>
 
 namespace corvalis {
 
-std::string latin1ToUtf8(const std::string& latin1) {
-  std::string out;
-  out.reserve(latin1.size() * 2);
-  for (unsigned char c : latin1) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 namespace {
+
+// Appends the code point's UTF-8 bytes.
+void appendUtf8(std::string& out, unsigned long codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+    return;
+  }
+  if (codePoint < 0x800) {
+    out += static_cast<char>(0xC0 | (codePoint >> 6));
+  } else if (codePoint < 0x10000) {
+    out += static_cast<char>(0xE0 | (codePoint >> 12));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (codePoint >> 18));
+    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+  }
+  out += static_cast<char>(0x80 | (codePoint & 0x3F));
+}
 
 // The code points of valid UTF-8; false (points unspecified) when it is not valid.
 bool decodeUtf8(const std::string& utf8, std::vector<unsigned long>& points) {
@@ -45,6 +50,19 @@ bool decodeUtf8(const std::string& utf8, std::vector<unsigned long>& points) {
 }
 
 }  // namespace
+
+std::string utf8Of(unsigned long codePoint) {
+  std::string utf8;
+  appendUtf8(utf8, codePoint);
+  return utf8;
+}
+
+std::string latin1ToUtf8(const std::string& latin1) {
+  std::string out;
+  out.reserve(latin1.size() * 2);
+  for (unsigned char c : latin1) appendUtf8(out, c);
+  return out;
+}
 
 std::string utf8ToLatin1(const std::string& utf8) {
   std::vector<unsigned long> points;
