@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "report/result_report.h"
-
 namespace corvalis {
 
 namespace {
@@ -38,9 +36,9 @@ std::string breakBBCodeTags(const std::string& text) {
   return out;
 }
 
-BBCodeWriter::BBCodeWriter(const char* fileName, unsigned bbOptions) : bbOptions_(bbOptions) {
-  if (fileName == nullptr || !file_.open(fileName)) return;
-  if (bbOptions_ & BBCodeBlock) file_.write("[CODE]");
+BBCodeWriter::BBCodeWriter(const char* fileName, unsigned bbOptions)
+    : ReportWriter(fileName), bbOptions_(bbOptions) {
+  if (file_.isOpen() && (bbOptions_ & BBCodeBlock)) file_.write("[CODE]");
 }
 
 void BBCodeWriter::writeRepeated(char c, int count) {
@@ -98,9 +96,27 @@ void BBCodeWriter::writeItem(const char* label, const char* value) {
   file_.write("\n");
 }
 
-bool BBCodeWriter::finish(bool commitNow) {
-  if (file_.isOpen() && (bbOptions_ & BBCodeBlock)) file_.write("[/CODE]");
-  return commitNow ? file_.close() : file_.finish();
+void BBCodeWriter::writeEnd() {
+  if (bbOptions_ & BBCodeBlock) file_.write("[/CODE]");
+}
+
+void BBCodeWriter::beginSection(const char* title, const char* link, bool skipped) {
+  closeAllGroups();
+  if (!skipped) openGroup(title, link);
+}
+
+void BBCodeWriter::beginGroup(const char* title, const DataFileLink* /*link*/) {
+  openGroup(title, nullptr);
+}
+
+void BBCodeWriter::endGroup() { closeGroup(); }
+
+void BBCodeWriter::addText(const ReportLine& line, const char* text) {
+  if (text != nullptr) writeItem(line.label, breakBBCodeTags(text).c_str());
+}
+
+void BBCodeWriter::addValue(const ReportLine& line, const ReportValue& value) {
+  writeItem(line.label, displayText(value).c_str());
 }
 
 }  // namespace corvalis

@@ -4,9 +4,14 @@
 
 #include <string>
 
-#include "report/output_file.h"
+#include "report/report_writer.h"
 
 namespace corvalis {
+
+// bbOptions mask
+constexpr unsigned BBBold = 1;
+constexpr unsigned BBCodeBlock = 2;
+constexpr unsigned BBUrl = 4;
 
 // Outside text made unable to open or close a tag: every '[' that starts something
 // shaped like a tag ('[', an optional '/', a letter, then letters, digits or '*' up to
@@ -16,14 +21,12 @@ namespace corvalis {
 // "[ x ]", "[**]") stay as they are.
 std::string breakBBCodeTags(const std::string& text);
 
-class BBCodeWriter {
+class BBCodeWriter : public ReportWriter {
  public:
   // Creates the file and, with BBCodeBlock, opens the [CODE] block; without a file
   // every call does nothing.
   BBCodeWriter(const char* fileName, unsigned bbOptions);
 
-  bool isOpen() const { return file_.isOpen(); }
-  const std::string& path() const { return file_.path(); }
   int groupDepth() const { return groupDepth_; }
 
   // A section heading at depth 0, a dashed group line deeper; nothing for a null title.
@@ -34,16 +37,20 @@ class BBCodeWriter {
   void closeAllGroups();
   // One label/value line with the value in column 20; nothing for a null label.
   void writeItem(const char* label, const char* value);
-  // Closes the [CODE] block (open groups stay as they are) and the file, renaming it
-  // into place unless the caller does that later (output().commit()); false when the
-  // file could not be written completely.
-  bool finish(bool commitNow = true);
-  OutputFile& output() { return file_; }
+
+  // The report's calls: skipped tests leave no trace, lines without a value none either,
+  // outside text has its tags broken.
+  void beginSection(const char* title, const char* link, bool skipped) override;
+  void beginGroup(const char* title, const DataFileLink* link) override;
+  void endGroup() override;
+  void addText(const ReportLine& line, const char* text) override;
+  void addValue(const ReportLine& line, const ReportValue& value) override;
 
  private:
+  // Closes the [CODE] block; open groups stay as they are.
+  void writeEnd() override;
   void writeRepeated(char c, int count);
 
-  OutputFile file_;
   int groupDepth_ = 0;
   unsigned bbOptions_ = 0;
 };

@@ -1,6 +1,9 @@
 #include "report/html_writer.h"
 
-#include "report/result_report.h"
+#include <cmath>
+#include <utility>
+
+#include "corvalis_version.h"
 
 namespace corvalis {
 
@@ -19,8 +22,15 @@ std::string escapeHtml(const std::string& text) {
   return out;
 }
 
-HtmlWriter::HtmlWriter(const char* fileName) {
-  if (fileName == nullptr || !file_.open(fileName)) return;
+namespace {
+
+std::string orEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+}  // namespace
+
+HtmlWriter::HtmlWriter(const char* fileName, std::string linkBase)
+    : ReportWriter(fileName), linkBase_(std::move(linkBase)) {
+  if (!file_.isOpen()) return;
   file_.write(
       "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"   "
       "\"http://www.w3.org/TR/html4/loose.dtd\">\n");
@@ -103,12 +113,51 @@ void HtmlWriter::writeListItem(const char* text) {
   file_.write("</li>\n");
 }
 
-bool HtmlWriter::finish(bool commitNow) {
-  if (file_.isOpen()) {
-    closeAllLists();
-    file_.write("</body>\n</html>\n");
+void HtmlWriter::writeEnd() {
+  closeAllLists();
+  file_.write("</body>\n</html>\n");
+}
+
+std::string HtmlWriter::dataFileLink(const DataFileLink& link) const {
+  // The base name is the user's; the suffix and the link text are the report's own.
+  return "<a href=\"" + escapeHtml(linkBase_) + orEmpty(link.suffix) + "\">" +
+         orEmpty(link.text) + "</a>";
+}
+
+void HtmlWriter::beginSection(const char* title, const char* link, bool /*skipped*/) {
+  writeHeading(title, link);
+}
+
+void HtmlWriter::beginGroup(const char* title, const DataFileLink* link) {
+  if (link == nullptr) {
+    openList(title);
+    return;
   }
-  return commitNow ? file_.close() : file_.finish();
+  const std::string heading = orEmpty(title) + " (" + dataFileLink(*link) + ")";
+  openList(heading.c_str());
+}
+
+void HtmlWriter::endGroup() { closeList(); }
+
+void HtmlWriter::addText(const ReportLine& line, const char* text) {
+  const std::string value = escapeHtml(orEmpty(text));
+  if (line.htmlText != nullptr) {
+    writeLine((value + line.htmlText).c_str());
+  } else if (line.label != nullptr) {
+    writeLine((std::string(line.label) + ": " + value).c_str());
+  } else {
+    writeLine(value.c_str());
+  }
+}
+
+void HtmlWriter::addValue(const ReportLine& line, const ReportValue& value) {
+  std::string item = displayText(value) + orEmpty(line.htmlText);
+  // A failed value has no data behind it to link to.
+  if (value.link != nullptr && value.link->text != nullptr && value.link->suffix != nullptr &&
+      std::isfinite(value.measured.value)) {
+    item += "(" + dataFileLink(*value.link) + ")";
+  }
+  writeListItem(item.c_str());
 }
 
 }  // namespace corvalis

@@ -1,24 +1,23 @@
 #pragma once
 // The human-readable page of the report: an HTML 4.01 Transitional document whose
 // sections are bold headings, plain items lines, and groups nested bullet lists.
-// Texts are written unchanged: callers escape the parts that come from outside.
+// The drawing calls write their texts unchanged; the report calls escape the parts that
+// come from outside.
 
 #include <string>
 
-#include "report/output_file.h"
+#include "report/report_writer.h"
 
 namespace corvalis {
 
 // '&', '<', '>' and '"' as entities; every other byte unchanged.
 std::string escapeHtml(const std::string& text);
 
-class HtmlWriter {
+class HtmlWriter : public ReportWriter {
  public:
   // Creates the file and writes the page head; without a file every call does nothing.
-  explicit HtmlWriter(const char* fileName);
-
-  bool isOpen() const { return file_.isOpen(); }
-  const std::string& path() const { return file_.path(); }
+  // Data files are linked as linkBase + suffix, relative to the page's folder.
+  explicit HtmlWriter(const char* fileName, std::string linkBase = std::string());
 
   // Closes every open list, then writes the bold title, linked when link is given.
   void writeHeading(const char* title, const char* link);
@@ -30,18 +29,25 @@ class HtmlWriter {
   void writeLine(const char* text);
   // A list item, opening a list first at top level.
   void writeListItem(const char* text);
-  // Closes every open list, writes the trailer and closes the file, renaming it into
-  // place unless the caller does that later (output().commit()); false when the page
-  // could not be written completely.
-  bool finish(bool commitNow = true);
-  OutputFile& output() { return file_; }
+
+  // The report's calls: "Label: value" lines or value and markup joined, values as
+  // list items with their data-file link.
+  void beginSection(const char* title, const char* link, bool skipped) override;
+  void beginGroup(const char* title, const DataFileLink* link) override;
+  void endGroup() override;
+  void addText(const ReportLine& line, const char* text) override;
+  void addValue(const ReportLine& line, const ReportValue& value) override;
 
  private:
+  // Closes every open list and writes the trailer.
+  void writeEnd() override;
   // At top level, opens the list that values and groups live in.
   void openOuterList();
   void closeAllLists();
+  // The link from the page to a data file beside it.
+  std::string dataFileLink(const DataFileLink& link) const;
 
-  OutputFile file_;
+  std::string linkBase_;
   int listDepth_ = 0;
 };
 

@@ -7,17 +7,13 @@
 #include "corvalis_version.h"
 #include "framework/sample_stats.h"
 #include "framework/text_encoding.h"
+#include "report/text_writer.h"
 
 namespace corvalis {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// Report texts are single-byte ISO-8859-1; the document holds them in UTF-8.
-std::string latin1ToUtf8Text(const char* text) {
-  return text != nullptr ? latin1ToUtf8(text) : std::string();
-}
 
 std::string withoutTrailingBlanks(std::string text) {
   const size_t end = text.find_last_not_of(' ');
@@ -66,55 +62,58 @@ struct JsonWriter::Document {
                {"sweeps", Json::object()}};
 };
 
-JsonWriter::JsonWriter(const char* fileName) : document_(std::make_unique<Document>()) {
-  if (fileName != nullptr) file_.open(fileName);
-}
+JsonWriter::JsonWriter(const char* fileName)
+    : ReportWriter(fileName), document_(std::make_unique<Document>()) {}
 
 JsonWriter::~JsonWriter() = default;
 
-void JsonWriter::setSettings(const RunSettings& settings) {
+void JsonWriter::setRunSettings(const RunSettings& settings) {
   Json& out = document_->root["settings"];
   out["width"] = settings.width;
   out["height"] = settings.height;
   out["tests"] = settings.tests;
   out["sync"] = settings.swapSync ? "Swap" : "Flush";
   out["repeat"] = settings.repeat;
-  out["device"] = latin1ToUtf8Text(settings.device.c_str());
+  out["device"] = latin1ToUtf8(settings.device);
 }
 
-void JsonWriter::pushKey(const char* key) { keyPath_.push(key); }
-
-void JsonWriter::popKey() { keyPath_.pop(); }
-
-void JsonWriter::addText(const char* label, const char* text) {
-  if (label == nullptr || text == nullptr) return;
-  const std::string value = latin1ToUtf8Text(withoutTrailingBlanks(text).c_str());
-  if (keyPath_.prefix() == "Info:") {
-    document_->root["info"][latin1ToUtf8Text(label)] = value;
+void JsonWriter::addText(const ReportLine& line, const char* text) {
+  if (line.label == nullptr || text == nullptr) return;
+  const std::string value = latin1ToUtf8(withoutTrailingBlanks(text));
+  if (line.keys.prefix() == "Info:") {
+    document_->root["info"][latin1ToUtf8(line.label)] = value;
     return;
   }
-  document_->root["values"][latin1ToUtf8Text(keyPath_.of(label).c_str())] = {{"text", value}};
+  document_->root["values"][latin1ToUtf8(line.key())] = {{"text", value}};
 }
 
-void JsonWriter::addNumber(const char* label, const std::string& text, double value,
-                           const char* unit, const std::vector<double>& samples) {
-  if (label == nullptr) return;
-  Json entry = {{"text", latin1ToUtf8Text(withoutTrailingBlanks(text).c_str())},
-                {"value", number(value)},
-                {"unit", latin1ToUtf8Text(unit)}};
-  addSamples(entry, "", samples);
-  document_->root["values"][latin1ToUtf8Text(keyPath_.of(label).c_str())] = entry;
+void JsonWriter::addValue(const ReportLine& line, const ReportValue& value) {
+  if (!std::isfinite(value.measured.value)) {
+    addText(line, NonFiniteValueText);
+    return;
+  }
+  if (line.label == nullptr) return;
+  Json entry = {{"text", latin1ToUtf8(withoutTrailingBlanks(textReportText(value)))},
+                {"value", number(value.measured.value)},
+                {"unit", latin1ToUtf8(value.unit != nullptr ? value.unit : "")}};
+  addSamples(entry, "", value.measured.samples);
+  document_->root["values"][latin1ToUtf8(line.key())] = entry;
 }
 
-void JsonWriter::addEvidence(const char* label, const Evidence& evidence) {
-  if (label == nullptr) return;
+void JsonWriter::addEvidence(const ReportLine& line, const Evidence& evidence) {
+  if (line.label == nullptr) return;
   Json entry = {{"confidence", confidenceWord(evidence.confidence)}};
-  entry["unit"] = latin1ToUtf8Text(evidence.unit.c_str());
+  entry["unit"] = latin1ToUtf8(evidence.unit);
   if (evidence.step) entry["step"] = stepRecord(*evidence.step);
   if (evidence.runnerUp) entry["runnerUp"] = stepRecord(*evidence.runnerUp);
   entry["threshold"] = number(evidence.threshold);
   entry["noise"] = number(evidence.noise);
-  document_->root["evidence"][latin1ToUtf8Text(keyPath_.of(label).c_str())] = entry;
+  document_->root["evidence"][latin1ToUtf8(line.key())] = entry;
+}
+
+void JsonWriter::addGlError(const ReportLine& line, const std::string& glError) {
+  if (line.label == nullptr) return;
+  document_->root["values"][latin1ToUtf8(line.key())]["glError"] = latin1ToUtf8(glError);
 }
 
 void JsonWriter::addSweep(const std::string& name, const std::vector<SweepRow>& rows) {
@@ -128,16 +127,6 @@ void JsonWriter::addSweep(const std::string& name, const std::vector<SweepRow>& 
   document_->root["sweeps"][name] = array;
 }
 
-void JsonWriter::addGlError(const char* label, const std::string& glError) {
-  if (label == nullptr) return;
-  document_->root["values"][latin1ToUtf8Text(keyPath_.of(label).c_str())]["glError"] =
-      latin1ToUtf8Text(glError.c_str());
-}
-
-bool JsonWriter::finish(bool commitNow) {
-  if (!file_.isOpen()) return false;
-  file_.writeBytes(document_->root.dump(2) + "\n");
-  return commitNow ? file_.close() : file_.finish();
-}
+void JsonWriter::writeEnd() { file_.writeBytes(document_->root.dump(2) + "\n"); }
 
 }  // namespace corvalis

@@ -9,73 +9,41 @@
 #include <string>
 #include <vector>
 
-#include "framework/measured.h"
-#include "report/key_path.h"
-#include "report/output_file.h"
+#include "report/report_writer.h"
 
 namespace corvalis {
 
-// How the run was made, as the document's "settings" object shows it.
-struct RunSettings {
-  int width = 0;
-  int height = 0;
-  std::vector<std::string> tests;  // keys of the selected tests, registry order
-  bool swapSync = false;
-  int repeat = 1;
-  std::string device;  // the backend's description line
-};
-
-// One column of a data-file row: its number and, with repeats, the samples behind it.
-struct SweepField {
-  std::string name;
-  double value = 0.0;
-  std::vector<double> samples;
-};
-using SweepRow = std::vector<SweepField>;
-
-class JsonWriter {
+class JsonWriter : public ReportWriter {
  public:
-  // Creates the file; without a file every call still builds the document but
-  // finish() reports the failure.
+  // Creates the file; without a file every call still builds the document, and the
+  // report counts the file as lost.
   explicit JsonWriter(const char* fileName);
-  ~JsonWriter();
-  JsonWriter(const JsonWriter&) = delete;
-  JsonWriter& operator=(const JsonWriter&) = delete;
+  ~JsonWriter() override;
 
-  bool isOpen() const { return file_.isOpen(); }
-  const std::string& path() const { return file_.path(); }
-
-  void setSettings(const RunSettings& settings);
-  // The key path, kept as the text report keeps it; a null key adds no level.
-  void pushKey(const char* key);
-  void popKey();
-  // A value shown as text only. Texts are ISO-8859-1 like the reports; the document
-  // holds them in UTF-8.
-  void addText(const char* label, const char* text);
-  // A number with the text the text report shows for it, its unit and its samples
-  // (none with one measurement).
-  void addNumber(const char* label, const std::string& text, double value, const char* unit,
-                 const std::vector<double>& samples);
-  // The evidence of a detection under the key path of its value, in the top-level
-  // "evidence" object, which only a document with evidence has.
-  void addEvidence(const char* label, const Evidence& evidence);
+  // The information section's texts go to "info" by label, every other line to
+  // "values" by its key. Texts are ISO-8859-1 like the reports; the document holds them
+  // in UTF-8. A value keeps the text the text report shows for it, its number in base
+  // units, its unit and its samples (none with one measurement); a value that is not a
+  // finite number is a text alone.
+  void addText(const ReportLine& line, const char* text) override;
+  void addValue(const ReportLine& line, const ReportValue& value) override;
+  void setRunSettings(const RunSettings& settings) override;
+  // The evidence of a detection under the key of its line, in the top-level "evidence"
+  // object, which only a document with evidence has.
+  void addEvidence(const ReportLine& line, const Evidence& evidence) override;
+  // The GL errors seen while the line's value was measured, as "glError" in its entry of
+  // "values" (after the value's own fields; an entry of its own where the value has no
+  // line).
+  void addGlError(const ReportLine& line, const std::string& glError) override;
   // The rows of one data file, keyed by its suffix without dots and "csv" ("rgba").
-  void addSweep(const std::string& name, const std::vector<SweepRow>& rows);
-  // The GL errors seen while the value under 'label' was measured, as "glError" in its
-  // entry of "values" (after the value's own fields; an entry of its own where the value
-  // has no line).
-  void addGlError(const char* label, const std::string& glError);
-  // Writes the document (2-space indent, LF) and closes the file, renaming it into place
-  // unless commitNow is false (then output().commit() does); false when it could not be
-  // created or written completely.
-  bool finish(bool commitNow = true);
-  OutputFile& output() { return file_; }
+  void addSweep(const std::string& name, const std::vector<SweepRow>& rows) override;
 
  private:
+  // The document, 2-space indent, LF line ends.
+  void writeEnd() override;
+
   struct Document;
   std::unique_ptr<Document> document_;
-  OutputFile file_;
-  KeyPath keyPath_;
 };
 
 }  // namespace corvalis

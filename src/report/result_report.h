@@ -1,6 +1,7 @@
 #pragma once
-// The report document: every operation fans out to the HTML, text and BB-code writers
-// that are present, each composing the text that suits its output.
+// The report document: it keeps the key path and the run's evidence, cleans text from
+// outside once, and hands every operation to the list of writers the outputs ask for
+// (page, text, BB code, JSON), each composing what suits its file.
 
 #include <map>
 #include <memory>
@@ -9,8 +10,10 @@
 
 #include "corvalis_version.h"  // ProgramVersion, the title of the information section
 #include "framework/measured.h"
-#include "report/json_writer.h"
+#include "report/bb_code_writer.h"  // BBBold, BBCodeBlock, BBUrl for bbOptions
 #include "report/key_path.h"
+#include "report/output_file.h"
+#include "report/report_writer.h"
 
 namespace corvalis {
 
@@ -20,19 +23,6 @@ constexpr unsigned OutputBBCode = 2;
 constexpr unsigned OutputText = 4;
 constexpr unsigned OutputDataFiles = 8;
 constexpr unsigned OutputJson = 16;
-
-// bbOptions mask
-constexpr unsigned BBBold = 1;
-constexpr unsigned BBCodeBlock = 2;
-constexpr unsigned BBUrl = 4;
-
-// How a measured value that is not a finite number (a zero elapsed time) is written in
-// every report: as a failed value.
-constexpr const char* NonFiniteValueText = "error";
-
-class HtmlWriter;
-class TextWriter;
-class BBCodeWriter;
 
 class ResultReport {
  public:
@@ -46,7 +36,8 @@ class ResultReport {
   // True when the HTML page could be created.
   bool isOpen() const;
   // Finishes the JSON, BB-code, text and HTML writers, in that order, then renames the data
-  // files and the reports into place together. Returns false when a requested report
+  // files and the reports into place together: every file is complete under its
+  // temporary name before the first rename. Returns false when a requested report
   // file could not be created or not be written completely; failedFiles() names them
   // and fileErrors() says why. Data files go their own way: dataFileOutcomes().
   bool close();
@@ -112,16 +103,20 @@ class ResultReport {
   const std::vector<GlErrorNote>& glErrors() const { return glErrors_; }
 
  private:
-  void addNonFiniteValue(const char* htmlText, const char* label);
-  // Records a detection's evidence under its key path with the answer the reports show.
-  void noteEvidence(const char* label, const std::string& answer, const Evidence& evidence);
+  // The heading and key level of a section; the section before it ends.
+  void openSection(const char* title, const char* key, const char* link, bool skipped);
+  void addMeasured(const ReportValue& value, const char* htmlText, const char* label);
+  // Records a detection's evidence under its line's key with the answer the reports show.
+  void noteEvidence(const ReportLine& line, const std::string& answer, const Evidence& evidence);
+  // Records the GL errors seen while a line's value was measured; nothing when none.
+  void noteGlError(const ReportLine& line, const std::string& glError);
   // Counts the samples of a value or field toward the open test section's spread.
   void noteSpread(const std::vector<double>& samples);
 
-  std::unique_ptr<HtmlWriter> html_;
-  std::unique_ptr<TextWriter> text_;
-  std::unique_ptr<BBCodeWriter> bbCode_;
-  std::unique_ptr<JsonWriter> json_;
+  // In order of creation: page, text, BB code, JSON. close() finishes them the other way
+  // round, so the page is renamed into place last.
+  std::vector<std::unique_ptr<ReportWriter>> writers_;
+  const ReportWriter* page_ = nullptr;
   unsigned outputs_ = 0;
   std::string sectionKey_;  // the open test section's key; empty outside one
   std::map<std::string, double> largestSpreads_;

@@ -1,40 +1,29 @@
 #pragma once
 // The machine-readable form of the report: a "[Corvalis VERSION]" header, then one line
-// per value made of the key path, the key, "=" and the value.
+// per value made of its key path, its key, "=" and the value.
 
-#include <cstddef>
 #include <string>
-#include <vector>
 
-#include "report/key_path.h"
-#include "report/output_file.h"
+#include "report/report_writer.h"
 
 namespace corvalis {
 
-class TextWriter {
+// The value as the text report writes it: a whole number truncated toward zero and a
+// blank, or above 500000 (524288 for a size) three decimals of millions (of 2^20) with
+// " M " (" Mi "); then the unit. NonFiniteValueText for what is not a finite number.
+std::string textReportText(const ReportValue& value);
+
+class TextWriter : public ReportWriter {
  public:
   // Creates the file and writes the header line; without a file every call does nothing.
   explicit TextWriter(const char* fileName);
 
-  bool isOpen() const { return file_.isOpen(); }
-  const std::string& path() const { return file_.path(); }
-  // The keys of all open levels, each followed by ':'.
-  const std::string& keyPath() const { return keyPath_.prefix(); }
+  // One line "<key>=<value>".
+  void writeValue(const std::string& key, const std::string& value);
 
-  // Adds one level to the key path; a null key adds none.
-  void pushKey(const char* key);
-  // Drops the innermost level; nothing when there is none.
-  void popKey();
-  // One line "<key path><key>=<value>"; nothing when the key is null.
-  void writeValue(const char* key, const char* value);
-  // Closes the file, renaming it into place unless the caller does that later
-  // (output().commit()); false when it could not be written completely.
-  bool finish(bool commitNow = true);
-  OutputFile& output() { return file_; }
-
- private:
-  OutputFile file_;
-  KeyPath keyPath_;
+  // The report's calls: one line for each value and each text with a label.
+  void addText(const ReportLine& line, const char* text) override;
+  void addValue(const ReportLine& line, const ReportValue& value) override;
 };
 
 }  // namespace corvalis

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include "report/report_files.h"
 
 namespace corvalis {
@@ -135,25 +137,6 @@ TEST_F(ResultReportTest, ItemsWithoutValueOrLabelReachOnlyThePage) {
   EXPECT_EQ(readBytes("results.bb.txt"), crlf("Geometry\nKept                v\n"));
 }
 
-TEST_F(ResultReportTest, TextValuesSwitchToMillionsAboveTheThresholds) {
-  ResultReport report("results", 0, OutputText);
-  EXPECT_FALSE(report.isOpen());  // no page asked for
-  report.addValue(500000.0, nullptr, nullptr, "a");
-  report.addValue(2500000.0, "B/s", nullptr, "b");
-  report.addValue(499.9, nullptr, nullptr, "c");
-  report.addValue(-3.7, nullptr, nullptr, "d");
-  report.addValue(-0.4, nullptr, nullptr, "e");
-  report.addValue(1.0, nullptr, nullptr, nullptr);
-  report.addBinaryValue(524288.0, "B", nullptr, "f", nullptr, nullptr);
-  report.addBinaryValue(1048576.0, nullptr, nullptr, "g", nullptr, nullptr);
-  report.addBinaryValue(1536.7, nullptr, nullptr, "h", "CSV", ".x.csv");
-  report.addValue(-3e12, nullptr, nullptr, "i");
-  ASSERT_TRUE(report.close());
-  EXPECT_EQ(readBytes("results.txt"),
-            crlf("[Corvalis 0.50]\na=500000 \nb=2.500 M B/s\nc=499 \nd=-3 \ne=0 \n"
-                 "f=524288 B\ng=1.000 Mi \nh=1536 \ni=-3000000000000 \n"));
-}
-
 TEST_F(ResultReportTest, GroupWithoutKeyMakesTheLastEndGroupDropTheSectionKey) {
   ResultReport report("results", 0, OutputText);
   writeTilingExample(report);
@@ -267,9 +250,10 @@ TEST_F(ResultReportTest, OutsideTextsCannotForgeAReport) {
   EXPECT_EQ(bb.find("[/CODE]"), bb.size() - 7) << "only the closing tag of the block";
 }
 
+// A failed value has no number and no data file to link to, on any report.
 TEST_F(ResultReportTest, NonFiniteValuesReadTheSameInEveryReport) {
   {
-    ResultReport report("results", 0, OutputHtml | OutputText | OutputBBCode);
+    ResultReport report("results", 0, OutputHtml | OutputText | OutputBBCode | OutputJson);
     report.beginTestSection("Fillrate", "Fillrate", false);
     report.addValue(1.0 / 0.0, "Pix/s", " single", "Single");
     report.addBinaryValue(std::nan(""), "B", " cache", "RGBA", "CSV", ".rgba.csv");
@@ -283,6 +267,9 @@ TEST_F(ResultReportTest, NonFiniteValuesReadTheSameInEveryReport) {
   const size_t single = bb.find("Single ");
   ASSERT_NE(single, std::string::npos) << bb;
   EXPECT_EQ(bb.find("error\r\n", single), bb.find("\r\n", single) - 5) << bb;
+  const nlohmann::json values = nlohmann::json::parse(readBytes("results.json"))["values"];
+  EXPECT_EQ(values["Fillrate:Single"], nlohmann::json({{"text", "error"}}));
+  EXPECT_EQ(values["Fillrate:RGBA"], nlohmann::json({{"text", "error"}}));
 }
 
 

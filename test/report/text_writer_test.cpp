@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "report/report_files.h"
@@ -18,36 +19,62 @@ class TextWriterTest : public ::testing::Test {
   testing::TempDir dir_;
 };
 
-TEST_F(TextWriterTest, KeyPathGrowsAndShrinksWithTheLevels) {
+// Whole numbers are truncated toward zero; above 500000 (a size: 524288) the text
+// switches to millions (of 2^20) with three decimals.
+TEST(TextReportText, WholeNumbersOrMillionsAboveTheThresholds) {
+  const struct {
+    double value;
+    bool binary;
+    const char* unit;
+    const char* text;
+  } cases[] = {
+      {500000.0, false, nullptr, "500000 "},
+      {500000.5, false, nullptr, "0.500 M "},
+      {2500000.0, false, "B/s", "2.500 M B/s"},
+      {3e15, false, "Pix/s", "3000000000.000 M Pix/s"},
+      {499.9, false, nullptr, "499 "},
+      {-3.7, false, nullptr, "-3 "},
+      {-0.4, false, nullptr, "0 "},  // no "-0"
+      {-2147483648.5, false, nullptr, "-2147483648 "},
+      {-3e12, false, nullptr, "-3000000000000 "},  // beyond int: every digit kept
+      {524288.0, true, "B", "524288 B"},
+      {1048576.0, true, nullptr, "1.000 Mi "},
+      {1536.7, true, nullptr, "1536 "},
+      {INFINITY, false, "Pix/s", "error"},
+      {NAN, true, "B", "error"},
+  };
+  for (const auto& c : cases) {
+    const Measured measured(c.value);
+    EXPECT_EQ(textReportText({measured, c.unit, c.binary, nullptr}), c.text) << c.value;
+  }
+}
+
+TEST_F(TextWriterTest, HeaderThenOneLinePerLabelledTextOrValue) {
   TextWriter writer(path().c_str());
   ASSERT_TRUE(writer.isOpen());
-  writer.writeValue("Method", "Swap");
-  writer.pushKey("Tiling");
-  writer.pushKey(nullptr);  // adds no level
-  writer.pushKey("Color");
-  writer.writeValue("Width", "16 ");
-  writer.popKey();
-  writer.writeValue("Mode", "a=b:c");
-  writer.popKey();
-  writer.writeValue("Top", "0");
-  writer.popKey();  // empty stack: nothing happens
-  writer.writeValue(nullptr, "dropped");
-  const std::string key(700, 'k');  // far beyond any fixed buffer
-  writer.pushKey(key.c_str());
-  writer.pushKey(key.c_str());
-  writer.writeValue("v", "1");
+  KeyPath keys;
+  const Measured width(16.0);
+  writer.addText({keys, "Method", "ping buffers"}, "Swap");  // the page's markup stays there
+  keys.push("Tiling");
+  keys.push("Color");
+  writer.addValue({keys, "Width", nullptr}, {width, nullptr, false, nullptr});
+  writer.addText({keys, "Mode", nullptr}, "a=b:c");
+  writer.addText({keys, nullptr, "test skipped"}, nullptr);  // the page's line alone
+  writer.addText({keys, nullptr, nullptr}, "bare value");     // no key: no line
+  writer.addValue({keys, nullptr, nullptr}, {width, nullptr, false, nullptr});
+  writer.addText({keys, "Label only", nullptr}, nullptr);
   ASSERT_TRUE(writer.finish());
   EXPECT_EQ(readBytes(path()), "[Corvalis 0.50]\r\nMethod=Swap\r\nTiling:Color:Width=16 \r\n"
-                               "Tiling:Mode=a=b:c\r\nTop=0\r\n" +
-                                   key + ":" + key + ":v=1\r\n");
+                               "Tiling:Color:Mode=a=b:c\r\n");
 }
 
 TEST_F(TextWriterTest, MissingFolderWritesNothing) {
   TextWriter writer(dir_.file("missing/report.txt").c_str());
   EXPECT_FALSE(writer.isOpen());
-  writer.pushKey("Info");
-  writer.writeValue("Method", "Swap");
+  KeyPath keys;
+  writer.addText({keys, "Method", nullptr}, "Swap");
   EXPECT_TRUE(writer.finish());
+  EXPECT_FALSE(testing::fileExists(dir_.file("missing/report.txt")));
 }
 
 }  // namespace
