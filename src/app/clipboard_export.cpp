@@ -18,6 +18,7 @@ namespace {
 bool rewriteBBCodeFile(AppContext& app) {
   ResultReport report(app.settings.baseName, bbOptionMask(app.settings), OutputBBCode);
   writeReportBody(report, app);
+  app.settings.resultsAvailable = true;
   return report.close();
 }
 

@@ -94,6 +94,9 @@ RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config, const RunCycleO
     // A stopped run keeps the previous reports: nothing of it is renamed into place.
     if (!stopRequested()) {
       writeReportBody(report, app);
+      // The launcher now offers the results, and the BB-code file matches its options.
+      app.settings.resultsAvailable = true;
+      app.settings.bbOptionsChanged = false;
       outcome.largestSpreads = report.largestSpreads();
       outcome.detections = report.detections();
       outcome.glErrors = report.glErrors();

@@ -21,8 +21,8 @@ void recordDriverInfo(const TestWindow& window) {
   }
 }
 
-void writeReportBody(ResultReport& report, AppContext& app) {
-  LauncherSettings& settings = app.settings;
+void writeReportBody(ResultReport& report, const AppContext& app) {
+  const LauncherSettings& settings = app.settings;
   report.beginInfoSection(ProgramVersion, "Info", DownloadPageUrl);
   report.addItem(driverString, nullptr, "Driver");
 
@@ -38,7 +38,6 @@ void writeReportBody(ResultReport& report, AppContext& app) {
   }
 
   if (settings.commentEnabled) report.addItem(settings.comment, nullptr, "Comment");
-  settings.resultsAvailable = true;
 
   if (settings.syncSwap)
     report.addItem("Swap", "ping buffers", "Method");
@@ -47,7 +46,6 @@ void writeReportBody(ResultReport& report, AppContext& app) {
 
   for (auto& test : app.registry.tests)
     if (test) test->writeSection(report, settings.baseName);
-  settings.bbOptionsChanged = false;
 }
 
 }  // namespace corvalis

@@ -13,8 +13,8 @@ constexpr const char* DownloadPageUrl = "https://corvalis.example.org/download";
 
 // Records "renderer vVersion" and the resolution, or "GL initialization failed ...".
 void recordDriverInfo(const TestWindow& window);
-// The information section followed by every test's section; marks the results as
-// available and the BB-code options as written.
-void writeReportBody(ResultReport& report, AppContext& app);
+// The information section followed by every test's section. The launcher's flags
+// (resultsAvailable, bbOptionsChanged) are its callers' to set.
+void writeReportBody(ResultReport& report, const AppContext& app);
 
 }  // namespace corvalis

@@ -4,8 +4,10 @@
 #include <string>
 
 #include "app/app_context.h"
+#include "app/run_cycle.h"
 #include "app/system_info.h"
 #include "gl/display_config.h"
+#include "platform/fake/fake_platform.h"
 #include "report/report_files.h"
 #include "report/result_report.h"
 
@@ -71,7 +73,6 @@ class ReportBody : public ::testing::Test {
 TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
   app.settings.commentEnabled = true;
   std::snprintf(app.settings.comment, CommentSize, "quiet machine");
-  app.settings.bbOptionsChanged = true;
   std::string text = write(OutputHtml | OutputText | OutputBBCode | OutputDataFiles);
   EXPECT_EQ(text,
             "[Corvalis 0.50]\r\n"
@@ -81,8 +82,6 @@ TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
             "Info:Method=Flush\r\n"
             "A:Rate=1.235 M Pix/s\r\n"
             "B:Rate=1.235 M Pix/s\r\n");
-  EXPECT_TRUE(app.settings.resultsAvailable);
-  EXPECT_FALSE(app.settings.bbOptionsChanged);
   // Only tests that ran write data files, and they get the base name.
   EXPECT_EQ(ran->dataFilesFor, base);
   EXPECT_EQ(fresh->dataFilesFor, "");
@@ -114,6 +113,32 @@ TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
   EXPECT_EQ(ran->dataFilesFor, "");
   std::string bb = readBytes(base + ".bb.txt");
   EXPECT_EQ(bb.rfind("[b]Corvalis 0.50[/b]\r\n", 0), 0u) << bb;
+}
+
+// A run cycle that wrote its report body lets the launcher offer the results and marks
+// the BB-code file as matching the options; one whose report could not be opened does
+// neither.
+TEST_F(ReportBody, RunCycleSetsTheLauncherFlagsOnlyWhenItWroteTheBody) {
+  platform::FakePlatform fake;
+  platform::install(&fake);
+  {
+    DisplayConfig config(160, 120);
+    displayConfig = &config;
+    app.settings.charts = false;
+    app.registry.enabled.fill(false);
+    for (const bool opens : {false, true}) {
+      const std::string name = opens ? base : dir.file("missing/r");
+      std::snprintf(app.settings.baseName, BaseNameSize, "%s", name.c_str());
+      app.settings.resultsAvailable = false;
+      app.settings.bbOptionsChanged = true;
+      EXPECT_EQ(runCycle(app, config).reportOpened, opens);
+      EXPECT_EQ(app.settings.resultsAvailable, opens);
+      EXPECT_EQ(app.settings.bbOptionsChanged, !opens);
+    }
+    displayConfig = nullptr;
+  }
+  platform::install(nullptr);
+  EXPECT_NE(readBytes(base + ".txt").find("A:Rate=1.235 M Pix/s\r\n"), std::string::npos);
 }
 
 }  // namespace
