@@ -52,7 +52,7 @@ class ChartsAndCompare : public ::testing::Test {
 
 TEST_F(ChartsAndCompare, ChartsPageHasOneChartPerDataFileAndIsListed) {
   ASSERT_EQ(sweeps().exitStatus, 0) << sweeps().err;
-  const std::string page = readFile(sweeps().folder + "/results.charts.htm");
+  const std::string page = readBytes(sweeps().folder + "/results.charts.htm");
   ASSERT_FALSE(page.empty());
   EXPECT_TRUE(contains(sweeps().out, "/results.charts.htm\n")) << sweeps().out;
   size_t dataFiles = 0;
@@ -122,7 +122,7 @@ TEST_F(ChartsAndCompare, CompareRealReportsWithoutAnyDriver) {
       << r.out;
   EXPECT_EQ(rgba[4].matched, rgba[1].str() != "0") << r.out;
   EXPECT_TRUE(contains(r.out, "Info:Driver"));
-  const std::string html = readFile(r.folder + "/cmp.compare.htm");
+  const std::string html = readBytes(r.folder + "/cmp.compare.htm");
   EXPECT_TRUE(contains(html, "<td>TexCache:RGBA</td>")) << html.substr(0, 500);
   EXPECT_TRUE(contains(html, "<rect"));
   EXPECT_FALSE(contains(r.err, "Corvalis:"));  // no run, no device line

@@ -77,7 +77,7 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   RunResult r = runCorvalis({"-64x48", "--tests", "readback,tiling", "--repeat", "2", "--comment",
                              "Gr\xC3\xBC\xC3\x9F" "e", "--sync", "swap", "--bbcode"});
   ASSERT_EQ(r.exitStatus, 0) << r.err;
-  std::string text = readFile(r.folder + "/results.txt");
+  std::string text = readBytes(r.folder + "/results.txt");
   std::vector<std::string> lines = crlfLines(text);
   ASSERT_GE(lines.size(), 5u) << text;
   EXPECT_EQ(lines[0], "[Corvalis 0.50]");
@@ -88,7 +88,7 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   for (size_t i = 5; i < lines.size(); ++i)
     EXPECT_TRUE(lines[i].rfind("Readback:", 0) == 0 || lines[i].rfind("Tiling:", 0) == 0) << lines[i];
 
-  std::string html = readFile(r.folder + "/results.htm");
+  std::string html = readBytes(r.folder + "/results.htm");
   size_t skipped = 0;
   for (size_t at = html.find("test skipped"); at != std::string::npos;
        at = html.find("test skipped", at + 1))
@@ -107,7 +107,7 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   EXPECT_TRUE(std::regex_search(r.out, std::regex("  Readback +[0-9]+\\.[0-9]{3}\n"))) << r.out;
   // Tiling reports sizes; its spread comes from the rates of its data files.
   EXPECT_TRUE(std::regex_search(r.out, std::regex("  Tiling +[0-9]+\\.[0-9]{3}\n"))) << r.out;
-  const nlohmann::json doc = nlohmann::json::parse(readFile(r.folder + "/results.json"));
+  const nlohmann::json doc = nlohmann::json::parse(readBytes(r.folder + "/results.json"));
   EXPECT_EQ(doc["settings"]["repeat"], 2);
   size_t textKeys = 0;
   for (const std::string& line : lines) {
@@ -148,7 +148,7 @@ TEST(Cli, NoUsableOpenGlFailsEveryTestCleanly) {
                              {"EGL_PLATFORM", "surfaceless"}});
   EXPECT_EQ(r.exitStatus, 3) << r.err;
   EXPECT_TRUE(contains(r.err, "OpenGL could not be initialised")) << r.err;
-  std::string text = readFile(r.folder + "/results.txt");
+  std::string text = readBytes(r.folder + "/results.txt");
   EXPECT_TRUE(contains(text, "Info:Driver=GL initialization failed ...\r\n")) << text;
   EXPECT_TRUE(contains(text, "Readback:Error=")) << text;
   EXPECT_TRUE(contains(text, "Bandwidth:Error=")) << text;

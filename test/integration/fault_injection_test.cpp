@@ -69,9 +69,9 @@ TEST(Faults, LimitsAndFullDevicesEndInExitOneNamingTheFile) {
   ASSERT_EQ(shell(folder, "printf old > r.htm"), 0);
   // 1 block of 512 bytes: the page cannot be written whole.
   EXPECT_EQ(shell(folder, "ulimit -f 1; $B -64x48 --tests tiling --output r 2>err"), 1);
-  EXPECT_TRUE(contains(readFile(folder + "/err"), "could not write r.htm completely: File too large"))
-      << readFile(folder + "/err");
-  EXPECT_EQ(readFile(folder + "/r.htm"), "old");
+  EXPECT_TRUE(contains(readBytes(folder + "/err"), "could not write r.htm completely: File too large"))
+      << readBytes(folder + "/err");
+  EXPECT_EQ(readBytes(folder + "/r.htm"), "old");
   EXPECT_EQ(shell(folder, "$B --list >/dev/full"), 1);
   EXPECT_EQ(shell(folder, "$B -64x48 --tests tiling --bbcode --output b >/dev/full"), 1);
   for (const auto& name : folderNames(folder))
@@ -81,10 +81,10 @@ TEST(Faults, LimitsAndFullDevicesEndInExitOneNamingTheFile) {
 TEST(Faults, ClosedStandardDescriptorsNeverReachAReport) {
   std::string folder = makeTempFolder();
   EXPECT_EQ(shell(folder, "$B -64x48 --tests tiling --output r <&- >&- 2>&-"), 0);
-  std::string page = readFile(folder + "/r.htm");
+  std::string page = readBytes(folder + "/r.htm");
   EXPECT_EQ(page.compare(0, 14, "<!DOCTYPE HTML"), 0) << page.substr(0, 80);
   EXPECT_FALSE(contains(page, "Tiling ...")) << page;
-  EXPECT_FALSE(contains(readFile(folder + "/r.txt"), "[1/1]"));
+  EXPECT_FALSE(contains(readBytes(folder + "/r.txt"), "[1/1]"));
 }
 
 struct Stopped {
@@ -157,7 +157,7 @@ TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
     EXPECT_TRUE(contains(run.output, "stopped by signal " + std::to_string(point.signal)))
         << where << "\n" << run.output;
     for (const char* ext : {"htm", "txt", "bb.txt", "rgba.csv", "tile_c.csv"})
-      EXPECT_EQ(readFile(folder + "/r." + ext), std::string("old-") + ext) << where;
+      EXPECT_EQ(readBytes(folder + "/r." + ext), std::string("old-") + ext) << where;
     EXPECT_EQ(folderNames(folder).size(), 5u) << "the five files alone: " << where;
   }
 }
@@ -227,8 +227,8 @@ TEST(Faults, OutsideTextCannotForgeLinesOrSteerTheTerminal) {
   EXPECT_TRUE(contains(r.out, "/r\\n  FORGED.tile_c.csv\n")) << r.out;
   EXPECT_FALSE(contains(r.out, "\n  FORGED")) << r.out;
   EXPECT_TRUE(fileExists(r.folder + "/" + base + ".htm"));
-  const std::string text = readFile(r.folder + "/" + base + ".txt");
-  const std::string bb = readFile(r.folder + "/" + base + ".bb.txt");
+  const std::string text = readBytes(r.folder + "/" + base + ".txt");
+  const std::string bb = readBytes(r.folder + "/" + base + ".bb.txt");
   EXPECT_TRUE(contains(text, "\r\nInfo:Comment=[*]x    31m\r\n")) << text;
   EXPECT_TRUE(contains(bb, "\r\nComment             (*]x    31m\r\n")) << bb;
   auto isC1 = [](char c) { return static_cast<unsigned char>(c) >= 0x80 &&

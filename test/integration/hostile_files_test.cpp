@@ -101,8 +101,8 @@ TEST(HostileFiles, CompareStopsAtTheHeaderAndAtItsLimits) {
   };
   for (const auto& c : cases) {
     ASSERT_EQ(limitedShell(folder, std::string("$B --compare ") + c.path + " a.txt >out 2>err"), 2)
-        << c.path << ": " << readFile(folder + "/err");
-    EXPECT_EQ(readFile(folder + "/err"),
+        << c.path << ": " << readBytes(folder + "/err");
+    EXPECT_EQ(readBytes(folder + "/err"),
               std::string("corvalis: --compare: ") + c.path + ": " + c.what + "\n");
   }
   // A malformed BASE.json beside a report is named, without the usage text.
@@ -120,8 +120,8 @@ TEST(HostileFiles, CompareCutsWideColumnsAndSaysSo) {
   writeFile(folder + "/wide.txt", wide);
   writeFile(folder + "/a.txt", Header + "k7=2\r\n");
   ASSERT_EQ(limitedShell(folder, "$B --compare wide.txt a.txt --output cmp >out 2>err"), 0)
-      << readFile(folder + "/err");
-  const std::string out = readFile(folder + "/out");
+      << readBytes(folder + "/err");
+  const std::string out = readBytes(folder + "/out");
   size_t longest = 0, lines = 0;
   for (size_t start = 0, end; start < out.size(); start = end + 1, ++lines) {
     end = out.find('\n', start);
@@ -133,9 +133,9 @@ TEST(HostileFiles, CompareCutsWideColumnsAndSaysSo) {
   EXPECT_TRUE(contains(out, "\n" + key.substr(0, 93) + "...  " + value.substr(0, 93) + "...  (missing)\n"));
   EXPECT_TRUE(contains(out, "texts longer than 96 characters are cut and end in \"...\""));
   EXPECT_TRUE(std::regex_search(out, std::regex("\nk7 +1 +2 +2\\.000 \\*\n"))) << out.substr(0, 2000);
-  const std::string page = readFile(folder + "/cmp.compare.htm");
+  const std::string page = readBytes(folder + "/cmp.compare.htm");
   EXPECT_TRUE(contains(page, "<tr><td>" + key + "</td><td>" + value + "</td>"));
-  EXPECT_TRUE(readFile(folder + "/err").empty());
+  EXPECT_TRUE(readBytes(folder + "/err").empty());
 }
 
 // A NUL, an OSC title sequence, a carriage return, DEL and C1 controls in keys and
@@ -156,7 +156,7 @@ TEST(HostileFiles, CompareCleansControlBytesAndWritesByLength) {
   EXPECT_TRUE(std::regex_search(r.out, std::regex("\nKey \\[2J +1\\.000 M Pix/s +2\\.000 M Pix/s +2\\.000 \\*\n")))
       << r.out;
   EXPECT_TRUE(contains(r.out, "Comparison:\n"));
-  const std::string page = readFile(r.folder + "/cmp.compare.htm");
+  const std::string page = readBytes(r.folder + "/cmp.compare.htm");
   EXPECT_TRUE(contains(page, "<td>ab cd</td>")) << page;
   EXPECT_TRUE(contains(page, "<td>x ]0;pwned y OVER   1m</td>")) << page;
   const std::string end = "</table>\r\n</body>\r\n</html>\r\n";
@@ -193,8 +193,8 @@ Tampered runWithTamperedRgba(const std::string& csv) {
                        {"CORVALIS_TAMPER_SUFFIX", "t.rgba.csv"},
                        {"CORVALIS_TAMPER_WITH", folder + "/tampered.csv"}},
                       folder);
-  EXPECT_EQ(readFile(folder + "/t.rgba.csv"), csv) << "the edit did not happen";
-  const std::string page = readFile(folder + "/t.charts.htm");
+  EXPECT_EQ(readBytes(folder + "/t.rgba.csv"), csv) << "the edit did not happen";
+  const std::string page = readBytes(folder + "/t.charts.htm");
   const size_t begin = page.find("Texture cache: RGBA textures");
   if (begin != std::string::npos) t.chart = page.substr(begin, page.find("</figure>", begin) - begin);
   return t;
@@ -231,11 +231,11 @@ TEST(HostileFiles, ADataFileThatIsADeviceIsNotReadBack) {
   const std::string folder = makeTempFolder();
   ASSERT_EQ(limitedShell(folder, "ln -s /dev/zero r.tile_c.csv"), 0);
   ASSERT_EQ(limitedShell(folder, "$B -64x48 --tests tiling --output r >out 2>err", 8000000), 1)
-      << readFile(folder + "/err");
-  EXPECT_TRUE(contains(readFile(folder + "/err"),
+      << readBytes(folder + "/err");
+  EXPECT_TRUE(contains(readBytes(folder + "/err"),
                        "No charts page: r.tile_c.csv: cannot be read: a character device, not a "
                        "regular file\n"))
-      << readFile(folder + "/err");
+      << readBytes(folder + "/err");
   EXPECT_TRUE(fileExists(folder + "/r.htm"));
   EXPECT_FALSE(fileExists(folder + "/r.charts.htm"));
 }

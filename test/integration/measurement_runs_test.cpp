@@ -138,10 +138,10 @@ void expectCacheFiles(const std::string& folder, bool compressed) {
 void expectTilingFiles(const std::string& folder) {
   EXPECT_EQ(csvRows(folder, {"tile_all", "tile_c", "tile_z", "tile_s"}),
             "out.tile_all.csv 6 5\nout.tile_c.csv 6 5\nout.tile_z.csv 6 5\nout.tile_s.csv 6 5\n");
-  const std::string bytes = readFile(folder + "/out.tile_c.csv");
+  const std::string bytes = readBytes(folder + "/out.tile_c.csv");
   EXPECT_EQ(crlfLines(bytes).size(), 7u);
   EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
-  const std::string html = readFile(folder + "/out.htm");
+  const std::string html = readBytes(folder + "/out.htm");
   for (const char* name : {"tile_all", "tile_c", "tile_z", "tile_s"})
     EXPECT_NE(html.find("href=\"out." + std::string(name) + ".csv\""), std::string::npos) << name;
 }
@@ -165,8 +165,8 @@ std::vector<std::string> runAndReadReport(const std::string& tests,
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   // The driver refused none of the measurements' calls.
   EXPECT_EQ(r.err.find(" while measuring "), std::string::npos) << r.err;
-  EXPECT_EQ(readFile(r.folder + "/out.json").find("\"glError\""), std::string::npos);
-  const std::vector<std::string> report = crlfLines(readFile(r.folder + "/out.txt"));
+  EXPECT_EQ(readBytes(r.folder + "/out.json").find("\"glError\""), std::string::npos);
+  const std::vector<std::string> report = crlfLines(readBytes(r.folder + "/out.txt"));
   EXPECT_EQ(report.empty() ? "" : report[0], "[Corvalis 0.50]");
   if (result) *result = r;
   return report;
@@ -211,7 +211,7 @@ TEST(MeasurementRuns, LlvmpipeMeasuresEveryTest) {
   EXPECT_LE(layers, 8);
   expectCacheSection(report, true);
   expectCacheFiles(r.folder, true);
-  EXPECT_NE(readFile(r.folder + "/out.htm").find("href=\"out.rgba.csv\""), std::string::npos);
+  EXPECT_NE(readBytes(r.folder + "/out.htm").find("href=\"out.rgba.csv\""), std::string::npos);
   expectTilingFiles(r.folder);
 }
 
@@ -245,7 +245,7 @@ TEST(MeasurementRuns, GlErrorsOfACoreProfileAreNamedBesideTheValuesTheyTouched) 
   const RunResult r = runCorvalis({"-64x48", "--output", "out", "--tests", "fillrate,readback"},
                                   {{"GALLIUM_DRIVER", "llvmpipe"},
                                    {"MESA_GL_VERSION_OVERRIDE", "3.1FC"}});
-  const std::vector<std::string> report = crlfLines(readFile(r.folder + "/out.txt"));
+  const std::vector<std::string> report = crlfLines(readBytes(r.folder + "/out.txt"));
   if (linesWithPrefix(report, "Info:Driver=").empty() ||
       linesWithPrefix(report, "Info:Driver=")[0].find("Core Profile") == std::string::npos)
     GTEST_SKIP() << "the driver gave no core profile: " << r.err;
@@ -255,7 +255,7 @@ TEST(MeasurementRuns, GlErrorsOfACoreProfileAreNamedBesideTheValuesTheyTouched) 
             std::string::npos)
       << r.err;
   EXPECT_EQ(r.err.find("while measuring Readback"), std::string::npos) << r.err;
-  const std::string json = readFile(r.folder + "/out.json");
+  const std::string json = readBytes(r.folder + "/out.json");
   const size_t entry = json.find("\"Fillrate:16:Col\": {");
   ASSERT_NE(entry, std::string::npos);
   const std::string fields = json.substr(entry, json.find('}', entry) - entry);

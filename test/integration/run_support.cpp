@@ -2,26 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace corvalis_test {
-
-std::string makeTempFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvalis-it-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) return std::string();
-  return std::string(buf.data());
-}
 
 namespace {
 
@@ -92,41 +80,6 @@ RunResult runCorvalis(const std::vector<std::string>& args,
   else if (WIFSIGNALED(status))
     result.exitStatus = 128 + WTERMSIG(status);
   return result;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool fileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-std::vector<std::string> crlfLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
-std::vector<std::string> linesWithPrefix(const std::vector<std::string>& lines,
-                                         const std::string& prefix) {
-  std::vector<std::string> found;
-  for (const auto& line : lines)
-    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-  return found;
 }
 
 }  // namespace corvalis_test

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "report/report_files.h"
+
 namespace corvalis_test {
 
 struct RunResult {
@@ -14,9 +16,6 @@ struct RunResult {
   std::string folder;    // where it ran; report files lie here
 };
 
-// A new empty folder under the system's temporary folder.
-std::string makeTempFolder();
-
 // Runs the binary with args inside 'folder' (a new temporary one when empty), with the
 // extra environment variables set (value "" unsets one). DISPLAY is unset unless env
 // names it, so runs are headless by default. Output is captured whole.
@@ -24,16 +23,11 @@ RunResult runCorvalis(const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env = {},
                       const std::string& folder = "");
 
-// Whole file as bytes; empty when missing (check fileExists for that).
-std::string readFile(const std::string& path);
-bool fileExists(const std::string& path);
-
-// The lines of a report file split at CR LF (a lone LF is kept inside its line, so
-// that a wrong line end shows up as a mismatch).
-std::vector<std::string> crlfLines(const std::string& bytes);
-
-// Lines of a text report that begin with prefix ("Fillrate:").
-std::vector<std::string> linesWithPrefix(const std::vector<std::string>& lines,
-                                         const std::string& prefix);
+// The file helpers every test shares.
+using corvalis::testing::crlfLines;
+using corvalis::testing::fileExists;
+using corvalis::testing::linesWithPrefix;
+using corvalis::testing::makeTempFolder;
+using corvalis::testing::readBytes;
 
 }  // namespace corvalis_test

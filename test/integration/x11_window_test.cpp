@@ -193,7 +193,7 @@ TEST(X11Window, SwapAndFlushRunsReportTheDisplaysRefreshRate) {
                                        {"LIBGL_ALWAYS_SOFTWARE", "1"}});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "on X display " + server.display())) << r.err;
-    const std::string text = readFile(r.folder + "/results.txt");
+    const std::string text = readBytes(r.folder + "/results.txt");
     EXPECT_TRUE(contains(text, std::string("Info:Method=") + c.method + "\r\n")) << text;
     EXPECT_TRUE(contains(text, "Bandwidth:Mode=R8G8B8A8 Z24 S8\r\n")) << text;
     const double rate = reportedRate(text, "64x48");
@@ -216,7 +216,7 @@ TEST(X11Window, ScreenSmallerThanTheTestSizeFailsTheWindows) {
                             {{"DISPLAY", server.display()}, {"LIBGL_ALWAYS_SOFTWARE", "1"}});
   EXPECT_EQ(r.exitStatus, 3) << r.err;
   EXPECT_TRUE(contains(r.err, "is 320x240, smaller than the 640x480 test window")) << r.err;
-  const std::string text = readFile(r.folder + "/results.txt");
+  const std::string text = readBytes(r.folder + "/results.txt");
   EXPECT_TRUE(contains(text, "Info:Driver=GL initialization failed ...\r\n")) << text;
   EXPECT_TRUE(contains(text, "Readback:Error=no window\r\n")) << text;
 }
@@ -269,7 +269,7 @@ TEST(X11Window, DisplayClosingMidRunFailsTheTestsAndWritesTheReport) {
   EXPECT_FALSE(contains(r.err, "OpenGL could not be initialised")) << r.err;
   for (const char* file : {"/results.htm", "/results.bb.txt"})
     EXPECT_TRUE(fileExists(r.folder + file)) << file;
-  const std::string text = readFile(r.folder + "/results.txt");
+  const std::string text = readBytes(r.folder + "/results.txt");
   for (const char* line : {"Fillrate:32:Error=no window\r\n", "Fillrate:16:Error=no window\r\n",
                            "Bandwidth:Error=no window\r\n", "Tiling:Error=no window\r\n"})
     EXPECT_TRUE(contains(text, line)) << line << text;
@@ -320,7 +320,7 @@ TEST(X11Window, WindowDestroyedByAnotherClientFailsTheTests) {
         "another client destroyed a test window on X display " + server.display();
     EXPECT_TRUE(contains(r.err, "corvalis: " + loss + " during the run; the test running then "
                                 "and every later one failed with \"no window\"\n")) << r.err;
-    const std::string text = readFile(r.folder + "/results.txt");
+    const std::string text = readBytes(r.folder + "/results.txt");
     EXPECT_TRUE(noWindowFromSomeTestOn(text)) << text;
   }
 }

@@ -29,13 +29,7 @@ inline std::vector<std::string> sectionTextLines(BenchTest& test) {
   }
   const std::string bytes = readBytes(base + ".txt");
   EXPECT_TRUE(allLineEndsCrLf(bytes));
-  std::vector<std::string> lines;
-  for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
-    end = bytes.find("\r\n", start);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(start, end - start));
-  }
-  return lines;
+  return crlfLines(bytes);
 }
 
 // The GL errors a test's section hands to the report, as "key path: names" in report

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers for tests that write files: a temporary folder that is removed afterwards,
-// files written and read back as raw bytes, and the fixed head of every HTML page.
+// Helpers for every test that writes or reads files, unit and integration alike:
+// temporary folders, files written and read back as raw bytes, report lines split at
+// CR LF, and the fixed head of every HTML page.
 
 #include <gtest/gtest.h>
 
@@ -10,21 +11,26 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <ftw.h>
 #include <unistd.h>
 
 namespace corvalis::testing {
 
+// A new empty folder under the system's temporary directory (TMPDIR, else /tmp); empty
+// when none could be made. The caller owns it.
+inline std::string makeTempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/corvalis-test-XXXXXX";
+  return mkdtemp(&pattern[0]) != nullptr ? pattern : std::string();
+}
+
 // A fresh folder under the system's temporary directory, removed with its content.
 class TempDir {
  public:
-  TempDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/corvalis-report-XXXXXX";
-    if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
-  }
+  TempDir() : path_(makeTempFolder()) {}
   ~TempDir() {
     if (!path_.empty()) {
       nftw(path_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
@@ -93,6 +99,27 @@ inline std::string crlf(const std::string& text) {
     out += c;
   }
   return out;
+}
+
+// The lines of a report file split at CR LF (a lone LF is kept inside its line, so
+// that a wrong line end shows up as a mismatch).
+inline std::vector<std::string> crlfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
+    end = bytes.find("\r\n", start);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(start, end - start));
+  }
+  return lines;
+}
+
+// The lines that begin with prefix ("Fillrate:").
+inline std::vector<std::string> linesWithPrefix(const std::vector<std::string>& lines,
+                                                const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const auto& line : lines)
+    if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+  return found;
 }
 
 // True when every line feed in the bytes is preceded by a carriage return.
