@@ -14,16 +14,6 @@ using namespace corvalis_test;
 
 namespace {
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 // Output of a shell command, empty when it fails.
 std::string shellOutput(const std::string& command) {
   std::string out;
@@ -59,15 +49,15 @@ TEST_F(ChartsAndCompare, ChartsPageHasOneChartPerDataFileAndIsListed) {
   for (const char* suffix : {"rgba", "dxt1", "dxt5", "pal8", "tile_all", "tile_c", "tile_z", "tile_s"})
     dataFiles += fileExists(sweeps().folder + "/results." + suffix + ".csv") ? 1 : 0;
   EXPECT_GE(dataFiles, 5u);
-  EXPECT_EQ(count(page, "<svg "), dataFiles);
-  EXPECT_EQ(count(page, "<figcaption>"), dataFiles);
+  EXPECT_EQ(occurrences(page, "<svg "), dataFiles);
+  EXPECT_EQ(occurrences(page, "<figcaption>"), dataFiles);
   EXPECT_TRUE(contains(page, "charset=ISO-8859-1"));
   EXPECT_FALSE(contains(page, "<script"));
   EXPECT_FALSE(contains(page, "http://www.w3.org/2000/svg\" href"));
   EXPECT_TRUE(contains(page, "Tiling: color buffer"));
   EXPECT_TRUE(contains(page, "working set (log scale)"));
   // The page is a report file: CR LF throughout.
-  EXPECT_EQ(count(page, "\n"), count(page, "\r\n"));
+  EXPECT_EQ(occurrences(page, "\n"), occurrences(page, "\r\n"));
   // The progress of a run that is not on a terminal stays the plain lines.
   EXPECT_TRUE(std::regex_search(sweeps().err, std::regex("\\[1/2\\] Texture cache \\.\\.\\.\\n")))
       << sweeps().err;
@@ -137,7 +127,7 @@ TEST_F(ChartsAndCompare, CompareNamesAFileThatIsNotAReport) {
     EXPECT_EQ(r.exitStatus, 2) << bad;
     EXPECT_TRUE(contains(r.err, bad)) << r.err;
     // A bad file is no usage error: one line names it, without the usage text.
-    EXPECT_EQ(count(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "\n"), 1u) << r.err;
     EXPECT_FALSE(contains(r.err, "usage:")) << r.err;
     EXPECT_FALSE(fileExists(r.folder + "/cmp.compare.htm"));
   }

@@ -16,10 +16,6 @@ using namespace corvalis_test;
 
 namespace {
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 TEST(Cli, HelpVersionAndListNeedNoDriver) {
   RunResult help = runCorvalis({"--help"});
   EXPECT_EQ(help.exitStatus, 0);

@@ -25,10 +25,6 @@ using namespace corvalis_test;
 
 namespace {
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 std::vector<std::string> folderNames(const std::string& folder) {
   std::vector<std::string> names;
   if (DIR* dir = opendir(folder.c_str())) {

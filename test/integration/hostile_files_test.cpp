@@ -21,21 +21,8 @@ namespace {
 
 const std::string Header = "[Corvalis 0.50]\r\n";
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 void writeFile(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-  std::fclose(file);
+  ASSERT_TRUE(corvalis::testing::writeBytes(path, bytes)) << path;
 }
 
 // A shell line in the folder with $B as the program and the address space limited (1 GB
@@ -220,8 +207,8 @@ TEST(HostileFiles, TamperedChartDataIsLeftOutWithANote) {
     EXPECT_TRUE(contains(t.chart, c.note)) << t.chart;
     EXPECT_FALSE(std::regex_search(t.chart, std::regex("=\"[^\"]*(nan|inf)"))) << t.chart;
     // The axes keep their tick labels (the y labels end left of the plot at x 84).
-    EXPECT_GE(count(t.chart, "<text x=\"84.0\""), 2u) << t.chart;
-    EXPECT_GE(count(t.chart, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << t.chart;
+    EXPECT_GE(occurrences(t.chart, "<text x=\"84.0\""), 2u) << t.chart;
+    EXPECT_GE(occurrences(t.chart, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << t.chart;
   }
 }
 

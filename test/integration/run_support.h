@@ -24,10 +24,12 @@ RunResult runCorvalis(const std::vector<std::string>& args,
                       const std::string& folder = "");
 
 // The file helpers every test shares.
+using corvalis::testing::contains;
 using corvalis::testing::crlfLines;
 using corvalis::testing::fileExists;
 using corvalis::testing::linesWithPrefix;
 using corvalis::testing::makeTempFolder;
+using corvalis::testing::occurrences;
 using corvalis::testing::readBytes;
 
 }  // namespace corvalis_test

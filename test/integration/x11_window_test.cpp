@@ -27,10 +27,6 @@ using namespace corvalis_test;
 
 namespace {
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // An Xvfb server on a display number it picks itself (-displayfd), so that parallel
 // tests never collide; stopped by the destructor.
 class XvfbServer {

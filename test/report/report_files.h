@@ -91,6 +91,17 @@ inline const char* htmlPageHead() {
          "alink=\"FF80C0\">\r\n";
 }
 
+inline bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// How often part occurs in text, overlapping occurrences included.
+inline size_t occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 // The expected bytes of a report file written with "\n" line ends in the test source.
 inline std::string crlf(const std::string& text) {
   std::string out;
