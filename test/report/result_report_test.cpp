@@ -1,3 +1,7 @@
+// The report document as a whole: how each call reaches every writer and what each
+// makes of it, which files exist, close() and the spreads. The writers' own layout
+// primitives are their tests'.
+
 #include "report/result_report.h"
 
 #include <gtest/gtest.h>
