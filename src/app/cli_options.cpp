@@ -9,6 +9,7 @@
 #include "app/launcher_settings.h"
 #include "framework/run_context.h"
 #include "framework/text_encoding.h"
+#include "report/run_files.h"
 
 namespace corvalis {
 
@@ -153,6 +154,15 @@ bool setCompare(CliOptions& options, const Values& values, std::string& error) {
   return false;
 }
 
+bool setFailOnRegression(CliOptions& options, const Values& values, std::string& error) {
+  if (!parseRegressionPercent(values[0], options.regressionPercent)) {
+    error = "--fail-on-regression needs a percentage from 0 to 100, not '" + values[0] + "'";
+    return false;
+  }
+  options.gate = true;
+  return true;
+}
+
 // A switch that sets one flag of the options to a fixed value.
 template <bool CliOptions::*Flag, bool To>
 bool setFlag(CliOptions& options, const Values&, std::string&) {
@@ -203,6 +213,14 @@ const std::vector<CliOption> kOptionTable = {
      "compare text reports of earlier runs: one row per key,\n"
      "each value and its ratio to the first run (* above spread\n"
      "or 5 %); with --output BASE also BASE.compare.htm"},
+    {"--fail-on-regression", nullptr, CliArgument::Value, "PCT", CliSynopsis::CompareOption,
+     setFailOnRegression,
+     "with --compare: exit with status 4 when a later run is\n"
+     "worse than the first: a rate lower by more than PCT %\n"
+     "(0 to 100) and beyond the runs' spread, a changed tile or\n"
+     "cache size or pixel format, or a new failure; the table\n"
+     "ends in the verdict; with --output BASE also\n"
+     "BASE.compare.json"},
     {"--help", "-h", CliArgument::None, nullptr, CliSynopsis::Run,
      setFlag<&CliOptions::help, true>, "print this text and exit"},
     {"--version", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
@@ -271,6 +289,10 @@ bool checkCombination(const CliOptions& options, std::string& error) {
             "server's driver";
     return false;
   }
+  if (options.gate && options.compare.empty()) {
+    error = "--fail-on-regression gates a --compare of earlier runs (--compare OLD.txt NEW.txt)";
+    return false;
+  }
   return true;
 }
 
@@ -319,7 +341,8 @@ std::string wrappedLine(const std::string& first, const std::vector<std::string>
 // The two usage lines: a run with its options, and --compare with its own.
 std::string synopsis() {
   std::vector<std::string> run = {"[-WIDTHxHEIGHT]"};
-  std::string compare, compareOptions;
+  std::string compare;
+  std::vector<std::string> compareOptions;
   for (const CliOption& option : kOptionTable) {
     const std::string word = spelledWithValue(option);
     switch (option.synopsis) {
@@ -331,15 +354,18 @@ std::string synopsis() {
         break;
       case CliSynopsis::RunAndCompare:
         run.push_back("[" + word + "]");
-        compareOptions += " [" + word + "]";
+        compareOptions.push_back("[" + word + "]");
         break;
       case CliSynopsis::Compare:
         compare = word;
         break;
+      case CliSynopsis::CompareOption:
+        compareOptions.push_back("[" + word + "]");
+        break;
     }
   }
-  return wrappedLine("usage: corvalis ", run) + "       corvalis " + compare + compareOptions +
-         "\n";
+  compareOptions.insert(compareOptions.begin(), compare);
+  return wrappedLine("usage: corvalis ", run) + wrappedLine("       corvalis ", compareOptions);
 }
 
 }  // namespace
@@ -352,6 +378,14 @@ bool parseRepeatCount(const std::string& text, int& repeat) {
   const long value = std::strtol(text.c_str(), &end, 10);
   if (*end != '\0' || value < 1 || value > MaxMeasurementRepeats) return false;
   repeat = static_cast<int>(value);
+  return true;
+}
+
+bool parseRegressionPercent(const std::string& text, double& percent) {
+  double value = 0;
+  // A C-locale number whatever the user's locale; NaN fails the range as well.
+  if (!parseCNumber(text, value) || !(value >= 0 && value <= 100)) return false;
+  percent = value + 0.0;  // -0 reads as 0
   return true;
 }
 
@@ -402,8 +436,8 @@ std::string usageText() {
          "\n"
          "Exit status: 0 all selected tests produced results, 3 a selected test failed,\n"
          "1 a report or data file (or the output) could not be written, 2 a usage error\n"
-         "or a file --compare cannot compare, 128 + N stopped by signal N (previous files\n"
-         "kept).\n";
+         "or a file --compare cannot compare, 4 --fail-on-regression found a regression,\n"
+         "128 + N stopped by signal N (previous files kept).\n";
 }
 
 }  // namespace corvalis

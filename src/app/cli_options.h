@@ -37,6 +37,8 @@ struct CliOptions {
   bool version = false;
   bool charts = true;                   // false: --no-charts
   std::vector<std::string> compare;     // --compare OLD NEW [MORE...]: the text reports
+  bool gate = false;                    // --fail-on-regression PCT was given
+  double regressionPercent = 0.0;       // its PCT, 0 to 100
 };
 
 // What an option reads after its name.
@@ -52,6 +54,7 @@ enum class CliSynopsis {
   RunOr,          // on that line, as an alternative to the option before it
   RunAndCompare,  // on the line of a run and on the --compare line
   Compare,        // the --compare line of its own
+  CompareOption,  // on the --compare line only, after the reports
 };
 
 // Records an option's values in the options; false with a message naming the option
@@ -87,6 +90,10 @@ bool wantsDisplay(const CliOptions& options);
 // The N of "--repeat N": a whole number from 1 to 100 and nothing else. False for
 // anything else (0, negative, not a number, trailing characters).
 bool parseRepeatCount(const std::string& text, int& repeat);
+
+// The PCT of "--fail-on-regression PCT": a C-locale number from 0 to 100 ("5", "2.5")
+// and nothing else. False for anything else (negative, above 100, not a number).
+bool parseRegressionPercent(const std::string& text, double& percent);
 
 // The usage text printed by --help and after a usage error, made from the table.
 std::string usageText();

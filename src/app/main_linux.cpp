@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "gl/window.h"
 #include "platform/egl/egl_window_choice.h"
 #include "platform/platform.h"
+#include "report/compare_gate.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
 #include "report/run_compare.h"
@@ -315,9 +317,37 @@ RunOutcome compareStopped() {
   return outcome;
 }
 
+// Writes the comparison page and, with a gate, BASE.compare.json, each whole or not at
+// all; false (after naming each file that could not be written) when any was lost.
+bool writeComparison(const CliOptions& options, const std::vector<CompareRun>& runs,
+                     const std::vector<CompareRow>& rows, const CompareGate* gate) {
+  FileGroup files;
+  OutputFile& page = files.create(options.output + ".compare.htm");
+  if (page.isOpen()) page.write(compareHtml(runs, rows, gate));
+  if (gate != nullptr) {
+    OutputFile& json = files.create(options.output + ".compare.json");
+    if (json.isOpen()) json.writeBytes(compareJson(runs, rows, *gate));
+  }
+  files.commitAll();
+  if (stopRequested()) return true;  // the caller reports the stop
+  bool written = true;
+  std::string listing = "Comparison:\n";
+  for (const FileOutcome& file : files.outcomes()) {
+    if (!file.error.empty()) {
+      printError(file.error);
+      written = false;
+    } else {
+      listing += "  " + shownPath(file.path) + "\n";
+    }
+  }
+  if (written) writeText(listing, stdout);
+  return written;
+}
+
 // --compare: no GL at all, only the reports on disk. A file that cannot be compared is
 // named with what is wrong with it in one line, without the usage text; it exits with
-// the status of a usage error (2).
+// the status of a usage error (2). With --fail-on-regression the table ends in the
+// gate's verdict, and a regression exits with status 4.
 RunOutcome runCompare(const CliOptions& options) {
   RunOutcome outcome;
   std::vector<CompareRun> runs(options.compare.size());
@@ -332,22 +362,17 @@ RunOutcome runCompare(const CliOptions& options) {
     }
   }
   std::vector<CompareRow> rows = compareRuns(runs);
-  writeText(latin1ToUtf8(compareTableText(runs, rows)), stdout);
+  std::optional<CompareGate> gate;
+  if (options.gate) gate = gateRuns(runs, rows, options.regressionPercent);
+  const CompareGate* gated = gate ? &*gate : nullptr;
+  writeText(latin1ToUtf8(compareTableText(runs, rows, gated)), stdout);
+  outcome.regression = gate && gate->failed();
   if (options.output.empty()) return stopRequested() ? compareStopped() : outcome;
-  // The table is complete before the page is written, which may wait (a FIFO).
+  // The table is complete before the files are written, which may wait (a FIFO).
   std::fflush(stdout);
-  const std::string path = options.output + ".compare.htm";
-  // Written whole or not at all: a failure leaves an earlier comparison as it was.
-  OutputFile file;
-  if (!stopRequested() && file.open(path)) file.write(compareHtml(runs, rows));
-  const bool written = file.isOpen() && file.close();
+  const bool written = !stopRequested() && writeComparison(options, runs, rows, gated);
   if (stopRequested()) return compareStopped();
-  if (!written) {
-    printError(file.error());
-    outcome.filesLost = true;
-    return outcome;
-  }
-  std::printf("Comparison:\n  %s\n", shownPath(path).c_str());
+  outcome.filesLost = !written;
   return outcome;
 }
 

@@ -9,6 +9,7 @@ int exitStatusOf(const RunOutcome& outcome) {
   if (outcome.usageError) return ExitUsage;
   if (outcome.filesLost) return ExitFiles;
   if (outcome.testFailed || outcome.displayLost) return ExitTestFailed;
+  if (outcome.regression) return ExitRegression;
   return ExitOk;
 }
 

@@ -13,17 +13,20 @@ struct RunOutcome {
   bool testFailed = false;   // a selected test produced nothing, OpenGL could not be
                              // initialised, or there is no device to render on
   bool displayLost = false;  // the X display or a test window went away, or --window had none
+  bool regression = false;   // --compare --fail-on-regression: a later run is worse
 };
 
 constexpr int ExitOk = 0;
 constexpr int ExitFiles = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitTestFailed = 3;
+constexpr int ExitRegression = 4;
 
 // 128 + the stop signal; else 2 for a usage error; else 1 for lost files; else 3 for a
-// failed test or a lost display; else 0. A stop outranks everything, since its run is
-// incomplete whatever else went wrong; files lost outrank a failed test, since the
-// report that would show the failure is not there in full.
+// failed test or a lost display; else 4 for a regression; else 0. A stop outranks
+// everything, since its run is incomplete whatever else went wrong; files lost outrank a
+// failed test or a regression, since the report or comparison that would show it is not
+// there in full.
 int exitStatusOf(const RunOutcome& outcome);
 
 // The outcome of the files and tests of a finished run cycle.

@@ -6,6 +6,7 @@
 
 #include "corvalis_version.h"
 #include "framework/format.h"
+#include "report/compare_gate.h"
 #include "report/html_writer.h"
 
 namespace corvalis {
@@ -32,28 +33,31 @@ std::string fileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The name of a run in table headings: the file name without folders, or the path as
-// given when another run has the same file name.
-std::string runName(const std::vector<CompareRun>& runs, size_t index) {
+// A text from a file or the command line on the page.
+std::string pageText(const std::string& text) { return escapeHtml(cleanOutsideText(text)); }
+
+// The gate's word in a later run's verdict column: empty where nothing moved.
+std::string verdictCell(const CompareGate& gate, size_t row, size_t run) {
+  const GateVerdict verdict = gate.rows[row].cells[run].verdict;
+  if (verdict == GateVerdict::Info || verdict == GateVerdict::Same) return "";
+  return gateVerdictWord(verdict);
+}
+
+}  // namespace
+
+std::string compareRunName(const std::vector<CompareRun>& runs, size_t index) {
   const std::string name = fileNameOf(runs[index].path);
   for (size_t r = 0; r < runs.size(); ++r)
     if (r != index && fileNameOf(runs[r].path) == name) return runs[index].path;
   return name;
 }
 
-// A text from a file or the command line as a cell of the terminal table: cleaned,
-// and cut to the column width with "..." at the end ('cut' then set).
-std::string tableCell(const std::string& text, bool& cut) {
+std::string compareCell(const std::string& text, bool& cut) {
   std::string cell = cleanOutsideText(text);
   if (cell.size() <= CompareColumnWidth) return cell;
   cut = true;
   return cell.substr(0, CompareColumnWidth - 3) + "...";
 }
-
-// A text from a file or the command line on the page.
-std::string pageText(const std::string& text) { return escapeHtml(cleanOutsideText(text)); }
-
-}  // namespace
 
 bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error) {
   run = CompareRun();
@@ -118,28 +122,34 @@ std::vector<CompareRow> compareRuns(const std::vector<CompareRun>& runs) {
 }
 
 std::string compareTableText(const std::vector<CompareRun>& runs,
-                             const std::vector<CompareRow>& rows) {
-  // Columns: key, then per run its text and (from the second run on) the ratio.
+                             const std::vector<CompareRow>& rows, const CompareGate* gate) {
+  std::string text;
+  if (gate != nullptr)
+    for (const std::string& note : compareNotes(runs)) text += "note: " + note + "\n";
+  // Columns: key, then per run its text and (from the second run on) the ratio and,
+  // with a gate, its verdict.
   std::vector<std::vector<std::string>> table;
   bool cut = false;
   std::vector<std::string> heading{"key"};
   for (size_t r = 0; r < runs.size(); ++r) {
-    heading.push_back(tableCell(runName(runs, r), cut));
+    heading.push_back(compareCell(compareRunName(runs, r), cut));
     if (r > 0) heading.push_back("ratio");
+    if (r > 0 && gate != nullptr) heading.push_back("gate");
   }
   table.push_back(heading);
-  for (const CompareRow& row : rows) {
-    std::vector<std::string> line{tableCell(row.key, cut)};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const CompareRow& row = rows[i];
+    std::vector<std::string> line{compareCell(row.key, cut)};
     for (size_t r = 0; r < runs.size(); ++r) {
-      line.push_back(row.present[r] ? tableCell(row.texts[r], cut) : "(missing)");
+      line.push_back(row.present[r] ? compareCell(row.texts[r], cut) : "(missing)");
       if (r > 0) line.push_back(ratioText(row, r));
+      if (r > 0 && gate != nullptr) line.push_back(verdictCell(*gate, i, r));
     }
     table.push_back(line);
   }
   std::vector<size_t> widths(heading.size(), 0);
   for (const auto& line : table)
     for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], line[c].size());
-  std::string text;
   for (const auto& line : table) {
     std::string out;
     for (size_t c = 0; c < line.size(); ++c) {
@@ -149,15 +159,17 @@ std::string compareTableText(const std::vector<CompareRun>& runs,
     text += trimmedRight(out) + "\n";
   }
   bool nameCut = false;
-  text += "ratio: value / " + tableCell(runName(runs, 0), nameCut) +
+  text += "ratio: value / " + compareCell(compareRunName(runs, 0), nameCut) +
           "; * a change beyond the runs' spread (with samples) or 5 %\n";
   if (cut)
     text += "texts longer than " + std::to_string(CompareColumnWidth) +
             " characters are cut and end in \"...\"; the page of --output BASE shows them whole\n";
+  if (gate != nullptr) text += gateSummaryText(runs, *gate);
   return text;
 }
 
-std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows) {
+std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows,
+                        const CompareGate* gate) {
   static const char* const fills[] = {"#000000", "#0072b2", "#d55e00", "#7f7f7f"};
   std::string html =
       "<!DOCTYPE html>\n<html>\n<head>\n"
@@ -171,11 +183,24 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
     html += std::string(r ? ", " : "") + "<span style=\"color:" + fills[r % 4] + "\">&#9632;</span> " +
             pageText(runs[r].path);
   html += ". Ratios are against the first run; <b>*</b> marks a change beyond the runs' "
-          "spread (with samples) or 5 %.</p>\n<table>\n<tr><th>key</th>";
+          "spread (with samples) or 5 %.</p>\n";
+  if (gate != nullptr) {
+    for (const std::string& note : compareNotes(runs))
+      html += "<p>Note: " + escapeHtml(note) + "</p>\n";
+    // The summary's lines, the verdict last, as on the terminal.
+    std::string summary = escapeHtml(gateSummaryText(runs, *gate));
+    summary.pop_back();  // the last line's end
+    for (size_t at = summary.find('\n'); at != std::string::npos; at = summary.find('\n', at))
+      summary.replace(at++, 1, "<br>");
+    html += "<p class=\"changed\">" + summary + "</p>\n";
+  }
+  html += "<table>\n<tr><th>key</th>";
   for (size_t r = 0; r < runs.size(); ++r)
-    html += "<th>" + pageText(runName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "");
+    html += "<th>" + pageText(compareRunName(runs, r)) + "</th>" + (r ? "<th>ratio</th>" : "") +
+            (r && gate ? "<th>gate</th>" : "");
   html += "<th>bars</th></tr>\n";
-  for (const CompareRow& row : rows) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const CompareRow& row = rows[i];
     html += "<tr><td>" + pageText(row.key) + "</td>";
     double largest = 0;
     for (double v : row.values)
@@ -185,6 +210,10 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
       if (r > 0)
         html += std::string("<td") + (row.changed[r] ? " class=\"changed\"" : "") + ">" +
                 escapeHtml(ratioText(row, r)) + "</td>";
+      if (r > 0 && gate != nullptr)
+        html += std::string("<td") +
+                (gateVerdictFails(gate->rows[i].cells[r].verdict) ? " class=\"changed\"" : "") +
+                ">" + verdictCell(*gate, i, r) + "</td>";
     }
     html += "<td>";
     if (largest > 0) {

@@ -11,6 +11,8 @@
 
 namespace corvalis {
 
+struct CompareGate;
+
 struct CompareRun {
   std::string path;  // the text report as named on the command line
   TextReport report;
@@ -47,15 +49,27 @@ std::vector<CompareRow> compareRuns(const std::vector<CompareRun>& runs);
 bool significantChange(double base, double value, const Spread* baseSpread,
                        const Spread* valueSpread);
 
+// The name of a run in headings: the file name without folders, or the path as given
+// when another run has the same file name. Not cleaned.
+std::string compareRunName(const std::vector<CompareRun>& runs, size_t index);
+
+// A text from a file or the command line as a cell of the terminal table: cleaned
+// (cleanOutsideText) and cut to CompareColumnWidth with "..." at the end ('cut' then set).
+std::string compareCell(const std::string& text, bool& cut);
+
 // The table for a terminal (ISO-8859-1 texts as in the reports, LF line ends). Texts
 // from the files are cleaned of control characters (cleanOutsideText) and cut to
 // CompareColumnWidth, so a hostile report can neither steer the terminal nor make
-// the table larger than its rows times a bounded width.
+// the table larger than its rows times a bounded width. With a gate, the notes of
+// compareNotes come first, each later run has a column with the gate's verdict, and the
+// gate's summary ends the text, its verdict on the last line.
 std::string compareTableText(const std::vector<CompareRun>& runs,
-                             const std::vector<CompareRow>& rows);
+                             const std::vector<CompareRow>& rows,
+                             const CompareGate* gate = nullptr);
 
 // A self-contained page with the same table (texts whole, cleaned and escaped) and a
-// bar chart per numeric row.
-std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows);
+// bar chart per numeric row; with a gate also its notes, verdicts and summary.
+std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows,
+                        const CompareGate* gate = nullptr);
 
 }  // namespace corvalis

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -84,6 +85,12 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--compare", "one.txt"}, "--compare"},
       {{"--compare", "--output", "x"}, "--compare"},
       {{"--no-charts=1"}, "--no-charts"},
+      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "101"}, "'101'"},
+      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "-1"}, "'-1'"},
+      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "5%"}, "'5%'"},
+      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "nan"}, "'nan'"},
+      {{"--compare", "a.txt", "b.txt", "--fail-on-regression"}, "--fail-on-regression"},
+      {{"--fail-on-regression", "5"}, "--compare OLD.txt NEW.txt"},
   };
   for (const auto& b : bad) {
     CliOptions o;
@@ -138,6 +145,37 @@ TEST(CliOptions, CompareTakesTheReportsUpToTheNextOption) {
   EXPECT_EQ(o.compare, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
   EXPECT_EQ(o.output, "cmp");
   EXPECT_FALSE(o.charts);
+}
+
+// PCT of --fail-on-regression: a C-locale number from 0 to 100, whole or not.
+TEST(CliOptions, RegressionPercentIsANumberFromZeroToHundred) {
+  const struct {
+    const char* text;
+    bool ok;
+    double percent;
+  } cases[] = {
+      {"0", true, 0},     {"5", true, 5},       {"2.5", true, 2.5},  {"100", true, 100},
+      {"-0", true, 0},    {"100.01", false, 0}, {"-0.5", false, 0},  {"", false, 0},
+      {" 5", false, 0},   {"5 ", false, 0},     {"+5", false, 0},    {"2,5", false, 0},
+      {"inf", false, 0},  {"nan", false, 0},    {"five", false, 0},
+  };
+  for (const auto& c : cases) {
+    double percent = -1;
+    EXPECT_EQ(parseRegressionPercent(c.text, percent), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_EQ(percent, c.percent) << c.text;
+    EXPECT_FALSE(std::signbit(percent)) << c.text;
+  }
+  CliOptions o;
+  std::string error;
+  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt", "--fail-on-regression=2.5", "--output", "x"}, o,
+                    error))
+      << error;
+  EXPECT_TRUE(o.gate);
+  EXPECT_EQ(o.regressionPercent, 2.5);
+  EXPECT_EQ(o.compare.size(), 2u);
+  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt"}, o = CliOptions(), error)) << error;
+  EXPECT_FALSE(o.gate);
 }
 
 TEST(CliOptions, TheHelpAliasAndInlineValues) {
@@ -235,7 +273,8 @@ TEST(CliOptions, HelpTextsLineUpAfterTheirOption) {
       << help;
   EXPECT_NE(help.find("[--window | --headless]"), std::string::npos) << help;
   EXPECT_NE(
-      help.find("\n       corvalis --compare OLD.txt NEW.txt [MORE.txt...] [--output BASE]\n"),
+      help.find("\n       corvalis --compare OLD.txt NEW.txt [MORE.txt...] [--output BASE]\n"
+                "                [--fail-on-regression PCT]\n"),
       std::string::npos)
       << help;
 }

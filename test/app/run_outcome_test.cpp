@@ -17,9 +17,13 @@ RunOutcome stoppedBy(int signal) {
   return outcome;
 }
 
-// A stop outranks everything, a usage error the files, lost files a failed test.
+// A stop outranks everything, a usage error the files, lost files a failed test or a
+// regression.
 TEST(ExitStatus, OneNumberForEveryOutcome) {
   RunOutcome usage, files, failed, lost, filesAndFailed, usageAndStdout, stoppedAndLost;
+  RunOutcome regression, filesAndRegression;
+  regression.regression = true;
+  filesAndRegression.regression = filesAndRegression.filesLost = true;
   usage.usageError = true;
   files.filesLost = true;
   failed.testFailed = true;
@@ -39,6 +43,8 @@ TEST(ExitStatus, OneNumberForEveryOutcome) {
       {"test failed", failed, 3},
       {"display lost", lost, 3},
       {"files beat a failed test", filesAndFailed, 1},
+      {"a regression", regression, 4},
+      {"a lost comparison beats its regression", filesAndRegression, 1},
       {"usage beats stdout", usageAndStdout, 2},
       {"SIGHUP", stoppedBy(SIGHUP), 129},
       {"SIGINT", stoppedBy(SIGINT), 130},
