@@ -5,7 +5,9 @@
 #  2. its Depends name the package of every shared library the programs link
 #     (computed by dpkg-shlibdeps) and the Mesa runtime loaded by name at run time;
 #  3. the programs unpacked from it into a scratch root start: --version and a tiny
-#     headless run write a report.
+#     headless run write a report;
+#  4. its bash completion lies where bash-completion looks for it and completes
+#     "corvalis --te" and "corvalis --tests fill" with the unpacked program.
 # Usage: scripts/check-package.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,4 +61,13 @@ mkdir "$scratch/run"
   >"$scratch/run.log" 2>&1) || { cat "$scratch/run.log"; exit 1; }
 head -n 1 "$scratch/run/r.txt" | grep -q '^\[Corvalis 0.50\]' ||
   { echo "check-package: the installed program wrote no report" >&2; exit 1; }
-echo "check-package: lintian clean, Depends complete, the installed program runs ($version)"
+completion="$scratch/root/usr/share/bash-completion/completions/corvalis"
+[ -f "$completion" ] || { echo "check-package: no bash completion at ${completion#"$scratch/root"}" >&2; exit 1; }
+for words in "--te|--tests" "--tests fill|fillrate"; do
+  completed=$(bash --norc --noprofile -c \
+    'source "$1"; COMP_WORDS=("$2" $3); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _corvalis; echo "${COMPREPLY[*]}"' \
+    _ "$completion" "$installed" "${words%|*}")
+  [ "$completed" = "${words#*|}" ] ||
+    { echo "check-package: the completion of 'corvalis ${words%|*}' gave '$completed'" >&2; exit 1; }
+done
+echo "check-package: lintian clean, Depends complete, the installed program runs ($version) and completes"

@@ -262,6 +262,20 @@ TEST(CliOptions, HelpAndManualPageNameExactlyTheTableOptions) {
     EXPECT_EQ(spellings.count(option), 1u) << option << " is in the manual page, not the table";
 }
 
+// The bash completion offers exactly the table's options, and names no other.
+TEST(CliOptions, BashCompletionNamesExactlyTheTableOptions) {
+  std::ifstream in(CORVALIS_COMPLETION);
+  const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(script.empty()) << CORVALIS_COMPLETION;
+  const size_t start = script.find("_corvalis_options=\"");
+  ASSERT_NE(start, std::string::npos);
+  const size_t from = start + 19;
+  const std::set<std::string> offered = optionWords(script.substr(from, script.find('"', from) - from));
+  EXPECT_EQ(offered, tableSpellings());
+  for (const std::string& option : longOptionsOf(optionWords(script)))
+    EXPECT_EQ(tableSpellings().count(option), 1u) << option << " is in the completion, not the table";
+}
+
 // Each help line stays within the column layout: option, then its text from column 20.
 TEST(CliOptions, HelpTextsLineUpAfterTheirOption) {
   const std::string help = usageText();

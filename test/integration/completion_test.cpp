@@ -1,0 +1,115 @@
+// The bash completion, run in bash as the shell runs it: COMP_WORDS and COMP_CWORD set,
+// the function called, COMPREPLY read back. --tests and --device ask the real program.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "integration/run_support.h"
+
+using namespace corvalis_test;
+
+namespace {
+
+// Single-quoted for the shell.
+std::string quoted(const std::string& word) {
+  std::string out = "'";
+  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct Completion {
+  int status = -1;
+  std::set<std::string> words;  // COMPREPLY
+  std::string errors;           // whatever the script printed on stderr
+};
+
+// Completes the last of 'words' (words[0] the program) inside 'folder'.
+Completion complete(const std::vector<std::string>& words, const std::string& folder) {
+  std::string array;
+  for (const std::string& word : words) array += " " + quoted(word);
+  const std::string errors = folder + "/completion.err";
+  const std::string command =
+      "cd " + quoted(folder) + " && env -u DISPLAY bash --norc --noprofile -c " +
+      quoted("source " + quoted(CORVALIS_COMPLETION) + "; COMP_WORDS=(" + array +
+             "); COMP_CWORD=" + std::to_string(words.size() - 1) +
+             "; _corvalis; status=$?; printf '%s\\n' \"${COMPREPLY[@]}\"; exit $status") +
+      " 2>" + quoted(errors);
+  Completion result;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::string out;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  for (size_t start = 0, end; start < out.size(); start = end + 1) {
+    end = out.find('\n', start);
+    if (end == std::string::npos) end = out.size();
+    if (end > start) result.words.insert(out.substr(start, end - start));
+  }
+  result.errors = readFile(errors);
+  return result;
+}
+
+using Words = std::set<std::string>;
+
+TEST(BashCompletion, OptionsTestListsDevicesAndReports) {
+  const std::string folder = makeTempFolder();
+  for (const char* file : {"old.txt", "new.txt", "new.htm"}) std::ofstream(folder + "/" + file) << "x";
+  const std::string program = CORVALIS_BINARY;
+  const struct {
+    std::vector<std::string> words;
+    Words expected;
+  } cases[] = {
+      {{program, "--te"}, {"--tests"}},
+      {{program, "--no-bb-"}, {"--no-bb-bold", "--no-bb-code", "--no-bb-url"}},
+      {{program, "--tests", "fill"}, {"fillrate"}},
+      {{program, "--tests", "fillrate,te"}, {"fillrate,texcache", "fillrate,texturing"}},
+      {{program, "--tests", "Tiling,fillrate,t"}, {"Tiling,fillrate,texcache", "Tiling,fillrate,texturing"}},
+      {{program, "--tests", "=", "geo"}, {"geometry"}},  // --tests=geo, split at the "="
+      {{program, "--tests=re"}, {"--tests=readback"}},
+      {{program, "--device", ""}, {"0"}},  // llvmpipe, the one device without a GPU
+      {{program, "--sync", "s"}, {"swap"}},
+      {{program, "--compare", ""}, {"old.txt", "new.txt"}},
+      {{program, "--compare", "old.txt", "n"}, {"new.txt"}},
+      {{program, "--compare", "old.txt", "new.txt", "--fail"}, {"--fail-on-regression"}},
+      {{program, "--repeat", ""}, {}},
+      {{program, "-640x480", ""}, {}},
+  };
+  for (const auto& c : cases) {
+    const Completion result = complete(c.words, folder);
+    const std::string what = c.words[c.words.size() - 2] + " " + c.words.back();
+    EXPECT_EQ(result.status, 0) << what;
+    EXPECT_EQ(result.words, c.expected) << what;
+    EXPECT_EQ(result.errors, "") << what;
+  }
+}
+
+// Without a program to ask, --device completes nothing and --tests the known names,
+// quietly and without failing.
+TEST(BashCompletion, NeverFailsWithoutTheProgram) {
+  // The script falls back to a corvalis on the PATH, which would answer.
+  if (std::system("command -v corvalis >/dev/null 2>&1") == 0)
+    GTEST_SKIP() << "a corvalis is installed on the PATH";
+  const std::string folder = makeTempFolder();
+  const std::string missing = folder + "/no-such-corvalis";
+  Completion devices = complete({missing, "--device", ""}, folder);
+  EXPECT_EQ(devices.status, 0);
+  EXPECT_TRUE(devices.words.empty());
+  EXPECT_EQ(devices.errors, "");
+  Completion tests = complete({missing, "--tests", "t"}, folder);
+  EXPECT_EQ(tests.status, 0);
+  EXPECT_EQ(tests.words, (Words{"texcache", "texturing", "tiling"}));
+  EXPECT_EQ(tests.errors, "");
+}
+
+}  // namespace
