@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -105,23 +106,25 @@ std::string infoNote(const std::vector<CompareRun>& runs, const std::string& key
 }
 
 // The tests a run reports on: the first parts of its keys other than Info, in order.
+// A set keeps a report of many thousand made-up sections from taking quadratic time.
 std::string testsOf(const CompareRun& run) {
-  std::vector<std::string> tests;
+  std::set<std::string> seen;
+  std::string list;
   for (const auto& entry : run.report.values) {
     const std::string test = entry.first.substr(0, entry.first.find(':'));
-    if (test != "Info" && std::find(tests.begin(), tests.end(), test) == tests.end())
-      tests.push_back(test);
+    if (test == "Info" || !seen.insert(test).second) continue;
+    list += (list.empty() ? "" : ", ") + test;
+    if (list.size() > CompareColumnWidth) break;  // cut by noteText anyway
   }
-  std::string list;
-  for (const std::string& test : tests) list += (list.empty() ? "" : ", ") + test;
   return noteText(list.empty() ? "(none)" : list);
 }
 
 // Whether 'run' reports a key that 'other' has evidence for, without evidence of its own.
 bool lacksEvidenceOf(const CompareRun& run, const CompareRun& other) {
+  std::set<std::string> keys;
+  for (const auto& entry : run.report.values) keys.insert(entry.first);
   for (const auto& entry : other.samples.evidence)
-    if (run.report.find(entry.first) != nullptr && run.samples.evidence.count(entry.first) == 0)
-      return true;
+    if (keys.count(entry.first) != 0 && run.samples.evidence.count(entry.first) == 0) return true;
   return false;
 }
 
@@ -150,6 +153,21 @@ Json number(double value) {
   if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0)
     return static_cast<int64_t>(value);
   return value;
+}
+
+// A value as JSON text indented by two per level, its lines after the first shifted by
+// 'indent' blanks to sit inside an enclosing document. Paths come from the command line
+// as bytes: what is not UTF-8 becomes U+FFFD rather than an exception.
+std::string jsonText(const Json& value, size_t indent) {
+  std::string text = value.dump(2, ' ', false, Json::error_handler_t::replace);
+  if (indent == 0) return text;
+  std::string shifted;
+  shifted.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    shifted += c;
+    if (c == '\n') shifted.append(indent, ' ');
+  }
+  return shifted;
 }
 
 // One run's entry of a key in the document.
@@ -348,7 +366,10 @@ std::string compareJson(const std::vector<CompareRun>& runs, const std::vector<C
   Json notes = Json::array();
   for (const std::string& note : compareNotes(runs)) notes.push_back(latin1ToUtf8Text(note));
   document["notes"] = notes;
-  Json values = Json::object();
+  // NOTE: nlohmann's ordered objects look every new key up in a list, which a report of
+  // many thousand keys makes quadratic; "values" is therefore put together entry by
+  // entry, in the order of the rows (their keys are unique).
+  std::string values;
   Json regressions = Json::array();
   for (size_t i = 0; i < rows.size(); ++i) {
     const CompareRow& row = rows[i];
@@ -366,13 +387,14 @@ std::string compareJson(const std::vector<CompareRun>& runs, const std::vector<C
                                {"ratio", number(row.ratios[r])}});
     }
     entry["runs"] = perRun;
-    values[latin1ToUtf8Text(row.key)] = entry;
+    values += (i ? ",\n    " : "\n    ") + jsonText(Json(latin1ToUtf8Text(row.key)), 0) + ": " +
+              jsonText(entry, 4);
   }
-  document["values"] = values;
-  document["regressions"] = regressions;
-  // Paths come from the command line as bytes: what is not UTF-8 becomes U+FFFD rather
-  // than an exception.
-  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  // The document without its closing brace, then "values" and "regressions".
+  std::string text = jsonText(document, 0);
+  text.resize(text.size() - 2);  // "\n}"
+  text += ",\n  \"values\": {" + values + (values.empty() ? "}" : "\n  }");
+  return text + ",\n  \"regressions\": " + jsonText(regressions, 2) + "\n}\n";
 }
 
 }  // namespace corvalis

@@ -289,6 +289,14 @@ TEST(CompareGate, JsonHoldsEveryKeyEveryRunAndTheVerdict) {
   EXPECT_EQ(dxt1["confidence"], "none");
   EXPECT_EQ(dxt1["verdict"], "changed");
 
+  // Reports without a line make a document without values, and pass.
+  const std::vector<CompareRun> empty = {runOf("a.txt", ""), runOf("b.txt", "")};
+  const nlohmann::json none = nlohmann::json::parse(
+      compareJson(empty, compareRuns(empty), gateRuns(empty, compareRuns(empty), 5)));
+  EXPECT_EQ(none["values"], nlohmann::json::object());
+  EXPECT_EQ(none["regressions"], nlohmann::json::array());
+  EXPECT_EQ(none["gate"]["verdict"], "pass");
+
   ASSERT_EQ(doc["regressions"].size(), 3u);
   EXPECT_EQ(doc["regressions"][0],
             nlohmann::json::parse(R"({"key": "Fillrate:32:Col", "run": 1, "verdict": "slower",
