@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "corvalis_version.h"
 #include "framework/format.h"
 #include "report/run_files.h"
 
@@ -355,7 +356,7 @@ std::string gateSummaryText(const std::vector<CompareRun>& runs, const CompareGa
 
 std::string compareJson(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows,
                         const CompareGate& gate) {
-  Json document = {{"program", "Corvalis"}, {"version", "0.50"}};
+  Json document = {{"program", "Corvalis"}, {"version", VersionNumber}};
   Json paths = Json::array();
   for (const CompareRun& run : runs) paths.push_back(run.path);
   document["runs"] = paths;

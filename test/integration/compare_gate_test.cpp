@@ -15,10 +15,6 @@ using namespace corvalis_test;
 
 namespace {
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // The last line of a text that ends in a line feed.
 std::string lastLine(const std::string& text) {
   const size_t end = text.size() > 1 ? text.rfind('\n', text.size() - 2) : std::string::npos;
@@ -79,7 +75,7 @@ TEST_F(CompareGateRuns, ASlowerCopyFailsWithStatusFourAndTheJsonSaysWhy) {
   // The candidate: the same run, its colour fill rate at a hundredth and another pixel
   // format for Tiling (a changed answer that no evidence can call uncertain; a tile
   // size could be, when the run was unsure of it).
-  const std::string report = readFile(base + ".txt");
+  const std::string report = readBytes(base + ".txt");
   std::smatch col;
   ASSERT_TRUE(std::regex_search(report, col, std::regex("\r\nFillrate:32:Col=([0-9.]+) M Pix/s\r\n")));
   const std::string slower =
@@ -88,7 +84,7 @@ TEST_F(CompareGateRuns, ASlowerCopyFailsWithStatusFourAndTheJsonSaysWhy) {
   ASSERT_NE(slower, report);
   const std::string candidate = makeTempFolder() + "/candidate";
   std::ofstream(candidate + ".txt", std::ios::binary) << slower;
-  std::ofstream(candidate + ".json", std::ios::binary) << readFile(base + ".json");
+  std::ofstream(candidate + ".json", std::ios::binary) << readBytes(base + ".json");
 
   RunResult r = runCorvalis({"--compare", base + ".txt", candidate + ".txt",
                              "--fail-on-regression", "10", "--output", "gate"});

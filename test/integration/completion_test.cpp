@@ -56,7 +56,7 @@ Completion complete(const std::vector<std::string>& words, const std::string& fo
     if (end == std::string::npos) end = out.size();
     if (end > start) result.words.insert(out.substr(start, end - start));
   }
-  result.errors = readFile(errors);
+  result.errors = readBytes(errors);
   return result;
 }
 
