@@ -16,6 +16,7 @@
 #include "gl/window.h"
 #include "measurements/csv_data_file.h"
 #include "platform/gl_include.h"
+#include "report/data_files.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
 
@@ -26,20 +27,9 @@ namespace {
 // Texel data every texture and the palette are made from.
 constexpr size_t TexelDataBytes = 16777216;
 
-// How each format appears in the report and its data file.
-struct CacheFormatText {
-  const char* htmlText;
-  const char* label;
-  const char* fileSuffix;
-  const char* csvHeader;
-};
-
-const CacheFormatText formatTexts[CacheFormats] = {
-    {" using RGBA textures", "RGBA", ".rgba.csv", "rgba_fetches/s,bytes\n"},
-    {" using DXT1 textures", "DXT1", ".dxt1.csv", "dxt1_fetches/s,bytes\n"},
-    {" using DXT5 textures", "DXT5", ".dxt5.csv", "dxt5_fetches/s,bytes\n"},
-    {" using paletted textures", "Pal", ".pal8.csv", "pal8_fetches/s,bytes\n"},
-};
+// How each format appears in the report; its key and data file stand in CacheDataFiles.
+const char* const formatTexts[CacheFormats] = {" using RGBA textures", " using DXT1 textures",
+                                               " using DXT5 textures", " using paletted textures"};
 
 // The texture cache row of the loop family: four quads a batch, a glFinish every 128
 // quads to bound the queue, at least 0.25 s or 2000 quads. With timeBoundQueue, a
@@ -268,7 +258,7 @@ void TextureCacheTest::setRegion(int a, int b) {
 void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync,
                                 int repeats) {
   const double pixelsPerQuad = static_cast<double>(screenWidth) * screenHeight;
-  const std::string phase = std::string(formatTexts[&sweep - sweeps].label) + " sweep";
+  const std::string phase = std::string(CacheDataFiles[&sweep - sweeps].key) + " sweep";
   const int steps = sweep.lastIndex - sweep.firstIndex + 1;
   const Batch clear = [&sync] {
     sync.swap();
@@ -327,20 +317,20 @@ void TextureCacheTest::writeResults(ResultReport& report) {
   }
   report.addItem(modeText, nullptr, "Mode");
   for (int format = 0; format < CacheFormats; ++format) {
-    const CacheFormatText& text = formatTexts[format];
+    const DataFileKind& kind = CacheDataFiles[format];
     const std::optional<Evidence>& evidence = sweeps[format].evidence;
     // RGBA always shows, even as 0; the others only when a size was found. The evidence
     // of a format that found none still goes to the machine-readable form.
     const std::string& glError = sweeps[format].glError;
     if (format != CacheRgba && cacheBytes[format] == 0.0f) {
-      if (evidence) report.addEvidence(text.label, *evidence);
-      if (!glError.empty()) report.addGlError(text.label, glError);
+      if (evidence) report.addEvidence(kind.key, *evidence);
+      if (!glError.empty()) report.addGlError(kind.key, glError);
       continue;
     }
     Measured found(cacheBytes[format]);
     found.evidence = evidence;
     found.glError = glError;
-    report.addBinaryValue(found, "B", text.htmlText, text.label, "CSV", text.fileSuffix);
+    report.addBinaryValue(found, "B", formatTexts[format], kind.key, "CSV", kind.suffix);
   }
 }
 
@@ -355,8 +345,6 @@ std::string TextureCacheTest::summaryConfidence() const {
 }
 
 void TextureCacheTest::writeSweeps(ResultReport& report) {
-  // The rows of the data files writeDataFiles wrote, named by their suffixes.
-  static const char* const names[CacheFormats] = {"rgba", "dxt1", "dxt5", "pal8"};
   for (int format = 0; format < CacheFormats; ++format) {
     const FormatSweep& sweep = sweeps[format];
     if (format != CacheRgba && !sweep.measured) continue;
@@ -368,7 +356,7 @@ void TextureCacheTest::writeSweeps(ResultReport& report) {
       rows.push_back({{"bytes", workingSetBytes(n, sweep.bitsPerTexel), {}},
                       {"rate", sweep.rates[n], samples}});
     }
-    report.addSweep(names[format], rows);
+    report.addSweep(CacheDataFiles[format].name, rows);
   }
 }
 
@@ -378,10 +366,10 @@ void TextureCacheTest::writeDataFiles(const char* baseName, FileGroup& files) {
   for (int format = 0; format < CacheFormats; ++format) {
     const FormatSweep& sweep = sweeps[format];
     if (format != CacheRgba && !sweep.measured) continue;
-    const CacheFormatText& text = formatTexts[format];
-    OutputFile* file = openDataFile(files, baseName, text.fileSuffix);
+    const DataFileKind& kind = CacheDataFiles[format];
+    OutputFile* file = openDataFile(files, baseName, kind.suffix);
     if (!file) continue;
-    file->write(text.csvHeader);
+    file->write(std::string(kind.name) + "_fetches/s,bytes\n");
     const int first = std::max(sweep.firstIndex, 0);
     const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
     for (int n = first; n <= last; ++n) {

@@ -16,6 +16,7 @@
 #include "gl/window.h"
 #include "measurements/csv_data_file.h"
 #include "platform/gl_include.h"
+#include "report/data_files.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
 
@@ -37,6 +38,9 @@ LoopSpec tilingLoop(int repeats) {
   spec.warmupSwap = false;  // the preparation swaps before it clears
   return spec;
 }
+
+// The sweep behind each data file, in the order of TileDataFiles.
+constexpr int fileSweeps[TileConfigs] = {TileCombined, TileColor, TileDepth, TileStencil};
 
 // With repeats, the slices of a pattern together take this many times its single window,
 // in eight slices per repeat: enough pairs for a narrow interval, few enough that the
@@ -337,22 +341,14 @@ void TilingTest::writeResults(ResultReport& report) {
   }
   report.addItem(modeText, nullptr, "Mode");
   report.beginGroup("preferred block alignment", nullptr);
-  if (hasDepth || hasStencil) {
-    report.beginGroupWithLink("updating all buffers", "Combined", "CSV", ".tile_all.csv");
-    writeSweepLines(report, sweeps[TileCombined]);
-    report.endGroup();
-  }
-  report.beginGroupWithLink("in color buffer", "Color", "CSV", ".tile_c.csv");
-  writeSweepLines(report, sweeps[TileColor]);
-  report.endGroup();
-  if (hasDepth) {
-    report.beginGroupWithLink("in depth buffer", "Z", "CSV", ".tile_z.csv");
-    writeSweepLines(report, sweeps[TileDepth]);
-    report.endGroup();
-  }
-  if (hasStencil) {
-    report.beginGroupWithLink("in stencil buffer", "Stencil", "CSV", ".tile_s.csv");
-    writeSweepLines(report, sweeps[TileStencil]);
+  const char* const texts[TileConfigs] = {"updating all buffers", "in color buffer",
+                                          "in depth buffer", "in stencil buffer"};
+  const bool shown[TileConfigs] = {hasDepth || hasStencil, true, hasDepth, hasStencil};
+  for (int file = 0; file < TileConfigs; ++file) {
+    if (!shown[file]) continue;
+    const DataFileKind& kind = TileDataFiles[file];
+    report.beginGroupWithLink(texts[file], kind.key, "CSV", kind.suffix);
+    writeSweepLines(report, sweeps[fileSweeps[file]]);
     report.endGroup();
   }
   report.endGroup();
@@ -374,14 +370,8 @@ std::string TilingTest::summaryConfidence() const {
 }
 
 void TilingTest::writeSweeps(ResultReport& report) {
-  // The rows of the four data files, named by their suffixes.
-  static const struct {
-    int sweep;
-    const char* name;
-  } files[TileConfigs] = {
-      {TileCombined, "tile_all"}, {TileColor, "tile_c"}, {TileDepth, "tile_z"}, {TileStencil, "tile_s"}};
-  for (const auto& entry : files) {
-    const TileSweep& sweep = sweeps[entry.sweep];
+  for (int file = 0; file < TileConfigs; ++file) {
+    const TileSweep& sweep = sweeps[fileSweeps[file]];
     std::vector<SweepRow> rows;
     for (int k = 0; k < TileSteps / 2; ++k) {
       rows.push_back({{"block", static_cast<double>(64 >> k), {}},
@@ -390,24 +380,17 @@ void TilingTest::writeSweeps(ResultReport& report) {
                       {"heightAligned", sweep.yRates[2 * k], toDoubles(sweep.ySamples[2 * k])},
                       {"heightOffset", sweep.yRates[2 * k + 1], toDoubles(sweep.ySamples[2 * k + 1])}});
     }
-    report.addSweep(entry.name, rows);
+    report.addSweep(TileDataFiles[file].name, rows);
   }
 }
 
 void TilingTest::writeDataFiles(const char* baseName, FileGroup& group) {
   // All four files, measured or not; an unmeasured sweep holds zero rates.
-  static const struct {
-    int sweep;
-    const char* suffix;
-  } files[TileConfigs] = {{TileCombined, ".tile_all.csv"},
-                          {TileColor, ".tile_c.csv"},
-                          {TileDepth, ".tile_z.csv"},
-                          {TileStencil, ".tile_s.csv"}};
-  for (const auto& entry : files) {
-    OutputFile* file = openDataFile(group, baseName, entry.suffix);
-    if (!file) continue;
-    file->write(tileCsvText(sweeps[entry.sweep]));
-    file->finish();
+  for (int file = 0; file < TileConfigs; ++file) {
+    OutputFile* out = openDataFile(group, baseName, TileDataFiles[file].suffix);
+    if (!out) continue;
+    out->write(tileCsvText(sweeps[fileSweeps[file]]));
+    out->finish();
   }
 }
 

@@ -8,6 +8,7 @@
 #include "framework/format.h"
 #include "framework/sample_stats.h"
 #include "report/charts_geometry.h"
+#include "report/data_files.h"
 #include "report/html_writer.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
@@ -30,26 +31,6 @@ struct SeriesStyle {
 };
 const SeriesStyle styles[] = {
     {"#000000", "", 0}, {"#0072b2", "8 4", 1}, {"#d55e00", "2 3", 2}, {"#7f7f7f", "12 3 3 3", 3}};
-
-struct CacheFile {
-  const char* suffix;
-  const char* label;  // key of the detected size in the text report, TexCache:LABEL
-  const char* title;
-};
-const CacheFile cacheFiles[] = {{"rgba", "RGBA", "RGBA textures"},
-                                {"dxt1", "DXT1", "DXT1 textures"},
-                                {"dxt5", "DXT5", "DXT5 textures"},
-                                {"pal8", "Pal", "paletted textures"}};
-
-struct TileFile {
-  const char* suffix;
-  const char* key;  // Tiling:KEY:Width / Height
-  const char* title;
-};
-const TileFile tileFiles[] = {{"tile_all", "Combined", "all buffers"},
-                              {"tile_c", "Color", "color buffer"},
-                              {"tile_z", "Z", "depth buffer"},
-                              {"tile_s", "Stencil", "stencil buffer"}};
 
 std::string num(double v) { return formatC("%.1f", v); }
 
@@ -311,7 +292,7 @@ std::string cacheEvidence(Chart& chart, const std::vector<CacheRow>& rows, const
   return text + "The deepest step, " + fall + ", stays within the noise: no cache size detected.";
 }
 
-Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
+Chart cacheChart(const DataFileKind& file, const std::vector<CacheRow>& rows,
                  const TextReport& report, const RunSamples& samples) {
   Chart chart;
   chart.title = std::string("Texture cache: ") + file.title;
@@ -320,14 +301,14 @@ Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
   chart.yTitle = "texel fetches per second";
   chart.yUnit = "";
   ChartSeries series;
-  series.name = std::string(file.label) + " fetches/s";
+  series.name = std::string(file.key) + " fetches/s";
   for (size_t i = 0; i < rows.size(); ++i) {
     series.x.push_back(rows[i].bytes);
     series.y.push_back(rows[i].rate);
-    addSpread(series, sweepRow(samples, file.suffix, i), "rate");
+    addSpread(series, sweepRow(samples, file.name, i), "rate");
   }
   chart.series.push_back(series);
-  const double detected = detectedValue(report, std::string("TexCache:") + file.label);
+  const double detected = detectedValue(report, std::string("TexCache:") + file.key);
   if (detected > 0) chart.marks.push_back({detected, "cache " + tickLabel(detected, true, "B")});
 
   double best = 0, bestBytes = 0;
@@ -340,7 +321,7 @@ Chart cacheChart(const CacheFile& file, const std::vector<CacheRow>& rows,
   caption += best > 0 ? "; the highest rate, " + tickLabel(best, false, "fetches/s") + ", at " +
                             tickLabel(bestBytes, true, "B") + ". "
                       : "; no rate was measured. ";
-  const Evidence* evidence = evidenceOf(samples, std::string("TexCache:") + file.label);
+  const Evidence* evidence = evidenceOf(samples, std::string("TexCache:") + file.key);
   if (evidence) {
     caption += cacheEvidence(chart, rows, *evidence);
   } else {
@@ -405,7 +386,7 @@ void addTileRatio(ChartSeries& series, double block, double aligned, double offs
   series.high.push_back(high);
 }
 
-Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const TextReport& report,
+Chart tileChart(const DataFileKind& file, const std::vector<TileRow>& rows, const TextReport& report,
                 const RunSamples& samples) {
   Chart chart;
   chart.title = std::string("Tiling: ") + file.title;
@@ -418,7 +399,7 @@ Chart tileChart(const TileFile& file, const std::vector<TileRow>& rows, const Te
   bands.name = "rows (height)";
   for (size_t i = 0; i < rows.size(); ++i) {
     const TileRow& r = rows[i];
-    const auto* row = sweepRow(samples, file.suffix, i);
+    const auto* row = sweepRow(samples, file.name, i);
     addTileRatio(columns, r.block, r.widthAligned, r.widthOffset, row, "widthAligned", "widthOffset");
     addTileRatio(bands, r.block, r.heightAligned, r.heightOffset, row, "heightAligned", "heightOffset");
   }
@@ -579,8 +560,8 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
   auto fresh = [&](const std::string& path) {
     return std::find(dataFiles.begin(), dataFiles.end(), path) != dataFiles.end();
   };
-  for (const CacheFile& file : cacheFiles) {
-    const std::string path = baseName + "." + file.suffix + ".csv";
+  for (const DataFileKind& file : CacheDataFiles) {
+    const std::string path = baseName + file.suffix;
     if (!fresh(path)) continue;
     std::string bytes;
     std::vector<CacheRow> rows;
@@ -592,8 +573,8 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
     }
     charts.push_back(cacheChart(file, rows, report, samples));
   }
-  for (const TileFile& file : tileFiles) {
-    const std::string path = baseName + "." + file.suffix + ".csv";
+  for (const DataFileKind& file : TileDataFiles) {
+    const std::string path = baseName + file.suffix;
     if (!fresh(path)) continue;
     std::string bytes;
     std::vector<TileRow> rows;
