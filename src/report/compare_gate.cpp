@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
 #include "corvalis_version.h"
 #include "framework/format.h"
+#include "framework/text_encoding.h"
+#include "report/json_number.h"
 #include "report/run_files.h"
 
 namespace corvalis {
@@ -133,29 +134,6 @@ std::string countOf(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// Report texts are single-byte ISO-8859-1; every byte maps to the code point of its value.
-std::string latin1ToUtf8Text(const std::string& text) {
-  std::string out;
-  for (char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-// A JSON number; whole numbers as integers, what is not finite as null.
-Json number(double value) {
-  if (!std::isfinite(value)) return nullptr;
-  if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0)
-    return static_cast<int64_t>(value);
-  return value;
-}
-
 // A value as JSON text indented by two per level, its lines after the first shifted by
 // 'indent' blanks to sit inside an enclosing document. Paths come from the command line
 // as bytes: what is not UTF-8 becomes U+FFFD rather than an exception.
@@ -176,14 +154,14 @@ Json runEntry(const std::vector<CompareRun>& runs, const CompareRow& row, const 
               size_t r) {
   Json entry = {{"present", static_cast<bool>(row.present[r])}};
   if (row.present[r]) {
-    entry["text"] = latin1ToUtf8Text(row.texts[r]);
+    entry["text"] = latin1ToUtf8(row.texts[r]);
     double value = 0;
     std::string unit;
-    if (parseReportValue(row.texts[r], value, unit)) entry["value"] = number(row.values[r]);
+    if (parseReportValue(row.texts[r], value, unit)) entry["value"] = jsonNumber(row.values[r]);
     auto spread = runs[r].samples.values.find(row.key);
     if (spread != runs[r].samples.values.end()) {
-      entry["min"] = number(spread->second.low);
-      entry["max"] = number(spread->second.high);
+      entry["min"] = jsonNumber(spread->second.low);
+      entry["max"] = jsonNumber(spread->second.high);
     }
   }
   // Also for a key the text report left out: the evidence says it was measured.
@@ -192,7 +170,7 @@ Json runEntry(const std::vector<CompareRun>& runs, const CompareRow& row, const 
     entry["confidence"] = confidenceWord(evidence->second.confidence);
   if (r == 0) return entry;
   const GateCell& cell = gateRow.cells[r];
-  entry["ratio"] = number(row.ratios[r]);
+  entry["ratio"] = jsonNumber(row.ratios[r]);
   entry["beyondSpread"] = cell.beyondSpread ? Json(*cell.beyondSpread) : Json(nullptr);
   entry["verdict"] = gateVerdictWord(cell.verdict);
   return entry;
@@ -360,12 +338,12 @@ std::string compareJson(const std::vector<CompareRun>& runs, const std::vector<C
   Json paths = Json::array();
   for (const CompareRun& run : runs) paths.push_back(run.path);
   document["runs"] = paths;
-  document["gate"] = {{"failOnRegression", number(gate.percent)},
+  document["gate"] = {{"failOnRegression", jsonNumber(gate.percent)},
                       {"verdict", gate.failed() ? "fail" : "pass"},
                       {"regressions", gate.regressions},
                       {"onlyInSomeRuns", gate.missing}};
   Json notes = Json::array();
-  for (const std::string& note : compareNotes(runs)) notes.push_back(latin1ToUtf8Text(note));
+  for (const std::string& note : compareNotes(runs)) notes.push_back(latin1ToUtf8(note));
   document["notes"] = notes;
   // NOTE: nlohmann's ordered objects look every new key up in a list, which a report of
   // many thousand keys makes quadratic; "values" is therefore put together entry by
@@ -377,18 +355,18 @@ std::string compareJson(const std::vector<CompareRun>& runs, const std::vector<C
     const GateRow& gateRow = gate.rows[i];
     Json entry = {{"kind", gateKindWord(gateRow.kind)}};
     const std::string unit = unitOf(row);
-    if (!unit.empty()) entry["unit"] = latin1ToUtf8Text(unit);
+    if (!unit.empty()) entry["unit"] = latin1ToUtf8(unit);
     Json perRun = Json::array();
     for (size_t r = 0; r < runs.size(); ++r) {
       perRun.push_back(runEntry(runs, row, gateRow, r));
       if (r > 0 && gateVerdictFails(gateRow.cells[r].verdict))
-        regressions.push_back({{"key", latin1ToUtf8Text(row.key)},
+        regressions.push_back({{"key", latin1ToUtf8(row.key)},
                                {"run", r},
                                {"verdict", gateVerdictWord(gateRow.cells[r].verdict)},
-                               {"ratio", number(row.ratios[r])}});
+                               {"ratio", jsonNumber(row.ratios[r])}});
     }
     entry["runs"] = perRun;
-    values += (i ? ",\n    " : "\n    ") + jsonText(Json(latin1ToUtf8Text(row.key)), 0) + ": " +
+    values += (i ? ",\n    " : "\n    ") + jsonText(Json(latin1ToUtf8(row.key)), 0) + ": " +
               jsonText(entry, 4);
   }
   // The document without its closing brace, then "values" and "regressions".

@@ -7,6 +7,7 @@
 #include "corvalis_version.h"
 #include "framework/sample_stats.h"
 #include "framework/text_encoding.h"
+#include "report/json_number.h"
 #include "report/text_writer.h"
 
 namespace corvalis {
@@ -21,17 +22,9 @@ std::string withoutTrailingBlanks(std::string text) {
   return text;
 }
 
-// A JSON number; whole numbers as integers, what is not finite as null.
-Json number(double value) {
-  if (!std::isfinite(value)) return nullptr;
-  if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0)
-    return static_cast<int64_t>(value);
-  return value;
-}
-
 Json numbers(const std::vector<double>& values) {
   Json array = Json::array();
-  for (double value : values) array.push_back(number(value));
+  for (double value : values) array.push_back(jsonNumber(value));
   return array;
 }
 
@@ -40,15 +33,15 @@ void addSamples(Json& object, const std::string& prefix, const std::vector<doubl
   if (samples.size() < 2) return;
   const SampleStats stats = summarizeSamples(samples);
   object[prefix.empty() ? "samples" : prefix + "Samples"] = numbers(samples);
-  object[prefix.empty() ? "min" : prefix + "Min"] = number(stats.min);
-  object[prefix.empty() ? "max" : prefix + "Max"] = number(stats.max);
+  object[prefix.empty() ? "min" : prefix + "Min"] = jsonNumber(stats.min);
+  object[prefix.empty() ? "max" : prefix + "Max"] = jsonNumber(stats.max);
 }
 
 Json stepRecord(const StepEstimate& step) {
-  return {{"position", number(step.position)},
-          {"ratio", number(step.ratio)},
-          {"low", number(step.low)},
-          {"high", number(step.high)}};
+  return {{"position", jsonNumber(step.position)},
+          {"ratio", jsonNumber(step.ratio)},
+          {"low", jsonNumber(step.low)},
+          {"high", jsonNumber(step.high)}};
 }
 
 }  // namespace
@@ -94,7 +87,7 @@ void JsonWriter::addValue(const ReportLine& line, const ReportValue& value) {
   }
   if (line.label == nullptr) return;
   Json entry = {{"text", latin1ToUtf8(withoutTrailingBlanks(textReportText(value)))},
-                {"value", number(value.measured.value)},
+                {"value", jsonNumber(value.measured.value)},
                 {"unit", latin1ToUtf8(value.unit != nullptr ? value.unit : "")}};
   addSamples(entry, "", value.measured.samples);
   document_->root["values"][latin1ToUtf8(line.key())] = entry;
@@ -106,8 +99,8 @@ void JsonWriter::addEvidence(const ReportLine& line, const Evidence& evidence) {
   entry["unit"] = latin1ToUtf8(evidence.unit);
   if (evidence.step) entry["step"] = stepRecord(*evidence.step);
   if (evidence.runnerUp) entry["runnerUp"] = stepRecord(*evidence.runnerUp);
-  entry["threshold"] = number(evidence.threshold);
-  entry["noise"] = number(evidence.noise);
+  entry["threshold"] = jsonNumber(evidence.threshold);
+  entry["noise"] = jsonNumber(evidence.noise);
   document_->root["evidence"][latin1ToUtf8(line.key())] = entry;
 }
 
@@ -120,7 +113,7 @@ void JsonWriter::addSweep(const std::string& name, const std::vector<SweepRow>& 
   Json array = Json::array();
   for (const SweepRow& row : rows) {
     Json entry = Json::object();
-    for (const SweepField& field : row) entry[field.name] = number(field.value);
+    for (const SweepField& field : row) entry[field.name] = jsonNumber(field.value);
     for (const SweepField& field : row) addSamples(entry, field.name, field.samples);
     array.push_back(entry);
   }
