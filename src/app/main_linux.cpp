@@ -127,15 +127,7 @@ void printBBCode(const std::string& path) {
     return;
   }
   std::string text;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    text += cleanOutsideText(line) + "\n";
-    start = end + 1;
-  }
+  for (const std::string& line : splitLines(bytes)) text += cleanOutsideText(line) + "\n";
   writeText(latin1ToUtf8(text), stdout);
 }
 

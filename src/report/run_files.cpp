@@ -17,20 +17,6 @@ namespace {
 
 const std::string ReportHeader = std::string("[") + ProgramVersion + "]";
 
-// The lines of a file without their CR LF or LF ends.
-std::vector<std::string> splitLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 std::vector<std::string> splitFields(const std::string& line) {
   std::vector<std::string> fields;
@@ -99,6 +85,20 @@ bool readRest(std::FILE* file, const std::string& path, size_t limit, const char
 }
 
 }  // namespace
+
+std::vector<std::string> splitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
 
 bool readFileBytes(const std::string& path, size_t limit, const char* what, std::string& bytes,
                    std::string& error) {

@@ -42,6 +42,9 @@ bool parseTextReport(const std::string& bytes, TextReport& report, std::string& 
 // program; then the rest, at most MaxTextReportBytes in all.
 bool readTextReport(const std::string& path, TextReport& report, std::string& error);
 
+// The lines of a file without their CR LF or LF ends.
+std::vector<std::string> splitLines(const std::string& bytes);
+
 // A value as the reports print it ("480.311 M Pix/s", "1.000 Mi B", "16384 B", "4 ",
 // "500 m", "nan M Pix/s") turned back into a number in base units and its unit.
 // False for a text that is not a number (a mode, a driver name).
