@@ -93,8 +93,10 @@ TEST_F(MeasurementLoopTest, SwapsAndWarmUp) {
 }
 
 // Every repeat has its own warm-up and timed part; the pair alternates its order so
-// that drift weighs on both measurements alike.
-TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
+// that drift weighs on both measurements alike; rounds visit every pattern once,
+// forwards then backwards, after one untimed batch of the first, and every pattern
+// keeps one slice per round.
+TEST_F(MeasurementLoopTest, RepeatsPairsAndRoundsAlternate) {
   LoopSpec spec = oneIteration();
   spec.repeats = 3;
   const LoopResult single = run(spec, false, true);
@@ -107,18 +109,13 @@ TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
   EXPECT_EQ(fake.calls, (Calls{"A", "B", "B", "A", "A", "B"}));
   EXPECT_EQ(pair.first.repeats.size(), 3u);
   EXPECT_EQ(pair.second.repeats.size(), 3u);
-}
 
-// Rounds visit every pattern once, forwards then backwards, after one untimed batch of
-// the first; every pattern keeps one slice per round.
-TEST_F(MeasurementLoopTest, RoundsAlternateTheirOrder) {
-  SyncMethod sync(&dcMarker, false);
   fake.calls.clear();
-  const std::vector<LoopResult> results =
+  const std::vector<LoopResult> rounds =
       runInRounds(oneIteration(), sync, 3, {{mark("A"), Batch()}, {mark("B"), Batch()}, {mark("C"), Batch()}});
   EXPECT_EQ(fake.calls, (Calls{"A", "A", "B", "C", "C", "B", "A", "A", "B", "C"}));
-  ASSERT_EQ(results.size(), 3u);
-  for (const LoopResult& result : results) EXPECT_EQ(result.repeats.size(), 3u);
+  ASSERT_EQ(rounds.size(), 3u);
+  for (const LoopResult& result : rounds) EXPECT_EQ(result.repeats.size(), 3u);
 }
 
 // A slice takes its share of the minimum time and of the cap, whole steps and at least
