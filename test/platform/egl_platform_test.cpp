@@ -71,23 +71,6 @@ TEST_F(EglWindowTest, LeastAcceptableFormatsOfMesa) {
   EXPECT_EQ(config->currentBpp, 32);
 }
 
-TEST_F(EglWindowTest, ContextDrawsIntoThePbufferAndSwapCompletesIt) {
-  open(64, 48);
-  TestWindow window(32, true, true);
-  ASSERT_FALSE(window.initFailed) << window.errorText;
-  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  window.swapBuffers();
-  GLubyte pixel[4] = {};
-  glReadPixels(63, 47, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-  EXPECT_EQ(pixel[0], 0);
-  EXPECT_EQ(pixel[1], 255);
-  EXPECT_EQ(pixel[3], 255);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  EXPECT_NE(std::strstr(driverString, " v"), nullptr) << driverString;
-  EXPECT_EQ(reportedWidth, 64u);
-}
-
 TEST_F(EglWindowTest, ExtensionTableOfARealCompatibilityContext) {
   open(32, 32);
   for (int round = 0; round < 2; ++round) {
