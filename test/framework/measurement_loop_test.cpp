@@ -26,9 +26,19 @@ class MeasurementLoopTest : public ::testing::Test {
   LoopResult run(const LoopSpec& spec, bool swapSync, bool withWarmup = false) {
     SyncMethod sync(&dcMarker, swapSync);
     fake.calls.clear();
-    Batch warmup;
-    if (withWarmup) warmup = [this] { fake.calls.push_back("warmup"); };
-    return runMeasurementLoop(spec, sync, [this] { fake.calls.push_back("batch"); }, warmup);
+    return runMeasurementLoop(spec, sync, mark("batch"), withWarmup ? mark("warmup") : Batch());
+  }
+  // A batch that records its name.
+  Batch mark(const char* name) {
+    return [this, name] { fake.calls.push_back(name); };
+  }
+  // One iteration of the batches whatever the speed, with no swap before them.
+  static LoopSpec oneIteration() {
+    LoopSpec spec;
+    spec.cap = 1;
+    spec.minSeconds = 1.0e9;
+    spec.warmupSwap = false;
+    return spec;
   }
 
   platform::FakePlatform fake;
@@ -72,9 +82,7 @@ TEST_F(MeasurementLoopTest, SwapsAndWarmUp) {
       {"no end", BatchEnd::None, true, false, false, 2, {"warmup", "batch", "batch"}},
       {"warm-up before timers", BatchEnd::Sync, false, false, true, 1, {"warmup", "batch"}}};
   for (const Case& c : cases) {
-    LoopSpec spec;
-    spec.cap = 1;
-    spec.minSeconds = 1.0e9;
+    LoopSpec spec = oneIteration();
     spec.batchEnd = c.end;
     spec.batchesPerIteration = c.batchesPerIteration;
     spec.warmupSwap = c.warmupSwap;
@@ -85,12 +93,11 @@ TEST_F(MeasurementLoopTest, SwapsAndWarmUp) {
 }
 
 // Every repeat has its own warm-up and timed part; the pair alternates its order so
-// that drift weighs on both measurements alike.
-TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
-  LoopSpec spec;
-  spec.cap = 1;
-  spec.minSeconds = 1.0e9;
-  spec.warmupSwap = false;
+// that drift weighs on both measurements alike; rounds visit every pattern once,
+// forwards then backwards, after one untimed batch of the first, and every pattern
+// keeps one slice per round.
+TEST_F(MeasurementLoopTest, RepeatsPairsAndRoundsAlternate) {
+  LoopSpec spec = oneIteration();
   spec.repeats = 3;
   const LoopResult single = run(spec, false, true);
   EXPECT_EQ(fake.calls, (Calls{"warmup", "batch", "warmup", "batch", "warmup", "batch"}));
@@ -98,29 +105,17 @@ TEST_F(MeasurementLoopTest, RepeatsAndAlternatingPairs) {
 
   SyncMethod sync(&dcMarker, false);
   fake.calls.clear();
-  auto mark = [this](const char* name) { return [this, name] { fake.calls.push_back(name); }; };
   const auto pair = runMeasurementPair(spec, sync, mark("A"), Batch(), mark("B"), Batch());
   EXPECT_EQ(fake.calls, (Calls{"A", "B", "B", "A", "A", "B"}));
   EXPECT_EQ(pair.first.repeats.size(), 3u);
   EXPECT_EQ(pair.second.repeats.size(), 3u);
-}
 
-// Rounds visit every pattern once, forwards then backwards, after one untimed batch of
-// the first; every pattern keeps one slice per round.
-TEST_F(MeasurementLoopTest, RoundsAlternateTheirOrder) {
-  LoopSpec spec;
-  spec.cap = 1;
-  spec.minSeconds = 1.0e9;
-  spec.warmupSwap = false;
-  SyncMethod sync(&dcMarker, false);
   fake.calls.clear();
-  std::vector<Pattern> patterns;
-  for (const char* name : {"A", "B", "C"})
-    patterns.push_back({[this, name] { fake.calls.push_back(name); }, Batch()});
-  const std::vector<LoopResult> results = runInRounds(spec, sync, 3, patterns);
+  const std::vector<LoopResult> rounds =
+      runInRounds(oneIteration(), sync, 3, {{mark("A"), Batch()}, {mark("B"), Batch()}, {mark("C"), Batch()}});
   EXPECT_EQ(fake.calls, (Calls{"A", "A", "B", "C", "C", "B", "A", "A", "B", "C"}));
-  ASSERT_EQ(results.size(), 3u);
-  for (const LoopResult& result : results) EXPECT_EQ(result.repeats.size(), 3u);
+  ASSERT_EQ(rounds.size(), 3u);
+  for (const LoopResult& result : rounds) EXPECT_EQ(result.repeats.size(), 3u);
 }
 
 // A slice takes its share of the minimum time and of the cap, whole steps and at least

@@ -33,43 +33,37 @@ void setKnownResults(BandwidthTest& test) {
   test.hasRun = true;
 }
 
-const char* const ModeLine = "Bandwidth:Mode=R8G8B8A8 Z24 S8";
-const char* const AllLine = "Bandwidth:Clear:All=1000.000 M B/s";
-const char* const ColorLine = "Bandwidth:Clear:Color=2000.000 M B/s";
-const char* const ZAndStencilLine = "Bandwidth:Clear:ZAndStencil=3000.000 M B/s";
-const char* const ZLine = "Bandwidth:Clear:Z=4000.000 M B/s";
-const char* const StencilLine = "Bandwidth:Clear:Stencil=5000.000 M B/s";
-const std::vector<std::string> TailLines = {
-    "Bandwidth:Draw=6000.000 M B/s",
-    "Bandwidth:BurnedByRAMDAC=267.387 M B/s",
-    "Bandwidth:Physical=6267.387 M B/s",
-};
-
-std::vector<std::string> expectedLines(std::vector<std::string> clearLines) {
-  std::vector<std::string> lines = {ModeLine};
-  lines.insert(lines.end(), clearLines.begin(), clearLines.end());
-  lines.insert(lines.end(), TailLines.begin(), TailLines.end());
+// The section with the given clear rows between the mode and the computed figures.
+std::vector<std::string> expectedLines(std::vector<std::string> lines) {
+  lines.insert(lines.begin(), "Bandwidth:Mode=R8G8B8A8 Z24 S8");
+  for (const char* line : {"Bandwidth:Draw=6000.000 M B/s", "Bandwidth:BurnedByRAMDAC=267.387 M B/s",
+                           "Bandwidth:Physical=6267.387 M B/s"})
+    lines.push_back(line);
   return withHeader(lines);
 }
 
 }  // namespace
 
 TEST(BandwidthReport, ClearRowsFollowTheBuffersTheWindowHas) {
+  const std::string all = "Bandwidth:Clear:All=1000.000 M B/s",
+                    color = "Bandwidth:Clear:Color=2000.000 M B/s",
+                    both = "Bandwidth:Clear:ZAndStencil=3000.000 M B/s",
+                    z = "Bandwidth:Clear:Z=4000.000 M B/s",
+                    stencil = "Bandwidth:Clear:Stencil=5000.000 M B/s";
+  const struct {
+    bool depth, stencil;
+    std::vector<std::string> clears;
+  } cases[] = {{true, true, {all, color, both, z, stencil}},
+               {true, false, {all, color, both, z}},
+               {false, true, {all, color, both, stencil}},
+               {false, false, {all, color}}};
   BandwidthTest test;
   setKnownResults(test);
-  EXPECT_EQ(sectionTextLines(test),
-            expectedLines({AllLine, ColorLine, ZAndStencilLine, ZLine, StencilLine}));
-
-  test.hasStencil = false;
-  EXPECT_EQ(sectionTextLines(test), expectedLines({AllLine, ColorLine, ZAndStencilLine, ZLine}));
-
-  test.hasDepth = false;
-  test.hasStencil = true;
-  EXPECT_EQ(sectionTextLines(test),
-            expectedLines({AllLine, ColorLine, ZAndStencilLine, StencilLine}));
-
-  test.hasStencil = false;
-  EXPECT_EQ(sectionTextLines(test), expectedLines({AllLine, ColorLine}));
+  for (const auto& c : cases) {
+    test.hasDepth = c.depth;
+    test.hasStencil = c.stencil;
+    EXPECT_EQ(sectionTextLines(test), expectedLines(c.clears)) << c.depth << c.stencil;
+  }
   EXPECT_EQ(summaryOf(test), "6.267 GB/s");  // the physical estimate
 }
 

@@ -39,14 +39,6 @@ TEST(SizeIndexGeometry, EvenIndicesReadSquareAndOddIndicesWideLevels) {
   }
 }
 
-TEST(SizeIndexGeometry, WorkingSetBytesFollowTheTexelCost) {
-  EXPECT_EQ(workingSetBytes(0, 32), 4.0);         // one RGBA texel
-  EXPECT_EQ(workingSetBytes(18, 32), 1048576.0);  // the last RGBA row at S = 512
-  EXPECT_EQ(workingSetBytes(4, 4), 8.0);          // first DXT1 row: 16 texels
-  EXPECT_EQ(workingSetBytes(4, 8), 16.0);         // first DXT5 row
-  EXPECT_EQ(workingSetBytes(12, 32), 16384.0);
-}
-
 TEST(SizeIndexGeometry, LargestTextureStaysBelowTheScreen) {
   const struct {
     int glMax, width, height, log2;

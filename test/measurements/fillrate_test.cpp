@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/format.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
 #include "platform/gl_include.h"
@@ -40,32 +41,22 @@ void fillKnownResults(FillrateTest& test) {
   test.hasRun = true;
 }
 
-const std::vector<std::string> Mode16Lines = {
-    "Fillrate:16:Mode=R5G6B5A0 Z16 S0",
-    "Fillrate:16:Col=21.000 M Pix/s",
-    "Fillrate:16:Z=22.000 M Pix/s",
-    "Fillrate:16:ColZ=23.000 M Pix/s",
-    "Fillrate:16:ZPassColZ=24.000 M Pix/s",
-    "Fillrate:16:ZCullLEqual=25.000 M Pix/s",
-    "Fillrate:16:ZCullGEqual=26.000 M Pix/s",
-    "Fillrate:16:ZCullEqual=27.000 M Pix/s",
-};
+// A mode's group up to its depth rows, whose rates are first, first + 1, ... millions.
+std::vector<std::string> depthRowLines(int bits, const char* mode, int first) {
+  std::vector<std::string> lines = {formatC("Fillrate:%d:Mode=%s", bits, mode)};
+  for (const char* key : {"Col", "Z", "ColZ", "ZPassColZ", "ZCullLEqual", "ZCullGEqual", "ZCullEqual"})
+    lines.push_back(formatC("Fillrate:%d:%s=%d.000 M Pix/s", bits, key, first++));
+  return lines;
+}
 
 }  // namespace
 
 TEST(FillrateReport, EveryKeyInOrderAndNoGroupForAFailedOrSkippedMode) {
   FillrateTest test;
   fillKnownResults(test);
-  std::vector<std::string> expected = {
-      "[Corvalis 0.50]",
-      "Fillrate:32:Mode=R8G8B8A8 Z24 S8",
-      "Fillrate:32:Col=1.000 M Pix/s",
-      "Fillrate:32:Z=2.000 M Pix/s",
-      "Fillrate:32:ColZ=3.000 M Pix/s",
-      "Fillrate:32:ZPassColZ=4.000 M Pix/s",
-      "Fillrate:32:ZCullLEqual=5.000 M Pix/s",
-      "Fillrate:32:ZCullGEqual=6.000 M Pix/s",
-      "Fillrate:32:ZCullEqual=7.000 M Pix/s",
+  const std::vector<std::string> mode16 = depthRowLines(16, "R5G6B5A0 Z16 S0", 21);
+  std::vector<std::string> expected = depthRowLines(32, "R8G8B8A8 Z24 S8", 1);
+  expected.insert(expected.end(), {
       "Fillrate:32:S=12.000 M Pix/s",
       "Fillrate:32:SCull=11.000 M Pix/s",
       "Fillrate:32:SPass:S=13.000 M Pix/s",
@@ -76,22 +67,22 @@ TEST(FillrateReport, EveryKeyInOrderAndNoGroupForAFailedOrSkippedMode) {
       "Fillrate:32:SPass:ZPass:ColZ=20.000 M Pix/s",
       "Fillrate:32:SPass:ZPass:ColS=19.000 M Pix/s",
       "Fillrate:32:SPass:ZPass:ColZS=18.000 M Pix/s",
-  };
-  expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
-  EXPECT_EQ(sectionTextLines(test), expected);
+  });
+  expected.insert(expected.end(), mode16.begin(), mode16.end());
+  EXPECT_EQ(sectionTextLines(test), withHeader(expected));
 
   // A failed mode shows only its error; the other mode stays (both failed: FailedRun).
   test.failed32 = true;
   std::snprintf(test.format32, sizeof test.format32, "no pixel format");
   expected = {"Fillrate:32:Error=no pixel format"};
-  expected.insert(expected.end(), Mode16Lines.begin(), Mode16Lines.end());
+  expected.insert(expected.end(), mode16.begin(), mode16.end());
   EXPECT_EQ(sectionTextLines(test), withHeader(expected));
 
   // A skipped 32-bit mode has no group; a stale flag of an earlier run must not matter.
   fillKnownResults(test);
   test.skipped32 = true;
   test.failed32 = true;
-  EXPECT_EQ(sectionTextLines(test), withHeader(Mode16Lines));
+  EXPECT_EQ(sectionTextLines(test), withHeader(mode16));
 }
 
 TEST(FillrateSummary, FollowsTheModesThatProducedResults) {
@@ -116,37 +107,37 @@ TEST(FillrateSummary, FollowsTheModesThatProducedResults) {
 
 using FillrateRun = corvalis::testing::FakeDisplayTest;
 
-TEST_F(FillrateRun, ThirtyTwoBitFailureLeavesTheSixteenBitMode) {
-  offerOnly16BitFormats();
-  FillrateTest test;
-  test.run(RunContext());
-  EXPECT_FALSE(test.skipped32);
-  EXPECT_TRUE(test.failed32);
-  EXPECT_FALSE(test.failed16);
-  EXPECT_FALSE(test.failed);
-  EXPECT_EQ(fake.count("createTestWindow"), 2);
-  const std::vector<std::string> lines = sectionTextLines(test);
-  ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[1], "Fillrate:32:Error=no pixel format");
-  EXPECT_EQ(lines[2].rfind("Fillrate:16:Mode=", 0), 0u) << lines[2];
-}
-
-TEST_F(FillrateRun, MaxBppBelowThirtyTwoSkipsTheThirtyTwoBitMode) {
-  config->maxBpp = 16;
-  FillrateTest test;
-  test.run(RunContext());
-  EXPECT_TRUE(test.skipped32);
-  EXPECT_FALSE(test.failed);
-  EXPECT_EQ(fake.count("createTestWindow"), 1);
-  const std::vector<std::string> lines = sectionTextLines(test);
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[1].rfind("Fillrate:16:Mode=", 0), 0u) << lines[1];
-  EXPECT_EQ(summaryOf(test), "n/a");
-  // With the 32-bit mode skipped, only the 16-bit window decides, whatever an earlier
-  // run left in the 32-bit flag.
+// Without a 32-bit format, or with maxBpp below 32, the 16-bit mode is measured all the
+// same; its group follows the 32-bit error, or stands alone.
+TEST_F(FillrateRun, TheSixteenBitModeOutlivesAFailedOrSkippedThirtyTwoBitMode) {
+  for (const bool skip : {false, true}) {
+    SCOPED_TRACE(skip ? "maxBpp 16" : "no 32-bit format");
+    if (skip)
+      config->maxBpp = 16;
+    else
+      offerOnly16BitFormats();
+    fake.calls.clear();
+    FillrateTest test;
+    test.run(RunContext());
+    EXPECT_EQ(test.skipped32, skip);
+    EXPECT_TRUE(skip || test.failed32);
+    EXPECT_FALSE(test.failed16 || test.failed);
+    EXPECT_EQ(fake.count("createTestWindow"), skip ? 1 : 2);
+    const std::vector<std::string> lines = sectionTextLines(test);
+    ASSERT_EQ(lines.size(), skip ? 9u : 10u);
+    if (skip) {
+      EXPECT_EQ(summaryOf(test), "n/a");
+    } else {
+      EXPECT_EQ(lines[1], "Fillrate:32:Error=no pixel format");
+    }
+    EXPECT_EQ(lines[skip ? 1 : 2].rfind("Fillrate:16:Mode=", 0), 0u) << lines[skip ? 1 : 2];
+  }
+  // With the 32-bit mode skipped, the 16-bit window alone decides, though the 32-bit
+  // flag says nothing failed.
   fake.failWindow = true;
-  test.failed32 = false;
+  FillrateTest test;
   test.run(RunContext());
+  EXPECT_FALSE(test.failed32);
   EXPECT_TRUE(test.failed);
   EXPECT_EQ(summaryOf(test), "error");
 }
@@ -161,17 +152,13 @@ TEST(FillrateOnMesa, DepthFailRowDiscardsTheTimedFragmentsAndUpdatesStencil) {
   if (window.initFailed) GTEST_SKIP() << "no rendering on this machine: " << window.errorText;
 
   // What the stencil-cull row leaves behind: EQUAL 1 over a cleared stencil buffer, the
-  // stencil test on; then the z-fail row's LESS depth test and its buffer reset.
+  // stencil test on; then the z-fail row's LESS depth test and its buffer reset (the
+  // masks and clear values are a fresh context's: all bits written, depth 1, stencil 0).
   glStencilFunc(GL_EQUAL, 1, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   glEnable(GL_STENCIL_TEST);
   glDepthFunc(GL_LESS);
   glEnable(GL_DEPTH_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glDepthMask(GL_TRUE);
-  glStencilMask(~0u);
-  glClearDepth(1.0);
-  glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 
   prepareDepthFailStencilRow();

@@ -63,13 +63,6 @@ class OnDriver : public ::testing::Test {
   std::unique_ptr<TestWindow> window_;
 };
 
-// The caps of a context without vertex extensions: meshes take the display-list path.
-GlCaps withoutVertexExtensions(GlCaps caps) {
-  caps.vertexBufferObject = false;
-  caps.vertexArrayObjectATI = false;
-  return caps;
-}
-
 }  // namespace
 
 TEST_F(OnDriver, EveryPathAndBothLayoutsDrawTheFanAndTheListClockwise) {
@@ -101,7 +94,8 @@ TEST_F(OnDriver, EveryPathAndBothLayoutsDrawTheFanAndTheListClockwise) {
   packed.release();  // unbinds the buffer objects before client arrays are used again
   records.release();
   {
-    const GlCaps noExtensions = withoutVertexExtensions(caps);
+    GlCaps noExtensions = caps;  // without vertex extensions: the display-list path
+    noExtensions.vertexBufferObject = noExtensions.vertexArrayObjectATI = false;
     GeometryMesh listed(noExtensions, false);
     ASSERT_TRUE(listed.ready());
     EXPECT_EQ(listed.path(), VertexPath::DisplayLists);

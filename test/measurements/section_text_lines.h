@@ -1,7 +1,7 @@
 #pragma once
 // Shared helpers for the measurement tests' unit tests: a test's report section as the
-// text report writes it and the GL errors it reports, a full report with its data files,
-// the summary as a string, and a display on the fake backend for failure runs.
+// text report writes it with its GL errors, a full report with its data files, the
+// summary as a string, and a display on the fake backend for failure runs.
 
 #include <gtest/gtest.h>
 
@@ -17,35 +17,29 @@
 
 namespace corvalis::testing {
 
-// The lines of the text report without their CR LF ends (which are checked).
-inline std::vector<std::string> sectionTextLines(BenchTest& test) {
+// A test's section as the text report writes it, its lines without their CR LF ends
+// (which are checked), and the GL errors it hands to the report as "key path: names".
+struct SectionOutput {
+  std::vector<std::string> lines, glErrors;
+};
+inline SectionOutput writeSectionOf(BenchTest& test) {
   TempDir dir;
   EXPECT_TRUE(dir.ok());
   const std::string base = dir.file("r");
+  SectionOutput out;
   {
     ResultReport report(base.c_str(), 0, OutputHtml | OutputText);
     test.writeSection(report, base.c_str());
+    for (const ResultReport::GlErrorNote& note : report.glErrors())
+      out.glErrors.push_back(note.key + ": " + note.glError);
     report.close();
   }
   const std::string bytes = readBytes(base + ".txt");
   EXPECT_TRUE(allLineEndsCrLf(bytes));
-  return crlfLines(bytes);
+  out.lines = crlfLines(bytes);
+  return out;
 }
-
-// The GL errors a test's section hands to the report, as "key path: names" in report
-// order.
-inline std::vector<std::string> sectionGlErrors(BenchTest& test) {
-  TempDir dir;
-  EXPECT_TRUE(dir.ok());
-  const std::string base = dir.file("r");
-  ResultReport report(base.c_str(), 0, OutputHtml | OutputText);
-  test.writeSection(report, base.c_str());
-  std::vector<std::string> seen;
-  for (const ResultReport::GlErrorNote& note : report.glErrors())
-    seen.push_back(note.key + ": " + note.glError);
-  report.close();
-  return seen;
-}
+inline std::vector<std::string> sectionTextLines(BenchTest& test) { return writeSectionOf(test).lines; }
 
 // The header line every text report opens with, followed by the given lines.
 inline std::vector<std::string> withHeader(std::vector<std::string> lines) {

@@ -119,16 +119,6 @@ TEST(DetectTileSize, TheDeepestDropWinsWhenItBeatsTheLastFind) {
   EXPECT_EQ(detectTileSize(partial.data()), 16);
 }
 
-TEST(TileCsv, UnmeasuredSweepHoldsZerosAndNanRatios) {
-  const std::string text = tileCsvText(TileSweep());
-  std::string expected = "width,aligned,offset,ratio,height,aligned,offset,ratio\n";
-  for (int block = 64; block >= 2; block /= 2) {
-    expected += std::to_string(block) + ",0.000000,0.000000,nan," + std::to_string(block) +
-                ",0.000000,0.000000,nan\n";
-  }
-  EXPECT_EQ(text, expected);
-}
-
 TEST(CsvNumber, NonFiniteValuesReadTheSameEverywhere) {
   EXPECT_EQ(csvNumber(std::nan("")), "nan");
   EXPECT_EQ(csvNumber(-std::numeric_limits<double>::quiet_NaN()), "nan");

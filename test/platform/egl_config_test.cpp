@@ -10,18 +10,10 @@ namespace corvalis {
 namespace platform {
 namespace {
 
+// An offered single-sampled RGB pbuffer config for desktop OpenGL.
 EglConfigInfo config(int r, int g, int b, int a, int z, int s) {
-  EglConfigInfo info;
-  info.redBits = r;
-  info.greenBits = g;
-  info.blueBits = b;
-  info.alphaBits = a;
-  info.depthBits = z;
-  info.stencilBits = s;
-  info.bufferSize = r + g + b + a;
-  info.pbuffer = true;
-  info.openGl = true;
-  return info;
+  return {r + g + b + a, r, g, b, a, z, s, /*samples*/ 0, /*pbuffer*/ true, /*window*/ false,
+          /*windowVisual*/ false, /*openGl*/ true};
 }
 
 // A slow (software) config is the same descriptor marked as an unaccelerated generic

@@ -71,23 +71,6 @@ TEST_F(EglWindowTest, LeastAcceptableFormatsOfMesa) {
   EXPECT_EQ(config->currentBpp, 32);
 }
 
-TEST_F(EglWindowTest, ContextDrawsIntoThePbufferAndSwapCompletesIt) {
-  open(64, 48);
-  TestWindow window(32, true, true);
-  ASSERT_FALSE(window.initFailed) << window.errorText;
-  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  window.swapBuffers();
-  GLubyte pixel[4] = {};
-  glReadPixels(63, 47, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-  EXPECT_EQ(pixel[0], 0);
-  EXPECT_EQ(pixel[1], 255);
-  EXPECT_EQ(pixel[3], 255);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  EXPECT_NE(std::strstr(driverString, " v"), nullptr) << driverString;
-  EXPECT_EQ(reportedWidth, 64u);
-}
-
 TEST_F(EglWindowTest, ExtensionTableOfARealCompatibilityContext) {
   open(32, 32);
   for (int round = 0; round < 2; ++round) {
@@ -125,42 +108,30 @@ TEST_F(EglWindowTest, SizeBeyondThePbufferLimitFailsCleanly) {
   EXPECT_EQ(describe(empty), "no pixel format");
 }
 
-// --- Other drivers, each in a fresh child process -------------------------------------
-
-// Opens a 32-bit window with depth and stencil and prints what it got to stderr; exits 0
-// when the window works.
-[[noreturn]] void openWindowAndExit(int width, int height) {
-  DisplayConfig config(width, height);
-  displayConfig = &config;
-  int status = 1;
-  {
-    TestWindow window(32, true, true);
-    std::fprintf(stderr, "format=%s driver=%s backend=%s\n", describe(window).c_str(), driverString,
-                 platform::current().backendDescription().c_str());
-    status = window.initFailed ? 1 : 0;
-  }
-  displayConfig = nullptr;
-  std::fflush(stderr);
-  std::_Exit(status);
-}
-
+// Other drivers, each in a fresh child process: a 32-bit window with depth and stencil
+// prints what it got and exits 0 when it works.
 TEST(EglChildTest, OtherMesaDrivers) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  struct Case {
+  const struct {
     const char *variable, *value;
     int status;
     const char* output;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"GALLIUM_DRIVER", "softpipe", 0, "format=R8G8B8A8 Z24 S8 driver=softpipe"},
       {"GALLIUM_DRIVER", "nonexistent", 1,
        "format=no window driver=GL initialization failed \\.\\.\\. backend=EGL unusable"},
       {"LIBGL_DRIVERS_PATH", "/nonexistent", 1, "format=no window .*backend=EGL unusable"}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EXIT(
         {
           setenv(c.variable, c.value, 1);
-          openWindowAndExit(64, 48);
+          DisplayConfig config(64, 48);
+          displayConfig = &config;
+          TestWindow window(32, true, true);
+          std::fprintf(stderr, "format=%s driver=%s backend=%s\n", describe(window).c_str(),
+                       driverString, platform::current().backendDescription().c_str());
+          std::fflush(stderr);
+          std::_Exit(window.initFailed ? 1 : 0);
         },
         ::testing::ExitedWithCode(c.status), c.output)
         << c.value;

@@ -133,7 +133,6 @@ bool FakePlatform::swapBuffers(DeviceContext /*dc*/) {
 }
 
 void* FakePlatform::getProcAddress(const char* name) {
-  resolvedProcs.push_back(name ? name : "");
   if (!name || missingProcs.count(name)) return nullptr;
   procOwner = this;
   if (std::strcmp(name, "wglSwapIntervalEXT") == 0)

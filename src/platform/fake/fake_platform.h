@@ -77,7 +77,6 @@ class FakePlatform final : public Platform {
   // describePixelFormat and getProcAddress are counted, not logged.
   std::vector<std::string> calls;
   int describeCalls = 0;
-  std::vector<std::string> resolvedProcs;  // every name asked of getProcAddress
   int chosenFormat = 0;                    // index given to the last setPixelFormat
   std::string clipboard;
   DialogHandle clipboardOwner = nullptr;  // owner named by the last setClipboardText
