@@ -65,14 +65,5 @@ TEST_F(TextWriterTest, HeaderThenKeyEqualsValueLines) {
                                "Tiling:Color:Mode=a=b:c\r\n");
 }
 
-TEST_F(TextWriterTest, MissingFolderWritesNothing) {
-  TextWriter writer(dir_.file("missing/report.txt").c_str());
-  EXPECT_FALSE(writer.isOpen());
-  KeyPath keys;
-  writer.addText({keys, "Method", nullptr}, "Swap");
-  EXPECT_TRUE(writer.finish());
-  EXPECT_FALSE(testing::fileExists(dir_.file("missing/report.txt")));
-}
-
 }  // namespace
 }  // namespace corvalis
