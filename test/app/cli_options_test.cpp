@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "report/report_files.h"
+
 using namespace corvalis;
 
 namespace {
+
+using corvalis::testing::contains;
+using corvalis::testing::readBytes;
 
 // argv holder for parseCliOptions.
 bool parse(std::vector<std::string> args, CliOptions& options, std::string& error) {
@@ -24,26 +27,30 @@ bool parse(std::vector<std::string> args, CliOptions& options, std::string& erro
   return parseCliOptions(static_cast<int>(argv.size()), argv.data(), options, error);
 }
 
-TEST(CliOptions, DefaultsSelectEverythingAtTheDefaultSize) {
-  CliOptions o;
+// The options of a command line that must parse.
+CliOptions parsed(const std::vector<std::string>& args) {
+  CliOptions options;
   std::string error;
-  ASSERT_TRUE(parse({}, o, error)) << error;
+  EXPECT_TRUE(parse(args, options, error)) << error;
+  return options;
+}
+
+TEST(CliOptions, DefaultsSelectEverythingAtTheDefaultSize) {
+  const CliOptions o = parsed({});
   EXPECT_EQ(o.width, 1024);
   EXPECT_EQ(o.height, 768);
   for (bool t : o.tests) EXPECT_TRUE(t);
-  EXPECT_FALSE(o.syncSwap);
+  EXPECT_FALSE(o.syncSwap || o.help);
   EXPECT_TRUE(o.bbBold && o.bbCode && o.bbUrl);
   EXPECT_EQ(o.device, -1);
 }
 
+// Values follow their option as the next word or after "=", the sync method in any case.
 TEST(CliOptions, SizeFirstThenLongOptions) {
-  CliOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"-320x240", "--tests", "Fillrate, Texture cache,TILING", "--output=out/run1",
-                     "--comment", "hello", "--sync", "swap", "--no-bb-bold", "--no-bb-code",
-                     "--no-bb-url", "--bbcode", "--device", "1"},
-                    o, error))
-      << error;
+  const CliOptions o = parsed({"-320x240", "--tests", "Fillrate, Texture cache,TILING",
+                               "--output=out/run1", "--comment", "hello", "--sync=SWAP", "-h",
+                               "--repeat=3", "--no-bb-bold", "--no-bb-code", "--no-bb-url",
+                               "--bbcode", "--device", "1"});
   EXPECT_EQ(o.width, 320);
   EXPECT_EQ(o.height, 240);
   const bool expected[7] = {true, false, false, false, false, true, true};
@@ -51,9 +58,9 @@ TEST(CliOptions, SizeFirstThenLongOptions) {
   EXPECT_EQ(o.output, "out/run1");
   EXPECT_TRUE(o.commentGiven);
   EXPECT_EQ(o.comment, "hello");
-  EXPECT_TRUE(o.syncSwap);
+  EXPECT_TRUE(o.syncSwap && o.help && o.printBBCode);
+  EXPECT_EQ(o.repeat, 3);
   EXPECT_FALSE(o.bbBold || o.bbCode || o.bbUrl);
-  EXPECT_TRUE(o.printBBCode);
   EXPECT_EQ(o.device, 1);
 }
 
@@ -65,6 +72,7 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
   const Bad bad[] = {
       {{"--frobnicate"}, "--frobnicate"},
       {{"-q"}, "-q"},
+      {{"-h=1"}, "unknown option '-h=1'"},
       {{"--tests", "fillrate,warp"}, "warp"},
       {{"--tests", "texture"}, "texture"},
       {{"--tests", ","}, "--tests"},
@@ -98,14 +106,13 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
     EXPECT_FALSE(parse(b.args, o, error)) << b.mentions;
     EXPECT_NE(error.find(b.mentions), std::string::npos) << error;
   }
-  CliOptions o;
-  std::string error;
-  EXPECT_TRUE(parse({"--comment", std::string(126, 'c')}, o, error)) << error;
+  EXPECT_EQ(parsed({"--comment", std::string(126, 'c')}).comment, std::string(126, 'c'));
   // The limit counts ISO-8859-1 characters, not the bytes of their UTF-8 form.
   std::string accented;
   for (int i = 0; i < 126; ++i) accented += "\xC3\xA9";
-  EXPECT_TRUE(parse({"--comment", accented}, o, error)) << error;
-  EXPECT_EQ(o.comment, std::string(126, '\xE9'));
+  EXPECT_EQ(parsed({"--comment", accented}).comment, std::string(126, '\xE9'));
+  CliOptions o;
+  std::string error;
   EXPECT_FALSE(parse({"--comment", accented + "\xC3\xA9"}, o, error));
 }
 
@@ -127,24 +134,11 @@ TEST(CliOptions, WindowBackendChoice) {
       {{"--headless", "--device", "0"}, false, false, WindowBackend::Pbuffer},
   };
   for (const Case& c : cases) {
-    CliOptions o;
-    std::string error;
-    ASSERT_TRUE(parse(c.args, o, error)) << error;
+    const CliOptions o = parsed(c.args);
     const std::string what = c.args.empty() ? "(none)" : c.args[0];
     EXPECT_EQ(wantsDisplay(o), c.triesDisplay) << what;
     EXPECT_EQ(chooseWindowBackend(o, c.displayOpened), c.backend) << what << c.displayOpened;
   }
-}
-
-TEST(CliOptions, CompareTakesTheReportsUpToTheNextOption) {
-  CliOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt", "c.txt", "--output", "cmp", "--no-charts"}, o,
-                    error))
-      << error;
-  EXPECT_EQ(o.compare, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
-  EXPECT_EQ(o.output, "cmp");
-  EXPECT_FALSE(o.charts);
 }
 
 // PCT of --fail-on-regression: a C-locale number from 0 to 100, whole or not.
@@ -166,27 +160,15 @@ TEST(CliOptions, RegressionPercentIsANumberFromZeroToHundred) {
     EXPECT_EQ(percent, c.percent) << c.text;
     EXPECT_FALSE(std::signbit(percent)) << c.text;
   }
-  CliOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt", "--fail-on-regression=2.5", "--output", "x"}, o,
-                    error))
-      << error;
+  // --compare takes the reports up to the next option.
+  const CliOptions o = parsed({"--compare", "a.txt", "b.txt", "c.txt", "--fail-on-regression=2.5",
+                               "--output", "cmp", "--no-charts"});
+  EXPECT_EQ(o.compare, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
   EXPECT_TRUE(o.gate);
   EXPECT_EQ(o.regressionPercent, 2.5);
-  EXPECT_EQ(o.compare.size(), 2u);
-  ASSERT_TRUE(parse({"--compare", "a.txt", "b.txt"}, o = CliOptions(), error)) << error;
-  EXPECT_FALSE(o.gate);
-}
-
-TEST(CliOptions, TheHelpAliasAndInlineValues) {
-  CliOptions o;
-  std::string error;
-  ASSERT_TRUE(parse({"-h", "--repeat=3", "--sync=SWAP"}, o, error)) << error;
-  EXPECT_TRUE(o.help);
-  EXPECT_EQ(o.repeat, 3);
-  EXPECT_TRUE(o.syncSwap);
-  EXPECT_FALSE(parse({"-h=1"}, o, error));
-  EXPECT_NE(error.find("unknown option '-h=1'"), std::string::npos) << error;
+  EXPECT_EQ(o.output, "cmp");
+  EXPECT_FALSE(o.charts);
+  EXPECT_FALSE(parsed({"--compare", "a.txt", "b.txt"}).gate);
 }
 
 // The spellings of the table's options: names and aliases.
@@ -218,9 +200,8 @@ std::set<std::string> longOptionsOf(const std::set<std::string>& words) {
 
 // The manual page as plain text: escaped hyphens as hyphens, font changes dropped.
 std::string manualPageText() {
-  std::ifstream in(CORVALIS_MANUAL_PAGE);
-  std::string roff((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  roff = std::regex_replace(roff, std::regex(R"(\\f[BIRP])"), "");
+  const std::string roff = std::regex_replace(readBytes(CORVALIS_MANUAL_PAGE),
+                                              std::regex(R"(\\f[BIRP])"), "");
   return std::regex_replace(roff, std::regex(R"(\\-)"), "-");
 }
 
@@ -242,54 +223,50 @@ std::set<std::string> manualPageEntries(const std::string& page) {
   return entries;
 }
 
-// The help text and the manual page cannot drift from the table: the help is made from
-// it and must name every option; the manual page must give each an entry and mention no
-// option the program does not take.
-TEST(CliOptions, HelpAndManualPageNameExactlyTheTableOptions) {
+// The help text, the manual page and the bash completion cannot drift from the table:
+// the help is made from it and names every option, the manual page gives each an entry,
+// the completion offers exactly them, and none of the three names an option the program
+// does not take.
+TEST(CliOptions, HelpManualPageAndCompletionNameExactlyTheTableOptions) {
   const std::set<std::string> spellings = tableSpellings();
   ASSERT_GE(spellings.size(), 18u);
-
-  const std::set<std::string> helpWords = optionWords(usageText());
-  for (const std::string& spelling : spellings)
-    EXPECT_EQ(helpWords.count(spelling), 1u) << spelling;
-  for (const std::string& option : longOptionsOf(helpWords))
-    EXPECT_EQ(spellings.count(option), 1u) << option << " is in --help but not in the table";
-
   const std::string page = manualPageText();
   ASSERT_FALSE(page.empty()) << CORVALIS_MANUAL_PAGE;
-  EXPECT_EQ(manualPageEntries(page), spellings);
-  for (const std::string& option : longOptionsOf(optionWords(page)))
-    EXPECT_EQ(spellings.count(option), 1u) << option << " is in the manual page, not the table";
-}
-
-// The bash completion offers exactly the table's options, and names no other.
-TEST(CliOptions, BashCompletionNamesExactlyTheTableOptions) {
-  std::ifstream in(CORVALIS_COMPLETION);
-  const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  ASSERT_FALSE(script.empty()) << CORVALIS_COMPLETION;
+  const std::string script = readBytes(CORVALIS_COMPLETION);
   const size_t start = script.find("_corvalis_options=\"");
-  ASSERT_NE(start, std::string::npos);
+  ASSERT_NE(start, std::string::npos) << CORVALIS_COMPLETION;
   const size_t from = start + 19;
-  const std::set<std::string> offered = optionWords(script.substr(from, script.find('"', from) - from));
-  EXPECT_EQ(offered, tableSpellings());
-  for (const std::string& option : longOptionsOf(optionWords(script)))
-    EXPECT_EQ(tableSpellings().count(option), 1u) << option << " is in the completion, not the table";
+  const struct {
+    const char* what;
+    std::string text;
+    std::set<std::string> named;  // where each option must be named
+    bool exactly;                 // and nothing else
+  } docs[] = {
+      {"--help", usageText(), optionWords(usageText()), false},
+      {"manual page", page, manualPageEntries(page), true},
+      {"completion", script, optionWords(script.substr(from, script.find('"', from) - from)), true},
+  };
+  for (const auto& doc : docs) {
+    SCOPED_TRACE(doc.what);
+    for (const std::string& spelling : spellings)
+      EXPECT_EQ(doc.named.count(spelling), 1u) << spelling;
+    EXPECT_TRUE(!doc.exactly || doc.named == spellings) << ::testing::PrintToString(doc.named);
+    for (const std::string& option : longOptionsOf(optionWords(doc.text)))
+      EXPECT_EQ(spellings.count(option), 1u) << option << " is not in the table";
+  }
 }
 
 // Each help line stays within the column layout: option, then its text from column 20.
 TEST(CliOptions, HelpTextsLineUpAfterTheirOption) {
   const std::string help = usageText();
-  EXPECT_NE(help.find("\n  --sync flush|swap end timed batches"), std::string::npos) << help;
-  EXPECT_NE(help.find("\n  --help, -h        print this text and exit\n"), std::string::npos);
+  EXPECT_TRUE(contains(help, "\n  --sync flush|swap end timed batches")) << help;
+  EXPECT_TRUE(contains(help, "\n  --help, -h        print this text and exit\n")) << help;
   // A left side wider than the column puts the text on the next line.
-  EXPECT_NE(help.find("\n  --compare OLD.txt NEW.txt [MORE.txt...]\n                    compare "),
-            std::string::npos)
+  EXPECT_TRUE(contains(help, "\n  --compare OLD.txt NEW.txt [MORE.txt...]\n                    compare "))
       << help;
-  EXPECT_NE(help.find("[--window | --headless]"), std::string::npos) << help;
-  EXPECT_NE(
-      help.find("\n       corvalis --compare OLD.txt NEW.txt [MORE.txt...] [--output BASE]\n"
-                "                [--fail-on-regression PCT]\n"),
-      std::string::npos)
+  EXPECT_TRUE(contains(help, "[--window | --headless]")) << help;
+  EXPECT_TRUE(contains(help, "\n       corvalis --compare OLD.txt NEW.txt [MORE.txt...] [--output BASE]\n"
+                             "                [--fail-on-regression PCT]\n"))
       << help;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "app/cli_options.h"
 #include "app/command_line.h"
@@ -34,13 +35,11 @@ TEST(ScreenSize, FollowsTheDashWidthXHeightRules) {
   for (const auto& c : cases) {
     int w = -1, h = -1;
     parseScreenSize(c.line, w, h);
-    EXPECT_EQ(w, c.width) << c.line;
-    EXPECT_EQ(h, c.height) << c.line;
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.height)) << c.line;
   }
   int w = -1, h = -1;
   parseScreenSize(nullptr, w, h);
-  EXPECT_EQ(w, 1024);
-  EXPECT_EQ(h, 768);
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(1024, 768));
 }
 
 }  // namespace
@@ -57,12 +56,9 @@ TEST(RepeatOption, AcceptsOneToHundredOnBothCommandLines) {
     CliOptions options;
     std::string error;
     const char* argv[] = {"corvalis", "-64x48", "--repeat", c.value};
-    EXPECT_EQ(parseCliOptions(4, argv, options, error), c.expected != 0) << c.value;
-    if (c.expected != 0) {
-      EXPECT_EQ(options.repeat, c.expected) << c.value;
-    } else {
-      EXPECT_NE(error.find("--repeat"), std::string::npos) << error;
-    }
+    const bool ok = parseCliOptions(4, argv, options, error);
+    EXPECT_EQ(ok ? options.repeat : 0, c.expected) << c.value;
+    EXPECT_TRUE(ok || error.find("--repeat") != std::string::npos) << error;
   }
   const struct {
     const char* line;

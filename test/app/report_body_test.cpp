@@ -15,6 +15,7 @@ using namespace corvalis;
 
 namespace {
 
+using corvalis::testing::contains;
 using corvalis::testing::readBytes;
 
 // A test with fixed results that records which of its hooks were called.
@@ -41,15 +42,10 @@ class ReportBody : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir.ok());
     std::snprintf(app.settings.baseName, BaseNameSize, "%s", base.c_str());
-    ran = new StubTest("Alpha", "A");
-    ran->hasRun = true;
-    app.registry.tests[0].reset(ran);
-    broken = new StubTest("Broken", "B");
-    broken->hasRun = true;
-    broken->failed = true;
-    app.registry.tests[2].reset(broken);
-    fresh = new StubTest("Fresh", "F");
-    app.registry.tests[4].reset(fresh);
+    app.registry.tests[0].reset(ran = new StubTest("Alpha", "A"));
+    app.registry.tests[2].reset(broken = new StubTest("Broken", "B"));
+    app.registry.tests[4].reset(fresh = new StubTest("Fresh", "F"));
+    ran->hasRun = broken->hasRun = broken->failed = true;
     std::snprintf(driverString, DriverStringSize, "llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility Profile) Mesa 22.3.6");
     reportedWidth = 1024;
     reportedHeight = 768;
@@ -86,13 +82,12 @@ TEST_F(ReportBody, InfoSectionThenEveryTestInRegistryOrder) {
   EXPECT_EQ(ran->dataFilesFor, base);
   EXPECT_EQ(fresh->dataFilesFor, "");
 
-  std::string html = readBytes(base + ".htm");
-  EXPECT_NE(html.find("<b><a href=\"https://corvalis.example.org/download\">Corvalis 0.50</a></b><br>\r\n"),
-            std::string::npos);
-  EXPECT_NE(html.find("<br>\r\n1024x768 @ unknown refresh rate (assuming 85Hz)<br>\r\n"),
-            std::string::npos) << html;
-  EXPECT_NE(html.find("Flushing commands, no buffer swaps<br>\r\n"), std::string::npos);
-  EXPECT_NE(html.find("<b>Fresh</b><br>\r\ntest skipped<br>\r\n"), std::string::npos);
+  const std::string html = readBytes(base + ".htm");
+  for (const char* line :
+       {"<b><a href=\"https://corvalis.example.org/download\">Corvalis 0.50</a></b><br>\r\n",
+        "<br>\r\n1024x768 @ unknown refresh rate (assuming 85Hz)<br>\r\n",
+        "Flushing commands, no buffer swaps<br>\r\n", "<b>Fresh</b><br>\r\ntest skipped<br>\r\n"})
+    EXPECT_TRUE(contains(html, line)) << line << html;
 }
 
 TEST_F(ReportBody, MeasuredRateSwapMethodAndNoCommentWhenDisabled) {
@@ -100,10 +95,9 @@ TEST_F(ReportBody, MeasuredRateSwapMethodAndNoCommentWhenDisabled) {
   app.settings.syncSwap = true;
   std::snprintf(app.settings.comment, CommentSize, "typed but not enabled");
   std::string text = write(OutputHtml | OutputText);
-  EXPECT_NE(text.find("Info:Resolution=1024x768 @ 59.94Hz\r\nInfo:Method=Swap\r\n"),
-            std::string::npos) << text;
-  EXPECT_EQ(text.find("Comment"), std::string::npos);
-  EXPECT_NE(readBytes(base + ".htm").find("Swapping buffers<br>\r\n"), std::string::npos);
+  EXPECT_TRUE(contains(text, "Info:Resolution=1024x768 @ 59.94Hz\r\nInfo:Method=Swap\r\n")) << text;
+  EXPECT_FALSE(contains(text, "Comment")) << text;
+  EXPECT_TRUE(contains(readBytes(base + ".htm"), "Swapping buffers<br>\r\n"));
 }
 
 TEST_F(ReportBody, ClipboardReportWritesNoDataFiles) {
@@ -138,7 +132,7 @@ TEST_F(ReportBody, RunCycleSetsTheLauncherFlagsOnlyWhenItWroteTheBody) {
     displayConfig = nullptr;
   }
   platform::install(nullptr);
-  EXPECT_NE(readBytes(base + ".txt").find("A:Rate=1.235 M Pix/s\r\n"), std::string::npos);
+  EXPECT_TRUE(contains(readBytes(base + ".txt"), "A:Rate=1.235 M Pix/s\r\n"));
 }
 
 }  // namespace

@@ -11,44 +11,26 @@ using namespace corvalis;
 
 namespace {
 
-RunOutcome stoppedBy(int signal) {
-  RunOutcome outcome;
-  outcome.stopSignal = signal;
-  return outcome;
-}
-
 // A stop outranks everything, a usage error the files, lost files a failed test or a
 // regression.
 TEST(ExitStatus, OneNumberForEveryOutcome) {
-  RunOutcome usage, files, failed, lost, filesAndFailed, usageAndStdout, stoppedAndLost;
-  RunOutcome regression, filesAndRegression;
-  regression.regression = true;
-  filesAndRegression.regression = filesAndRegression.filesLost = true;
-  usage.usageError = true;
-  files.filesLost = true;
-  failed.testFailed = true;
-  lost.displayLost = true;
-  filesAndFailed.filesLost = filesAndFailed.testFailed = true;
-  usageAndStdout.usageError = usageAndStdout.filesLost = true;
-  stoppedAndLost = stoppedBy(SIGTERM);
-  stoppedAndLost.filesLost = stoppedAndLost.displayLost = true;
   const struct {
     const char* what;
-    RunOutcome outcome;
+    RunOutcome outcome;  // stopSignal, usageError, filesLost, testFailed, displayLost, regression
     int status;
   } cases[] = {
       {"all well", RunOutcome(), 0},
-      {"files", files, 1},
-      {"usage", usage, 2},
-      {"test failed", failed, 3},
-      {"display lost", lost, 3},
-      {"files beat a failed test", filesAndFailed, 1},
-      {"a regression", regression, 4},
-      {"a lost comparison beats its regression", filesAndRegression, 1},
-      {"usage beats stdout", usageAndStdout, 2},
-      {"SIGHUP", stoppedBy(SIGHUP), 129},
-      {"SIGINT", stoppedBy(SIGINT), 130},
-      {"SIGTERM beats the rest", stoppedAndLost, 143},
+      {"files", {0, false, true, false, false, false}, 1},
+      {"usage", {0, true, false, false, false, false}, 2},
+      {"test failed", {0, false, false, true, false, false}, 3},
+      {"display lost", {0, false, false, false, true, false}, 3},
+      {"files beat a failed test", {0, false, true, true, false, false}, 1},
+      {"a regression", {0, false, false, false, false, true}, 4},
+      {"a lost comparison beats its regression", {0, false, true, false, false, true}, 1},
+      {"usage beats stdout", {0, true, true, false, false, false}, 2},
+      {"SIGHUP", {SIGHUP, false, false, false, false, false}, 129},
+      {"SIGINT", {SIGINT, false, false, false, false, false}, 130},
+      {"SIGTERM beats the rest", {SIGTERM, false, true, false, true, false}, 143},
   };
   for (const auto& c : cases) EXPECT_EQ(exitStatusOf(c.outcome), c.status) << c.what;
 }

@@ -6,18 +6,15 @@
 #include <limits>
 #include <regex>
 
+#include "report/report_files.h"
+
 using namespace corvalis;
 
 namespace {
 
+using corvalis::testing::occurrences;
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
-
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 Chart chartOf(std::vector<double> x, std::vector<double> y, std::vector<double> high = {},
               std::vector<double> marks = {}) {
@@ -64,12 +61,12 @@ TEST(ChartsPage, ValuesThatCannotBeDrawnAreLeftOutWithANote) {
     const std::string note = c.leftOut == 1 ? "Left out of this chart: 1 value that"
                                             : "Left out of this chart: " +
                                                   std::to_string(c.leftOut) + " values that";
-    EXPECT_EQ(count(page, "Left out of this chart"), c.leftOut > 0 ? 1u : 0u) << page;
-    EXPECT_EQ(count(page, note), c.leftOut > 0 ? 1u : 0u) << page;
-    EXPECT_EQ(count(page, "<circle "), c.markers + 1) << "markers and the legend's: " << page;
+    EXPECT_EQ(occurrences(page, "Left out of this chart"), c.leftOut > 0 ? 1u : 0u) << page;
+    EXPECT_EQ(occurrences(page, note), c.leftOut > 0 ? 1u : 0u) << page;
+    EXPECT_EQ(occurrences(page, "<circle "), c.markers + 1) << "markers and the legend's: " << page;
     // The axes keep their tick labels (y labels end at x 84, x labels sit at y 338).
-    EXPECT_GE(count(page, "<text x=\"84.0\""), 2u) << page;
-    EXPECT_GE(count(page, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << page;
+    EXPECT_GE(occurrences(page, "<text x=\"84.0\""), 2u) << page;
+    EXPECT_GE(occurrences(page, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << page;
   }
 }
 

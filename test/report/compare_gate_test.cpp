@@ -8,9 +8,13 @@
 #include <regex>
 #include <nlohmann/json.hpp>
 
+#include "report/report_files.h"
+
 using namespace corvalis;
 
 namespace {
+
+using corvalis::testing::contains;
 
 GateSide side(const std::string& text, double value, const Spread* spread = nullptr,
               std::optional<Confidence> confidence = std::nullopt) {
@@ -195,8 +199,7 @@ TEST(CompareGate, EveryLaterRunAgainstTheFirst) {
   EXPECT_EQ(gate.missing, 0u);
   EXPECT_TRUE(gate.failed());
   const std::string summary = gateSummaryText(runs, gate);
-  EXPECT_NE(summary.find("--fail-on-regression 10): a regression is a rate lower by more than 10 %"),
-            std::string::npos)
+  EXPECT_TRUE(contains(summary, "--fail-on-regression 10): a regression is a rate lower by more than 10 %"))
       << summary;
   EXPECT_EQ(summary.substr(summary.rfind('\n', summary.size() - 2) + 1),
             "verdict: FAIL, 3 regressions (slower/r.txt 2, tile/r.txt 1)\n");
@@ -245,20 +248,18 @@ TEST(CompareGate, TableEndsInTheVerdictAndHasAGateColumn) {
   const std::vector<CompareRow> rows = compareRuns(runs);
   const CompareGate gate = gateRuns(runs, rows, 5);
   const std::string table = compareTableText(runs, rows, &gate);
-  EXPECT_TRUE(std::regex_search(table, std::regex("^key +base/r.txt +slower/r.txt +ratio +gate\n")))
-      << table;
-  EXPECT_TRUE(std::regex_search(
-      table, std::regex("\nFillrate:32:Col +100.000 M Pix/s +80.000 M Pix/s +0.800 \\* +slower\n")))
-      << table;
-  EXPECT_TRUE(std::regex_search(table, std::regex("\nTexCache:DXT1 +64 B +\\(missing\\) +changed\n")))
-      << table;
-  EXPECT_TRUE(std::regex_search(table, std::regex("\nInfo:Method +Flush +Flush\n"))) << table;
-  EXPECT_EQ(table.substr(table.rfind('\n', table.size() - 2) + 1), "verdict: FAIL, 2 regressions\n");
+  for (const char* line : {"^key +base/r.txt +slower/r.txt +ratio +gate\n",
+                           "\nFillrate:32:Col +100.000 M Pix/s +80.000 M Pix/s +0.800 \\* +slower\n",
+                           "\nTexCache:DXT1 +64 B +\\(missing\\) +changed\n",
+                           "\nInfo:Method +Flush +Flush\n", "\nverdict: FAIL, 2 regressions\n$"})
+    EXPECT_TRUE(std::regex_search(table, std::regex(line))) << line << "\n" << table;
   const std::string html = compareHtml(runs, rows, &gate);
-  EXPECT_NE(html.find("<td class=\"changed\">slower</td>"), std::string::npos);
-  EXPECT_NE(html.find("<br>verdict: FAIL, 2 regressions</p>"), std::string::npos);
+  EXPECT_TRUE(contains(html, "<td class=\"changed\">slower</td>")) << html;
+  EXPECT_TRUE(contains(html, "<br>verdict: FAIL, 2 regressions</p>")) << html;
 }
 
+// The rate's kind, unit, ratio and verdicts are read back by python3 in the gate's
+// integration test; here the texts no real run has and the runs without samples.
 TEST(CompareGate, JsonHoldsEveryKeyEveryRunAndTheVerdict) {
   std::vector<CompareRun> runs = threeRuns();
   runs[2].path = "b\xff/r.txt";                      // not UTF-8: replaced, no exception
@@ -268,20 +269,13 @@ TEST(CompareGate, JsonHoldsEveryKeyEveryRunAndTheVerdict) {
   const nlohmann::json doc = nlohmann::json::parse(compareJson(runs, rows, gate));
   EXPECT_EQ(doc["runs"][2], "b\xef\xbf\xbd/r.txt");
   EXPECT_EQ(doc["gate"]["failOnRegression"], 2.5);
-  EXPECT_EQ(doc["gate"]["verdict"], "fail");
   EXPECT_EQ(doc["gate"]["regressions"], 3);
   EXPECT_EQ(doc["values"]["Info:Comment"]["runs"][2]["text"], "caf\xc3\xa9");
   EXPECT_EQ(doc["values"]["Info:Comment"]["runs"][0]["present"], false);
 
   const nlohmann::json& col = doc["values"]["Fillrate:32:Col"];
-  EXPECT_EQ(col["kind"], "rate");
-  EXPECT_EQ(col["unit"], "Pix/s");
   EXPECT_EQ(col["runs"][0]["value"], 100000000);
   EXPECT_EQ(col["runs"][0]["min"], 99000000);
-  EXPECT_FALSE(col["runs"][0].contains("verdict"));
-  EXPECT_DOUBLE_EQ(col["runs"][1]["ratio"].get<double>(), 0.8);
-  EXPECT_EQ(col["runs"][1]["beyondSpread"], true);
-  EXPECT_EQ(col["runs"][1]["verdict"], "slower");
   EXPECT_TRUE(col["runs"][2]["beyondSpread"].is_null());  // no samples in the third run
 
   const nlohmann::json& dxt1 = doc["values"]["TexCache:DXT1"]["runs"][1];

@@ -59,15 +59,5 @@ TEST_F(HtmlWriterTest, ValueAtTopLevelOpensAListThatLaterLinesJoinAndFinishClose
                                    "<li>Mode: R8G8B8A8 Z24 S8</li>\n</ul>\n"));
 }
 
-TEST_F(HtmlWriterTest, MissingFolderIsClosedAndIgnoresEveryCall) {
-  const std::string missing = dir_.file("no/such/folder/page.htm");
-  HtmlWriter writer(missing.c_str());
-  EXPECT_FALSE(writer.isOpen());
-  writer.openList("x");
-  writer.writeListItem("y");
-  EXPECT_TRUE(writer.finish());
-  EXPECT_FALSE(testing::fileExists(missing));
-}
-
 }  // namespace
 }  // namespace corvalis

@@ -5,19 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "report/report_files.h"
 
 namespace corvalis {
 namespace {
-
-using testing::readBytes;
-
-class TextWriterTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
-  std::string path() const { return dir_.file("report.txt"); }
-  testing::TempDir dir_;
-};
 
 // Whole numbers are truncated toward zero; above 500000 (a size: 524288) the text
 // switches to millions (of 2^20) with three decimals.
@@ -47,31 +37,6 @@ TEST(TextReportText, WholeNumbersOrMillionsAboveTheThresholds) {
     const Measured measured(c.value);
     EXPECT_EQ(textReportText({measured, c.unit, c.binary, nullptr}), c.text) << c.value;
   }
-}
-
-// Lines without a label or a value are the report test's: they reach the page alone.
-TEST_F(TextWriterTest, HeaderThenKeyEqualsValueLines) {
-  TextWriter writer(path().c_str());
-  ASSERT_TRUE(writer.isOpen());
-  KeyPath keys;
-  const Measured width(16.0);
-  writer.addText({keys, "Method", "ping buffers"}, "Swap");  // the page's markup stays there
-  keys.push("Tiling");
-  keys.push("Color");
-  writer.addValue({keys, "Width", nullptr}, {width, nullptr, false, nullptr});
-  writer.addText({keys, "Mode", nullptr}, "a=b:c");
-  ASSERT_TRUE(writer.finish());
-  EXPECT_EQ(readBytes(path()), "[Corvalis 0.50]\r\nMethod=Swap\r\nTiling:Color:Width=16 \r\n"
-                               "Tiling:Color:Mode=a=b:c\r\n");
-}
-
-TEST_F(TextWriterTest, MissingFolderWritesNothing) {
-  TextWriter writer(dir_.file("missing/report.txt").c_str());
-  EXPECT_FALSE(writer.isOpen());
-  KeyPath keys;
-  writer.addText({keys, "Method", nullptr}, "Swap");
-  EXPECT_TRUE(writer.finish());
-  EXPECT_FALSE(testing::fileExists(dir_.file("missing/report.txt")));
 }
 
 }  // namespace
