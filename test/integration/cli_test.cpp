@@ -1,8 +1,6 @@
 // The real program's command line, exit statuses and report files.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <map>
 #include <regex>
@@ -44,26 +42,6 @@ TEST(Cli, UsageErrorsExitTwoAndWriteNothing) {
     EXPECT_FALSE(fileExists(r.folder + "/results.htm"));
     EXPECT_TRUE(args[0] != "--tests" || contains(r.err, "'nothing'")) << r.err;
   }
-}
-
-TEST(Cli, ReportThatCannotBeCreatedRunsNothing) {
-  RunResult r = runCorvalis({"-64x48", "--output", "missing-folder/results"});
-  EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_TRUE(contains(r.err, "Could not create output files. If one or more of the files are "
-                              "currently opened, please close them and try again."))
-      << r.err;
-  EXPECT_FALSE(contains(r.err, "[1/")) << "a test ran: " << r.err;
-  EXPECT_FALSE(fileExists(r.folder + "/missing-folder"));
-
-  // A read-only folder (root ignores permissions, so only check when they apply).
-  std::string folder = makeTempFolder();
-  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-  if (access(folder.c_str(), W_OK) != 0) {
-    RunResult ro = runCorvalis({"-64x48", "--output", folder + "/results"});
-    EXPECT_EQ(ro.exitStatus, 1);
-    EXPECT_FALSE(fileExists(folder + "/results.txt"));
-  }
-  chmod(folder.c_str(), 0755);
 }
 
 // One run serves the information section, the skipped tests, the console output and

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "integration/run_support.h"
+#include "integration/shell_command.h"
 
 using namespace corvalis_test;
 
@@ -36,47 +37,46 @@ std::vector<std::string> folderNames(const std::string& folder) {
   return names;
 }
 
-// Runs a shell line in the folder with $B as the program; returns the exit status.
-int shell(const std::string& folder, const std::string& line) {
-  std::string command =
-      "cd '" + folder + "' && B='" CORVALIS_BINARY "' && (" + line + ") >/dev/null 2>&1";
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(Faults, ADataFileThatCannotBeWrittenIsAnErrorAndNotListed) {
-  std::string folder = makeTempFolder();
-  ASSERT_EQ(mkdir((folder + "/r.tile_c.csv").c_str(), 0755), 0);
-  // A data file of another run beside it is not this run's.
-  ASSERT_EQ(shell(folder, "echo old > r.pal8.csv"), 0);
-  RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", "r"}, {}, folder);
-  EXPECT_EQ(r.exitStatus, 1) << r.err;
-  EXPECT_TRUE(contains(r.err, "could not create r.tile_c.csv: Is a directory")) << r.err;
-  EXPECT_TRUE(contains(r.out, "r.tile_s.csv")) << r.out;
-  EXPECT_FALSE(contains(r.out, "r.tile_c.csv")) << r.out;
-  EXPECT_FALSE(contains(r.out, "r.pal8.csv")) << r.out;
+// Data files in the way of a run: a folder where one should be created, and a link to
+// /dev/zero that takes the run's bytes but must not be read back without end for the
+// charts page (8 GB of address space bound the reading). Both are named, neither is
+// listed, nor is a data file of another run beside them; the reports are written, exit 1.
+TEST(Faults, DataFilesInTheWayAreNamedAndNotListed) {
+  const std::string folder = makeTempFolder();
+  ASSERT_EQ(shellIn(folder, "mkdir r.tile_z.csv && ln -s /dev/zero r.tile_c.csv && "
+                            "echo old > r.pal8.csv"), 0);
+  ASSERT_EQ(shellIn(folder, "$B -64x48 --tests tiling --output r >out 2>err", 8000000), 1)
+      << readBytes(folder + "/err");
+  const std::string out = readBytes(folder + "/out"), err = readBytes(folder + "/err");
+  EXPECT_TRUE(contains(err, "could not create r.tile_z.csv: Is a directory")) << err;
+  EXPECT_TRUE(contains(err, "No charts page: r.tile_c.csv: cannot be read: a character device, "
+                            "not a regular file\n")) << err;
+  EXPECT_TRUE(contains(out, "r.tile_s.csv")) << out;
+  for (const char* name : {"r.tile_z.csv", "r.pal8.csv", "r.charts.htm"})
+    EXPECT_FALSE(contains(out, name)) << out;
   EXPECT_TRUE(fileExists(folder + "/r.htm"));
+  EXPECT_FALSE(fileExists(folder + "/r.charts.htm"));
   for (const auto& name : folderNames(folder))
     EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
 }
 
 TEST(Faults, LimitsAndFullDevicesEndInExitOneNamingTheFile) {
   std::string folder = makeTempFolder();
-  ASSERT_EQ(shell(folder, "printf old > r.htm"), 0);
+  ASSERT_EQ(shellIn(folder, "printf old > r.htm"), 0);
   // 1 block of 512 bytes: the page cannot be written whole.
-  EXPECT_EQ(shell(folder, "ulimit -f 1; $B -64x48 --tests tiling --output r 2>err"), 1);
+  EXPECT_EQ(shellIn(folder, "ulimit -f 1; $B -64x48 --tests tiling --output r 2>err"), 1);
   EXPECT_TRUE(contains(readBytes(folder + "/err"), "could not write r.htm completely: File too large"))
       << readBytes(folder + "/err");
   EXPECT_EQ(readBytes(folder + "/r.htm"), "old");
-  EXPECT_EQ(shell(folder, "$B --list >/dev/full"), 1);
-  EXPECT_EQ(shell(folder, "$B -64x48 --tests tiling --bbcode --output b >/dev/full"), 1);
+  EXPECT_EQ(shellIn(folder, "$B --list >/dev/full"), 1);
+  EXPECT_EQ(shellIn(folder, "$B -64x48 --tests tiling --bbcode --output b >/dev/full"), 1);
   for (const auto& name : folderNames(folder))
     EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
 }
 
 TEST(Faults, ClosedStandardDescriptorsNeverReachAReport) {
   std::string folder = makeTempFolder();
-  EXPECT_EQ(shell(folder, "$B -64x48 --tests tiling --output r <&- >&- 2>&-"), 0);
+  EXPECT_EQ(shellIn(folder, "$B -64x48 --tests tiling --output r <&- >&- 2>&-"), 0);
   std::string page = readBytes(folder + "/r.htm");
   EXPECT_EQ(page.compare(0, 14, "<!DOCTYPE HTML"), 0) << page.substr(0, 80);
   EXPECT_FALSE(contains(page, "Tiling ...")) << page;
@@ -136,7 +136,7 @@ Stopped stopAt(const std::string& folder, const std::vector<std::string>& args,
 // SIGHUP (a closed terminal) and SIGQUIT (Ctrl-\) stop a run as SIGINT and SIGTERM do.
 TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
   std::string folder = makeTempFolder();
-  ASSERT_EQ(shell(folder, "for f in htm txt bb.txt rgba.csv tile_c.csv; do printf old-$f > r.$f; done"), 0);
+  ASSERT_EQ(shellIn(folder, "for f in htm txt bb.txt rgba.csv tile_c.csv; do printf old-$f > r.$f; done"), 0);
   const struct {
     const char* marker;
     int signal;
@@ -178,7 +178,7 @@ TEST(Faults, ASignalIgnoredAtStartStaysIgnored) {
 TEST(Faults, ASignalDuringABlockedOpenStopsWithOneLine) {
   const std::string folder = makeTempFolder();
   const std::string report = "[Corvalis 0.50]\r\nInfo:Method=Flush\r\nFillrate:32:Col=1.000 M Pix/s\r\n";
-  ASSERT_EQ(shell(folder, "printf '" + report + "' > a.txt && cp a.txt b.txt && "
+  ASSERT_EQ(shellIn(folder, "printf '" + report + "' > a.txt && cp a.txt b.txt && "
                           "mkfifo r.htm cmp.compare.htm"), 0);
   const struct {
     std::vector<std::string> args;
@@ -237,15 +237,29 @@ TEST(Faults, OutsideTextCannotForgeLinesOrSteerTheTerminal) {
   EXPECT_TRUE(contains(r.out, "Comment             (*]x    31m\n")) << r.out;
 }
 
-TEST(Faults, AMissingFolderNamesTheFileAndTheSystemsReason) {
+// A report that cannot be created (a missing folder; a read-only one where permissions
+// apply, which they do not for root) runs no test: the file is named with the system's
+// reason, there is no usage text, and nothing is left behind.
+TEST(Faults, AReportThatCannotBeCreatedRunsNothingAndSaysWhy) {
   const std::string folder = makeTempFolder();
   RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", folder + "/missing/r"});
   EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_TRUE(contains(r.err, "Ouch!: Could not create output files. If one or more of the files "
+                              "are currently opened, please close them and try again.\n")) << r.err;
   EXPECT_TRUE(contains(r.err, "corvalis: could not create " + folder +
-                                  "/missing/r.htm: No such file or directory\n"))
-      << r.err;
+                                  "/missing/r.htm: No such file or directory\n")) << r.err;
   EXPECT_FALSE(contains(r.err, "usage:")) << r.err;
+  EXPECT_FALSE(contains(r.err, "[1/")) << "a test ran: " << r.err;
   EXPECT_TRUE(folderNames(folder).empty());
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  if (access(folder.c_str(), W_OK) != 0) {
+    RunResult ro = runCorvalis({"-64x48", "--tests", "tiling", "--output", folder + "/r"});
+    EXPECT_EQ(ro.exitStatus, 1);
+    EXPECT_TRUE(contains(ro.err, "could not create " + folder + "/r.htm: Permission denied\n"))
+        << ro.err;
+    EXPECT_TRUE(folderNames(folder).empty());
+  }
+  chmod(folder.c_str(), 0755);
 }
 
 }  // namespace
