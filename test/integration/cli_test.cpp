@@ -63,11 +63,7 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
     EXPECT_TRUE(lines[i].rfind("Readback:", 0) == 0 || lines[i].rfind("Tiling:", 0) == 0) << lines[i];
 
   std::string html = readBytes(r.folder + "/results.htm");
-  size_t skipped = 0;
-  for (size_t at = html.find("test skipped"); at != std::string::npos;
-       at = html.find("test skipped", at + 1))
-    ++skipped;
-  EXPECT_EQ(skipped, 5u);
+  EXPECT_EQ(occurrences(html, "test skipped"), 5u);
   EXPECT_TRUE(contains(html, "64x48 @ unknown refresh rate (assuming 85Hz)<br>\r\n"));
 
   // Progress on stderr, summaries and the written files on stdout, BB code in UTF-8.

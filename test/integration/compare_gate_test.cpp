@@ -79,20 +79,6 @@ print("ok", len(d["values"]))
                              "/gate.compare.json 2>&1", &out), 0) << out;
   EXPECT_TRUE(std::regex_match(out, std::regex("ok [0-9]+\n"))) << out;
 
-  // Without the gate the comparison is what it always was: no verdict, no JSON, 0.
-  RunResult plain = runCorvalis({"--compare", base + ".txt", candidate + ".txt", "--output", "cmp"});
-  EXPECT_EQ(plain.exitStatus, 0) << plain.err;
-  EXPECT_FALSE(contains(plain.out, "verdict")) << plain.out;
-  EXPECT_TRUE(fileExists(plain.folder + "/cmp.compare.htm"));
-  EXPECT_FALSE(fileExists(plain.folder + "/cmp.compare.json"));
-
-  // A tolerance that is no percentage is a usage error.
-  RunResult bad = runCorvalis({"--compare", base + ".txt", candidate + ".txt",
-                               "--fail-on-regression", "150", "--output", "gate"});
-  EXPECT_EQ(bad.exitStatus, 2);
-  EXPECT_TRUE(contains(bad.err, "'150'")) << bad.err;
-  EXPECT_FALSE(fileExists(bad.folder + "/gate.compare.json"));
-
   // Fillrate alone, without BASE.json, and a hundred times slower: the selections and the
   // evidence of one run only are named above the table, the keys of one run only do not
   // gate, and at 100 % no rate can.
