@@ -23,36 +23,30 @@ std::string quoted(const std::string& word) {
   return out + "'";
 }
 
-struct Completion {
-  int status = -1;
-  std::set<std::string> words;  // COMPREPLY
-  std::string errors;           // whatever the script printed on stderr
-};
+using Words = std::set<std::string>;
 
-// Completes the last of 'words' (words[0] the program) inside 'folder'.
-Completion complete(const std::vector<std::string>& words, const std::string& folder) {
+// Completes the last of 'words' (words[0] the program) inside 'folder'; returns the exit
+// status and puts COMPREPLY into 'reply', where any line the script printed on stderr
+// shows up as a word too.
+int complete(const std::vector<std::string>& words, const std::string& folder, Words& reply) {
   std::string array;
   for (const std::string& word : words) array += " " + quoted(word);
-  const std::string errors = folder + "/completion.err";
   const std::string command =
       "cd " + quoted(folder) + " && env -u DISPLAY bash --norc --noprofile -c " +
       quoted("source " + quoted(CORVALIS_COMPLETION) + "; COMP_WORDS=(" + array +
              "); COMP_CWORD=" + std::to_string(words.size() - 1) +
              "; _corvalis; status=$?; printf '%s\\n' \"${COMPREPLY[@]}\"; exit $status") +
-      " 2>" + quoted(errors);
-  Completion result;
+      " 2>&1";
   std::string out;
-  result.status = shellCommand(command, &out);
+  const int status = shellCommand(command, &out);
+  reply.clear();
   for (size_t start = 0, end; start < out.size(); start = end + 1) {
     end = out.find('\n', start);
     if (end == std::string::npos) end = out.size();
-    if (end > start) result.words.insert(out.substr(start, end - start));
+    if (end > start) reply.insert(out.substr(start, end - start));
   }
-  result.errors = readBytes(errors);
-  return result;
+  return status;
 }
-
-using Words = std::set<std::string>;
 
 // Options, test lists, devices and reports; without a program to ask (a path that does not
 // exist) --device completes nothing and --tests the known names, quietly and without failing.
@@ -85,12 +79,11 @@ TEST(BashCompletion, OptionsTestListsDevicesAndReports) {
   };
   for (const auto& c : cases) {
     if (c.words[0] == missing && installed) continue;
-    const Completion result = complete(c.words, folder);
+    Words reply;
     const std::string what = (c.words[0] == missing ? "no program: " : "") +
                              c.words[c.words.size() - 2] + " " + c.words.back();
-    EXPECT_EQ(result.status, 0) << what;
-    EXPECT_EQ(result.words, c.expected) << what;
-    EXPECT_EQ(result.errors, "") << what;
+    EXPECT_EQ(complete(c.words, folder, reply), 0) << what;
+    EXPECT_EQ(reply, c.expected) << what;
   }
 }
 
