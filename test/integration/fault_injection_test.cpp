@@ -3,7 +3,6 @@
 // status and message, and leave complete files or the previous ones, never a part.
 
 #include <gtest/gtest.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -20,67 +19,59 @@
 #include <vector>
 
 #include "integration/run_support.h"
+#include "integration/shell_command.h"
 
 using namespace corvalis_test;
 
 namespace {
 
-std::vector<std::string> folderNames(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.' || contains(entry->d_name, "corvalis"))
-        names.push_back(entry->d_name);
-    closedir(dir);
-  }
+// The folder's entries, one a line, hidden ones (the program's temporaries) included.
+std::string listing(const std::string& folder) {
+  std::string names;
+  shellIn(folder, "ls -A", 0, &names);
   return names;
 }
 
-// Runs a shell line in the folder with $B as the program; returns the exit status.
-int shell(const std::string& folder, const std::string& line) {
-  std::string command =
-      "cd '" + folder + "' && B='" CORVALIS_BINARY "' && (" + line + ") >/dev/null 2>&1";
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(Faults, ADataFileThatCannotBeWrittenIsAnErrorAndNotListed) {
-  std::string folder = makeTempFolder();
-  ASSERT_EQ(mkdir((folder + "/r.tile_c.csv").c_str(), 0755), 0);
-  // A data file of another run beside it is not this run's.
-  ASSERT_EQ(shell(folder, "echo old > r.pal8.csv"), 0);
-  RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", "r"}, {}, folder);
-  EXPECT_EQ(r.exitStatus, 1) << r.err;
-  EXPECT_TRUE(contains(r.err, "could not create r.tile_c.csv: Is a directory")) << r.err;
-  EXPECT_TRUE(contains(r.out, "r.tile_s.csv")) << r.out;
-  EXPECT_FALSE(contains(r.out, "r.tile_c.csv")) << r.out;
-  EXPECT_FALSE(contains(r.out, "r.pal8.csv")) << r.out;
+// Data files in the way of a run: a folder where one should be created, and a link to
+// /dev/zero that takes the run's bytes but must not be read back without end for the
+// charts page (8 GB of address space bound the reading). Both are named, neither is
+// listed, nor is a data file of another run beside them; the reports are written, exit 1.
+TEST(Faults, DataFilesInTheWayAreNamedAndNotListed) {
+  const std::string folder = makeTempFolder();
+  ASSERT_EQ(shellIn(folder, "mkdir r.tile_z.csv && ln -s /dev/zero r.tile_c.csv && "
+                            "echo old > r.pal8.csv"), 0);
+  ASSERT_EQ(shellIn(folder, "$B -64x48 --tests tiling --output r >out 2>err", 8000000), 1)
+      << readBytes(folder + "/err");
+  const std::string out = readBytes(folder + "/out"), err = readBytes(folder + "/err");
+  EXPECT_TRUE(contains(err, "could not create r.tile_z.csv: Is a directory")) << err;
+  EXPECT_TRUE(contains(err, "No charts page: r.tile_c.csv: cannot be read: a character device, "
+                            "not a regular file\n")) << err;
+  EXPECT_TRUE(contains(out, "r.tile_s.csv")) << out;
+  for (const char* name : {"r.tile_z.csv", "r.pal8.csv", "r.charts.htm"})
+    EXPECT_FALSE(contains(out, name)) << out;
   EXPECT_TRUE(fileExists(folder + "/r.htm"));
-  for (const auto& name : folderNames(folder))
-    EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
+  EXPECT_FALSE(fileExists(folder + "/r.charts.htm"));
+  EXPECT_FALSE(contains(listing(folder), "corvalis")) << "temporary left: " << listing(folder);
 }
 
-TEST(Faults, LimitsAndFullDevicesEndInExitOneNamingTheFile) {
+// Limits and full devices end in exit 1 naming the file, keeping the previous one.
+TEST(Faults, LimitsFullDevicesAndClosedDescriptors) {
   std::string folder = makeTempFolder();
-  ASSERT_EQ(shell(folder, "printf old > r.htm"), 0);
+  ASSERT_EQ(shellIn(folder, "printf old > r.htm"), 0);
   // 1 block of 512 bytes: the page cannot be written whole.
-  EXPECT_EQ(shell(folder, "ulimit -f 1; $B -64x48 --tests tiling --output r 2>err"), 1);
+  EXPECT_EQ(shellIn(folder, "ulimit -f 1; $B -64x48 --tests tiling --output r 2>err"), 1);
   EXPECT_TRUE(contains(readBytes(folder + "/err"), "could not write r.htm completely: File too large"))
       << readBytes(folder + "/err");
   EXPECT_EQ(readBytes(folder + "/r.htm"), "old");
-  EXPECT_EQ(shell(folder, "$B --list >/dev/full"), 1);
-  EXPECT_EQ(shell(folder, "$B -64x48 --tests tiling --bbcode --output b >/dev/full"), 1);
-  for (const auto& name : folderNames(folder))
-    EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
-}
-
-TEST(Faults, ClosedStandardDescriptorsNeverReachAReport) {
-  std::string folder = makeTempFolder();
-  EXPECT_EQ(shell(folder, "$B -64x48 --tests tiling --output r <&- >&- 2>&-"), 0);
-  std::string page = readBytes(folder + "/r.htm");
+  EXPECT_EQ(shellIn(folder, "$B --list >/dev/full"), 1);
+  EXPECT_EQ(shellIn(folder, "$B -64x48 --tests tiling --bbcode --output b >/dev/full"), 1);
+  EXPECT_FALSE(contains(listing(folder), "corvalis")) << "temporary left: " << listing(folder);
+  // Closed standard descriptors: the progress must not land in a report opened on one.
+  EXPECT_EQ(shellIn(folder, "$B -64x48 --tests tiling --output c <&- >&- 2>&-"), 0);
+  std::string page = readBytes(folder + "/c.htm");
   EXPECT_EQ(page.compare(0, 14, "<!DOCTYPE HTML"), 0) << page.substr(0, 80);
   EXPECT_FALSE(contains(page, "Tiling ...")) << page;
-  EXPECT_FALSE(contains(readBytes(folder + "/r.txt"), "[1/1]"));
+  EXPECT_FALSE(contains(readBytes(folder + "/c.txt"), "[1/1]"));
 }
 
 struct Stopped {
@@ -136,7 +127,7 @@ Stopped stopAt(const std::string& folder, const std::vector<std::string>& args,
 // SIGHUP (a closed terminal) and SIGQUIT (Ctrl-\) stop a run as SIGINT and SIGTERM do.
 TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
   std::string folder = makeTempFolder();
-  ASSERT_EQ(shell(folder, "for f in htm txt bb.txt rgba.csv tile_c.csv; do printf old-$f > r.$f; done"), 0);
+  ASSERT_EQ(shellIn(folder, "for f in htm txt bb.txt rgba.csv tile_c.csv; do printf old-$f > r.$f; done"), 0);
   const struct {
     const char* marker;
     int signal;
@@ -154,7 +145,7 @@ TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
         << where << "\n" << run.output;
     for (const char* ext : {"htm", "txt", "bb.txt", "rgba.csv", "tile_c.csv"})
       EXPECT_EQ(readBytes(folder + "/r." + ext), std::string("old-") + ext) << where;
-    EXPECT_EQ(folderNames(folder).size(), 5u) << "the five files alone: " << where;
+    EXPECT_EQ(listing(folder), "r.bb.txt\nr.htm\nr.rgba.csv\nr.tile_c.csv\nr.txt\n") << where;
   }
 }
 
@@ -178,7 +169,7 @@ TEST(Faults, ASignalIgnoredAtStartStaysIgnored) {
 TEST(Faults, ASignalDuringABlockedOpenStopsWithOneLine) {
   const std::string folder = makeTempFolder();
   const std::string report = "[Corvalis 0.50]\r\nInfo:Method=Flush\r\nFillrate:32:Col=1.000 M Pix/s\r\n";
-  ASSERT_EQ(shell(folder, "printf '" + report + "' > a.txt && cp a.txt b.txt && "
+  ASSERT_EQ(shellIn(folder, "printf '" + report + "' > a.txt && cp a.txt b.txt && "
                           "mkfifo r.htm cmp.compare.htm"), 0);
   const struct {
     std::vector<std::string> args;
@@ -206,8 +197,7 @@ TEST(Faults, ASignalDuringABlockedOpenStopsWithOneLine) {
     ASSERT_EQ(stat((folder + "/" + c.fifo).c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << c.fifo;
   }
-  for (const auto& name : folderNames(folder))
-    EXPECT_FALSE(contains(name, "corvalis")) << "temporary left: " << name;
+  EXPECT_FALSE(contains(listing(folder), "corvalis")) << "temporary left: " << listing(folder);
 }
 
 // Outside text can neither add a line to what the program prints nor leave a control
@@ -237,15 +227,29 @@ TEST(Faults, OutsideTextCannotForgeLinesOrSteerTheTerminal) {
   EXPECT_TRUE(contains(r.out, "Comment             (*]x    31m\n")) << r.out;
 }
 
-TEST(Faults, AMissingFolderNamesTheFileAndTheSystemsReason) {
+// A report that cannot be created (a missing folder; a read-only one where permissions
+// apply, which they do not for root) runs no test: the file is named with the system's
+// reason, there is no usage text, and nothing is left behind.
+TEST(Faults, AReportThatCannotBeCreatedRunsNothingAndSaysWhy) {
   const std::string folder = makeTempFolder();
   RunResult r = runCorvalis({"-64x48", "--tests", "tiling", "--output", folder + "/missing/r"});
   EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_TRUE(contains(r.err, "Ouch!: Could not create output files. If one or more of the files "
+                              "are currently opened, please close them and try again.\n")) << r.err;
   EXPECT_TRUE(contains(r.err, "corvalis: could not create " + folder +
-                                  "/missing/r.htm: No such file or directory\n"))
-      << r.err;
+                                  "/missing/r.htm: No such file or directory\n")) << r.err;
   EXPECT_FALSE(contains(r.err, "usage:")) << r.err;
-  EXPECT_TRUE(folderNames(folder).empty());
+  EXPECT_FALSE(contains(r.err, "[1/")) << "a test ran: " << r.err;
+  EXPECT_EQ(listing(folder), "");
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  if (access(folder.c_str(), W_OK) != 0) {
+    RunResult ro = runCorvalis({"-64x48", "--tests", "tiling", "--output", folder + "/r"});
+    EXPECT_EQ(ro.exitStatus, 1);
+    EXPECT_TRUE(contains(ro.err, "could not create " + folder + "/r.htm: Permission denied\n"))
+        << ro.err;
+    EXPECT_EQ(listing(folder), "");
+  }
+  chmod(folder.c_str(), 0755);
 }
 
 }  // namespace

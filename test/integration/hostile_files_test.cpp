@@ -5,15 +5,13 @@
 // end in a clear message, a sound exit status and output of bounded size.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "integration/run_support.h"
+#include "integration/shell_command.h"
 
 using namespace corvalis_test;
 
@@ -25,76 +23,52 @@ void writeFile(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(corvalis::testing::writeBytes(path, bytes)) << path;
 }
 
-// A shell line in the folder with $B as the program and the address space limited (1 GB
-// by default; a run with Mesa needs more), so that a program that would read or print
-// without bound fails instead of taking the machine. Returns the exit status.
-int limitedShell(const std::string& folder, const std::string& line,
-                 long kilobytes = 1000000) {
-  const std::string command = "cd '" + folder + "' && B='" CORVALIS_BINARY "' && ulimit -v " +
-                              std::to_string(kilobytes) + " && (" + line + ")";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The one line on stderr that names a refused --compare file: exit 2, no usage text.
-void expectOneLineNaming(const RunResult& r, const std::string& path, const std::string& what) {
-  EXPECT_EQ(r.exitStatus, 2) << path << "\n" << r.err;
-  EXPECT_EQ(r.err, "corvalis: --compare: " + path + ": " + what + "\n");
-  EXPECT_TRUE(r.out.empty()) << r.out.substr(0, 200);
-}
-
-TEST(HostileFiles, CompareRefusesWhatIsNotARegularFileAtOnce) {
+// Every file --compare refuses, in either place: no regular file, no report (a page, a
+// data file, 8 GB without a header), a report too wide or too large, a malformed BASE.json
+// beside one. Each is named on one line (exit 2, no usage text) and nothing is written, under
+// 1 GB of address space: /dev/zero never ends and a FIFO without a writer never answers, and
+// both were read or waited on before; one key of 400,000 characters printed padded to its
+// width took gigabytes.
+TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
   const std::string folder = makeTempFolder();
   writeFile(folder + "/a.txt", Header + "Info:Method=Flush\r\n");
-  ASSERT_EQ(limitedShell(folder, "mkfifo fifo && mkdir dir"), 0);
-  // /dev/zero never ends and a FIFO without a writer never answers: both were read or
-  // waited on before. Neither is opened for reading now.
-  const struct {
-    std::string path;
-    const char* what;
-  } cases[] = {
-      {"/dev/zero", "cannot be read: a character device, not a regular file"},
-      {"fifo", "cannot be read: a FIFO (named pipe), not a regular file"},
-      {"dir", "cannot be read: a directory, not a regular file"},
-      {"missing.txt", "cannot be read: No such file or directory"},
-  };
-  for (const auto& c : cases) {
-    expectOneLineNaming(runCorvalis({"--compare", c.path, "a.txt"}, {}, folder), c.path, c.what);
-    expectOneLineNaming(runCorvalis({"--compare", "a.txt", c.path}, {}, folder), c.path, c.what);
-  }
-}
-
-TEST(HostileFiles, CompareStopsAtTheHeaderAndAtItsLimits) {
-  const std::string folder = makeTempFolder();
-  writeFile(folder + "/a.txt", Header + "Info:Method=Flush\r\n");
-  // 8 GB without a header (sparse: no disk space) is refused after its first bytes.
-  ASSERT_EQ(limitedShell(folder, "truncate -s 8G huge.txt"), 0);
-  // One key of 400,000 characters: printed padded to its width, it took gigabytes.
+  ASSERT_EQ(shellIn(folder, "mkfifo fifo && mkdir dir && truncate -s 8G huge.txt"), 0);
   std::string wideKey = Header + std::string(400000, 'K') + "=1\r\n";
   for (int i = 0; i < 40000; ++i) wideKey += "k" + std::to_string(i) + "=1\r\n";
   writeFile(folder + "/widekey.txt", wideKey);
   std::string large = Header;
   while (large.size() <= (1u << 20)) large += "Fillrate:32:Col=100.000 M Pix/s\r\n";
   writeFile(folder + "/large.txt", large);
+  writeFile(folder + "/page.htm", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n");
+  writeFile(folder + "/data.csv", "rgba_fetches/s,bytes\r\n64278904.0,4\r\n");
   writeFile(folder + "/b.txt", Header + "Info:Method=Swap\r\n");
   writeFile(folder + "/b.json", "{\"program\": \"Corvalis\", \"values\": {");
+  const std::string noHeader = "not a Corvalis text report (no [Corvalis 0.50] header)";
   const struct {
-    const char* path;
-    const char* what;
+    std::string path, named, what;
   } cases[] = {
-      {"huge.txt", "not a Corvalis text report (no [Corvalis 0.50] header)"},
-      {"widekey.txt", "line 2: longer than 4096 bytes, the limit for a line of a text report"},
-      {"large.txt", "larger than 1 MiB, the limit for a text report"},
+      {"/dev/zero", "", "cannot be read: a character device, not a regular file"},
+      {"fifo", "", "cannot be read: a FIFO (named pipe), not a regular file"},
+      {"dir", "", "cannot be read: a directory, not a regular file"},
+      {"missing.txt", "", "cannot be read: No such file or directory"},
+      {"page.htm", "", noHeader},
+      {"data.csv", "", noHeader},
+      {"huge.txt", "", noHeader},
+      {"widekey.txt", "", "line 2: longer than 4096 bytes, the limit for a line of a text report"},
+      {"large.txt", "", "larger than 1 MiB, the limit for a text report"},
+      {"b.txt", "b.json", "not valid JSON (at byte 36)"},
   };
   for (const auto& c : cases) {
-    ASSERT_EQ(limitedShell(folder, std::string("$B --compare ") + c.path + " a.txt >out 2>err"), 2)
-        << c.path << ": " << readBytes(folder + "/err");
-    EXPECT_EQ(readBytes(folder + "/err"),
-              std::string("corvalis: --compare: ") + c.path + ": " + c.what + "\n");
+    for (const std::string& args : {c.path + " a.txt", "a.txt " + c.path}) {
+      EXPECT_EQ(shellIn(folder, "$B --compare " + args + " --output cmp >out 2>err", 1000000), 2)
+          << args;
+      EXPECT_EQ(readBytes(folder + "/err"), "corvalis: --compare: " +
+                                                (c.named.empty() ? c.path : c.named) + ": " +
+                                                c.what + "\n");
+      EXPECT_EQ(readBytes(folder + "/out"), "") << args;
+      EXPECT_FALSE(fileExists(folder + "/cmp.compare.htm")) << args;
+    }
   }
-  // A malformed BASE.json beside a report is named, without the usage text.
-  expectOneLineNaming(runCorvalis({"--compare", "a.txt", "b.txt"}, {}, folder), "b.json",
-                      "not valid JSON (at byte 36)");
 }
 
 // Keys and values of 2,000 characters over 40,000 rows: every column is cut to 96
@@ -106,7 +80,7 @@ TEST(HostileFiles, CompareCutsWideColumnsAndSaysSo) {
   for (int i = 0; i < 40000; ++i) wide += "k" + std::to_string(i) + "=1\r\n";
   writeFile(folder + "/wide.txt", wide);
   writeFile(folder + "/a.txt", Header + "k7=2\r\n");
-  ASSERT_EQ(limitedShell(folder, "$B --compare wide.txt a.txt --output cmp >out 2>err"), 0)
+  ASSERT_EQ(shellIn(folder, "$B --compare wide.txt a.txt --output cmp >out 2>err", 1000000), 0)
       << readBytes(folder + "/err");
   const std::string out = readBytes(folder + "/out");
   size_t longest = 0, lines = 0;
@@ -166,27 +140,6 @@ TEST(HostileFiles, CompareCleansControlBytesAndWritesByLength) {
 // The charts page reads the data files back after the run: one edited in between must
 // not reach the SVG as nan or infinity, nor lose the axis its ticks. The edit is made
 // by a library loaded under the program that replaces the file right after its rename.
-struct Tampered {
-  RunResult run;
-  std::string chart;  // the RGBA chart's figure
-};
-
-Tampered runWithTamperedRgba(const std::string& csv) {
-  Tampered t;
-  const std::string folder = makeTempFolder();
-  writeFile(folder + "/tampered.csv", csv);
-  t.run = runCorvalis({"-64x48", "--tests", "texcache", "--output", "t"},
-                      {{"LD_PRELOAD", CORVALIS_TAMPER_LIBRARY},
-                       {"CORVALIS_TAMPER_SUFFIX", "t.rgba.csv"},
-                       {"CORVALIS_TAMPER_WITH", folder + "/tampered.csv"}},
-                      folder);
-  EXPECT_EQ(readBytes(folder + "/t.rgba.csv"), csv) << "the edit did not happen";
-  const std::string page = readBytes(folder + "/t.charts.htm");
-  const size_t begin = page.find("Texture cache: RGBA textures");
-  if (begin != std::string::npos) t.chart = page.substr(begin, page.find("</figure>", begin) - begin);
-  return t;
-}
-
 TEST(HostileFiles, TamperedChartDataIsLeftOutWithANote) {
   const struct {
     const char* csv;
@@ -201,30 +154,25 @@ TEST(HostileFiles, TamperedChartDataIsLeftOutWithANote) {
        "Left out of this chart: 2 values that no measurement gives"},
   };
   for (const auto& c : cases) {
-    Tampered t = runWithTamperedRgba(c.csv);
-    EXPECT_EQ(t.run.exitStatus, 0) << t.run.err;
-    ASSERT_FALSE(t.chart.empty()) << t.run.err;
-    EXPECT_TRUE(contains(t.chart, c.note)) << t.chart;
-    EXPECT_FALSE(std::regex_search(t.chart, std::regex("=\"[^\"]*(nan|inf)"))) << t.chart;
+    const std::string folder = makeTempFolder();
+    writeFile(folder + "/tampered.csv", c.csv);
+    const RunResult r = runCorvalis({"-64x48", "--tests", "texcache", "--output", "t"},
+                                    {{"LD_PRELOAD", CORVALIS_TAMPER_LIBRARY},
+                                     {"CORVALIS_TAMPER_SUFFIX", "t.rgba.csv"},
+                                     {"CORVALIS_TAMPER_WITH", folder + "/tampered.csv"}},
+                                    folder);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(readBytes(folder + "/t.rgba.csv"), c.csv) << "the edit did not happen";
+    const std::string page = readBytes(folder + "/t.charts.htm");
+    const size_t begin = page.find("Texture cache: RGBA textures");
+    ASSERT_NE(begin, std::string::npos) << r.err;
+    const std::string chart = page.substr(begin, page.find("</figure>", begin) - begin);
+    EXPECT_TRUE(contains(chart, c.note)) << chart;
+    EXPECT_FALSE(std::regex_search(chart, std::regex("=\"[^\"]*(nan|inf)"))) << chart;
     // The axes keep their tick labels (the y labels end left of the plot at x 84).
-    EXPECT_GE(occurrences(t.chart, "<text x=\"84.0\""), 2u) << t.chart;
-    EXPECT_GE(occurrences(t.chart, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << t.chart;
+    EXPECT_GE(occurrences(chart, "<text x=\"84.0\""), 2u) << chart;
+    EXPECT_GE(occurrences(chart, "y=\"338.0\" text-anchor=\"middle\">"), 2u) << chart;
   }
-}
-
-// A data file that is a device (a link to /dev/zero) takes the run's bytes, but is not
-// read back without end for the charts: the page names it and the run fails with 1.
-TEST(HostileFiles, ADataFileThatIsADeviceIsNotReadBack) {
-  const std::string folder = makeTempFolder();
-  ASSERT_EQ(limitedShell(folder, "ln -s /dev/zero r.tile_c.csv"), 0);
-  ASSERT_EQ(limitedShell(folder, "$B -64x48 --tests tiling --output r >out 2>err", 8000000), 1)
-      << readBytes(folder + "/err");
-  EXPECT_TRUE(contains(readBytes(folder + "/err"),
-                       "No charts page: r.tile_c.csv: cannot be read: a character device, not a "
-                       "regular file\n"))
-      << readBytes(folder + "/err");
-  EXPECT_TRUE(fileExists(folder + "/r.htm"));
-  EXPECT_FALSE(fileExists(folder + "/r.charts.htm"));
 }
 
 }  // namespace

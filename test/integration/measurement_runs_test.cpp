@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -13,16 +14,13 @@
 #include <vector>
 
 #include "integration/run_support.h"
+#include "integration/shell_command.h"
 
 using namespace corvalis_test;
 
 namespace {
 
 // NOTE: no std::regex here: GCC 12 warns inside <regex> under the sanitizer build.
-
-bool allDigits(const std::string& text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
 
 // "R%dG%dB%dA%d Z%d S%d", nothing more.
 bool isModeText(const std::string& text) {
@@ -32,18 +30,16 @@ bool isModeText(const std::string& text) {
          used == static_cast<int>(text.size());
 }
 
-// An amount as "%d unit" or "%.3f <mega>unit".
+// An amount as "%d unit" or "%.3f <mega>unit": digits first, and the text the number
+// formats back to.
 bool isAmount(const std::string& text, const std::string& mega, const std::string& unit) {
-  if (text.size() <= unit.size() + 1 || text.compare(text.size() - unit.size(), unit.size(), unit))
-    return false;
-  std::string amount = text.substr(0, text.size() - unit.size());
-  if (amount.size() > mega.size() && amount.compare(amount.size() - mega.size(), mega.size(), mega) == 0) {
-    amount.resize(amount.size() - mega.size());
-    const size_t point = amount.find('.');
-    return point != std::string::npos && amount.size() - point == 4 &&
-           allDigits(amount.substr(0, point)) && allDigits(amount.substr(point + 1));
-  }
-  return amount.back() == ' ' && allDigits(amount.substr(0, amount.size() - 1));
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  const bool scaled = end == mega + unit;
+  char number[64];
+  std::snprintf(number, sizeof number, scaled ? "%.3f" : "%.0f", value);
+  return !text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) &&
+         (scaled || end == " " + unit) && text == number + std::string(end);
 }
 
 bool isTileSize(const std::string& text) {
@@ -52,24 +48,21 @@ bool isTileSize(const std::string& text) {
   return false;
 }
 
-// The report lines under prefix must be exactly prefix + key + "=" for the space-separated
-// keys, in this order; a "Mode" key holds the mode text, the others pass the value check.
+// The report's keys under prefix must be the space-separated keys, in this order; a "Mode"
+// key holds the mode text, the others pass the value check.
 template <class Check>
 void expectSection(const std::vector<std::string>& report, const std::string& prefix,
                    const std::string& keyText, Check valueOk) {
   std::istringstream split(keyText);
-  const std::vector<std::string> keys{std::istream_iterator<std::string>(split), {}};
-  const std::vector<std::string> lines = linesWithPrefix(report, prefix);
-  ASSERT_EQ(lines.size(), keys.size()) << prefix;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    const std::string head = prefix + keys[i] + "=";
-    ASSERT_EQ(lines[i].compare(0, head.size(), head), 0) << "expected " << head << ": " << lines[i];
-    const std::string value = lines[i].substr(head.size());
-    EXPECT_TRUE(keys[i].size() >= 4 && keys[i].compare(keys[i].size() - 4, 4, "Mode") == 0
-                    ? isModeText(value)
-                    : valueOk(value))
-        << lines[i];
+  const std::vector<std::string> expected{std::istream_iterator<std::string>(split), {}};
+  std::vector<std::string> keys;
+  for (const std::string& line : linesWithPrefix(report, prefix)) {
+    const size_t eq = line.find('=');
+    keys.push_back(line.substr(prefix.size(), eq - prefix.size()));
+    const std::string value = line.substr(eq + 1);
+    EXPECT_TRUE(contains(line, "Mode=") ? isModeText(value) : valueOk(value)) << line;
   }
+  EXPECT_EQ(keys, expected) << prefix;
 }
 
 auto rate(const std::string& unit) {
@@ -113,24 +106,8 @@ std::string csvRows(const std::string& folder, const std::vector<std::string>& n
       "  print(path, len(rows), sum(len(row) == len(header) and all(row[i] > 0 for i in rates) for row in rows))'";
   for (const auto& name : names) command += " out." + name + ".csv";
   std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    for (char buffer[256]; std::fgets(buffer, sizeof buffer, pipe);) output += buffer;
-    pclose(pipe);
-  }
+  shellCommand(command, &output);
   return output;
-}
-
-// The texture cache files at 160 x 120: S = 64, indices 0 to 12; DXT from index 4. A
-// sweep that did not run writes no file; Mesa has no paletted textures.
-void expectCacheFiles(const std::string& folder, bool compressed) {
-  if (compressed) {
-    EXPECT_EQ(csvRows(folder, {"rgba", "dxt1", "dxt5"}),
-              "out.rgba.csv 13 13\nout.dxt1.csv 9 9\nout.dxt5.csv 9 9\n");
-  } else {
-    EXPECT_EQ(csvRows(folder, {"rgba"}), "out.rgba.csv 13 13\n");
-    EXPECT_FALSE(fileExists(folder + "/out.dxt1.csv") || fileExists(folder + "/out.dxt5.csv"));
-  }
-  EXPECT_FALSE(fileExists(folder + "/out.pal8.csv"));
 }
 
 // The four tiling files: six rows of block sizes 64 to 2; at 160 x 120 no row band of 64
@@ -146,14 +123,24 @@ void expectTilingFiles(const std::string& folder) {
     EXPECT_NE(html.find("href=\"out." + std::string(name) + ".csv\""), std::string::npos) << name;
 }
 
-// TexCache: Mode and RGBA always, DXT1 and DXT5 only where a size was found.
-void expectCacheSection(const std::vector<std::string>& report, bool compressed) {
+// TexCache: Mode and RGBA always, DXT1 and DXT5 only where a size was found. Its files at
+// 160 x 120: S = 64, indices 0 to 12; DXT from index 4. A sweep that did not run writes no
+// file; Mesa has no paletted textures.
+void expectCache(const std::vector<std::string>& report, const std::string& folder,
+                 bool compressed) {
   std::string keys = "Mode RGBA";
   for (const char* key : {"DXT1", "DXT5"})
     if (compressed && !linesWithPrefix(report, std::string("TexCache:") + key + "=").empty())
       keys += std::string(" ") + key;
   expectSection(report, "TexCache:", keys,
                 [](const std::string& v) { return isAmount(v, " Mi ", "B"); });
+  EXPECT_EQ(csvRows(folder, compressed ? std::vector<std::string>{"rgba", "dxt1", "dxt5"}
+                                       : std::vector<std::string>{"rgba"}),
+            compressed ? "out.rgba.csv 13 13\nout.dxt1.csv 9 9\nout.dxt5.csv 9 9\n"
+                       : "out.rgba.csv 13 13\n");
+  EXPECT_EQ(fileExists(folder + "/out.dxt1.csv") || fileExists(folder + "/out.dxt5.csv"), compressed);
+  EXPECT_FALSE(fileExists(folder + "/out.pal8.csv"));
+  EXPECT_TRUE(contains(readBytes(folder + "/out.htm"), "href=\"out.rgba.csv\""));
 }
 
 std::vector<std::string> runAndReadReport(const std::string& tests,
@@ -175,10 +162,10 @@ std::vector<std::string> runAndReadReport(const std::string& tests,
 // The sections' names in the order they appear, Info left out.
 std::vector<std::string> sectionOrder(const std::vector<std::string>& report) {
   std::vector<std::string> order;
-  for (size_t i = 1; i < report.size(); ++i) {
-    const std::string key = report[i].substr(0, report[i].find(':'));
-    if (key != "Info" && (order.empty() || order.back() != key)) order.push_back(key);
-  }
+  for (size_t i = 1; i < report.size(); ++i)
+    if (const std::string name = report[i].substr(0, report[i].find(':'));
+        name != "Info" && (order.empty() || order.back() != name))
+      order.push_back(name);
   return order;
 }
 
@@ -209,9 +196,7 @@ TEST(MeasurementRuns, LlvmpipeMeasuresEveryTest) {
   const int layers = expectCommonSections(report);
   EXPECT_GT(layers, 1);  // the driver offers multitexture
   EXPECT_LE(layers, 8);
-  expectCacheSection(report, true);
-  expectCacheFiles(r.folder, true);
-  EXPECT_NE(readBytes(r.folder + "/out.htm").find("href=\"out.rgba.csv\""), std::string::npos);
+  expectCache(report, r.folder, true);
   expectTilingFiles(r.folder);
 }
 
@@ -233,8 +218,7 @@ TEST(MeasurementRuns, WithoutVertexBuffersMultitextureAndS3tcTheFallbacksMeasure
         "-GL_ARB_vertex_buffer_object -GL_ARB_multitexture -GL_EXT_texture_compression_s3tc"}},
       &r);
   EXPECT_EQ(expectCommonSections(report), 1);  // display lists; one layer per filter
-  expectCacheSection(report, false);
-  expectCacheFiles(r.folder, false);
+  expectCache(report, r.folder, false);
 }
 
 // A core profile has no immediate mode: every fill quad is refused, and the rates are
