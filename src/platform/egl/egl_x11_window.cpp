@@ -258,6 +258,11 @@ bool X11WindowSystem::present(EGLDisplay display, EglWindow& window, unsigned& e
   if (connectionLost(false) || destroyedByOtherClient(window)) {
     error = EGL_BAD_NATIVE_WINDOW;
     shown = false;
+    // NOTE: Mesa's software rasteriser reads a destroyed window's size as 0 x 0 at the
+    // next draw or read and can crash there; with nothing current, the calls the test
+    // still makes before it gives up (its last read, the error drain) do nothing.
+    if (loss_ == Loss::WindowDestroyed)
+      eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   }
   return shown;
 }
