@@ -1,14 +1,18 @@
+// The measurement loop, the timers it reads and the statistics of its repeats.
+
 #include "framework/measurement_loop.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "framework/sample_stats.h"
-
+#include "framework/timers.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/platform.h"
 
 namespace corvalis {
 namespace {
@@ -179,6 +183,76 @@ TEST(QueueBound, SwitchesToTimeOnlyWhenTheFixedBoundOutlastsTheMinimum) {
   for (const Case& c : cases)
     EXPECT_EQ(nextQueueFinish(c.count, c.elapsed, 4, 128, 0.25), c.expected)
         << c.count << " " << c.elapsed;
+}
+
+TEST(SampleStats, MedianAndExtremes) {
+  struct Case {
+    std::vector<double> samples;
+    double median, min, max;
+  };
+  const Case cases[] = {
+      {{7.0}, 7.0, 7.0, 7.0},
+      {{3.0, 1.0, 2.0}, 2.0, 1.0, 3.0},                 // odd: the middle one
+      {{4.0, 1.0, 3.0, 2.0}, 2.5, 1.0, 4.0},            // even: the mean of the two middle
+      {{5.0, 5.0, 5.0, 5.0}, 5.0, 5.0, 5.0},            // equal samples
+      {{10.0, 100.0, 11.0, 9.0, 12.0}, 11.0, 9.0, 100.0}};  // an outlier does not move it
+  for (const Case& c : cases) {
+    const SampleStats stats = summarizeSamples(c.samples);
+    EXPECT_FALSE(stats.failed);
+    EXPECT_DOUBLE_EQ(stats.median, c.median) << c.samples.size();
+    EXPECT_DOUBLE_EQ(stats.min, c.min);
+    EXPECT_DOUBLE_EQ(stats.max, c.max);
+  }
+  EXPECT_DOUBLE_EQ(spreadOf(summarizeSamples({2.0, 3.0, 2.5})), 1.5);
+  EXPECT_DOUBLE_EQ(spreadOf(summarizeSamples({4.0, 4.0})), 1.0);
+}
+
+// One failed repeat fails the value: no median of the others passed off as all of them.
+TEST(SampleStats, FailedSampleFailsTheSet) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const std::vector<double>& samples :
+       {std::vector<double>{1.0, nan, 2.0}, {inf, 1.0, 1.0}, {}}) {
+    const SampleStats stats = summarizeSamples(samples);
+    EXPECT_TRUE(stats.failed) << samples.size();
+    EXPECT_TRUE(std::isnan(stats.median));
+    EXPECT_TRUE(std::isnan(spreadOf(stats)));
+  }
+}
+
+// Four rate samples: every copy of the smallest and the largest is dropped and the
+// rest averaged; when nothing is left the first sample counts.
+TEST(CycleCalibration, DropsTheExtremesAndAveragesTheRest) {
+  struct Case {
+    double rates[4];
+    double expectedRate;
+  };
+  const Case cases[] = {{{3.0e9, 1.0e9, 4.0e9, 2.0e9}, 2.5e9},
+                        {{2.0e9, 1.0e9, 1.0e9, 2.0e9}, 2.0e9},
+                        {{3.0e9, 3.0e9, 3.0e9, 3.0e9}, 3.0e9},
+                        {{1.0e9, 1.0e9, 2.0e9, 4.0e9}, 2.0e9}};
+  for (const Case& c : cases) {
+    EXPECT_DOUBLE_EQ(secondsPerCycleFromRates(c.rates), 1.0 / c.expectedRate) << c.rates[0];
+  }
+}
+
+// The calibrated cycle timer and the performance timer read the same interval alike: a
+// scale in a wrong unit is off by a factor of a thousand or more. Both clocks span the
+// same sleep, so load on the machine stretches them together; of three tries the one
+// closest to agreement counts, so that a preemption between two readings cannot fail it.
+TEST(CycleTimer, CalibrationAgreesWithThePerformanceTimer) {
+  CycleTimer cycles;  // the first construction calibrates
+  double closest = 0.0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    PerfTimer perf;
+    cycles.restart();
+    platform::current().sleepMilliseconds(50);
+    const double cycleSeconds = cycles.elapsed();
+    const double ratio = cycleSeconds / perf.elapsed();
+    if (attempt == 0 || std::fabs(std::log(ratio)) < std::fabs(std::log(closest))) closest = ratio;
+  }
+  EXPECT_GT(closest, 0.5);
+  EXPECT_LT(closest, 2.0);
 }
 
 }  // namespace

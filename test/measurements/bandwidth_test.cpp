@@ -7,13 +7,10 @@
 #include <vector>
 
 #include "framework/sample_stats.h"
-#include "gl/display_config.h"
 #include "measurements/section_text_lines.h"
 
 using namespace corvalis;
-using corvalis::testing::sectionTextLines;
-using corvalis::testing::summaryOf;
-using corvalis::testing::withHeader;
+using namespace corvalis::testing;
 
 namespace {
 
@@ -73,7 +70,7 @@ TEST(BandwidthArithmetic, SeedWrapsAndDrawCountsReadAndWriteOfEveryBuffer) {
   EXPECT_EQ(drawBytesPerQuad(3145728, 2359296, 786432), 2.0 * 6291456.0);
 }
 
-using BandwidthRun = corvalis::testing::FakeDisplayTest;
+using BandwidthRun = FakeDisplayTest;
 
 TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
   // The fake draws nothing, so every draw measurement runs up to its quad cap.
@@ -94,11 +91,7 @@ TEST_F(BandwidthRun, ColorSequenceContinuesFromRunToRun) {
 // With repeats each measured rate carries its repeats in its own unit (bytes per second,
 // not clears per second), their median being the value; the computed figures carry none.
 TEST(BandwidthOnMesa, RepeatsTravelWithEachValueInItsUnit) {
-  DisplayConfig config(16, 16);
-  displayConfig = &config;
-  struct Restore {
-    ~Restore() { displayConfig = nullptr; }
-  } restore;
+  NativeDisplay display(16, 16);
   BandwidthTest test;
   RunContext context;
   context.repeats = 2;

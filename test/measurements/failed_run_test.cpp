@@ -21,9 +21,7 @@
 #include "measurements/tiling.h"
 
 using namespace corvalis;
-using corvalis::testing::sectionTextLines;
-using corvalis::testing::summaryOf;
-using corvalis::testing::withHeader;
+using namespace corvalis::testing;
 
 namespace {
 
@@ -40,7 +38,7 @@ std::unique_ptr<BenchTest> make() {
 
 const char* const NoContext = "no rendering context / 12291";
 
-class FailedRun : public corvalis::testing::FakeDisplayTest,
+class FailedRun : public FakeDisplayTest,
                   public ::testing::WithParamInterface<FailureCase> {};
 
 }  // namespace

@@ -10,9 +10,7 @@
 #include "measurements/section_text_lines.h"
 
 using namespace corvalis;
-using corvalis::testing::sectionTextLines;
-using corvalis::testing::summaryOf;
-using corvalis::testing::withHeader;
+using namespace corvalis::testing;
 
 namespace {
 
@@ -84,7 +82,7 @@ TEST(ReadbackBuffer, HoldsTheLargestReadOfTheScreenAndOfTheSmallRegion) {
   EXPECT_GT(readbackBufferBytes(INT32_MAX, INT32_MAX), size_t{0xFFFFFFFF});
 }
 
-using ReadbackRun = corvalis::testing::FakeDisplayTest;
+using ReadbackRun = FakeDisplayTest;
 
 TEST_F(ReadbackRun, PixelBufferThatCannotBeAllocatedIsReportedNotReadInto) {
   ScriptedBufferReadback test;
@@ -112,12 +110,10 @@ TEST(ReadbackOnMesa, ScreenSmallerThanTheRegionKeepsEveryReadInsideTheBuffer) {
   // An 8 x 8 screen still reads 32 x 32 pixels in the small-region pass; the driver
   // writes the rows of the whole region, so a buffer of the screen's size would overflow
   // (the sanitizer build catches that inside the driver's copy).
-  DisplayConfig config(8, 8);
-  config.swapSync = false;
-  displayConfig = &config;
+  NativeDisplay display(8, 8);
+  display.config.swapSync = false;
   ScriptedBufferReadback test;
   test.run(RunContext());
-  displayConfig = nullptr;
   if (test.failed) GTEST_SKIP() << "no rendering on this machine: " << test.modeText;
   EXPECT_EQ(test.requested, 32u * 32u * 4u);
   for (int kind = 0; kind < ReadbackKindCount; ++kind) {

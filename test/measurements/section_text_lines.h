@@ -1,7 +1,8 @@
 #pragma once
 // Shared helpers for the measurement tests' unit tests: a test's report section as the
 // text report writes it with its GL errors, a full report with its data files, the
-// summary as a string, and a display on the fake backend for failure runs.
+// summary as a string, a display on the native backend, and one on the fake backend for
+// failure runs.
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,14 @@ struct WrittenReport {
   std::string base = dir.file("r");
   std::string text, html;
   std::string link;  // the data files' link prefix: the base name on this platform
+};
+
+// A DisplayConfig on the native backend (Mesa through EGL here), for the tests that draw
+// on a real context; installed for the object's life.
+struct NativeDisplay {
+  NativeDisplay(int width, int height) : config(width, height) { displayConfig = &config; }
+  ~NativeDisplay() { displayConfig = nullptr; }
+  DisplayConfig config;
 };
 
 // A 160 x 120 DisplayConfig on the fake backend, for runs whose windows are scripted to

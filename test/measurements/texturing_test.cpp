@@ -10,9 +10,7 @@
 #include "measurements/textured_quad.h"
 
 using namespace corvalis;
-using corvalis::testing::sectionTextLines;
-using corvalis::testing::summaryOf;
-using corvalis::testing::withHeader;
+using namespace corvalis::testing;
 
 namespace {
 
