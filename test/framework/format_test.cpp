@@ -78,18 +78,10 @@ TEST(TextEncoding, CodePointsAtEveryLengthBoundary) {
     unsigned long point;
     const char* utf8;
   } cases[] = {
-      {0x41, "A"},
-      {0x7F, "\x7F"},
-      {0x80, "\xC2\x80"},
-      {0xB5, "\xC2\xB5"},
-      {0x7FF, "\xDF\xBF"},
-      {0x800, "\xE0\xA0\x80"},
-      {0x20AC, "\xE2\x82\xAC"},
-      {0xFFFF, "\xEF\xBF\xBF"},
-      {0x10000, "\xF0\x90\x80\x80"},
-      {0x1F600, "\xF0\x9F\x98\x80"},
-      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
-  };
+      {0x41, "A"},           {0x7F, "\x7F"},               {0x80, "\xC2\x80"},
+      {0xB5, "\xC2\xB5"},    {0x7FF, "\xDF\xBF"},         {0x800, "\xE0\xA0\x80"},
+      {0x20AC, "\xE2\x82\xAC"}, {0xFFFF, "\xEF\xBF\xBF"},   {0x10000, "\xF0\x90\x80\x80"},
+      {0x1F600, "\xF0\x9F\x98\x80"},                  {0x10FFFF, "\xF4\x8F\xBF\xBF"}};
   for (const auto& c : cases) {
     EXPECT_EQ(utf8Of(c.point), c.utf8) << std::hex << c.point;
     // What the encoder writes, the decoder reads back as the same character.

@@ -53,18 +53,12 @@ TEST(FillrateReport, EveryKeyInOrderAndNoGroupForAFailedOrSkippedMode) {
   fillKnownResults(test);
   const std::vector<std::string> mode16 = depthRowLines(16, "R5G6B5A0 Z16 S0", 21);
   std::vector<std::string> expected = depthRowLines(32, "R8G8B8A8 Z24 S8", 1);
-  expected.insert(expected.end(), {
-      "Fillrate:32:S=12.000 M Pix/s",
-      "Fillrate:32:SCull=11.000 M Pix/s",
-      "Fillrate:32:SPass:S=13.000 M Pix/s",
-      "Fillrate:32:SPass:ZFailS=14.000 M Pix/s",
-      "Fillrate:32:SPass:ZPass:S=15.000 M Pix/s",
-      "Fillrate:32:SPass:ZPass:ZS=17.000 M Pix/s",
-      "Fillrate:32:SPass:ZPass:Col=16.000 M Pix/s",
-      "Fillrate:32:SPass:ZPass:ColZ=20.000 M Pix/s",
-      "Fillrate:32:SPass:ZPass:ColS=19.000 M Pix/s",
-      "Fillrate:32:SPass:ZPass:ColZS=18.000 M Pix/s",
-  });
+  expected.insert(expected.end(),
+                  {"Fillrate:32:S=12.000 M Pix/s", "Fillrate:32:SCull=11.000 M Pix/s",
+                   "Fillrate:32:SPass:S=13.000 M Pix/s", "Fillrate:32:SPass:ZFailS=14.000 M Pix/s",
+                   "Fillrate:32:SPass:ZPass:S=15.000 M Pix/s", "Fillrate:32:SPass:ZPass:ZS=17.000 M Pix/s",
+                   "Fillrate:32:SPass:ZPass:Col=16.000 M Pix/s", "Fillrate:32:SPass:ZPass:ColZ=20.000 M Pix/s",
+                   "Fillrate:32:SPass:ZPass:ColS=19.000 M Pix/s", "Fillrate:32:SPass:ZPass:ColZS=18.000 M Pix/s"});
   expected.insert(expected.end(), mode16.begin(), mode16.end());
   EXPECT_EQ(sectionTextLines(test), withHeader(expected));
   // A skipped 32-bit mode has no group; a stale flag of an earlier run must not matter.

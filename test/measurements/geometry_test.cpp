@@ -78,15 +78,11 @@ TEST(GeometryReport, PlainGroupIsKeyedShadingGroupIsNotAndSummaryIsTheFanRate) {
   GeometryTest test;
   EXPECT_EQ(summaryOf(test), "n/a");
   fillKnownResults(test);
-  EXPECT_EQ(sectionTextLines(test), withHeader({
-                                        "Geometry:Mode=R5G6B5A0 Z0 S0",
-                                        "Geometry:Plain:Fan=11.000 M Tris/s",
-                                        "Geometry:Plain:List=12.000 M Tris/s",
-                                        "Geometry:Plain:Clip=13.000 M Tris/s",
-                                        "Geometry:LightD1=14.000 M Tris/s",
-                                        "Geometry:LightP1=15.000 M Tris/s",
-                                        "Geometry:LightP8=400000 Tris/s",
-                                    }));
+  EXPECT_EQ(sectionTextLines(test),
+            withHeader({"Geometry:Mode=R5G6B5A0 Z0 S0", "Geometry:Plain:Fan=11.000 M Tris/s",
+                        "Geometry:Plain:List=12.000 M Tris/s", "Geometry:Plain:Clip=13.000 M Tris/s",
+                        "Geometry:LightD1=14.000 M Tris/s", "Geometry:LightP1=15.000 M Tris/s",
+                        "Geometry:LightP8=400000 Tris/s"}));
   test.fanRate = 123.456e6;
   EXPECT_EQ(summaryOf(test), "123.456 MTris/s");
 }

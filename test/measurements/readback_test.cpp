@@ -45,23 +45,16 @@ class ScriptedBufferReadback : public ReadbackTest {
 TEST(ReadbackReport, GroupsListStencilLastAndSummaryTakesTheFasterColourLayout) {
   ReadbackTest test;
   setKnownResults(test);
-  EXPECT_EQ(sectionTextLines(test), withHeader({
-                                        "Readback:Mode=R8G8B8A8 Z24 S8",
-                                        "Readback:Whole32:R8G8B8A8=1.000 M Pix/s",
-                                        "Readback:Whole32:B8G8R8A8=2.000 M Pix/s",
-                                        "Readback:Whole32:R8G8B8=3.000 M Pix/s",
-                                        "Readback:Whole32:B8G8R8=4.000 M Pix/s",
-                                        "Readback:Whole32:Zuint=6.000 M Pix/s",
-                                        "Readback:Whole32:Zfloat=7.000 M Pix/s",
-                                        "Readback:Whole32:S8=5.000 M Pix/s",
-                                        "Readback:Small32:R8G8B8A8=11.000 M Pix/s",
-                                        "Readback:Small32:B8G8R8A8=12.000 M Pix/s",
-                                        "Readback:Small32:R8G8B8=13.000 M Pix/s",
-                                        "Readback:Small32:B8G8R8=14.000 M Pix/s",
-                                        "Readback:Small32:Zuint=16.000 M Pix/s",
-                                        "Readback:Small32:Zfloat=17.000 M Pix/s",
-                                        "Readback:Small32:S8=15.000 M Pix/s",
-                                    }));
+  EXPECT_EQ(sectionTextLines(test),
+            withHeader({"Readback:Mode=R8G8B8A8 Z24 S8",
+                        "Readback:Whole32:R8G8B8A8=1.000 M Pix/s", "Readback:Whole32:B8G8R8A8=2.000 M Pix/s",
+                        "Readback:Whole32:R8G8B8=3.000 M Pix/s", "Readback:Whole32:B8G8R8=4.000 M Pix/s",
+                        "Readback:Whole32:Zuint=6.000 M Pix/s", "Readback:Whole32:Zfloat=7.000 M Pix/s",
+                        "Readback:Whole32:S8=5.000 M Pix/s",
+                        "Readback:Small32:R8G8B8A8=11.000 M Pix/s", "Readback:Small32:B8G8R8A8=12.000 M Pix/s",
+                        "Readback:Small32:R8G8B8=13.000 M Pix/s", "Readback:Small32:B8G8R8=14.000 M Pix/s",
+                        "Readback:Small32:Zuint=16.000 M Pix/s", "Readback:Small32:Zfloat=17.000 M Pix/s",
+                        "Readback:Small32:S8=15.000 M Pix/s"}));
   test.wholeRate[0] = 2.5e8;
   test.wholeRate[1] = 1.5e8;
   EXPECT_EQ(summaryOf(test), "250.000 MPix/s");

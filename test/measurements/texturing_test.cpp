@@ -68,13 +68,8 @@ TEST(TexturedQuad, TexelsAreProductsOfTwoGeneratorResults) {
   // The generator from 1 yields 41, 18467, 6334, 26500, ...
   EXPECT_EQ(texels[0], static_cast<uint16_t>(41 * 18467));
   EXPECT_EQ(texels[1], static_cast<uint16_t>(6334 * 26500));
-  // Two results per texel, and the generator goes on from where it stands.
-  Lcg reference(1);
-  for (int i = 0; i < 2 * TestTexelCount; ++i) reference.next();
-  EXPECT_EQ(random.state(), reference.state());
-  std::vector<uint16_t> next(TestTexelCount);
-  fillTestTexels(random, next.data(), TestTexelCount);
-  EXPECT_NE(next, texels);
+  // Two results per texel, drawn on the generator as it stands: the quad test on the
+  // driver (geometry_test.cpp) checks the shared generator's state after a build.
 }
 
 TEST(TexturedQuad, CornersCoverTheWindowInPerspective) {
