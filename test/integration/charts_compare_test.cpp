@@ -13,9 +13,16 @@ using namespace corvalis_test;
 
 namespace {
 
-// The charts page of a run of the two sweep tests: one chart per data file, listed, a
-// report file, and drawn by headless chromium (where installed) in more than one colour.
-void expectChartsPage(const RunResult& sweeps) {
+// A run of the two sweep tests and one of Fillrate and the texture cache with --no-charts:
+// the charts page of the first, none for the second, and the two compared without any
+// driver.
+TEST(ChartsAndCompare, ChartsPageAndCompareOfTwoRealRuns) {
+  const RunResult sweeps = runCorvalis({"-96x72", "--tests", "texcache,tiling"});
+  const RunResult fillrate = runCorvalis({"-96x72", "--tests", "fillrate,texcache", "--no-charts"});
+  ASSERT_EQ(sweeps.exitStatus, 0) << sweeps.err;
+  ASSERT_EQ(fillrate.exitStatus, 0) << fillrate.err;
+  // The charts page of the sweeps: one chart per data file, listed, a report file, and
+  // drawn by headless chromium (where installed) in more than one colour.
   const std::string page = readBytes(sweeps.folder + "/results.charts.htm");
   ASSERT_FALSE(page.empty());
   EXPECT_TRUE(contains(sweeps.out, "/results.charts.htm\n")) << sweeps.out;
@@ -36,32 +43,21 @@ void expectChartsPage(const RunResult& sweeps) {
   EXPECT_TRUE(std::regex_search(sweeps.err, std::regex("\\[1/2\\] Texture cache \\.\\.\\.\\n")))
       << sweeps.err;
   EXPECT_FALSE(contains(sweeps.err, "\r"));
-  if (shellCommand("command -v chromium >/dev/null") != 0) return;
-  const std::string png = sweeps.folder + "/charts.png";
-  const std::string profile = sweeps.folder + "/chromium-profile";
-  std::string command =
-      "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
-      "--disable-background-networking --disable-component-update --disable-sync "
-      "--user-data-dir=" + profile + " --screenshot=" + png +
-      " --window-size=1200,2000 file://" + sweeps.folder + "/results.charts.htm >/dev/null 2>&1";
-  ASSERT_EQ(shellCommand(command), 0);
-  ASSERT_TRUE(fileExists(png));
-  // A blank page has one colour; the charts have lines, text and markers in several.
-  std::string colours;
-  if (shellCommand("convert " + png + " -format %k info:", &colours) == 0) {
-    EXPECT_GT(std::atoi(colours.c_str()), 8) << colours;
+  if (shellCommand("command -v chromium >/dev/null") == 0) {
+    const std::string png = sweeps.folder + "/charts.png";
+    const std::string command =
+        "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+        "--disable-background-networking --disable-component-update --disable-sync "
+        "--user-data-dir=" + sweeps.folder + "/chromium-profile --screenshot=" + png +
+        " --window-size=1200,2000 file://" + sweeps.folder + "/results.charts.htm >/dev/null 2>&1";
+    ASSERT_EQ(shellCommand(command), 0);
+    ASSERT_TRUE(fileExists(png));
+    // A blank page has one colour; the charts have lines, text and markers in several.
+    std::string colours;
+    if (shellCommand("convert " + png + " -format %k info:", &colours) == 0) {
+      EXPECT_GT(std::atoi(colours.c_str()), 8) << colours;
+    }
   }
-}
-
-// A run of the two sweep tests and one of Fillrate and the texture cache with --no-charts:
-// the charts page of the first, none for the second, and the two compared without any
-// driver.
-TEST(ChartsAndCompare, ChartsPageAndCompareOfTwoRealRuns) {
-  const RunResult sweeps = runCorvalis({"-96x72", "--tests", "texcache,tiling"});
-  const RunResult fillrate = runCorvalis({"-96x72", "--tests", "fillrate,texcache", "--no-charts"});
-  ASSERT_EQ(sweeps.exitStatus, 0) << sweeps.err;
-  ASSERT_EQ(fillrate.exitStatus, 0) << fillrate.err;
-  expectChartsPage(sweeps);
   EXPECT_TRUE(fileExists(fillrate.folder + "/results.rgba.csv"));
   EXPECT_FALSE(fileExists(fillrate.folder + "/results.charts.htm"));
   EXPECT_FALSE(contains(fillrate.out, "charts")) << fillrate.out;
@@ -75,13 +71,8 @@ TEST(ChartsAndCompare, ChartsPageAndCompareOfTwoRealRuns) {
   ASSERT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_FALSE(contains(r.out, "verdict")) << r.out;
   EXPECT_FALSE(fileExists(r.folder + "/cmp.compare.json"));
-  // Keys of one run only are rows too; a value of both has its ratio.
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nTiling:Color:Width +[0-9]+ +\\(missing\\)\\n")))
-      << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nFillrate:32:Col +\\(missing\\) +[0-9.]+ M Pix/s\\n")))
-      << r.out;
-  // A ratio needs a first value other than 0 (no cache size found, as a loaded machine
-  // may measure it).
+  // A ratio needs a first value other than 0 (no cache size found, as a loaded machine may
+  // measure it).
   std::smatch rgba;
   ASSERT_TRUE(std::regex_search(
       r.out, rgba,
@@ -91,7 +82,6 @@ TEST(ChartsAndCompare, ChartsPageAndCompareOfTwoRealRuns) {
   EXPECT_TRUE(contains(r.out, "Info:Driver"));
   const std::string html = readBytes(r.folder + "/cmp.compare.htm");
   EXPECT_TRUE(contains(html, "<td>TexCache:RGBA</td>")) << html.substr(0, 500);
-  EXPECT_TRUE(contains(html, "<rect"));
   EXPECT_FALSE(contains(r.err, "Corvalis:"));  // no run, no device line
 }
 

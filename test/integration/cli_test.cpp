@@ -4,6 +4,7 @@
 
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -30,18 +31,45 @@ TEST(Cli, HelpVersionAndListNeedNoDriver) {
   EXPECT_TRUE(std::regex_match(list.out, order)) << list.out;
 }
 
-// The parser's paths are covered by the command-line unit tests; two real runs check
-// what the program does with a usage error, one found by the parser and one (a device
-// that does not exist) found after it: exit 2, the usage on stderr, no report written.
-TEST(Cli, UsageErrorsExitTwoAndWriteNothing) {
-  for (auto args : std::vector<std::vector<std::string>>{{"--tests", "fillrate,nothing"},
-                                                         {"--device", "99"}}) {
-    RunResult r = runCorvalis(args);
-    EXPECT_EQ(r.exitStatus, 2) << args[0] << "\n" << r.err;
-    EXPECT_TRUE(contains(r.err, "usage: corvalis")) << r.err;
-    EXPECT_FALSE(fileExists(r.folder + "/results.htm"));
-    EXPECT_TRUE(args[0] != "--tests" || contains(r.err, "'nothing'")) << r.err;
+// Runs that stop before measuring or cannot measure at all. The parser's paths are
+// covered by the command-line unit tests; here one usage error found by the parser and
+// one (a device that does not exist) found after it exit 2 with the usage and write
+// nothing, as does --window without a display or with one that cannot be opened (exit 3,
+// before anything runs); without --window that display is not asked and the devices are
+// listed headless. Without a usable OpenGL every test fails in a written report (exit 3).
+TEST(Cli, RunsThatCannotMeasureExitWithTheirStatusAndMessage) {
+  const struct {
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    int status;
+    std::vector<std::string> errParts, reportParts;  // no report parts: no report written
+  } cases[] = {
+      {{"--tests", "fillrate,nothing"}, {}, 2, {"usage: corvalis", "'nothing'"}, {}},
+      {{"--device", "99"}, {}, 2, {"usage: corvalis"}, {}},
+      {{"-64x48", "--window", "--tests", "readback"}, {{"DISPLAY", ""}}, 3,
+       {"--window needs an X display, but no X display: DISPLAY is not set"}, {}},
+      {{"--window", "--list-devices"}, {{"DISPLAY", ":9999"}}, 3,
+       {"the X display ':9999' cannot be opened"}, {}},
+      {{"-64x48", "--tests", "readback,bandwidth"},
+       {{"LIBGL_DRIVERS_PATH", "/nonexistent"}, {"GALLIUM_DRIVER", "nonexistent"},
+        {"EGL_PLATFORM", "surfaceless"}},
+       3, {"OpenGL could not be initialised"},
+       {"Info:Driver=GL initialization failed ...\r\n", "Readback:Error=", "Bandwidth:Error="}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    const RunResult r = runCorvalis(c.args, c.env);
+    EXPECT_EQ(r.exitStatus, c.status) << r.err;
+    for (const std::string& part : c.errParts) EXPECT_TRUE(contains(r.err, part)) << r.err;
+    const std::string text = readBytes(r.folder + "/results.txt");
+    for (const char* file : {"/results.txt", "/results.htm"})
+      EXPECT_EQ(fileExists(r.folder + file), !c.reportParts.empty()) << file;
+    for (const std::string& part : c.reportParts) EXPECT_TRUE(contains(text, part)) << text;
   }
+  const RunResult headless = runCorvalis({"--list-devices"}, {{"DISPLAY", ":9999"}});
+  EXPECT_EQ(headless.exitStatus, 0) << headless.err;
+  EXPECT_FALSE(contains(headless.out, "window:")) << headless.out;
+  EXPECT_TRUE(contains(headless.out, ", pbuffer)\n")) << headless.out;
 }
 
 // One run serves the information section, the skipped tests, the console output and
@@ -51,77 +79,56 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   RunResult r = runCorvalis({"-64x48", "--tests", "readback,tiling", "--repeat", "2", "--comment",
                              "Gr\xC3\xBC\xC3\x9F" "e", "--sync", "swap", "--bbcode"});
   ASSERT_EQ(r.exitStatus, 0) << r.err;
-  std::string text = readBytes(r.folder + "/results.txt");
-  std::vector<std::string> lines = crlfLines(text);
-  ASSERT_GE(lines.size(), 5u) << text;
-  EXPECT_EQ(lines[0], "[Corvalis 0.50]");
+  const std::vector<std::string> lines = crlfLines(readBytes(r.folder + "/results.txt"));
+  ASSERT_GE(lines.size(), 5u);
   EXPECT_TRUE(std::regex_match(lines[1], std::regex("Info:Driver=.*llvmpipe.* v[0-9].*"))) << lines[1];
-  EXPECT_EQ(lines[2], "Info:Resolution=64x48 @ unknown refresh rate");
-  EXPECT_EQ(lines[3], "Info:Comment=Gr\xFC\xDF" "e");  // single-byte in the file
-  EXPECT_EQ(lines[4], "Info:Method=Swap");
+  // The comment is single-byte in the file.
+  EXPECT_EQ((std::vector<std::string>{lines[0], lines[2], lines[3], lines[4]}),
+            (std::vector<std::string>{"[Corvalis 0.50]", "Info:Resolution=64x48 @ unknown refresh rate",
+                                      "Info:Comment=Gr\xFC\xDF" "e", "Info:Method=Swap"}));
   for (size_t i = 5; i < lines.size(); ++i)
     EXPECT_TRUE(lines[i].rfind("Readback:", 0) == 0 || lines[i].rfind("Tiling:", 0) == 0) << lines[i];
-
-  std::string html = readBytes(r.folder + "/results.htm");
+  const std::string html = readBytes(r.folder + "/results.htm");
   EXPECT_EQ(occurrences(html, "test skipped"), 5u);
   EXPECT_TRUE(contains(html, "64x48 @ unknown refresh rate (assuming 85Hz)<br>\r\n"));
 
-  // Progress on stderr, summaries and the written files on stdout, BB code in UTF-8.
+  // Progress on stderr; summaries, each test's largest spread (Tiling's from the rates of
+  // its data files), the detections with their confidence, the written files and the BB
+  // code in UTF-8 on stdout.
   EXPECT_TRUE(contains(r.err, "[1/2] Readback")) << r.err;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("Fillrate +n/a\n"))) << r.out;
-  EXPECT_TRUE(contains(r.out, r.folder + "/results.htm\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "[CODE][b][url=")) << r.out;
-  EXPECT_TRUE(contains(r.out, "Gr\xC3\xBC\xC3\x9F" "e")) << r.out;
+  for (const std::string& part : {r.folder + "/results.htm\n", std::string("[CODE][b][url="),
+                                  std::string("Gr\xC3\xBC\xC3\x9F" "e"),
+                                  std::string("Largest spread (max/min of 2 repeats):")})
+    EXPECT_TRUE(contains(r.out, part)) << part << "\n" << r.out;
+  for (const char* line : {"Fillrate +n/a\n", "  Readback +[0-9]+\\.[0-9]{3}\n",
+                           "  Tiling +[0-9]+\\.[0-9]{3}\n", "Tiling +[0-9]+x[0-9]+ \\((clear|uncertain|none)",
+                           "\n  Tiling:Color:Width +[0-9a-z]+ +(clear|uncertain|none) "})
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(line))) << line << "\n" << r.out;
 
-  EXPECT_TRUE(contains(r.out, "Largest spread (max/min of 2 repeats):")) << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("  Readback +[0-9]+\\.[0-9]{3}\n"))) << r.out;
-  // Tiling reports sizes; its spread comes from the rates of its data files.
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("  Tiling +[0-9]+\\.[0-9]{3}\n"))) << r.out;
-  const nlohmann::json doc = nlohmann::json::parse(readBytes(r.folder + "/results.json"));
+  nlohmann::json doc = nlohmann::json::parse(readBytes(r.folder + "/results.json"));
   EXPECT_EQ(doc["settings"]["repeat"], 2);
-  size_t textKeys = 0;
-  for (const std::string& line : lines) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos || line.compare(0, 5, "Info:") == 0) continue;
-    ++textKeys;
-    EXPECT_TRUE(doc["values"].contains(line.substr(0, eq))) << line;
-  }
-  EXPECT_EQ(doc["values"].size(), textKeys);
+  std::set<std::string> textKeys, jsonKeys;
+  for (const std::string& line : lines)
+    if (line.find('=') != std::string::npos && line.compare(0, 5, "Info:") != 0)
+      textKeys.insert(line.substr(0, line.find('=')));
+  for (const auto& value : doc["values"].items()) jsonKeys.insert(value.key());
+  EXPECT_EQ(jsonKeys, textKeys);
   EXPECT_EQ(doc["values"]["Readback:Whole32:R8G8B8A8"]["samples"].size(), 2u) << doc["values"].dump();
   // Tiling alternates its patterns in eight short slices per repeat (twice that where a
   // direction came out uncertain and was swept again), aligned and offset in pairs, and
-  // each detection carries its evidence to BASE.json and the console.
+  // each detection carries its evidence to BASE.json.
   ASSERT_EQ(doc["sweeps"]["tile_c"].size(), 6u);
   const size_t slices = doc["sweeps"]["tile_c"][5]["widthAlignedSamples"].size();
   EXPECT_TRUE(slices == 16u || slices == 32u) << slices;
   EXPECT_EQ(doc["sweeps"]["tile_c"][5]["widthOffsetSamples"].size(), slices);
   for (const char* key : {"Tiling:Combined:Width", "Tiling:Color:Height", "Tiling:Stencil:Width"}) {
-    ASSERT_TRUE(doc["evidence"].contains(key)) << key;
-    const nlohmann::json& evidence = doc["evidence"][key];
-    EXPECT_TRUE(evidence["confidence"] == "clear" || evidence["confidence"] == "uncertain" ||
-                evidence["confidence"] == "none")
-        << evidence;
-    EXPECT_EQ(evidence["unit"], "px");
-    EXPECT_TRUE(evidence["step"]["low"] <= evidence["step"]["ratio"]) << evidence;
-    EXPECT_TRUE(evidence["step"]["ratio"] <= evidence["step"]["high"]) << evidence;
+    nlohmann::json& evidence = doc["evidence"][key], &step = evidence["step"];
+    EXPECT_TRUE(std::regex_match(evidence.value("confidence", ""), std::regex("clear|uncertain|none")) &&
+                evidence["unit"] == "px")
+        << key << " " << evidence;
+    EXPECT_TRUE(step["ratio"].is_number() && step["low"] <= step["ratio"] && step["ratio"] <= step["high"])
+        << key << " " << evidence;
   }
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("Tiling +[0-9]+x[0-9]+ \\((clear|uncertain|none)")))
-      << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\n  Tiling:Color:Width +[0-9a-z]+ +(clear|uncertain|none) ")))
-      << r.out;
-}
-
-TEST(Cli, NoUsableOpenGlFailsEveryTestCleanly) {
-  RunResult r = runCorvalis({"-64x48", "--tests", "readback,bandwidth"},
-                            {{"LIBGL_DRIVERS_PATH", "/nonexistent"},
-                             {"GALLIUM_DRIVER", "nonexistent"},
-                             {"EGL_PLATFORM", "surfaceless"}});
-  EXPECT_EQ(r.exitStatus, 3) << r.err;
-  EXPECT_TRUE(contains(r.err, "OpenGL could not be initialised")) << r.err;
-  std::string text = readBytes(r.folder + "/results.txt");
-  EXPECT_TRUE(contains(text, "Info:Driver=GL initialization failed ...\r\n")) << text;
-  EXPECT_TRUE(contains(text, "Readback:Error=")) << text;
-  EXPECT_TRUE(contains(text, "Bandwidth:Error=")) << text;
 }
 
 }  // namespace

@@ -79,9 +79,9 @@ print("ok", len(d["values"]))
                              "/gate.compare.json 2>&1", &out), 0) << out;
   EXPECT_TRUE(std::regex_match(out, std::regex("ok [0-9]+\n"))) << out;
 
-  // Fillrate alone, without BASE.json, and a hundred times slower: the selections and the
-  // evidence of one run only are named above the table, the keys of one run only do not
-  // gate, and at 100 % no rate can.
+  // Fillrate alone, without BASE.json, and a hundred times slower: the notes (their texts
+  // are the gate's unit tests') open the table, the keys of one run only do not gate, and at
+  // 100 % no rate can.
   std::string fillrate;
   for (const std::string& line : crlfLines(slower))
     if (!line.empty() && line.rfind("Tiling:", 0) != 0) fillrate += line + "\r\n";
@@ -89,11 +89,8 @@ print("ok", len(d["values"]))
   r = runCorvalis({"--compare", base + ".txt", candidate + "-fillrate.txt",
                    "--fail-on-regression", "100"});
   EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
-  EXPECT_EQ(r.out.rfind("note: the selected tests differ: Fillrate, Tiling (results.txt); "
-                        "Fillrate (candidate-fillrate.txt);", 0), 0u) << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nTiling:Color:Width +\\S+ +\\(missing\\) +missing\\n")))
+  EXPECT_EQ(r.out.rfind("note: the selected tests differ: Fillrate, Tiling (results.txt); ", 0), 0u)
       << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nFillrate:32:Col .* 0\\.010 \\*\\n"))) << r.out;
   const std::string verdict = "\nverdict: pass, 0 regressions; 9 keys in only some runs\n";
   EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), verdict.size())), verdict) << r.out;
 }

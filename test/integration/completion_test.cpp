@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,9 @@ int complete(const std::vector<std::string>& words, const std::string& folder, W
   std::string out;
   const int status = shellCommand(command, &out);
   reply.clear();
-  for (size_t start = 0, end; start < out.size(); start = end + 1) {
-    end = out.find('\n', start);
-    if (end == std::string::npos) end = out.size();
-    if (end > start) reply.insert(out.substr(start, end - start));
-  }
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) reply.insert(line);
   return status;
 }
 

@@ -4,15 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -74,78 +70,38 @@ TEST(Faults, LimitsFullDevicesAndClosedDescriptors) {
   EXPECT_FALSE(contains(readBytes(folder + "/c.txt"), "[1/1]"));
 }
 
-struct Stopped {
-  int status = -1;     // exit status, 128 + signal when the program died of it
-  std::string output;  // stdout and stderr together, in order
-};
-
-// Starts the program with args in the folder, waits until its output (stdout and
-// stderr in one pipe) shows 'marker', sends the signal and calls afterSignal; then
-// reads everything else it prints and waits for its end. No timing: the signal lands
+// Runs the program with args in the folder, sends it the signal once its output shows
+// 'marker' and calls afterSignal; then waits for its end. No timing: the signal lands
 // wherever the run is once the marker is out. With 'ignoredAtStart' the program starts
 // with the signal ignored, as nohup starts it for SIGHUP.
-Stopped stopAt(const std::string& folder, const std::vector<std::string>& args,
-               const std::string& marker, int signal,
-               const std::function<void()>& afterSignal = {}, bool ignoredAtStart = false) {
-  Stopped result;
-  int outPipe[2];
-  if (pipe(outPipe) != 0) return result;
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (ignoredAtStart) std::signal(signal, SIG_IGN);
-    dup2(outPipe[1], 1);
-    dup2(outPipe[1], 2);
-    close(outPipe[0]);
-    close(outPipe[1]);
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(CORVALIS_BINARY)};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(CORVALIS_BINARY, argv.data());
-    _exit(127);
-  }
-  close(outPipe[1]);
-  char buf[4096];
+RunResult stopAt(const std::string& folder, const std::vector<std::string>& args,
+                 const std::string& marker, int signal,
+                 const std::function<void()>& afterSignal = {}, bool ignoredAtStart = false) {
   bool sent = false;
-  ssize_t n;
-  while ((n = read(outPipe[0], buf, sizeof buf)) > 0) {
-    result.output.append(buf, static_cast<size_t>(n));
-    if (!sent && contains(result.output, marker)) {
-      kill(pid, signal);
-      sent = true;
-      if (afterSignal) afterSignal();
-    }
-  }
-  close(outPipe[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
-  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  return result;
+  return runCorvalis(args, {}, folder, [&](pid_t pid, const RunResult& soFar) {
+    if (sent || !contains(soFar.out + soFar.err, marker)) return;
+    kill(pid, signal);
+    sent = true;
+    if (afterSignal) afterSignal();
+  }, ignoredAtStart ? signal : 0);
 }
 
-// SIGHUP (a closed terminal) and SIGQUIT (Ctrl-\) stop a run as SIGINT and SIGTERM do.
+// SIGHUP (a closed terminal) and SIGQUIT (Ctrl-\) stop a run as SIGINT and SIGTERM do, at
+// every point of the run.
 TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
   std::string folder = makeTempFolder();
   ASSERT_EQ(shellIn(folder, "for f in htm txt bb.txt rgba.csv tile_c.csv; do printf old-$f > r.$f; done"), 0);
-  const struct {
-    const char* marker;
-    int signal;
-  } points[] = {{"Corvalis:", SIGINT},  {"[1/2] Texture cache ...", SIGTERM},
-                {"[2/2] Tiling ...", SIGINT},  {"Corvalis:", SIGHUP},
-                {"[1/2] Texture cache ...", SIGQUIT}, {"[2/2] Tiling ...", SIGHUP},
-                {"Corvalis:", SIGQUIT}, {"[1/2] Texture cache ...", SIGHUP},
-                {"[2/2] Tiling ...", SIGQUIT}};
-  for (const auto& point : points) {
-    const std::string where = std::string(point.marker) + " " + strsignal(point.signal);
-    Stopped run = stopAt(folder, {"-64x48", "--tests", "texcache,tiling", "--output", "r"},
-                         point.marker, point.signal);
-    EXPECT_EQ(run.status, 128 + point.signal) << where << "\n" << run.output;
-    EXPECT_TRUE(contains(run.output, "stopped by signal " + std::to_string(point.signal)))
-        << where << "\n" << run.output;
-    for (const char* ext : {"htm", "txt", "bb.txt", "rgba.csv", "tile_c.csv"})
-      EXPECT_EQ(readBytes(folder + "/r." + ext), std::string("old-") + ext) << where;
-    EXPECT_EQ(listing(folder), "r.bb.txt\nr.htm\nr.rgba.csv\nr.tile_c.csv\nr.txt\n") << where;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    for (const char* marker : {"Corvalis:", "[1/2] Texture cache ...", "[2/2] Tiling ..."}) {
+      const std::string where = std::string(marker) + " " + strsignal(signal);
+      RunResult run = stopAt(folder, {"-64x48", "--tests", "texcache,tiling", "--output", "r"},
+                             marker, signal);
+      EXPECT_EQ(run.exitStatus, 128 + signal) << where << "\n" << run.err;
+      EXPECT_TRUE(contains(run.err, "stopped by signal " + std::to_string(signal))) << where;
+      for (const char* ext : {"htm", "txt", "bb.txt", "rgba.csv", "tile_c.csv"})
+        EXPECT_EQ(readBytes(folder + "/r." + ext), std::string("old-") + ext) << where;
+      EXPECT_EQ(listing(folder), "r.bb.txt\nr.htm\nr.rgba.csv\nr.tile_c.csv\nr.txt\n") << where;
+    }
   }
 }
 
@@ -154,9 +110,9 @@ TEST(Faults, AStoppedRunKeepsThePreviousFilesByteForByte) {
 TEST(Faults, ASignalIgnoredAtStartStaysIgnored) {
   const std::string folder = makeTempFolder();
   for (int signal : {SIGHUP, SIGQUIT}) {
-    Stopped run = stopAt(folder, {"-64x48", "--tests", "tiling", "--output", "n"}, "Corvalis:",
-                         signal, {}, true);
-    EXPECT_EQ(run.status, 0) << strsignal(signal) << "\n" << run.output;
+    RunResult run = stopAt(folder, {"-64x48", "--tests", "tiling", "--output", "n"}, "Corvalis:",
+                           signal, {}, true);
+    EXPECT_EQ(run.exitStatus, 0) << strsignal(signal) << "\n" << run.err;
     EXPECT_TRUE(fileExists(folder + "/n.tile_c.csv")) << strsignal(signal);
     ASSERT_EQ(unlink((folder + "/n.tile_c.csv").c_str()), 0);
   }
@@ -185,14 +141,15 @@ TEST(Faults, ASignalDuringABlockedOpenStopsWithOneLine) {
   };
   for (const auto& c : cases) {
     int reader = -1;
-    Stopped run = stopAt(folder, c.args, c.marker, c.signal, [&] {
+    const RunResult run = stopAt(folder, c.args, c.marker, c.signal, [&] {
       reader = open((folder + "/" + c.fifo).c_str(), O_RDONLY | O_NONBLOCK);
     });
     if (reader >= 0) close(reader);
-    EXPECT_EQ(run.status, 128 + c.signal) << c.fifo << "\n" << run.output;
-    EXPECT_TRUE(contains(run.output, c.message)) << run.output;
-    EXPECT_FALSE(contains(run.output, "Ouch!")) << run.output;
-    EXPECT_FALSE(contains(run.output, "usage:")) << run.output;
+    const std::string output = run.out + run.err;
+    EXPECT_EQ(run.exitStatus, 128 + c.signal) << c.fifo << "\n" << output;
+    EXPECT_TRUE(contains(output, c.message)) << output;
+    EXPECT_FALSE(contains(output, "Ouch!")) << output;
+    EXPECT_FALSE(contains(output, "usage:")) << output;
     struct stat st;
     ASSERT_EQ(stat((folder + "/" + c.fifo).c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << c.fifo;

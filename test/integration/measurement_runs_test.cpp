@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "integration/run_support.h"
 #include "integration/shell_command.h"
 
@@ -110,19 +112,6 @@ std::string csvRows(const std::string& folder, const std::vector<std::string>& n
   return output;
 }
 
-// The four tiling files: six rows of block sizes 64 to 2; at 160 x 120 no row band of 64
-// pixels fits, so that row's height rates are zero.
-void expectTilingFiles(const std::string& folder) {
-  EXPECT_EQ(csvRows(folder, {"tile_all", "tile_c", "tile_z", "tile_s"}),
-            "out.tile_all.csv 6 5\nout.tile_c.csv 6 5\nout.tile_z.csv 6 5\nout.tile_s.csv 6 5\n");
-  const std::string bytes = readBytes(folder + "/out.tile_c.csv");
-  EXPECT_EQ(crlfLines(bytes).size(), 7u);
-  EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
-  const std::string html = readBytes(folder + "/out.htm");
-  for (const char* name : {"tile_all", "tile_c", "tile_z", "tile_s"})
-    EXPECT_NE(html.find("href=\"out." + std::string(name) + ".csv\""), std::string::npos) << name;
-}
-
 // TexCache: Mode and RGBA always, DXT1 and DXT5 only where a size was found. Its files at
 // 160 x 120: S = 64, indices 0 to 12; DXT from index 4. A sweep that did not run writes no
 // file; Mesa has no paletted textures.
@@ -140,23 +129,6 @@ void expectCache(const std::vector<std::string>& report, const std::string& fold
                        : "out.rgba.csv 13 13\n");
   EXPECT_EQ(fileExists(folder + "/out.dxt1.csv") || fileExists(folder + "/out.dxt5.csv"), compressed);
   EXPECT_FALSE(fileExists(folder + "/out.pal8.csv"));
-  EXPECT_TRUE(contains(readBytes(folder + "/out.htm"), "href=\"out.rgba.csv\""));
-}
-
-std::vector<std::string> runAndReadReport(const std::string& tests,
-                                          const std::map<std::string, std::string>& env,
-                                          RunResult* result = nullptr) {
-  std::vector<std::string> args = {"-160x120", "--output", "out"};
-  if (!tests.empty()) args.insert(args.end(), {"--tests", tests});
-  RunResult r = runCorvalis(args, env);
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
-  // The driver refused none of the measurements' calls.
-  EXPECT_EQ(r.err.find(" while measuring "), std::string::npos) << r.err;
-  EXPECT_EQ(readBytes(r.folder + "/out.json").find("\"glError\""), std::string::npos);
-  const std::vector<std::string> report = crlfLines(readBytes(r.folder + "/out.txt"));
-  EXPECT_EQ(report.empty() ? "" : report[0], "[Corvalis 0.50]");
-  if (result) *result = r;
-  return report;
 }
 
 // The sections' names in the order they appear, Info left out.
@@ -169,56 +141,60 @@ std::vector<std::string> sectionOrder(const std::vector<std::string>& report) {
   return order;
 }
 
-// Returns the number of texturing layers.
-int expectCommonSections(const std::vector<std::string>& report) {
-  expectSection(report, "Geometry:", GeometryKeys, rate("Tris/s"));
-  const int layers = static_cast<int>(linesWithPrefix(report, "Texturing:").size() - 1) / 2;
-  expectSection(report, "Texturing:", texturingKeys(layers), rate("Pix/s"));
-  return layers;
-}
-
-void expectFramebufferSections(const std::vector<std::string>& report) {
-  expectSection(report, "Fillrate:", FillrateKeys, rate("Pix/s"));
-  expectSection(report, "Bandwidth:", BandwidthKeys, rate("B/s"));
-  expectSection(report, "Readback:", ReadbackKeys, rate("Pix/s"));
-  expectSection(report, "Tiling:", TilingKeys, isTileSize);
-}
-
 }  // namespace
 
-TEST(MeasurementRuns, LlvmpipeMeasuresEveryTest) {
-  RunResult r;
-  const std::vector<std::string> report = runAndReadReport("", {{"GALLIUM_DRIVER", "llvmpipe"}}, &r);
-  EXPECT_EQ(sectionOrder(report), (std::vector<std::string>{"Fillrate", "Bandwidth", "Geometry",
-                                                            "Texturing", "Readback", "TexCache",
-                                                            "Tiling"}));
-  expectFramebufferSections(report);
-  const int layers = expectCommonSections(report);
-  EXPECT_GT(layers, 1);  // the driver offers multitexture
-  EXPECT_LE(layers, 8);
-  expectCache(report, r.folder, true);
-  expectTilingFiles(r.folder);
-}
-
-TEST(MeasurementRuns, SoftpipeMeasuresAllButTheTextureCache) {
-  RunResult r;
-  const std::vector<std::string> report = runAndReadReport(
-      "fillrate,bandwidth,geometry,texturing,readback,tiling", {{"GALLIUM_DRIVER", "softpipe"}}, &r);
-  expectFramebufferSections(report);
-  EXPECT_GE(expectCommonSections(report), 1);
-  expectTilingFiles(r.folder);
-}
-
-TEST(MeasurementRuns, WithoutVertexBuffersMultitextureAndS3tcTheFallbacksMeasure) {
-  RunResult r;
-  const std::vector<std::string> report = runAndReadReport(
-      "geometry,texturing,texcache",
-      {{"GALLIUM_DRIVER", "llvmpipe"},
-       {"MESA_EXTENSION_OVERRIDE",
-        "-GL_ARB_vertex_buffer_object -GL_ARB_multitexture -GL_EXT_texture_compression_s3tc"}},
-      &r);
-  EXPECT_EQ(expectCommonSections(report), 1);  // display lists; one layer per filter
-  expectCache(report, r.folder, false);
+// llvmpipe runs every test, softpipe all but the texture cache; without vertex buffers,
+// multitexture and S3TC the fallbacks measure (display lists, one layer per filter, no
+// compressed sweeps).
+TEST(MeasurementRuns, EachDriverAndTheFallbacksMeasureEveryKey) {
+  const struct {
+    const char *what, *tests;  // tests "" for the default selection
+    std::map<std::string, std::string> env;
+    std::vector<std::string> sections;
+    int minLayers, maxLayers;
+  } runs[] = {
+      {"llvmpipe", "", {{"GALLIUM_DRIVER", "llvmpipe"}},
+       {"Fillrate", "Bandwidth", "Geometry", "Texturing", "Readback", "TexCache", "Tiling"}, 2, 8},
+      {"softpipe", "fillrate,bandwidth,geometry,texturing,readback,tiling", {{"GALLIUM_DRIVER", "softpipe"}},
+       {"Fillrate", "Bandwidth", "Geometry", "Texturing", "Readback", "Tiling"}, 1, 8},
+      {"fallbacks", "geometry,texturing,texcache",
+       {{"GALLIUM_DRIVER", "llvmpipe"},
+        {"MESA_EXTENSION_OVERRIDE",
+         "-GL_ARB_vertex_buffer_object -GL_ARB_multitexture -GL_EXT_texture_compression_s3tc"}},
+       {"Geometry", "Texturing", "TexCache"}, 1, 1},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.what);
+    std::vector<std::string> args = {"-160x120", "--output", "out"};
+    if (*run.tests) args.insert(args.end(), {"--tests", run.tests});
+    const RunResult r = runCorvalis(args, run.env);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    // The driver refused none of the measurements' calls.
+    EXPECT_FALSE(contains(r.err, " while measuring ")) << r.err;
+    EXPECT_FALSE(contains(readBytes(r.folder + "/out.json"), "\"glError\""));
+    const std::vector<std::string> report = crlfLines(readBytes(r.folder + "/out.txt"));
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(report[0], "[Corvalis 0.50]");
+    EXPECT_EQ(sectionOrder(report), run.sections);
+    const int layers = static_cast<int>(linesWithPrefix(report, "Texturing:").size() - 1) / 2;
+    EXPECT_GE(layers, run.minLayers);
+    EXPECT_LE(layers, run.maxLayers);
+    expectSection(report, "Texturing:", texturingKeys(layers), rate("Pix/s"));
+    expectSection(report, "Geometry:", GeometryKeys, rate("Tris/s"));
+    auto has = [&](const char* name) { return !*run.tests || contains(run.tests, name); };
+    if (has("fillrate")) {  // with bandwidth, readback and tiling
+      expectSection(report, "Fillrate:", FillrateKeys, rate("Pix/s"));
+      expectSection(report, "Bandwidth:", BandwidthKeys, rate("B/s"));
+      expectSection(report, "Readback:", ReadbackKeys, rate("Pix/s"));
+      expectSection(report, "Tiling:", TilingKeys, isTileSize);
+      // The four tiling files: six rows of block sizes 64 to 2; at 160 x 120 no row band
+      // of 64 pixels fits, so that row's height rates are zero. (Their bytes and the page's
+      // links to them are the Tiling unit tests'.)
+      EXPECT_EQ(csvRows(r.folder, {"tile_all", "tile_c", "tile_z", "tile_s"}),
+                "out.tile_all.csv 6 5\nout.tile_c.csv 6 5\nout.tile_z.csv 6 5\nout.tile_s.csv 6 5\n");
+    }
+    if (has("texcache")) expectCache(report, r.folder, !run.env.count("MESA_EXTENSION_OVERRIDE"));
+  }
 }
 
 // A core profile has no immediate mode: every fill quad is refused, and the rates are
@@ -230,20 +206,16 @@ TEST(MeasurementRuns, GlErrorsOfACoreProfileAreNamedBesideTheValuesTheyTouched) 
                                   {{"GALLIUM_DRIVER", "llvmpipe"},
                                    {"MESA_GL_VERSION_OVERRIDE", "3.1FC"}});
   const std::vector<std::string> report = crlfLines(readBytes(r.folder + "/out.txt"));
-  if (linesWithPrefix(report, "Info:Driver=").empty() ||
-      linesWithPrefix(report, "Info:Driver=")[0].find("Core Profile") == std::string::npos)
+  const std::vector<std::string> driver = linesWithPrefix(report, "Info:Driver=");
+  if (driver.empty() || !contains(driver[0], "Core Profile"))
     GTEST_SKIP() << "the driver gave no core profile: " << r.err;
   EXPECT_EQ(r.exitStatus, 0) << r.err;
-  EXPECT_NE(r.err.find("corvalis: GL_INVALID_OPERATION while measuring Fillrate:32:Col; the "
-                       "value may be wrong\n"),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(r.err.find("while measuring Readback"), std::string::npos) << r.err;
-  const std::string json = readBytes(r.folder + "/out.json");
-  const size_t entry = json.find("\"Fillrate:16:Col\": {");
-  ASSERT_NE(entry, std::string::npos);
-  const std::string fields = json.substr(entry, json.find('}', entry) - entry);
-  EXPECT_NE(fields.find("\"glError\": \"GL_INVALID_OPERATION\""), std::string::npos) << fields;
+  EXPECT_TRUE(contains(r.err, "corvalis: GL_INVALID_OPERATION while measuring Fillrate:32:Col; "
+                              "the value may be wrong\n")) << r.err;
+  EXPECT_FALSE(contains(r.err, "while measuring Readback")) << r.err;
+  nlohmann::json json = nlohmann::json::parse(readBytes(r.folder + "/out.json"));
+  EXPECT_EQ(json["values"]["Fillrate:16:Col"].value("glError", ""), "GL_INVALID_OPERATION")
+      << json["values"]["Fillrate:16:Col"];
   expectSection(report, "Fillrate:", FillrateKeys, rate("Pix/s"));
   expectSection(report, "Readback:", ReadbackKeys, rate("Pix/s"));
 }

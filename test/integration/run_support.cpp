@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +15,7 @@ namespace corvalis_test {
 namespace {
 
 // Reads both pipes until both are closed, so that neither can fill up and block.
-void drain(int outFd, int errFd, std::string& out, std::string& err) {
+void drain(int outFd, int errFd, RunResult& result, pid_t pid, const OutputWatch& watch) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   int open = 2;
   char buf[65536];
@@ -27,7 +28,8 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       ssize_t n = read(fds[i].fd, buf, sizeof buf);
       if (n > 0) {
-        (i == 0 ? out : err).append(buf, static_cast<size_t>(n));
+        (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+        if (watch) watch(pid, result);
       } else if (n == 0 || errno != EINTR) {
         close(fds[i].fd);
         fds[i].fd = -1;
@@ -40,13 +42,15 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
 }  // namespace
 
 RunResult runCorvalis(const std::vector<std::string>& args,
-                      const std::map<std::string, std::string>& env, const std::string& folder) {
+                      const std::map<std::string, std::string>& env, const std::string& folder,
+                      const OutputWatch& watch, int ignoredSignal) {
   RunResult result;
   result.folder = folder.empty() ? makeTempFolder() : folder;
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
   pid_t pid = fork();
   if (pid == 0) {
+    if (ignoredSignal != 0) signal(ignoredSignal, SIG_IGN);
     dup2(outPipe[1], 1);
     dup2(errPipe[1], 2);
     close(outPipe[0]);
@@ -72,7 +76,7 @@ RunResult runCorvalis(const std::vector<std::string>& args,
   }
   close(outPipe[1]);
   close(errPipe[1]);
-  drain(outPipe[0], errPipe[0], result.out, result.err);
+  drain(outPipe[0], errPipe[0], result, pid, watch);
   int status = 0;
   waitpid(pid, &status, 0);
   if (WIFEXITED(status))

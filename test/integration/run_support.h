@@ -1,6 +1,9 @@
 #pragma once
 // Runs the real corvalis binary in a fresh folder and reads back what it wrote.
 
+#include <sys/types.h>
+
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,12 +19,17 @@ struct RunResult {
   std::string folder;    // where it ran; report files lie here
 };
 
+// Called with the running program's id and what it has printed so far, after each read.
+using OutputWatch = std::function<void(pid_t, const RunResult&)>;
+
 // Runs the binary with args inside 'folder' (a new temporary one when empty), with the
-// extra environment variables set (value "" unsets one). DISPLAY is unset unless env
-// names it, so runs are headless by default. Output is captured whole.
+// extra environment variables set (value "" unsets one) and 'ignoredSignal' (when not 0)
+// ignored from its start. DISPLAY is unset unless env names it, so runs are headless by
+// default. Output is captured whole.
 RunResult runCorvalis(const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env = {},
-                      const std::string& folder = "");
+                      const std::string& folder = "", const OutputWatch& watch = {},
+                      int ignoredSignal = 0);
 
 // The file helpers every test shares.
 using corvalis::testing::contains;

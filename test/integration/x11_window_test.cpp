@@ -160,15 +160,13 @@ TEST(X11Window, RunsReportTheDisplaysRefreshRateAndFailOnATooSmallScreen) {
     EXPECT_TRUE(contains(text, std::string("Info:Method=") + c.method + "\r\n")) << text;
     EXPECT_TRUE(contains(text, "Bandwidth:Mode=R8G8B8A8 Z24 S8\r\n")) << text;
     // 64 x 48 pixels of 4 bytes scanned out 'rate' times a second ("0.737 M B/s").
-    std::smatch hz, burned;
-    ASSERT_TRUE(std::regex_search(text, hz, std::regex("Info:Resolution=64x48 @ ([0-9]+\\.[0-9]{2})Hz\r\n")))
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::regex("Info:Resolution=64x48 @ ([0-9]+\\.[0-9]{2})Hz\r\n"
+                                                      "[\\s\\S]*Bandwidth:BurnedByRAMDAC=([0-9.]+) M ")))
         << text;
-    ASSERT_TRUE(std::regex_search(text, burned, std::regex("Bandwidth:BurnedByRAMDAC=([0-9.]+) M ")))
-        << text;
-    const double rate = std::atof(hz[1].str().c_str());
-    EXPECT_GT(rate, 45.0) << text;
-    EXPECT_LT(rate, 220.0) << text;
-    EXPECT_NEAR(std::atof(burned[1].str().c_str()) * 1e6 / 12288.0, rate, 0.2) << text;
+    const double rate = std::stod(m[1]);
+    EXPECT_TRUE(rate > 45.0 && rate < 220.0) << text;
+    EXPECT_NEAR(std::stod(m[2]) * 1e6 / 12288.0, rate, 0.2) << text;
   }
   RunResult r = runOn(server, {"-640x480", "--window", "--tests", "readback"});
   EXPECT_EQ(r.exitStatus, 3) << r.err;
@@ -176,27 +174,6 @@ TEST(X11Window, RunsReportTheDisplaysRefreshRateAndFailOnATooSmallScreen) {
   const std::string text = readBytes(r.folder + "/results.txt");
   EXPECT_TRUE(contains(text, "Info:Driver=GL initialization failed ...\r\n")) << text;
   EXPECT_TRUE(contains(text, "Readback:Error=no window\r\n")) << text;
-}
-
-// --window without a display is refused before anything runs; without --window the
-// same run goes headless.
-TEST(X11Window, NoDisplay) {
-  RunResult refused = runCorvalis({"-64x48", "--window", "--tests", "readback"},
-                                  {{"DISPLAY", ""}});
-  EXPECT_EQ(refused.exitStatus, 3);
-  EXPECT_TRUE(contains(refused.err, "--window needs an X display, but no X display: DISPLAY is "
-                                    "not set")) << refused.err;
-  EXPECT_FALSE(fileExists(refused.folder + "/results.txt"));
-
-  RunResult unreachable = runCorvalis({"--window", "--list-devices"}, {{"DISPLAY", ":9999"}});
-  EXPECT_EQ(unreachable.exitStatus, 3);
-  EXPECT_TRUE(contains(unreachable.err, "the X display ':9999' cannot be opened"))
-      << unreachable.err;
-
-  RunResult headless = runCorvalis({"--list-devices"}, {{"DISPLAY", ":9999"}});
-  EXPECT_EQ(headless.exitStatus, 0) << headless.err;
-  EXPECT_FALSE(contains(headless.out, "window:")) << headless.out;
-  EXPECT_TRUE(contains(headless.out, ", pbuffer)\n")) << headless.out;
 }
 
 // A display that goes away mid-run (the server killed once the first test's window is
