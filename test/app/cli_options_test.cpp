@@ -93,10 +93,7 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--compare", "one.txt"}, "--compare"},
       {{"--compare", "--output", "x"}, "--compare"},
       {{"--no-charts=1"}, "--no-charts"},
-      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "101"}, "'101'"},
-      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "-1"}, "'-1'"},
       {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "5%"}, "'5%'"},
-      {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "nan"}, "'nan'"},
       {{"--compare", "a.txt", "b.txt", "--fail-on-regression"}, "--fail-on-regression"},
       {{"--fail-on-regression", "5"}, "--compare OLD.txt NEW.txt"},
   };

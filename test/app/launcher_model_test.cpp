@@ -134,7 +134,9 @@ TEST_F(LauncherModelTest, ANullSlotStaysDisabledAndUnselectable) {
   EXPECT_FALSE(app.registry.enabled[3]);
 }
 
-TEST_F(LauncherModelTest, StartIsAvailableOnlyWhileATestIsSelected) {
+// Start is offered only while a test is selected; Enter still reaches the disabled default
+// button as a Start command, which then reads nothing, as Exit never does.
+TEST_F(LauncherModelTest, StartReadsTheDialogOnlyWhileATestIsSelected) {
   model.initialize(&dialogMarker);
   for (size_t row = 0; row < TestCount; ++row) {
     control(checkBox(row)).checked = false;
@@ -142,31 +144,21 @@ TEST_F(LauncherModelTest, StartIsAvailableOnlyWhileATestIsSelected) {
     model.afterMessage();
   }
   EXPECT_FALSE(app.registry.anySelected() || control(IDC_START).enabled);
-  // Enter still reaches the disabled default button as a Start command.
-  control(IDC_SYNC_SWAP).checked = true;
+  control(IDC_BB_BOLD).checked = control(IDC_BB_URL).checked = false;
+  control(IDC_COMMENT_ENABLED).checked = control(IDC_SYNC_SWAP).checked = true;
+  control(IDC_COMMENT).text = std::string(200, 'c');
   EXPECT_EQ(model.command(IDC_START), LauncherOutcome::Continue);
-  EXPECT_FALSE(app.settings.syncSwap);
+  EXPECT_EQ(model.command(IDC_EXIT), LauncherOutcome::Exit);
+  EXPECT_TRUE(app.settings.bbBold && !app.settings.commentEnabled && !app.settings.syncSwap);
 
   control(checkBox(5)).checked = true;
   model.command(checkBox(5));
   model.afterMessage();
   EXPECT_TRUE(app.registry.enabled[5] && control(IDC_START).enabled);
-}
-
-TEST_F(LauncherModelTest, StartReadsTheDialogAndExitReadsNothing) {
-  model.initialize(&dialogMarker);
-  control(IDC_BB_BOLD).checked = control(IDC_BB_URL).checked = false;
-  control(IDC_COMMENT_ENABLED).checked = control(IDC_SYNC_SWAP).checked = true;
-  control(IDC_COMMENT).text = std::string(200, 'c');
-
-  EXPECT_EQ(model.command(IDC_EXIT), LauncherOutcome::Exit);
-  EXPECT_TRUE(app.settings.bbBold && !app.settings.commentEnabled && !app.settings.syncSwap);
-
   EXPECT_EQ(model.command(IDC_START), LauncherOutcome::Start);
   EXPECT_TRUE(!app.settings.bbBold && app.settings.bbCode && !app.settings.bbUrl);
-  EXPECT_TRUE(app.settings.commentEnabled);
+  EXPECT_TRUE(app.settings.commentEnabled && app.settings.syncSwap);
   EXPECT_EQ(app.settings.comment, std::string(126, 'c')) << "cut at 126 characters";
-  EXPECT_TRUE(app.settings.syncSwap);
   EXPECT_FALSE(app.settings.bbOptionsChanged) << "reading is not an option change";
 }
 
@@ -257,11 +249,9 @@ TEST_F(LauncherModelTest, TheClipboardCommandRewritesOnlyAfterAnOptionClick) {
   model.initialize(&dialogMarker);
   control(IDC_COMMENT_ENABLED).checked = control(IDC_SYNC_SWAP).checked = true;
   control(IDC_COMMENT).text = "new comment";
-  // Clicks other than the BB-code options do not mark the file stale; nor does an id
-  // that belongs to no control.
-  const int noControl = 4711;
+  // Clicks other than the BB-code options do not mark the file stale; nor does a label.
   for (int id : {IDC_COMMENT_ENABLED, IDC_SYNC_SWAP, IDC_SYNC_FLUSH, IDC_COMMENT, checkBox(0),
-                 noControl})
+                 IDC_STATIC})
     model.command(id);
   EXPECT_FALSE(app.settings.bbOptionsChanged);
 

@@ -16,17 +16,17 @@ using testing::readBytes;
 class BBCodeWriterTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.ok()); }
-  std::string path() const { return dir_.file("report.bb.txt"); }
-  std::string finished(BBCodeWriter& writer) {
+  std::string path(const char* name = "report.bb.txt") const { return dir_.file(name); }
+  std::string finished(BBCodeWriter& writer, const char* name = "report.bb.txt") {
     EXPECT_TRUE(writer.finish());
-    return readBytes(path());
+    return readBytes(path(name));
   }
   testing::TempDir dir_;
 };
 
 // Without options the titles are bare but still padded to 48 columns; closing writes one
-// line feed per open level.
-TEST_F(BBCodeWriterTest, PlainOptionsAndClosingLevels) {
+// line feed per open level. [url] goes without [b], and a heading without a URL bare.
+TEST_F(BBCodeWriterTest, OptionsAndClosingLevels) {
   BBCodeWriter writer(path().c_str(), 0);
   writer.closeAllGroups();  // nothing open: nothing written
   writer.openGroup("Corvalis 0.50", "http://example.org/");  // BBUrl off: no link
@@ -38,14 +38,11 @@ TEST_F(BBCodeWriterTest, PlainOptionsAndClosingLevels) {
   writer.closeGroup();  // depth 0: nothing
   EXPECT_EQ(finished(writer), crlf("Corvalis 0.50\n--32 bits---------------------------------------\n"
                                    "----C-------------------------------------------\n\n\n\n"));
-}
-
-TEST_F(BBCodeWriterTest, UrlWithoutBoldAndBoldWithoutUrl) {
-  BBCodeWriter writer(path().c_str(), BBUrl);
-  writer.openGroup("Corvalis 0.50", "u");
-  writer.closeAllGroups();
-  writer.openGroup("Fillrate", nullptr);  // test headings come without a URL
-  EXPECT_EQ(finished(writer), crlf("[url=u]Corvalis 0.50[/url]\n\nFillrate\n"));
+  BBCodeWriter url(path("url.bb.txt").c_str(), BBUrl);
+  url.openGroup("Corvalis 0.50", "u");
+  url.closeAllGroups();
+  url.openGroup("Fillrate", nullptr);
+  EXPECT_EQ(finished(url, "url.bb.txt"), crlf("[url=u]Corvalis 0.50[/url]\n\nFillrate\n"));
 }
 
 TEST_F(BBCodeWriterTest, ValueColumnAndOverlongLabels) {

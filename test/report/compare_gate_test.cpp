@@ -1,6 +1,8 @@
-// The regression gate of --compare as pure logic: verdicts over pairs of values with and
-// without samples, over whole runs, and what the table and BASE.compare.json say.
+// --compare as pure logic: the table of runs and its marked changes, then the regression
+// gate: verdicts over pairs of values with and without samples, over whole runs, and what
+// the table and BASE.compare.json say.
 #include "report/compare_gate.h"
+#include "report/run_compare.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +30,77 @@ GateSide side(const std::string& text, double value, const Spread* spread = null
 }
 
 const GateSide absent{};
+
+CompareRun runOf(const std::string& path, const std::string& lines) {
+  CompareRun run;
+  run.path = path;
+  std::string error;
+  EXPECT_TRUE(parseTextReport("[Corvalis 0.50]\r\n" + lines, run.report, error)) << error;
+  return run;
+}
+
+TEST(RunCompare, ChangesCountBeyondTheSpreadOrFivePercent) {
+  const Spread narrow{99, 101}, wide{80, 120};
+  EXPECT_FALSE(significantChange(100, 104, nullptr, nullptr));
+  EXPECT_TRUE(significantChange(100, 106, nullptr, nullptr));
+  EXPECT_TRUE(significantChange(100, 94, nullptr, nullptr));
+  EXPECT_TRUE(significantChange(100, 104, &narrow, &narrow));
+  EXPECT_FALSE(significantChange(100, 115, &wide, &narrow));
+  EXPECT_FALSE(significantChange(NAN, 5, nullptr, nullptr));
+  EXPECT_FALSE(significantChange(0, 0, nullptr, nullptr));
+  EXPECT_TRUE(significantChange(0, 3, nullptr, nullptr));
+}
+
+TEST(RunCompare, KeysOfSomeRunsShowAsMissingAndRatiosNeedNumbers) {
+  std::vector<CompareRun> runs = {
+      runOf("old.txt", "Info:Method=Flush\r\nFillrate:32:Col=100.000 M Pix/s\r\n"
+                       "TexCache:RGBA=16384 B\r\n"),
+      runOf("dir/new.txt", "Info:Method=Swap\r\nFillrate:32:Col=120.000 M Pix/s\r\n"
+                           "TexCache:DXT1=16 B\r\n")};
+  runs[0].samples.values["Fillrate:32:Col"] = Spread{90e6, 110e6};
+  runs[1].samples.values["Fillrate:32:Col"] = Spread{100e6, 125e6};
+  std::vector<CompareRow> rows = compareRuns(runs);
+  std::string keys;
+  for (const CompareRow& row : rows) keys += row.key + (row.present[0] && row.present[1] ? " " : "? ");
+  EXPECT_EQ(keys, "Info:Method Fillrate:32:Col TexCache:RGBA? TexCache:DXT1? ");
+  EXPECT_TRUE(std::isnan(rows[0].ratios[1]));
+  EXPECT_DOUBLE_EQ(rows[1].ratios[1], 1.2);
+  EXPECT_FALSE(rows[1].changed[1]);  // 20 M apart, inside the 25 M spread
+  EXPECT_TRUE(rows[2].present[0] && rows[3].present[1]);
+
+  const std::string table = compareTableText(runs, rows);
+  for (const char* part : {"TexCache:RGBA    16384 B          (missing)", "new.txt",
+                           "100.000 M Pix/s  120.000 M Pix/s  1.200"})
+    EXPECT_TRUE(contains(table, part)) << part << "\n" << table;
+
+  // Without spreads the 20 % change is marked.
+  runs[0].samples = RunSamples();
+  rows = compareRuns(runs);
+  EXPECT_TRUE(rows[1].changed[1]);
+  EXPECT_TRUE(contains(compareTableText(runs, rows), "1.200 *"));
+  EXPECT_TRUE(contains(compareHtml(runs, rows), "<rect"));
+}
+
+// Texts from the reports are cut to the column width on the terminal only, and the table
+// says when it cut one.
+TEST(RunCompare, TableCutsLongTextsOnTheTerminalOnly) {
+  const std::string longKey(150, 'K'), longValue(CompareColumnWidth, 'V');
+  std::vector<CompareRun> runs = {
+      runOf("old.txt", longKey + "=1\r\nInfo:Driver=" + longValue + "\r\n"),
+      runOf("new.txt", longKey + "=2\r\nInfo:Driver=" + longValue + "W\r\n")};
+  std::vector<CompareRow> rows = compareRuns(runs);
+  const std::string table = compareTableText(runs, rows);
+  const std::string cutKey = longKey.substr(0, CompareColumnWidth - 3) + "...";
+  EXPECT_TRUE(contains(table, "\n" + cutKey + "  1  ")) << table;
+  // Exactly the width stays whole; one more is cut.
+  EXPECT_TRUE(contains(table, "  " + longValue + "  " + longValue.substr(0, 93) + "...\n")) << table;
+  EXPECT_TRUE(contains(table, "texts longer than 96 characters are cut"));
+  EXPECT_TRUE(contains(compareHtml(runs, rows), "<td>" + longKey + "</td>"));
+
+  // Nothing cut, nothing said.
+  runs = {runOf("a.txt", "A=1\r\n"), runOf("b.txt", "A=2\r\n")};
+  EXPECT_EQ(compareTableText(runs, compareRuns(runs)).find("cut"), std::string::npos);
+}
 
 TEST(CompareGate, RatesFailBelowTheToleranceAndBeyondTheSpread) {
   const Spread wide{80, 120}, narrow{99, 101}, lowNarrow{79, 81}, justBelow{96.5, 97.5},
@@ -137,14 +210,6 @@ TEST(CompareGate, KindsFollowTheKeyAndTheUnit) {
   for (const auto& c : cases)
     EXPECT_EQ(gateKindWord(gateKindOf(c.key, c.texts)), std::string(gateKindWord(c.kind)))
         << c.key;
-}
-
-CompareRun runOf(const std::string& path, const std::string& lines) {
-  CompareRun run;
-  run.path = path;
-  std::string error;
-  EXPECT_TRUE(parseTextReport("[Corvalis 0.50]\r\n" + lines, run.report, error)) << error;
-  return run;
 }
 
 Evidence evidenceOf(Confidence confidence) {

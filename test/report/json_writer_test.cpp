@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -50,13 +51,7 @@ TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
   {
     ResultReport report("results", 0, OutputHtml | OutputText | OutputJson);
     ASSERT_TRUE(report.isOpen());
-    RunSettings settings;
-    settings.width = 640;
-    settings.height = 480;
-    settings.tests = {"Fillrate", "TexCache", "Tiling"};
-    settings.repeat = 3;
-    settings.device = "surfaceless";
-    report.setRunSettings(settings);
+    report.setRunSettings({640, 480, {"Fillrate", "TexCache", "Tiling"}, false, 3, "surfaceless"});
     report.beginInfoSection("Corvalis 0.50", "Info", nullptr);
     report.addItem("llvmpipe", nullptr, "Driver");
     report.addItem("Caf\xe9 \xb5", nullptr, "Comment");  // ISO-8859-1 bytes
@@ -127,15 +122,10 @@ TEST_F(JsonReportTest, HoldsEveryTextReportValueWithItsNumberAndSamples) {
 // The evidence of a detection, written under its value's key path and read back as it
 // was given; a detection without a report line still has its evidence, and no value.
 TEST_F(JsonReportTest, EvidenceRoundTripsUnderItsKeyPath) {
-  Evidence clear;
-  clear.confidence = Confidence::Clear;
-  clear.step = StepEstimate{4.0, 0.77, 0.75, 0.79};
-  clear.runnerUp = StepEstimate{16.0, 0.97, 0.93, 1.01};
-  clear.threshold = 0.985;
-  Evidence uncertain;
-  uncertain.confidence = Confidence::Uncertain;
-  uncertain.step = StepEstimate{512.0, 0.9, std::nan(""), 0.95};
-  uncertain.noise = 0.04;
+  const Evidence clear{Confidence::Clear, "px", StepEstimate{4.0, 0.77, 0.75, 0.79},
+                       StepEstimate{16.0, 0.97, 0.93, 1.01}, 0.985, 0.0};
+  const Evidence uncertain{Confidence::Uncertain, "B", StepEstimate{512.0, 0.9, std::nan(""), 0.95},
+                           std::nullopt, 1.0, 0.04};
   {
     ResultReport report("results", 0, OutputHtml | OutputText | OutputJson);
     report.beginTestSection("Tiling", "Tiling", false);
@@ -159,21 +149,19 @@ TEST_F(JsonReportTest, EvidenceRoundTripsUnderItsKeyPath) {
   std::string error;
   ASSERT_TRUE(readRunJson("results.json", read, found, error)) << error;
   ASSERT_EQ(read.evidence.size(), 3u);
-  const Evidence& width = read.evidence.at("Tiling:Color:Width");
-  EXPECT_EQ(width.confidence, Confidence::Clear);
-  ASSERT_TRUE(width.step && width.runnerUp);
-  EXPECT_EQ(width.step->position, 4.0);
-  EXPECT_EQ(width.step->ratio, 0.77);
-  EXPECT_EQ(width.step->high, 0.79);
-  EXPECT_EQ(width.runnerUp->low, 0.93);
-  EXPECT_EQ(width.threshold, 0.985);
-  const Evidence& dxt1 = read.evidence.at("TexCache:DXT1");
-  EXPECT_EQ(dxt1.confidence, Confidence::Uncertain);
-  ASSERT_TRUE(dxt1.step.has_value());
-  EXPECT_TRUE(std::isnan(dxt1.step->low));  // written as null
-  EXPECT_FALSE(dxt1.runnerUp.has_value());
-  EXPECT_EQ(dxt1.noise, 0.04);
-  EXPECT_EQ(read.evidence.at("TexCache:DXT5").confidence, Confidence::None);
+  // The unit and every number; a missing step reads as -2, NaN as -1.
+  auto fields = [](const Evidence& e) {
+    std::vector<double> out = {static_cast<double>(e.confidence), e.threshold, e.noise};
+    for (const std::optional<StepEstimate>& step : {e.step, e.runnerUp}) {
+      if (!step) out.push_back(-2);
+      else for (double v : {step->position, step->ratio, step->low, step->high})
+        out.push_back(std::isnan(v) ? -1 : v);
+    }
+    return std::make_pair(e.unit, out);
+  };
+  EXPECT_EQ(fields(read.evidence.at("Tiling:Color:Width")), fields(clear));
+  EXPECT_EQ(fields(read.evidence.at("TexCache:DXT1")), fields(uncertain));  // low written as null
+  EXPECT_EQ(fields(read.evidence.at("TexCache:DXT5")), fields(Evidence()));
 }
 
 }  // namespace

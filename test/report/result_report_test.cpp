@@ -124,8 +124,15 @@ TEST_F(ResultReportTest, WholeReportReadBackFromDisk) {
             "[/CODE]");
 }
 
-TEST_F(ResultReportTest, ItemsWithoutValueOrLabelReachOnlyThePage) {
-  ResultReport report("results", 0, OutputHtml | OutputText | OutputBBCode);
+// Long system texts are kept whole; items without a value or a label reach only the page.
+TEST_F(ResultReportTest, LongTextsStayWholeAndBareItemsReachOnlyThePage) {
+  const std::string comment(126, 'c');
+  const std::string driver = "Mesa/X.org llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility "
+                             "Profile) Mesa 22.3.6 " + std::string(200, 'd');
+  ResultReport report("results", 0, OutputHtml | OutputText | OutputBBCode | OutputDataFiles);
+  report.beginInfoSection(ProgramVersion, "Info", nullptr);
+  report.addItem(comment.c_str(), nullptr, "Comment");
+  report.addItem(driver.c_str(), nullptr, "Driver");
   report.beginTestSection("Geometry", "Geometry", false);
   report.addItem(nullptr, "test skipped", nullptr);
   report.addItem("bare value", nullptr, nullptr);
@@ -133,12 +140,15 @@ TEST_F(ResultReportTest, ItemsWithoutValueOrLabelReachOnlyThePage) {
   report.addItem("v", nullptr, "Kept");
   ASSERT_TRUE(report.close());
   EXPECT_EQ(readBytes("results.htm"),
-            kPageHead +
-                crlf("<b>Geometry</b><br>\ntest skipped<br>\nbare value<br>\n"
-                     "Label only: <br>\nKept: v<br>\n") +
+            kPageHead + "<b>Corvalis 0.50</b><br>\r\nComment: " + comment + "<br>\r\nDriver: " +
+                driver + crlf("<br>\n<b>Geometry</b><br>\ntest skipped<br>\nbare value<br>\n"
+                              "Label only: <br>\nKept: v<br>\n") +
                 kPageEnd);
-  EXPECT_EQ(readBytes("results.txt"), crlf("[Corvalis 0.50]\nGeometry:Kept=v\n"));
-  EXPECT_EQ(readBytes("results.bb.txt"), crlf("Geometry\nKept                v\n"));
+  EXPECT_EQ(readBytes("results.txt"), crlf("[Corvalis 0.50]\nInfo:Comment=" + comment +
+                                           "\nInfo:Driver=" + driver + "\nGeometry:Kept=v\n"));
+  EXPECT_EQ(readBytes("results.bb.txt"), crlf("Corvalis 0.50\nComment             " + comment +
+                                              "\nDriver              " + driver +
+                                              "\n\nGeometry\nKept                v\n"));
 }
 
 TEST_F(ResultReportTest, GroupWithoutKeyMakesTheLastEndGroupDropTheSectionKey) {
@@ -151,24 +161,6 @@ TEST_F(ResultReportTest, GroupWithoutKeyMakesTheLastEndGroupDropTheSectionKey) {
   EXPECT_EQ(readBytes("results.txt"),
             crlf("[Corvalis 0.50]\nTiling:Mode=R8G8B8A8 Z24 S8\nTiling:Color:Width=16 \n"
                  "Tiling:Color:Height=none\nAfter=x\nNext:V=1\n"));
-}
-
-TEST_F(ResultReportTest, LongSystemTextsAreKeptWhole) {
-  const std::string comment(126, 'c');
-  const std::string driver = "Mesa/X.org llvmpipe (LLVM 15.0.6, 256 bits) v4.5 (Compatibility "
-                             "Profile) Mesa 22.3.6 " + std::string(200, 'd');
-  ResultReport report("results", 0, 15);
-  report.beginInfoSection(ProgramVersion, "Info", nullptr);
-  report.addItem(comment.c_str(), nullptr, "Comment");
-  report.addItem(driver.c_str(), nullptr, "Driver");
-  ASSERT_TRUE(report.close());
-  EXPECT_EQ(readBytes("results.htm"),
-            kPageHead + "<b>Corvalis 0.50</b><br>\r\nComment: " + comment +
-                "<br>\r\nDriver: " + driver + "<br>\r\n" + kPageEnd);
-  EXPECT_EQ(readBytes("results.txt"),
-            "[Corvalis 0.50]\r\nInfo:Comment=" + comment + "\r\nInfo:Driver=" + driver + "\r\n");
-  EXPECT_EQ(readBytes("results.bb.txt"), "Corvalis 0.50\r\nComment             " + comment +
-                                             "\r\nDriver              " + driver + "\r\n");
 }
 
 // The page is opened first; when it cannot be created no other file is, and close
