@@ -70,15 +70,27 @@ TEST(RunFiles, TextReportNeedsItsHeaderAndKeyValueLines) {
   EXPECT_EQ(*report.find("A"), std::string("b\0c\x1B", 4));
 }
 
-// A file is read up to its limit and no further; the header decides before anything
-// else is read. What is not a regular file (a FIFO, a folder, /dev/zero) is refused
-// unread: readRunJson below, and the program's --compare in the HostileFiles
-// integration tests.
-TEST(RunFiles, FilesAreReadWithinTheirLimitAndNeedTheHeader) {
+// What is not a regular file is refused without being read or waited on (a FIFO
+// without a writer would block an open, /dev/zero would never end); a file is read up
+// to its limit and no further. The program's --compare meets the same refusals and the
+// limit of a text report in the HostileFiles integration tests.
+TEST(RunFiles, OnlyRegularFilesWithinTheirLimitAreReadBack) {
   corvalis::testing::TempDir dir;
   ASSERT_TRUE(dir.ok());
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0700), 0);
+  const std::pair<std::string, std::string> refused[] = {
+      {dir.file("fifo"), "a FIFO (named pipe), not a regular file"},
+      {dir.file("folder"), "a directory, not a regular file"},
+      {"/dev/zero", "a character device, not a regular file"},
+      {dir.file("missing"), "No such file or directory"},
+  };
   TextReport report;
   std::string bytes, error;
+  for (const auto& [path, why] : refused) {
+    EXPECT_FALSE(readFileBytes(path, 100, "a test file", bytes, error)) << path;
+    EXPECT_EQ(error, path + ": cannot be read: " + why);
+  }
   ASSERT_TRUE(writeBytes(dir.file("small"), std::string(100, 'x')));
   EXPECT_TRUE(readFileBytes(dir.file("small"), 100, "a test file", bytes, error)) << error;
   EXPECT_EQ(bytes.size(), 100u);
