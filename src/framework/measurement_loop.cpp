@@ -43,9 +43,9 @@ LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& ba
   LoopSample result;
   if (!spec.warmupBeforeTimers) warmUp(spec, sync, warmup);
 
-  // With a time-bounded queue the first glFinish follows the first iteration: it shows
-  // how long the renderer takes per unit before much work is queued.
-  int nextFinish = spec.step;
+  // With a time-bounded queue the first glFinish follows the first iteration (or the
+  // least work): it shows how long the renderer takes per unit before much is queued.
+  int nextFinish = std::max(spec.step, spec.minCount);
   perf.restart();
   cycles.restart();
   for (;;) {
@@ -66,7 +66,7 @@ LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& ba
     // The cap bounds the work of a fast batch...
     if (result.count >= spec.cap) break;
     // ...and the minimum time, read from the cycle counter alone, that of a slow one.
-    if (cycles.elapsed() >= spec.minSeconds) break;
+    if (result.count >= spec.minCount && cycles.elapsed() >= spec.minSeconds) break;
     // A stop request (Ctrl-C) ends the test at the next batch.
     if (stopRequested()) break;
   }

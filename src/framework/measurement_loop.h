@@ -25,6 +25,10 @@ struct LoopSpec {
   int step = 1;              // units counted per iteration
   int cap = 5000;            // leave once the count reaches this
   double minSeconds = 0.5;   // leave once the cycle timer shows this much
+  // ...but not before this many units are drawn (a slice's least work), and no glFinish
+  // of a time-bounded queue before them either: a slice of one batch times the wake-up
+  // from its glFinish, which a busy scheduler rounds to whole ticks, not the batch.
+  int minCount = 0;
   BatchEnd batchEnd = BatchEnd::Sync;
   int batchesPerIteration = 1;  // each batch is followed by its own batch end
   int finishEvery = 0;          // extra glFinish whenever count % finishEvery == 0 (0: never)

@@ -47,6 +47,10 @@ constexpr int fileSweeps[TileConfigs] = {TileCombined, TileColor, TileDepth, Til
 // drain after every slice stays a small part of the time.
 constexpr double SliceBudget = 1.4;
 constexpr int SlicesPerRepeat = 8;
+// Batches a slice draws at least. At a large screen a slice's share of the window holds
+// one or two batches, and a slice of one batch on a busy machine times the scheduler's
+// tick (its rates come out as 1 / 4 ms, 1 / 8 ms, ...) instead of the pattern.
+constexpr int MinBatchesPerSlice = 4;
 
 // Places the strips (or bands) of a step; returns how many there are.
 using Placement = std::function<int(int step)>;
@@ -86,7 +90,9 @@ std::string timeBlock(const SyncMethod& sync, const uint16_t* indices, int step,
       return [&, patternStep] { place(patternStep); };
     };
     preparation();
-    timed = runInRounds(sliceOf(tilingLoop(repeats), rounds, SliceBudget), sync, rounds,
+    LoopSpec slice = sliceOf(tilingLoop(repeats), rounds, SliceBudget);
+    slice.minCount = MinBatchesPerSlice;
+    timed = runInRounds(slice, sync, rounds,
                         {{batch, placeOnly(step)}, {batch, placeOnly(step + 1)}});
   } else {
     const std::pair<LoopResult, LoopResult> pair = runMeasurementPair(

@@ -50,18 +50,21 @@ class MeasurementLoopTest : public ::testing::Test {
 };
 
 // The loop stops at the first iteration that reaches the cap, or after one iteration
-// when no minimum time is asked for; the count is in steps.
+// when no minimum time is asked for, but not before the least work (which the cap still
+// bounds); the count is in steps.
 TEST_F(MeasurementLoopTest, StopRules) {
   struct Case {
     int step, cap;
     double minSeconds;
-    int batches;
+    int minCount, batches;
   };
-  for (const Case& c : {Case{6, 5, 1.0e9, 1}, Case{3, 10, 1.0e9, 4}, Case{5, 5000, 0.0, 1}}) {
+  for (const Case& c : {Case{6, 5, 1.0e9, 0, 1}, Case{3, 10, 1.0e9, 0, 4}, Case{5, 5000, 0.0, 0, 1},
+                        Case{2, 5000, 0.0, 6, 3}, Case{1, 3, 0.0, 10, 3}}) {
     LoopSpec spec;
     spec.step = c.step;
     spec.cap = c.cap;
     spec.minSeconds = c.minSeconds;
+    spec.minCount = c.minCount;
     const LoopResult result = run(spec, false);
     EXPECT_EQ(fake.count("batch"), c.batches) << c.cap;
     EXPECT_EQ(result.count, c.step * c.batches) << c.cap;
