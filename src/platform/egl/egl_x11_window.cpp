@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
+#include <GL/gl.h>
 #include <xcb/present.h>
 
 #include <cstdio>
@@ -248,6 +249,14 @@ EGLSurface X11WindowSystem::createSurface(EGLDisplay display, EglWindow& window,
 }
 
 // A swap on a lost display or window shows nothing; one that finds the loss fails too.
+// NOTE: a swap leaves the window's buffers to be taken up again, and Mesa's software
+// rasteriser does that at the next GL call, asking the server for the window's size. If
+// another client destroyed the window before that question, the size reads 0 x 0 and
+// the next read of the old size runs off the buffers and crashes. So the buffers are
+// taken up here, by a clear of no buffer (which draws nothing), and only then is the
+// loss looked for: a window destroyed before the size was asked for has its
+// DestroyNotify in the queue by the time the answer came. A window destroyed after it
+// keeps its buffers until the next swap.
 bool X11WindowSystem::present(EGLDisplay display, EglWindow& window, unsigned& error) {
   if (lost()) {
     error = EGL_BAD_NATIVE_WINDOW;
@@ -255,6 +264,7 @@ bool X11WindowSystem::present(EGLDisplay display, EglWindow& window, unsigned& e
   }
   bool shown = eglSwapBuffers(display, window.surface) == EGL_TRUE;
   if (!shown) error = static_cast<unsigned>(eglGetError());
+  if (eglGetCurrentSurface(EGL_DRAW) == window.surface && !connectionLost(false)) glClear(0);
   if (connectionLost(false) || destroyedByOtherClient(window)) {
     error = EGL_BAD_NATIVE_WINDOW;
     shown = false;
