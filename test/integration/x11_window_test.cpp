@@ -28,7 +28,9 @@ using namespace corvalis_test;
 namespace {
 
 // An Xvfb server on a display number it picks itself (-displayfd), so that parallel
-// tests never collide; stopped by the destructor.
+// tests never collide; stopped by the destructor. It does not reset when its last client
+// leaves (-noreset): a reset between two runs of a test refuses, for a moment, the
+// connections of the next run and of its other client.
 class XvfbServer {
  public:
   explicit XvfbServer(const std::string& screen) {
@@ -39,7 +41,7 @@ class XvfbServer {
       close(fds[0]);
       const std::string fd = std::to_string(fds[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-             "-nolisten", "tcp", static_cast<char*>(nullptr));
+             "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
