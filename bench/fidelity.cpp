@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/test_registry.h"
+#include "app/suite.h"
 #include "stability.h"
 #include "framework/run_context.h"
 #include "framework/timers.h"

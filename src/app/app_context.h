@@ -4,7 +4,7 @@
 // text, the refresh rate and the display configuration stay process-wide values.
 
 #include "app/launcher_settings.h"
-#include "app/test_registry.h"
+#include "app/suite.h"
 
 namespace corvalis {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/test_registry.h"
+#include "app/suite.h"
 
 namespace corvalis {
 

@@ -1,5 +1,5 @@
 // The registry's fixed order and the names the command line finds its tests by.
-#include "app/test_registry.h"
+#include "app/suite.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/test_registry.h"
+#include "app/suite.h"
 
 #include <cctype>
 #include <iterator>
