@@ -168,26 +168,115 @@ LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget) {
   return slice;
 }
 
-std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& sync, int rounds,
-                                    const std::vector<Pattern>& patterns) {
+namespace {
+
+// The rounds shared by runInRounds and measureSet: every pattern once a round, with its
+// own slice and, first, the state it needs; the order turns about from round to round.
+// They end after 'rounds' rounds, at a stop request, or when 'enough' says so after a
+// round.
+using RoundsDone = std::function<bool(int roundsRun, const std::vector<LoopResult>& results)>;
+
+std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const SyncMethod& sync,
+                                 int rounds, const std::vector<Pattern>& patterns,
+                                 const std::vector<Batch>& restores, const RoundsDone& enough) {
   std::vector<LoopResult> results(patterns.size());
   const size_t count = patterns.size();
   // One untimed batch first, so that no slice pays for the renderer's first use of the
   // state (a shader compiled on first draw).
   if (count > 0) {
+    if (restores[0]) restores[0]();
     if (patterns[0].warmup) patterns[0].warmup();
     patterns[0].batch();
     glFinish();
   }
   for (int round = 0; round < rounds && !stopRequested(); ++round) {
-    for (size_t turn = 0; turn < count; ++turn) {
+    for (size_t turn = 0; turn < count && !stopRequested(); ++turn) {
       const size_t index = round % 2 == 0 ? turn : count - 1 - turn;
       const Pattern& pattern = patterns[index];
-      results[index].repeats.push_back(runOnce(slice, sync, pattern.batch, pattern.warmup));
+      if (restores[index]) restores[index]();
+      results[index].repeats.push_back(runOnce(slices[index], sync, pattern.batch, pattern.warmup));
     }
+    if (enough && enough(round + 1, results)) break;
   }
   for (LoopResult& result : results) result = finished(result);
   return results;
+}
+
+// Adaptive rounds: slices of an eighth of the single window, at least six rounds, at
+// most the run's ceiling. Six slices give an interval from their extremes, wide enough
+// to keep a noisy value going; from eight on the extremes drop out of it.
+constexpr int AutoSliceRounds = 8;
+constexpr int AutoMinRounds = 6;
+// With a fixed count the slices of a measurement together take this many times its
+// single window: a little more than one, since a slice's warm-up and drain are untimed.
+constexpr double RoundsBudget = 1.2;
+
+}  // namespace
+
+std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& sync, int rounds,
+                                    const std::vector<Pattern>& patterns) {
+  return roundsOf(std::vector<LoopSpec>(patterns.size(), slice), sync, rounds, patterns,
+                  std::vector<Batch>(patterns.size()), RoundsDone());
+}
+
+RoundPlan roundPlan(const RunContext& context) {
+  RoundPlan plan;
+  plan.rounds = std::max(context.repeats, 1);
+  plan.sliceRounds = plan.rounds;
+  plan.budget = RoundsBudget;
+  plan.minRounds = plan.rounds;
+  if (context.adaptive) {
+    plan.adaptive = true;
+    plan.sliceRounds = AutoSliceRounds;
+    plan.budget = 1.0;
+    plan.minRounds = std::min(AutoMinRounds, plan.rounds);
+  }
+  return plan;
+}
+
+std::vector<LoopResult> measureSet(const std::vector<Timed>& set, const Batch& base,
+                                   const SyncMethod& sync, const RunContext& context) {
+  std::vector<LoopResult> results;
+  if (!context.inRounds()) {
+    for (const Timed& timed : set) {
+      if (timed.enter) timed.enter();
+      LoopSpec once = timed.spec;
+      once.repeats = 1;
+      results.push_back(runMeasurementLoop(once, sync, timed.batch, timed.warmup));
+    }
+    return results;
+  }
+  const RoundPlan plan = roundPlan(context);
+  std::vector<LoopSpec> slices;
+  std::vector<Pattern> patterns;
+  std::vector<Batch> restores;
+  for (size_t i = 0; i < set.size(); ++i) {
+    LoopSpec slice = sliceOf(set[i].spec, plan.sliceRounds, plan.budget);
+    // A slice draws at least two iterations, so that it times the work and not the
+    // scheduler's wake-up from its glFinish.
+    slice.minCount = std::max(slice.minCount, 2 * std::max(slice.step, 1));
+    slices.push_back(slice);
+    patterns.push_back({set[i].batch, set[i].warmup});
+    size_t first = i;
+    while (first > 0 && set[first].chained) --first;
+    restores.push_back([&set, &base, first, i] {
+      if (base) base();
+      for (size_t k = first; k <= i; ++k)
+        if (set[k].enter) set[k].enter();
+    });
+  }
+  RoundsDone enough;
+  if (plan.adaptive) {
+    enough = [&plan, &context](int roundsRun, const std::vector<LoopResult>& partial) {
+      if (roundsRun < plan.minRounds) return false;
+      // Out of time: what is measured stands, wide or not.
+      if (context.pastDeadline()) return true;
+      for (const LoopResult& result : partial)
+        if (!narrowInterval(result.rates(1.0))) return false;
+      return true;
+    };
+  }
+  return roundsOf(slices, sync, plan.rounds, patterns, restores, enough);
 }
 
 }  // namespace corvalis

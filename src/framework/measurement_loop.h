@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/measured.h"
+#include "framework/run_context.h"
 #include "framework/sync_method.h"
 
 namespace corvalis {
@@ -110,5 +111,42 @@ LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget);
 // taken as repeats.
 std::vector<LoopResult> runInRounds(const LoopSpec& slice, const SyncMethod& sync, int rounds,
                                     const std::vector<Pattern>& patterns);
+
+// One of the timed measurements of a test as measureSet takes them: its row of the loop
+// table, the state it is measured in, its batch and warm-up.
+struct Timed {
+  LoopSpec spec;  // its repeats are ignored: the run decides how it is taken
+  // Sets its state over the one the measurement before it left (untimed; may be empty).
+  Batch enter;
+  Batch batch;
+  Batch warmup;
+  // Its enter builds on the state of the measurement before it: in rounds that state is
+  // made again by the enters back to the last measurement that is not chained.
+  bool chained = false;
+};
+
+// How the measurements of a set are taken in a run with repeats: in 'rounds' rounds, each
+// slice sized so that a measurement's slices together take about 'budget' times its
+// single window, until 'minRounds' rounds have run and every value is narrow (adaptive),
+// or 'rounds' have run.
+struct RoundPlan {
+  int rounds = 1;
+  int sliceRounds = 1;  // slices are sized as if there were this many rounds
+  double budget = 1.0;
+  bool adaptive = false;
+  int minRounds = 1;
+};
+
+// The rounds of a run with repeats (RunContext::repeats, or the adaptive mode).
+RoundPlan roundPlan(const RunContext& context);
+
+// Takes every measurement of a set. A single run (context.repeats 1, not adaptive)
+// measures each once, in order, after its enter: the single measurement. Otherwise
+// every measurement is taken in rounds (roundPlan), one slice each per round, in an
+// order that turns round about from round to round; before each slice 'base' and the
+// enters its state rests on set that state again, untimed. Each result holds its slices
+// in the order taken as repeats.
+std::vector<LoopResult> measureSet(const std::vector<Timed>& set, const Batch& base,
+                                   const SyncMethod& sync, const RunContext& context);
 
 }  // namespace corvalis

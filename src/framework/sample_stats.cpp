@@ -42,6 +42,14 @@ MedianInterval medianInterval(std::vector<double> values) {
   return out;
 }
 
+bool narrowInterval(const std::vector<double>& samples) {
+  if (samples.size() < 2) return false;
+  const MedianInterval interval = medianInterval(samples);
+  if (!std::isfinite(interval.low) || !std::isfinite(interval.high) || !(interval.median > 0.0))
+    return false;
+  return (interval.high - interval.low) / interval.median <= NarrowIntervalWidth;
+}
+
 double spreadOf(const SampleStats& stats) {
   if (stats.failed || !(stats.min > 0.0)) return std::numeric_limits<double>::quiet_NaN();
   return stats.max / stats.min;

@@ -125,6 +125,44 @@ TEST_F(MeasurementLoopTest, RepeatsPairsAndRoundsAlternate) {
   for (const LoopResult& result : rounds) EXPECT_EQ(result.repeats.size(), 3u);
 }
 
+// A set of measurements: a single run enters each once, in order, before its one timed
+// part; rounds set each slice's state again from the base and the enters of its chain,
+// visit the set forwards then backwards, and keep one slice per round; the adaptive mode
+// out of time stops after its first rounds, wide intervals or not.
+TEST_F(MeasurementLoopTest, SetsEnterInOrderOnceOrRestoreEverySlice) {
+  SyncMethod sync(&dcMarker, false);
+  const auto timed = [&](const char* enter, const char* batch, bool chained) {
+    Timed t;
+    t.spec = oneIteration();
+    t.enter = mark(enter);
+    t.batch = mark(batch);
+    t.chained = chained;
+    return t;
+  };
+  const std::vector<Timed> set = {timed("a", "A", false), timed("b", "B", true),
+                                  timed("c", "C", false)};
+  RunContext context;
+  fake.calls.clear();
+  const std::vector<LoopResult> once = measureSet(set, mark("base"), sync, context);
+  EXPECT_EQ(fake.calls, (Calls{"a", "A", "b", "B", "c", "C"}));
+  ASSERT_EQ(once.size(), 3u);
+  EXPECT_EQ(once[1].repeats.size(), 1u);
+
+  context.repeats = 2;
+  fake.calls.clear();
+  const std::vector<LoopResult> rounds = measureSet(set, mark("base"), sync, context);
+  EXPECT_EQ(fake.calls, (Calls{"base", "a", "A",                                   // untimed
+                               "base", "a", "A", "base", "a", "b", "B", "base", "c", "C",  // round 1
+                               "base", "c", "C", "base", "a", "b", "B", "base", "a", "A"}));
+  for (const LoopResult& result : rounds) EXPECT_EQ(result.repeats.size(), 2u);
+
+  context.repeats = AutoRoundsCeiling;
+  context.adaptive = true;
+  context.deadline = RunClock::now();
+  const std::vector<LoopResult> adaptive = measureSet(set, Batch(), sync, context);
+  for (const LoopResult& result : adaptive) EXPECT_EQ(result.repeats.size(), 6u);
+}
+
 // A slice takes its share of the minimum time and of the cap, whole steps and at least
 // one, with its queue bounded by time.
 TEST(SliceOf, SharesTheWindowAndBoundsTheQueue) {
