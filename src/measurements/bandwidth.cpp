@@ -1,6 +1,8 @@
 #include "measurements/bandwidth.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
@@ -121,17 +123,17 @@ void writeValue(ResultReport& report, const Measured& value, const char* htmlTex
 
 }  // namespace
 
-// Clears per second of the buffers in mask. The clear values change on every clear so
-// that a driver cannot skip a clear that would leave the buffer as it is.
-Measured BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int repeats) {
-  LoopSpec spec;
-  spec.step = 1;
-  spec.cap = 5000;
-  spec.minSeconds = 0.5;
-  spec.repeats = repeats;
-  spec.warmupSwap = false;  // no warm-up draw: a glFinish only
-  int n = 0;
-  auto batch = [&n, mask] {
+// Clears per second of the buffers in mask, after 'enter' set the write masks. The
+// clear values change on every clear so that a driver cannot skip a clear that would
+// leave the buffer as it is.
+Timed clearRate(unsigned mask, Batch enter, int& n) {
+  Timed timed;
+  timed.spec.step = 1;
+  timed.spec.cap = 5000;
+  timed.spec.minSeconds = 0.5;
+  timed.spec.warmupSwap = false;  // no warm-up draw: a glFinish only
+  timed.enter = std::move(enter);
+  timed.batch = [&n, mask] {
     const int k = n % 16;
     glClearColor(0.5f, static_cast<float>(k) * 0.06666667f, 0.0f, 1.0f);
     glClearDepth(static_cast<float>(k) * 0.032258064f + 0.25f);
@@ -139,43 +141,49 @@ Measured BandwidthTest::clearRate(unsigned mask, const TestWindow& window, int r
     glClear(mask);
     ++n;
   };
-  return runMeasurementLoop(spec, window.syncMethod(), batch, Batch()).measured(1.0);
+  return timed;
 }
 
 // The five clear rates.
-void BandwidthTest::measureClears(const TestWindow& window, int repeats) {
-  setupColorClearState();
-  colorClear = clearRate(GL_COLOR_BUFFER_BIT, window, repeats).scaled(window.colorBytes);
-  setupDepthClearState(window.syncMethod());
-  depthClear = clearRate(GL_DEPTH_BUFFER_BIT, window, repeats).scaled(window.depthBytes);
-  setupStencilClearState();
-  stencilClear = clearRate(GL_STENCIL_BUFFER_BIT, window, repeats).scaled(window.stencilBytes);
-  setupDepthStencilClearState();
-  depthStencilClear = clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window, repeats)
-                          .scaled(static_cast<double>(window.depthBytes) + window.stencilBytes);
-  setupAllClearState();
-  allClear = clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, window,
-                       repeats)
-                 .scaled(static_cast<double>(window.colorBytes) + window.depthBytes +
-                         window.stencilBytes);
+void BandwidthTest::measureClears(const TestWindow& window, const RunContext& context) {
+  const SyncMethod sync = window.syncMethod();
+  // Each clear counts from 0 again, as a measurement of its own.
+  int counts[5] = {};
+  std::vector<Timed> set = {
+      clearRate(GL_COLOR_BUFFER_BIT, setupColorClearState, counts[0]),
+      clearRate(GL_DEPTH_BUFFER_BIT, [&sync] { setupDepthClearState(sync); }, counts[1]),
+      clearRate(GL_STENCIL_BUFFER_BIT, setupStencilClearState, counts[2]),
+      clearRate(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, setupDepthStencilClearState,
+                counts[3]),
+      clearRate(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                setupAllClearState, counts[4]),
+  };
+  // The colour and the depth clear set all three write masks; each later clear changes
+  // those of the one before.
+  for (size_t i = 2; i < set.size(); ++i) set[i].chained = true;
+  const std::vector<LoopResult> timed = measureSet(set, Batch(), sync, context);
+  const double depthStencil = static_cast<double>(window.depthBytes) + window.stencilBytes;
+  colorClear = timed[0].measured(1.0).scaled(window.colorBytes);
+  depthClear = timed[1].measured(1.0).scaled(window.depthBytes);
+  stencilClear = timed[2].measured(1.0).scaled(window.stencilBytes);
+  depthStencilClear = timed[3].measured(1.0).scaled(depthStencil);
+  allClear = timed[4].measured(1.0).scaled(depthStencil + window.colorBytes);
 }
 
 // Worst-case drawing: every fragment passes depth and stencil tests and reads and
 // writes colour (blending), depth and stencil.
-void BandwidthTest::measureDraw(const TestWindow& window, int repeats) {
+void BandwidthTest::measureDraw(const TestWindow& window, const RunContext& context) {
   const SyncMethod sync = window.syncMethod();
-  setupDrawState(sync);
-
-  LoopSpec spec;
-  spec.step = QuadsPerCycle;
-  spec.cap = 5000;
-  spec.minSeconds = 1.0;
-  spec.repeats = repeats;
-  spec.batchEnd = BatchEnd::None;  // a cycle ends its own batches
-  spec.warmupSwap = false;
+  Timed draw;
+  draw.spec.step = QuadsPerCycle;
+  draw.spec.cap = 5000;
+  draw.spec.minSeconds = 1.0;
+  draw.spec.batchEnd = BatchEnd::None;  // a cycle ends its own batches
+  draw.spec.warmupSwap = false;
+  draw.enter = [&sync] { setupDrawState(sync); };
   int z = FarDepthStep;
-  const LoopResult result = runMeasurementLoop(
-      spec, sync, [this, &sync, &z] { drawCycle(sync, z, colorSeed); }, Batch());
+  draw.batch = [this, &sync, &z] { drawCycle(sync, z, colorSeed); };
+  const LoopResult result = measureSet({draw}, Batch(), sync, context)[0];
   drawQuads = result.count;
   drawBandwidth = result.measured(
       drawBytesPerQuad(window.colorBytes, window.depthBytes, window.stencilBytes));
@@ -189,8 +197,8 @@ void BandwidthTest::run(const RunContext& context) {
     measureRefreshRate(window);
     hasDepth = window.depthBytes > 0;
     hasStencil = window.stencilBytes > 0;
-    measureClears(window, context.repeats);
-    measureDraw(window, context.repeats);
+    measureClears(window, context);
+    measureDraw(window, context);
     ramdacBandwidth = window.ramdacBytesPerSecond();
     physicalBandwidth = ramdacBandwidth.value + drawBandwidth.value;
     // The estimate rests on the draw measurement, and so does whatever went wrong there.
@@ -216,6 +224,14 @@ void BandwidthTest::writeResults(ResultReport& report) {
   writeValue(report, drawBandwidth, " worst case draw bandwidth", "Draw");
   writeValue(report, ramdacBandwidth, " burned by the RAMDAC", "BurnedByRAMDAC");
   writeValue(report, physicalBandwidth, " estimated physical bandwidth", "Physical");
+}
+
+std::optional<Measured> BandwidthTest::headline() const {
+  if (failed) return std::nullopt;
+  // The estimate is the draw's bandwidth plus the display's fixed share.
+  Measured out(physicalBandwidth.value);
+  for (double sample : drawBandwidth.samples) out.samples.push_back(sample + ramdacBandwidth.value);
+  return out;
 }
 
 void BandwidthTest::summary(char* buffer) {

@@ -30,6 +30,7 @@ class BandwidthTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::optional<Measured> headline() const override;
 
   // Bytes per second. The scan-out figure and the physical estimate are computed, not
   // measured: they have no samples.
@@ -51,10 +52,9 @@ class BandwidthTest : public BenchTest {
   uint32_t colorSeed = InitialColorSeed;
 
  private:
-  // Each timed measurement taken 'repeats' times.
-  void measureClears(const TestWindow& window, int repeats);
-  Measured clearRate(unsigned mask, const TestWindow& window, int repeats);
-  void measureDraw(const TestWindow& window, int repeats);
+  // Every timed measurement taken as the run asks (measureSet).
+  void measureClears(const TestWindow& window, const RunContext& context);
+  void measureDraw(const TestWindow& window, const RunContext& context);
 };
 
 }  // namespace corvalis

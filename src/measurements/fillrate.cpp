@@ -1,6 +1,8 @@
 #include "measurements/fillrate.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
@@ -25,9 +27,8 @@ constexpr double MinSeconds = 0.375;
 constexpr int QuadCap = 5000;
 
 // The loop row shared by every fill measurement; step is quads per iteration.
-LoopSpec fillLoop(int step, bool warmupSwap, int repeats) {
+LoopSpec fillLoop(int step, bool warmupSwap) {
   LoopSpec spec;
-  spec.repeats = repeats;
   spec.step = step;
   spec.cap = QuadCap;
   spec.minSeconds = MinSeconds;
@@ -51,49 +52,59 @@ void drawQuad(float z, Coloring coloring) {
 
 double screenPixels() { return static_cast<double>(screenWidth) * screenHeight; }
 
-// Plain fill: quads A and B alternating at z = 0.5; the caller has set what is written.
-Measured plainFill(const SyncMethod& sync, int repeats) {
-  auto warmup = [] { drawQuad(0.5f, Coloring::A); };
-  auto batch = [] {
+// Plain fill: quads A and B alternating at z = 0.5; 'enter' sets what is written.
+Timed plainFill(Batch enter, bool chained = false) {
+  Timed timed;
+  timed.spec = fillLoop(6, true);
+  timed.enter = std::move(enter);
+  timed.chained = chained;
+  timed.warmup = [] { drawQuad(0.5f, Coloring::A); };
+  timed.batch = [] {
     for (int i = 0; i < 3; ++i) {
       drawQuad(0.5f, Coloring::A);
       drawQuad(0.5f, Coloring::B);
     }
   };
-  return runMeasurementLoop(fillLoop(6, true, repeats), sync, batch, warmup)
-      .measured(screenPixels());
+  return timed;
 }
 
 // Depth pass: every quad lies slightly nearer than the one before, so each one passes
-// the LEQUAL test and writes colour and depth (setupDepthPassState).
-Measured depthPassFill(const SyncMethod& sync, int repeats) {
-  float z = 1.0f;  // carried on from iteration to iteration
-  auto batch = [&z] {
+// the LEQUAL test and writes colour and depth (setupDepthPassState, in 'enter'). 'z' is
+// carried on from iteration to iteration and starts at the far plane after each enter.
+Timed depthPassFill(Batch enter, float& z) {
+  Timed timed;
+  timed.spec = fillLoop(5, false);
+  timed.enter = [enter = std::move(enter), &z] {
+    z = 1.0f;
+    enter();
+  };
+  timed.batch = [&z] {
     for (int i = 0; i < 5; ++i) {
       z -= DepthPassStep;
       drawQuad(z, Coloring::A);
     }
   };
   // The clears and swaps of the set-up are the warm-up; the loop only finishes them.
-  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, Batch())
-      .measured(screenPixels());
+  return timed;
 }
 
 // Depth cull: the depth buffer holds one plane, the quads lie on the other, and every
-// fragment fails the depth test (setupDepthCullState). farQuads puts the quads on the
-// far plane, else the near one.
-Measured depthCullFill(const SyncMethod& sync, bool farQuads, int repeats) {
+// fragment fails the depth test (setupDepthCullState, in 'enter'). farQuads puts the
+// quads on the far plane, else the near one.
+Timed depthCullFill(Batch enter, bool farQuads) {
   const float z = farQuads ? 1.0f : -1.0f;
+  Timed timed;
+  timed.spec = fillLoop(5, false);
+  timed.enter = std::move(enter);
   // Warm-up: lay down the depth buffer, far quad first, then the near one.
-  auto layDown = [] {
+  timed.warmup = [] {
     drawQuad(1.0f, Coloring::None);
     drawQuad(-1.0f, Coloring::None);
   };
-  auto batch = [z] {
+  timed.batch = [z] {
     for (int i = 0; i < 5; ++i) drawQuad(z, Coloring::None);
   };
-  return runMeasurementLoop(fillLoop(5, false, repeats), sync, batch, layDown)
-      .measured(screenPixels());
+  return timed;
 }
 
 void setColorMask(bool on) { glColorMask(on, on, on, on); }
@@ -290,31 +301,39 @@ void prepareDepthFailStencilRow() {
 
 // The seven measurements of one mode, on a fresh window.
 void FillrateTest::fillPasses(const TestWindow& window, FillModeResults& results,
-                              int repeats) {
+                              const RunContext& context) {
   const SyncMethod sync = window.syncMethod();
+  float z = 1.0f;
+  const std::vector<Timed> set = {
+      depthPassFill([&sync] { setupDepthPassState(sync); }, z),
+      // The buffer holds the near value, the quads lie on the far plane.
+      depthCullFill([&sync] { setupDepthCullState(sync, GL_LEQUAL); }, true),
+      // The buffer holds the far value, the quads lie on the near plane.
+      depthCullFill([&sync] { setupDepthCullState(sync, GL_EQUAL); }, false),
+      depthCullFill([&sync] { setupDepthCullState(sync, GL_GEQUAL); }, false),
+      plainFill(setupColorOnlyState),
+      plainFill(setupDepthOnlyState, true),
+      plainFill(setupColorDepthState, true),
+  };
+  // In rounds every slice starts from the state of a fresh window with the stencil test
+  // off, as the first measurement does.
+  const Batch base = [] {
+    setupFillPassState();
+    setColorMask(true);
+    glDepthMask(GL_TRUE);
+  };
   setupFillPassState();
-  setupDepthPassState(sync);
-  results.depthPassColorDepth = depthPassFill(sync, repeats);
-  // The buffer holds the near value, the quads lie on the far plane.
-  setupDepthCullState(sync, GL_LEQUAL);
-  results.cullLEqual = depthCullFill(sync, true, repeats);
-  // The buffer holds the far value, the quads lie on the near plane.
-  setupDepthCullState(sync, GL_EQUAL);
-  results.cullEqual = depthCullFill(sync, false, repeats);
-  setupDepthCullState(sync, GL_GEQUAL);
-  results.cullGEqual = depthCullFill(sync, false, repeats);
-  setupColorOnlyState();
-  results.colorOnly = plainFill(sync, repeats);
-  setupDepthOnlyState();
-  results.depthOnly = plainFill(sync, repeats);
-  setupColorDepthState();
-  results.colorDepth = plainFill(sync, repeats);
+  const std::vector<LoopResult> timed = measureSet(set, base, sync, context);
+  Measured* const out[] = {&results.depthPassColorDepth, &results.cullLEqual, &results.cullEqual,
+                           &results.cullGEqual,          &results.colorOnly,  &results.depthOnly,
+                           &results.colorDepth};
+  for (size_t i = 0; i < timed.size(); ++i) *out[i] = timed[i].measured(screenPixels());
   leaveFillPassState();
 }
 
 // The ten stencil measurements of the 32-bit mode, each row's state set up on the
 // state of the row before.
-void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
+void FillrateTest::stencilSeries(const TestWindow& window, const RunContext& context) {
   static const struct {
     void (*setup)(const SyncMethod& sync);
     Measured FillrateTest::*result;
@@ -331,11 +350,18 @@ void FillrateTest::stencilSeries(const TestWindow& window, int repeats) {
       {setupColorOnlyStencilOnRow, &FillrateTest::colorOnlyStencilOn},
   };
   const SyncMethod sync = window.syncMethod();
+  std::vector<Timed> set;
+  for (const auto& row : rows)
+    set.push_back(plainFill([&sync, setup = row.setup] { setup(sync); }, !set.empty()));
+  // In rounds a row's state is made again from the state the fill passes leave.
+  const Batch base = [] {
+    setupFillPassState();
+    leaveFillPassState();
+    setupStencilSeriesState();
+  };
   setupStencilSeriesState();
-  for (const auto& row : rows) {
-    row.setup(sync);
-    this->*row.result = plainFill(sync, repeats);
-  }
+  const std::vector<LoopResult> timed = measureSet(set, base, sync, context);
+  for (size_t i = 0; i < timed.size(); ++i) this->*rows[i].result = timed[i].measured(screenPixels());
 }
 
 void FillrateTest::run(const RunContext& context) {
@@ -347,8 +373,8 @@ void FillrateTest::run(const RunContext& context) {
     window.describeFormat(format32, sizeof format32);
     failed32 = window.initFailed;
     if (!failed32) {
-      fillPasses(window, results32, context.repeats);
-      stencilSeries(window, context.repeats);
+      fillPasses(window, results32, context);
+      stencilSeries(window, context);
     }
     skipped32 = false;
   }
@@ -357,7 +383,7 @@ void FillrateTest::run(const RunContext& context) {
     TestWindow window(16, true, false);
     window.describeFormat(format16, sizeof format16);
     failed16 = window.initFailed;
-    if (!failed16) fillPasses(window, results16, context.repeats);
+    if (!failed16) fillPasses(window, results16, context);
   }
   // A skipped 32-bit mode has no say: failed then means the 16-bit mode failed, never a
   // flag left over from an earlier run.
@@ -414,6 +440,13 @@ void FillrateTest::writeResults(ResultReport& report) {
   }
   report.endGroup();
   report.endGroup();
+}
+
+std::optional<Measured> FillrateTest::headline() const {
+  double value = 0.0;
+  if (!fillrateSummaryValue(skipped32, failed32, failed16, results32, results16, value))
+    return std::nullopt;
+  return !failed32 ? results32.colorOnly : results16.colorOnly;
 }
 
 void FillrateTest::summary(char* buffer) {

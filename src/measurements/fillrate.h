@@ -40,6 +40,7 @@ class FillrateTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::optional<Measured> headline() const override;
 
   FillModeResults results16;
   FillModeResults results32;
@@ -61,9 +62,9 @@ class FillrateTest : public BenchTest {
   bool skipped32 = false;
 
  private:
-  // Each timed measurement taken 'repeats' times.
-  void fillPasses(const TestWindow& window, FillModeResults& results, int repeats);
-  void stencilSeries(const TestWindow& window, int repeats);
+  // Every timed measurement of a window, taken as the run asks (measureSet).
+  void fillPasses(const TestWindow& window, FillModeResults& results, const RunContext& context);
+  void stencilSeries(const TestWindow& window, const RunContext& context);
   void writeModeValues(ResultReport& report, const FillModeResults& results);
   void writeStencilBlock(ResultReport& report);
 };

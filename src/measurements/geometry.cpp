@@ -1,6 +1,8 @@
 #include "measurements/geometry.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
@@ -16,9 +18,8 @@ namespace {
 
 // Three draws per batch, at least 2 s or 50000 draws; the warm-up frames come before
 // the timers.
-LoopSpec geometryLoop(int repeats) {
+LoopSpec geometryLoop() {
   LoopSpec spec;
-  spec.repeats = repeats;
   spec.step = 3;
   spec.cap = 50000;
   spec.minSeconds = 2.0;
@@ -27,12 +28,15 @@ LoopSpec geometryLoop(int repeats) {
   return spec;
 }
 
-// Times the selected primitive set of the mesh; triangles per second.
-Measured timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesPerDraw,
-                    int repeats) {
+// Times the primitive set of the mesh that 'enter' selects; triangles per unit of work.
+Timed timedMesh(const GeometryMesh& mesh, const SyncMethod& sync, Batch enter, bool chained) {
+  Timed timed;
+  timed.spec = geometryLoop();
+  timed.enter = std::move(enter);
+  timed.chained = chained;
   // Three frames that show the mesh, drawn with culling off; then culling on, so that
   // every timed triangle (clockwise on screen) is rejected after transformation.
-  const Batch warmup = [&] {
+  timed.warmup = [&mesh, &sync] {
     glCullFace(GL_BACK);
     glDisable(GL_CULL_FACE);
     for (int frame = 0; frame < 3; ++frame) {
@@ -42,22 +46,12 @@ Measured timeSelected(GeometryMesh& mesh, const SyncMethod& sync, int trianglesP
     }
     glEnable(GL_CULL_FACE);
   };
-  const Batch batch = [&] {
+  timed.batch = [&mesh] {
     mesh.draw();
     mesh.draw();
     mesh.draw();
   };
-  return runMeasurementLoop(geometryLoop(repeats), sync, batch, warmup).measured(trianglesPerDraw);
-}
-
-Measured timeFan(GeometryMesh& mesh, const TestWindow& window, int repeats) {
-  mesh.selectFan();
-  return timeSelected(mesh, window.syncMethod(), mesh.fanTriangles, repeats);
-}
-
-Measured timeList(GeometryMesh& mesh, const TestWindow& window, int repeats) {
-  mesh.selectList();
-  return timeSelected(mesh, window.syncMethod(), mesh.listTriangles, repeats);
+  return timed;
 }
 
 // --- State of each workload, in the order they run ---
@@ -119,54 +113,115 @@ void GeometryTest::run(const RunContext& context) {
     TestWindow window(16, false, false);
     failed = window.initFailed;
     window.describeFormat(modeText, sizeof(modeText));
-    if (!failed) failed = !measure(window, context.repeats);
+    if (!failed) failed = !measure(window, context);
   }
   hasRun = true;
 }
 
-bool GeometryTest::measure(const TestWindow& window, int repeats) {
+namespace {
+
+// In rounds, a slice of an unlit workload after one of the lit ones finds lighting off
+// and the extra lights gone, and the first light with its default colour.
+void resetLighting() {
+  static const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  glDisable(GL_LIGHTING);
+  for (int i = 0; i < ExtraPointLights; ++i) glDisable(GL_LIGHT1 + i);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+}
+
+// The mesh's error text as the test's mode text; false.
+bool meshFailed(GeometryMesh& mesh, char* modeText, size_t size) {
+  mesh.release();
+  std::snprintf(modeText, size, "%s", mesh.errorText);
+  return false;
+}
+
+}  // namespace
+
+bool GeometryTest::measure(const TestWindow& window, const RunContext& context) {
   const SyncMethod sync = window.syncMethod();
   setupGeometryState();
+  // A single run measures the unlit workloads on one mesh and the lit ones on a mesh
+  // with normals made after the first is gone; rounds visit all six, so both are kept.
+  const bool inRounds = context.inRounds();
+  const auto swapThen = [&sync](void (*setup)()) -> Batch {
+    return [&sync, setup] {
+      sync.swap();
+      setup();
+    };
+  };
 
-  // Unlit workloads: positions only.
-  {
-    GeometryMesh mesh(window.caps, false);
-    if (!mesh.ready()) {
-      mesh.release();
-      std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);
-      return false;
+  GeometryMesh plain(window.caps, false);
+  if (!plain.ready()) return meshFailed(plain, modeText, sizeof modeText);
+  std::vector<Timed> set = {
+      timedMesh(plain, sync, [&plain] {
+        loadMeshMatrix();
+        plain.selectFan();
+      }, false),
+      timedMesh(plain, sync, [&plain, &sync] {
+        sync.swap();
+        plain.selectList();
+      }, true),
+      timedMesh(plain, sync, [&plain, &sync] {
+        sync.swap();
+        setupClippedMatrix();
+        plain.selectList();
+      }, true),
+  };
+  const auto litSet = [&](GeometryMesh& lit) {
+    return std::vector<Timed>{
+        timedMesh(lit, sync, [&lit] {
+          loadMeshMatrix();
+          setupDirectionalLight();
+          lit.selectList();
+        }, false),
+        timedMesh(lit, sync, [&lit, setup = swapThen(setupPointLight)] {
+          setup();
+          lit.selectList();
+        }, true),
+        timedMesh(lit, sync, [&lit, setup = swapThen(setupEightPointLights)] {
+          setup();
+          lit.selectList();
+        }, true),
+    };
+  };
+  std::vector<LoopResult> timed;
+  int litTriangles = 0;
+  if (inRounds) {
+    GeometryMesh lit(window.caps, true);
+    if (!lit.ready()) {
+      plain.release();
+      return meshFailed(lit, modeText, sizeof modeText);
     }
-    loadMeshMatrix();
-    fanRate = timeFan(mesh, window, repeats);
+    litTriangles = lit.listTriangles;
+    for (Timed& workload : litSet(lit)) set.push_back(std::move(workload));
+    const Batch base = [] {
+      setupGeometryState();
+      resetLighting();
+    };
+    timed = measureSet(set, base, sync, context);
     sync.swap();
-    listRate = timeList(mesh, window, repeats);
+    lit.release();
+    plain.release();
+  } else {
+    timed = measureSet(set, Batch(), sync, context);
     sync.swap();
-    setupClippedMatrix();
-    clipRate = timeList(mesh, window, repeats);
+    plain.release();
+    GeometryMesh lit(window.caps, true);
+    if (!lit.ready()) return meshFailed(lit, modeText, sizeof modeText);
+    litTriangles = lit.listTriangles;
+    for (LoopResult& result : measureSet(litSet(lit), Batch(), sync, context))
+      timed.push_back(std::move(result));
     sync.swap();
-    mesh.release();
+    lit.release();
   }
-
-  // Lit workloads: normals too.
-  loadMeshMatrix();
-  GeometryMesh mesh(window.caps, true);
-  if (!mesh.ready()) {
-    mesh.release();
-    std::snprintf(modeText, sizeof(modeText), "%s", mesh.errorText);
-    return false;
-  }
-  setupDirectionalLight();
-  lightD1Rate = timeList(mesh, window, repeats);
-  sync.swap();
-  setupPointLight();
-  lightP1Rate = timeList(mesh, window, repeats);
-  sync.swap();
-  setupEightPointLights();
-  lightP8Rate = timeList(mesh, window, repeats);
-  sync.swap();
-
-  mesh.release();
   glDisable(GL_LIGHTING);
+  fanRate = timed[0].measured(plain.fanTriangles);
+  listRate = timed[1].measured(plain.listTriangles);
+  clipRate = timed[2].measured(plain.listTriangles);
+  lightD1Rate = timed[3].measured(litTriangles);
+  lightP1Rate = timed[4].measured(litTriangles);
+  lightP8Rate = timed[5].measured(litTriangles);
   return true;
 }
 
@@ -187,6 +242,11 @@ void GeometryTest::writeResults(ResultReport& report) {
   report.addValue(lightP1Rate, "Tris/s", " lit (one point light)", "LightP1");
   report.addValue(lightP8Rate, "Tris/s", " lit (eight point lights)", "LightP8");
   report.endGroup();
+}
+
+std::optional<Measured> GeometryTest::headline() const {
+  if (failed) return std::nullopt;
+  return fanRate;
 }
 
 void GeometryTest::summary(char* buffer) {

@@ -17,6 +17,7 @@ class GeometryTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::optional<Measured> headline() const override;
 
   // Triangles per second.
   Measured fanRate;
@@ -29,9 +30,9 @@ class GeometryTest : public BenchTest {
   char modeText[64] = {};
 
  private:
-  // Measures on the window that run() opened, each workload 'repeats' times; false
-  // (with modeText set) when a mesh could not be made.
-  bool measure(const TestWindow& window, int repeats);
+  // Measures on the window that run() opened, every workload taken as the run asks;
+  // false (with modeText set) when a mesh could not be made.
+  bool measure(const TestWindow& window, const RunContext& context);
 };
 
 }  // namespace corvalis

@@ -2,8 +2,10 @@
 // The abstract test: what the application shell knows of every measurement.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
+#include "framework/measured.h"
 #include "framework/run_context.h"
 
 namespace corvalis {
@@ -35,6 +37,9 @@ class BenchTest {
   // How sure the detection behind the summary is ("clear", "uncertain", "none"), where
   // it was measured with repeats; empty otherwise and for every test that detects nothing.
   virtual std::string summaryConfidence() const { return ""; }
+  // The value behind the summary, with the samples it was taken from; a test whose
+  // summary is a detection, or that has no value, gives none.
+  virtual std::optional<Measured> headline() const { return std::nullopt; }
   // Writes the test's extra data files beside the report as members of 'files', which
   // records what became of each; most tests have none.
   virtual void writeDataFiles(const char* baseName, FileGroup& files);

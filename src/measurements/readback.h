@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "framework/measured.h"
+#include "framework/measurement_loop.h"
 #include "measurements/measurement.h"
 
 namespace corvalis {
@@ -40,6 +41,7 @@ class ReadbackTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::optional<Measured> headline() const override;
 
   char modeText[64] = {};
   Measured smallRate[ReadbackKindCount];
@@ -50,8 +52,8 @@ class ReadbackTest : public BenchTest {
   virtual std::unique_ptr<uint8_t[]> allocatePixelBuffer(size_t bytes);
 
  private:
-  Measured readRate(const TestWindow& window, unsigned format, unsigned type, int width,
-                    int height, int repeats);
+  // One read measurement into pixelBuffer, for measureSet.
+  Timed timedRead(const SyncMethod& sync, unsigned format, unsigned type, int width, int height);
 
   uint8_t* pixelBuffer = nullptr;  // valid only during run
 };

@@ -156,7 +156,7 @@ void TextureCacheTest::run(const RunContext& context) {
     TestWindow window(32, true, true);
     window.describeFormat(modeText, sizeof modeText);
     failed = window.initFailed;
-    if (!failed) measure(window, context.repeats);
+    if (!failed) measure(window, context.detectionRepeats());
   }
   hasRun = true;
 }

@@ -55,20 +55,7 @@ void TexturedQuad::build(const GlCaps& caps, int layerCount, GLenum magFilter,
   layers = layerCount;
   list = glGenLists(1);
 
-  // Every sampling unit gets the same texture; the units beyond are switched off and
-  // unit 0 is left active.
-  for (int unit = 0; unit < layers; ++unit) {
-    if (caps.multitexture) caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-  }
-  if (caps.multitexture) {
-    for (int unit = layers; unit < caps.maxTextureUnits; ++unit) {
-      caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
-      glDisable(GL_TEXTURE_2D);
-    }
-    caps.glActiveTextureARB(GL_TEXTURE0_ARB);
-  }
+  bind(caps);
 
   const bool multiCoords = usesMultiTexCoords(caps, layers);
   const auto corners = perspectiveQuadCorners(screenWidth, screenHeight);
@@ -86,6 +73,23 @@ void TexturedQuad::build(const GlCaps& caps, int layerCount, GLenum magFilter,
   }
   glEnd();
   glEndList();
+}
+
+void TexturedQuad::bind(const GlCaps& caps) const {
+  // Every sampling unit gets the same texture; the units beyond are switched off and
+  // unit 0 is left active.
+  for (int unit = 0; unit < layers; ++unit) {
+    if (caps.multitexture) caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+  }
+  if (caps.multitexture) {
+    for (int unit = layers; unit < caps.maxTextureUnits; ++unit) {
+      caps.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+      glDisable(GL_TEXTURE_2D);
+    }
+    caps.glActiveTextureARB(GL_TEXTURE0_ARB);
+  }
 }
 
 void TexturedQuad::release() {

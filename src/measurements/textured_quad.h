@@ -39,6 +39,9 @@ struct TexturedQuad {
   // units (disabling the others, through the context's caps) and compiles the quad for
   // the configured screen.
   void build(const GlCaps& caps, int layerCount, GLenum magFilter, GLenum minFilter);
+  // Enables the texture on its units again and disables the others, as build left them,
+  // for a quad drawn after another one.
+  void bind(const GlCaps& caps) const;
   // Deletes the list and the texture.
   void release();
 

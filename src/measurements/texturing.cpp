@@ -1,6 +1,8 @@
 #include "measurements/texturing.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "framework/format.h"
 #include "framework/measurement_loop.h"
@@ -18,9 +20,8 @@ namespace {
 
 // Two quads per iteration, each followed by its own batch end; a glFinish every 64
 // quads keeps the queue from running far ahead. At least 0.5 s or 2000 quads.
-LoopSpec texturingLoop(int repeats) {
+LoopSpec texturingLoop() {
   LoopSpec spec;
-  spec.repeats = repeats;
   spec.step = 2;
   spec.cap = 2000;
   spec.minSeconds = 0.5;
@@ -55,30 +56,60 @@ void TexturingTest::run(const RunContext& context) {
     if (!failed) {
       setupTexturingState();
       layerCount = texturingLayerCount(window.caps);
-      for (int layers = 1; layers <= layerCount; ++layers) {
-        reportProgress("texture layers", layers, layerCount);
-        bilinearRate[layers - 1] =
-            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, context.repeats);
-        trilinearRate[layers - 1] =
-            texturedRate(window, layers, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, context.repeats);
-      }
+      measure(window, context);
     }
     window.describeFormat(modeText, sizeof(modeText));
   }
   hasRun = true;
 }
 
-Measured TexturingTest::texturedRate(const TestWindow& window, int layers, unsigned magFilter,
-                                     unsigned minFilter, int repeats) {
-  TexturedQuad quad;
-  setupTexturedQuad(quad, window.caps, layers, magFilter, minFilter);
-  const Batch batch = [&quad] { glCallList(quad.list); };
-  // No warm-up draw: the loop's swap and glFinish settle the build.
-  const LoopResult result =
-      runMeasurementLoop(texturingLoop(repeats), window.syncMethod(), batch, {});
-  quad.release();
+// Bilinear then trilinear filtering for one layer, then for two, and so on. A single run
+// builds each quad right before its measurement and deletes it right after; rounds
+// visit them all in turn, so all are built first and each is bound again before its
+// slice.
+void TexturingTest::measure(const TestWindow& window, const RunContext& context) {
+  const bool inRounds = context.inRounds();
+  const GlCaps& caps = window.caps;
+  const GLenum filters[2] = {GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR};
+  const int count = 2 * layerCount;
+  std::vector<TexturedQuad> quads(static_cast<size_t>(count));
+  const auto build = [&quads, &caps, &filters](int i) {
+    setupTexturedQuad(quads[i], caps, i / 2 + 1, GL_LINEAR, filters[i % 2]);
+  };
+  std::vector<Timed> set;
+  for (int i = 0; i < count; ++i) {
+    Timed timed;
+    timed.spec = texturingLoop();
+    timed.batch = [&quads, i] { glCallList(quads[i].list); };
+    // No warm-up draw: the loop's swap and glFinish settle the build.
+    if (inRounds) {
+      timed.enter = [&quads, &caps, i] {
+        glColor4ub(255, 255, 255, 255);
+        quads[i].bind(caps);
+      };
+    } else {
+      timed.enter = [this, &quads, &build, i] {
+        if (i % 2 == 0) reportProgress("texture layers", i / 2 + 1, layerCount);
+        if (i > 0) quads[i - 1].release();
+        build(i);
+      };
+    }
+    set.push_back(std::move(timed));
+  }
+  if (inRounds) {
+    reportProgress("texture layers", layerCount, layerCount);
+    for (int i = 0; i < count; ++i) build(i);
+  }
+  const std::vector<LoopResult> timed = measureSet(set, Batch(), window.syncMethod(), context);
+  if (inRounds) {
+    for (TexturedQuad& quad : quads) quad.release();
+  } else if (count > 0) {
+    quads[count - 1].release();
+  }
   // Every quad covers the whole screen, whatever the layer count.
-  return result.measured(static_cast<double>(screenWidth) * screenHeight);
+  const double pixels = static_cast<double>(screenWidth) * screenHeight;
+  for (int i = 0; i < count && i < static_cast<int>(timed.size()); ++i)
+    (i % 2 == 0 ? bilinearRate : trilinearRate)[i / 2] = timed[i].measured(pixels);
 }
 
 void TexturingTest::writeFilterGroup(ResultReport& report, const char* title, const char* key,
@@ -105,6 +136,11 @@ void TexturingTest::writeResults(ResultReport& report) {
   writeFilterGroup(report, "Bilinear filter", "Bilinear", bilinearRate);
   writeFilterGroup(report, "Trilinear filter", "Trilinear", trilinearRate);
   report.endGroup();
+}
+
+std::optional<Measured> TexturingTest::headline() const {
+  if (failed) return std::nullopt;
+  return bilinearRate[0];
 }
 
 void TexturingTest::summary(char* buffer) {

@@ -18,6 +18,7 @@ class TexturingTest : public BenchTest {
   void run(const RunContext& context) override;
   void writeResults(ResultReport& report) override;
   void summary(char* buffer) override;
+  std::optional<Measured> headline() const override;
 
   // The window's pixel format, or its error text.
   char modeText[64] = {};
@@ -28,10 +29,9 @@ class TexturingTest : public BenchTest {
   int32_t layerCount = 0;
 
  private:
-  // Pixels per second of the quad with 'layers' units and the two filters, measured
-  // 'repeats' times.
-  Measured texturedRate(const TestWindow& window, int layers, unsigned magFilter,
-                        unsigned minFilter, int repeats);
+  // Pixels per second of the quad on every layer count with both filters, each taken
+  // as the run asks (measureSet).
+  void measure(const TestWindow& window, const RunContext& context);
   // One group of rows "1" .. layerCount.
   void writeFilterGroup(ResultReport& report, const char* title, const char* key,
                         const Measured* rates);

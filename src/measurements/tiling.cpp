@@ -51,6 +51,8 @@ constexpr int SlicesPerRepeat = 8;
 // one or two batches, and a slice of one batch on a busy machine times the scheduler's
 // tick (its rates come out as 1 / 4 ms, 1 / 8 ms, ...) instead of the pattern.
 constexpr int MinBatchesPerSlice = 4;
+// The adaptive mode's most further sweeps of a direction whose answer stays uncertain.
+constexpr int AutoExtraSweeps = 3;
 
 // Places the strips (or bands) of a step; returns how many there are.
 using Placement = std::function<int(int step)>;
@@ -269,12 +271,19 @@ void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, f
 // slices a burst of load scattered is then pinned down, while two steps that are truly
 // alike stay uncertain.
 TileDecision decideOrSweepAgain(const std::vector<float>* samples,
-                                const std::function<void()>& sweepAgain) {
-  const TileDecision first = decideTileSize(samples);
-  if (!first.complete || first.evidence.confidence != Confidence::Uncertain || stopRequested())
-    return first;
-  sweepAgain();
-  return decideTileSize(samples);
+                                const std::function<void()>& sweepAgain,
+                                const RunContext& context) {
+  TileDecision decision = decideTileSize(samples);
+  // The adaptive mode sweeps again while the answer stays uncertain and time is left.
+  const int passes = context.adaptive ? AutoExtraSweeps : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    if (!decision.complete || decision.evidence.confidence != Confidence::Uncertain ||
+        stopRequested() || context.pastDeadline())
+      break;
+    sweepAgain();
+    decision = decideTileSize(samples);
+  }
+  return decision;
 }
 
 }  // namespace
@@ -287,30 +296,32 @@ void TilingTest::run(const RunContext& context) {
     TestWindow window(32, true, true);
     window.describeFormat(modeText, sizeof modeText);
     failed = window.initFailed;
-    if (!failed) measure(window, context.repeats);
+    if (!failed) measure(window, context);
   }
   hasRun = true;
 }
 
 // Everything between the window's creation and its destruction.
-void TilingTest::measure(const TestWindow& window, int repeats) {
+void TilingTest::measure(const TestWindow& window, const RunContext& context) {
   hasDepth = window.depthBytes > 0;
   hasStencil = window.stencilBytes > 0;
   const SyncMethod sync = window.syncMethod();
   setupColorSweepState();
-  measureTiles(sync, sweeps[TileColor], repeats);
+  measureTiles(sync, sweeps[TileColor], context);
   drawRampQuads(sync);
   setupDepthSweepState();
-  if (hasDepth) measureTiles(sync, sweeps[TileDepth], repeats);
+  if (hasDepth) measureTiles(sync, sweeps[TileDepth], context);
   setupStencilSweepState();
-  if (hasStencil) measureTiles(sync, sweeps[TileStencil], repeats);
+  if (hasStencil) measureTiles(sync, sweeps[TileStencil], context);
   if (!hasDepth && !hasStencil) return;
   setupCombinedSweepState();
-  measureTiles(sync, sweeps[TileCombined], repeats);
+  measureTiles(sync, sweeps[TileCombined], context);
 }
 
 // The column and the row sweep in the state the caller set, then the detection.
-void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats) {
+void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep,
+                              const RunContext& context) {
+  const int repeats = context.detectionRepeats();
   StripArrays strips(screenWidth, screenHeight);
   setupStripState(strips.vertices);
 
@@ -327,8 +338,8 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep, int repe
   sweepColumns();
   sweepRows();
   if (repeats > 1) {
-    const TileDecision width = decideOrSweepAgain(sweep.xSamples, sweepColumns);
-    const TileDecision height = decideOrSweepAgain(sweep.ySamples, sweepRows);
+    const TileDecision width = decideOrSweepAgain(sweep.xSamples, sweepColumns, context);
+    const TileDecision height = decideOrSweepAgain(sweep.ySamples, sweepRows, context);
     sweep.tileWidth = width.blockSize;
     sweep.tileHeight = height.blockSize;
     // A sweep cut short decides nothing and carries no evidence.

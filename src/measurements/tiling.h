@@ -37,9 +37,9 @@ class TilingTest : public BenchTest {
   TileSweep sweeps[TileConfigs];  // colour, depth, stencil, combined
 
  private:
-  // Each timed pattern taken 'repeats' times.
-  void measure(const TestWindow& window, int repeats);
-  void measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats);
+  // Every timed pattern taken as the run asks.
+  void measure(const TestWindow& window, const RunContext& context);
+  void measureTiles(const SyncMethod& sync, TileSweep& sweep, const RunContext& context);
 };
 
 }  // namespace corvalis
