@@ -5,7 +5,7 @@
 
 # The options of the program, every spelling it takes.
 _corvalis_options="--tests --output --comment --sync --no-bb-bold --no-bb-code --no-bb-url
-  --bbcode --list --list-devices --device --repeat --window --headless --no-charts
+  --bbcode --list --list-devices --device --repeat --budget --window --headless --no-charts
   --compare --fail-on-regression --help -h --version"
 
 # The program being completed when it can be run, else corvalis on the PATH; nothing
@@ -94,7 +94,10 @@ _corvalis() {
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       ;;
-    --comment | --repeat | --fail-on-regression)
+    --repeat)
+      mapfile -t COMPREPLY < <(compgen -W "auto" -- "$cur")
+      ;;
+    --comment | --budget | --fail-on-regression)
       ;;
     *)
       if [[ $cur == -* ]]; then

@@ -131,8 +131,15 @@ bool setDevice(CliOptions& options, const Values& values, std::string& error) {
 }
 
 bool setRepeat(CliOptions& options, const Values& values, std::string& error) {
-  if (parseRepeatCount(values[0], options.repeat)) return true;
-  error = "--repeat needs a whole number from 1 to 100, not '" + values[0] + "'";
+  if (parseRepeatSetting(values[0], options.repeat, options.adaptive)) return true;
+  error = "--repeat needs a whole number from 1 to 100 or 'auto', not '" + values[0] + "'";
+  return false;
+}
+
+bool setBudget(CliOptions& options, const Values& values, std::string& error) {
+  if (parseBudgetSeconds(values[0], options.budget)) return true;
+  error = "--budget needs a whole number of seconds from 1 to " +
+          std::to_string(MaxBudgetSeconds) + ", not '" + values[0] + "'";
   return false;
 }
 
@@ -199,7 +206,10 @@ const std::vector<CliOption> kOptionTable = {
      "render headless on device N of --list-devices"},
     {"--repeat", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setRepeat,
      "take every timed measurement N times (1 to 100, default 1) and\n"
-     "report the median; BASE.json then holds the N samples"},
+     "report the median; BASE.json then holds the N samples;\n"
+     "'auto' takes rounds until every value is narrow"},
+    {"--budget", nullptr, CliArgument::Value, "SECONDS", CliSynopsis::Run, setBudget,
+     "with --repeat auto: start no round after SECONDS"},
     {"--window", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
      setWindowMode<WindowMode::Window>, "draw in X11 windows on the display DISPLAY names"},
     {"--headless", nullptr, CliArgument::None, nullptr, CliSynopsis::RunOr,
@@ -288,6 +298,19 @@ bool checkCombination(const CliOptions& options, std::string& error) {
     error = "--device picks a device for headless runs; a --window run renders on the X "
             "server's driver";
     return false;
+  }
+  if (options.budget > 0 && !options.adaptive) {
+    error = "--budget limits the rounds of --repeat auto";
+    return false;
+  }
+  if (options.budget > 0) {
+    const int least = leastAutoBudget(options.tests);
+    if (options.budget < least) {
+      error = "--budget " + std::to_string(options.budget) +
+              " is too small for the rounds that decide anything in the selected tests; the "
+              "smallest that would do is " + std::to_string(least);
+      return false;
+    }
   }
   if (options.gate && options.compare.empty()) {
     error = "--fail-on-regression gates a --compare of earlier runs (--compare OLD.txt NEW.txt)";
@@ -378,6 +401,26 @@ bool parseRepeatCount(const std::string& text, int& repeat) {
   const long value = std::strtol(text.c_str(), &end, 10);
   if (*end != '\0' || value < 1 || value > MaxMeasurementRepeats) return false;
   repeat = static_cast<int>(value);
+  return true;
+}
+
+bool parseBudgetSeconds(const std::string& text, int& seconds) {
+  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (*end != '\0' || value < 1 || value > MaxBudgetSeconds) return false;
+  seconds = static_cast<int>(value);
+  return true;
+}
+
+bool parseRepeatSetting(const std::string& text, int& repeat, bool& adaptive) {
+  if (text == "auto") {
+    repeat = AutoRoundsCeiling;
+    adaptive = true;
+    return true;
+  }
+  if (!parseRepeatCount(text, repeat)) return false;
+  adaptive = false;
   return true;
 }
 

@@ -33,6 +33,8 @@ struct CliOptions {
   int device = -1;                      // --device N; -1: automatic
   WindowMode windowMode = WindowMode::Auto;
   int repeat = 1;                       // --repeat N: every timed measurement N times (1..100)
+  bool adaptive = false;                // --repeat auto: rounds until every value is narrow
+  int budget = 0;                       // --budget SECONDS for --repeat auto; 0: none
   bool help = false;
   bool version = false;
   bool charts = true;                   // false: --no-charts
@@ -90,6 +92,11 @@ bool wantsDisplay(const CliOptions& options);
 // The N of "--repeat N": a whole number from 1 to 100 and nothing else. False for
 // anything else (0, negative, not a number, trailing characters).
 bool parseRepeatCount(const std::string& text, int& repeat);
+// The SECONDS of "--budget SECONDS": a whole number from 1 to MaxBudgetSeconds.
+bool parseBudgetSeconds(const std::string& text, int& seconds);
+// The value of "--repeat": N as parseRepeatCount reads it, or "auto", the adaptive mode,
+// which sets 'adaptive' and the most rounds it may take as 'repeat'.
+bool parseRepeatSetting(const std::string& text, int& repeat, bool& adaptive);
 
 // The PCT of "--fail-on-regression PCT": a C-locale number from 0 to 100 ("5", "2.5")
 // and nothing else. False for anything else (negative, above 100, not a number).

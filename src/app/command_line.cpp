@@ -62,13 +62,16 @@ bool parseLauncherSwitches(const char* commandLine, LauncherSwitches& switches) 
       switches.charts = false;
       ++i;
     } else if (tokens[i] == "--repeat" && i + 1 < tokens.size() &&
-               parseRepeatCount(tokens[i + 1], switches.repeat)) {
+               parseRepeatSetting(tokens[i + 1], switches.repeat, switches.adaptive)) {
+      i += 2;
+    } else if (tokens[i] == "--budget" && i + 1 < tokens.size() &&
+               parseBudgetSeconds(tokens[i + 1], switches.budget)) {
       i += 2;
     } else {
       return false;
     }
   }
-  return true;
+  return switches.budget == 0 || switches.adaptive;
 }
 
 }  // namespace corvalis

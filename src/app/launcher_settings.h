@@ -22,6 +22,8 @@ struct LauncherSettings {
   bool bbUrl = true;
   bool charts = true;  // write BASE.charts.htm after a run that wrote data files
   int repeats = 1;     // --repeat N: every timed measurement N times (1 to 100)
+  bool adaptive = false;  // --repeat auto: rounds until every value is narrow
+  int budget = 0;         // --budget SECONDS of --repeat auto; 0: no limit
   bool resultsAvailable = false;
   bool bbOptionsChanged = false;
   platform::DialogHandle dialogWindow = nullptr;

@@ -22,6 +22,7 @@
 #include "app/run_outcome.h"
 #include "framework/format.h"
 #include "framework/progress.h"
+#include "framework/sample_stats.h"
 #include "framework/stop_request.h"
 #include "framework/text_encoding.h"
 #include "framework/timers.h"
@@ -45,7 +46,15 @@ std::string summaryOf(BenchTest& test) {
   char buffer[SummarySize] = "n/a";
   test.getSummary(buffer);
   const std::string confidence = test.summaryConfidence();
-  return latin1ToUtf8(buffer) + (confidence.empty() ? "" : " (" + confidence + ")");
+  std::string line = latin1ToUtf8(buffer) + (confidence.empty() ? "" : " (" + confidence + ")");
+  // Measured in rounds: the 95 % interval of the median beside it.
+  const std::optional<Measured> value = test.hasRun ? test.headline() : std::nullopt;
+  if (value && value->samples.size() > 1) {
+    const MedianInterval interval = medianInterval(value->samples);
+    line += "  [" + latin1ToUtf8(formatDecimal(interval.low)) + " to " +
+            latin1ToUtf8(formatDecimal(interval.high)) + "]";
+  }
+  return line;
 }
 
 std::string absolutePath(const std::string& path) {
@@ -182,6 +191,8 @@ void applyOptions(const CliOptions& options, AppContext& app) {
   settings.bbCode = options.bbCode;
   settings.bbUrl = options.bbUrl;
   settings.repeats = options.repeat;
+  settings.adaptive = options.adaptive;
+  settings.budget = options.budget;
   settings.charts = options.charts;
   app.registry.create();
   for (size_t i = 0; i < TestCount; ++i)
@@ -191,7 +202,10 @@ void applyOptions(const CliOptions& options, AppContext& app) {
 // With repeats: per test that ran, the largest max/min of the samples its report section
 // was given, so that a user sees at once which numbers are solid.
 void printSpreads(const AppContext& app, const std::map<std::string, double>& spreads) {
-  std::printf("Largest spread (max/min of %d repeats):\n", app.settings.repeats);
+  if (app.settings.adaptive)
+    std::printf("Largest spread (max/min of the slices of --repeat auto):\n");
+  else
+    std::printf("Largest spread (max/min of %d repeats):\n", app.settings.repeats);
   for (size_t i = 0; i < TestCount; ++i) {
     BenchTest* test = app.registry.selected(i);
     if (!test || !test->hasRun || test->failed) continue;
@@ -212,6 +226,25 @@ void printDetections(const std::vector<ResultReport::Detection>& detections) {
       "median of the paired measurements and its 95 %% interval):\n");
   for (const ResultReport::Detection& detection : detections)
     std::printf("  %s\n", latin1ToUtf8(detectionLine(detection)).c_str());
+}
+
+// --repeat auto: which values its rounds left open, the budget or the ceiling having
+// ended them first.
+void printOpenValues(const std::vector<std::string>& open,
+                     const std::vector<ResultReport::Detection>& detections) {
+  std::vector<std::string> undecided;
+  for (const ResultReport::Detection& detection : detections)
+    if (detection.evidence.confidence == Confidence::Uncertain) undecided.push_back(detection.key);
+  if (open.empty() && undecided.empty()) {
+    std::printf("Every value narrow (95 %% interval within %.0f %% of it) and every detection "
+                "clear or none.\n",
+                100.0 * NarrowIntervalWidth);
+    return;
+  }
+  std::printf("Still open when the rounds ended (interval wider than %.0f %%, or uncertain):\n",
+              100.0 * NarrowIntervalWidth);
+  for (const std::string& key : open) std::printf("  %s\n", latin1ToUtf8(key).c_str());
+  for (const std::string& key : undecided) std::printf("  %s\n", latin1ToUtf8(key).c_str());
 }
 
 // The reports and the data files this run wrote (not those that merely exist).
@@ -417,6 +450,7 @@ void printRunCycle(const AppContext& app, const CliOptions& options, const Displ
     printSpreads(app, cycle.largestSpreads);
     printDetections(cycle.detections);
   }
+  if (app.settings.adaptive) printOpenValues(cycle.openValues, cycle.detections);
   if (!cycle.failedFiles.empty()) {
     for (const auto& message : cycle.fileErrors) printError(message);
     return;

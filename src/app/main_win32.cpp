@@ -32,12 +32,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   LauncherSwitches switches;
   if (!parseLauncherSwitches(commandLine, switches)) {
     MessageBoxA(nullptr,
-                "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N] [--no-charts]\n\n"
-                "N is a whole number from 1 to 100.",
+                "usage: corvalis.exe [-WIDTHxHEIGHT] [--repeat N|auto] [--budget SECONDS] "
+                "[--no-charts]\n\n"
+                "N is a whole number from 1 to 100; SECONDS, from 1 to 86400, limits the\n"
+                "rounds of --repeat auto. Comparing two drivers in one session (A/B) is\n"
+                "offered by the Linux program only.",
                 "Corvalis", MB_OK | MB_ICONERROR);
     return 2;
   }
   app.settings.repeats = switches.repeat;
+  app.settings.adaptive = switches.adaptive;
+  app.settings.budget = switches.budget;
   app.settings.charts = switches.charts;
   // NOTE: the rest of the program requires the configuration; without it there is
   // nothing to run.

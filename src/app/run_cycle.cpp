@@ -1,5 +1,8 @@
 #include "app/run_cycle.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "app/app_context.h"
 #include "app/system_info.h"
 #include "framework/run_context.h"
@@ -31,8 +34,24 @@ RunSettings runSettings(const AppContext& app, const DisplayConfig& config) {
     if (const BenchTest* test = app.registry.selected(i)) settings.tests.push_back(test->key());
   settings.swapSync = app.settings.syncSwap;
   settings.repeat = app.settings.repeats;
+  settings.adaptive = app.settings.adaptive;
+  settings.budget = app.settings.budget;
   settings.device = platform::current().backendDescription();
   return settings;
+}
+
+// When test 'index' should start no more rounds under --budget: it gets the time left,
+// shared among it and the tests after it by what each takes once.
+RunClock::time_point testDeadline(const AppContext& app, size_t index, RunClock::time_point start,
+                                  RunClock::time_point now) {
+  const std::chrono::duration<double> budget(app.settings.budget);
+  const double left = std::max(0.0, (budget - (now - start)).count());
+  double weightLeft = 0.0;
+  for (size_t i = index; i < TestCount; ++i)
+    if (app.registry.selected(i)) weightLeft += SingleRunSeconds[i];
+  const double share = weightLeft > 0.0 ? left * SingleRunSeconds[index] / weightLeft : 0.0;
+  return now + std::chrono::duration_cast<RunClock::duration>(
+                   std::chrono::duration<double>(share));
 }
 
 // Runs every selected test in registry order until a stop is requested; true when one
@@ -41,11 +60,15 @@ bool runSelectedTests(const AppContext& app, const RunCycleObserver& observer) {
   platform::Platform& plat = platform::current();
   RunContext context;
   context.repeats = app.settings.repeats;
+  context.adaptive = app.settings.adaptive;
+  const RunClock::time_point start = RunClock::now();
   bool anyFailed = false;
   for (size_t i = 0; i < TestCount; ++i) {
     BenchTest* test = app.registry.selected(i);
     if (!test) continue;
     if (stopRequested()) break;
+    if (context.adaptive && app.settings.budget > 0)
+      context.deadline = testDeadline(app, i, start, RunClock::now());
     if (observer.testStarted) observer.testStarted(*test);
     PerfTimer clock;
     const bool displayWasLost = plat.displayLost();
@@ -100,6 +123,7 @@ RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config, const RunCycleO
       outcome.largestSpreads = report.largestSpreads();
       outcome.detections = report.detections();
       outcome.glErrors = report.glErrors();
+      outcome.openValues = report.openValues();
     }
     config.restoreDisplayMode();
     plat.showCursor(true);

@@ -32,6 +32,8 @@ struct RunCycleOutcome {
   std::vector<ResultReport::Detection> detections;
   // Every value measured while the driver reported GL errors (ResultReport::glErrors).
   std::vector<ResultReport::GlErrorNote> glErrors;
+  // The values measured in rounds whose interval is still wide (ResultReport::openValues).
+  std::vector<std::string> openValues;
 };
 
 // Progress callbacks for a console; either may be empty.

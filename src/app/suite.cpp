@@ -1,6 +1,7 @@
 #include "app/suite.h"
 
 #include <cctype>
+#include <cmath>
 #include <iterator>
 #include <new>
 
@@ -89,6 +90,22 @@ int findTestByName(const std::string& name) {
       return static_cast<int>(i);
   }
   return -1;
+}
+
+// The sums of the loops' minimum times: Fillrate 24 x 0.375 s, Bandwidth 5 x 0.5 s and
+// 1 s, Geometry 6 x 2 s, Texturing up to 16 x 0.5 s, Readback 14 x 0.75 s; Texture cache
+// and Tiling as their sweeps take at 1024 x 768 (three formats of about 13 sizes at
+// 0.25 s; four setups of two directions of about 14 patterns at 0.1875 s).
+const double SingleRunSeconds[TestCount] = {9.0, 3.5, 12.0, 8.0, 10.5, 10.0, 21.0};
+
+int leastAutoBudget(const std::array<bool, TestCount>& selected) {
+  // What the first rounds cost against a single run: six of eight slices for the rates,
+  // the first three repeats of a detection sweep (about 1.4 and 1.0 of its window).
+  const double firstRounds[TestCount] = {0.75, 0.75, 0.75, 0.75, 0.75, 1.0, 1.4};
+  double seconds = 0.0;
+  for (size_t i = 0; i < TestCount; ++i)
+    if (selected[i]) seconds += SingleRunSeconds[i] * firstRounds[i];
+  return static_cast<int>(std::ceil(seconds));
 }
 
 }  // namespace corvalis

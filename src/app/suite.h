@@ -33,4 +33,14 @@ struct TestRegistry {
 // -1 when no test has that name.
 int findTestByName(const std::string& name);
 
+// The most seconds --budget accepts (a day).
+constexpr int MaxBudgetSeconds = 86400;
+// About the seconds a test takes once on a renderer whose minimum times bind (a slow
+// one; a fast renderer stops at the loops' caps sooner), in registry order: the weight
+// of its share of a --budget.
+extern const double SingleRunSeconds[TestCount];
+// The least --budget, whole seconds, for the adaptive mode's first rounds of the
+// selected tests: fewer rounds decide nothing.
+int leastAutoBudget(const std::array<bool, TestCount>& selected);
+
 }  // namespace corvalis

@@ -67,6 +67,10 @@ void JsonWriter::setRunSettings(const RunSettings& settings) {
   out["tests"] = settings.tests;
   out["sync"] = settings.swapSync ? "Swap" : "Flush";
   out["repeat"] = settings.repeat;
+  if (settings.adaptive) {
+    out["adaptive"] = true;
+    if (settings.budget > 0) out["budget"] = settings.budget;
+  }
   out["device"] = latin1ToUtf8(settings.device);
 }
 

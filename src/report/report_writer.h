@@ -24,7 +24,9 @@ struct RunSettings {
   std::vector<std::string> tests;  // keys of the selected tests, registry order
   bool swapSync = false;
   int repeat = 1;
-  std::string device;  // the backend's description line
+  std::string device;     // the backend's description line
+  bool adaptive = false;  // --repeat auto; repeat is then the most rounds
+  int budget = 0;         // its --budget in seconds; 0: none
 };
 
 // One column of a data-file row: its number and, with repeats, the samples behind it.

@@ -124,6 +124,9 @@ void ResultReport::addMeasured(const ReportValue& value, const char* htmlText,
                                const char* label) {
   noteSpread(value.measured.samples);
   const ReportLine line{keyPath_, label, htmlText};
+  if (value.measured.samples.size() > 1 && label != nullptr &&
+      !narrowInterval(value.measured.samples))
+    openValues_.push_back(line.key());
   for (auto& writer : writers_) writer->addValue(line, value);
   if (value.measured.evidence) noteEvidence(line, displayText(value), *value.measured.evidence);
   noteGlError(line, value.measured.glError);

@@ -102,6 +102,10 @@ class ResultReport {
   };
   const std::vector<GlErrorNote>& glErrors() const { return glErrors_; }
 
+  // The key paths of the values measured in rounds whose 95 % interval is still wider
+  // than NarrowIntervalWidth, in report order.
+  const std::vector<std::string>& openValues() const { return openValues_; }
+
  private:
   // The heading and key level of a section; the section before it ends.
   void openSection(const char* title, const char* key, const char* link, bool skipped);
@@ -123,6 +127,7 @@ class ResultReport {
   KeyPath keyPath_;  // the open section's and groups' keys, as the text report has them
   std::vector<Detection> detections_;
   std::vector<GlErrorNote> glErrors_;
+  std::vector<std::string> openValues_;
   std::string linkBase_;
   std::vector<std::string> failedFiles_;
   std::vector<std::string> fileErrors_;

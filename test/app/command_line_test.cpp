@@ -2,9 +2,11 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/cli_options.h"
 #include "app/command_line.h"
+#include "framework/run_context.h"
 
 using namespace corvalis;
 
@@ -83,5 +85,53 @@ TEST(RepeatOption, AcceptsOneToHundredOnBothCommandLines) {
       EXPECT_EQ(switches.repeat, l.repeat) << l.line;
       EXPECT_EQ(switches.charts, l.charts) << l.line;
     }
+  }
+}
+
+// --repeat auto and --budget SECONDS: the same values on both command lines; a budget
+// needs the adaptive mode, a whole number of seconds in range, and on Linux at least
+// the first rounds of the selected tests, whose least budget the message names.
+TEST(RepeatOption, AutoAndBudgetOnBothCommandLines) {
+  const struct {
+    std::vector<const char*> args;
+    const char* error;  // nullptr: accepted
+    int budget;
+  } cases[] = {
+      {{"--repeat", "auto"}, nullptr, 0},
+      {{"--repeat", "auto", "--budget", "600"}, nullptr, 600},
+      {{"--budget", "900", "--repeat", "auto"}, nullptr, 900},
+      {{"--tests", "readback", "--repeat", "auto", "--budget", "8"}, nullptr, 8},
+      {{"--repeat", "Auto"}, "--repeat needs a whole number from 1 to 100 or 'auto'", 0},
+      {{"--repeat", "3", "--budget", "600"}, "--budget limits the rounds of --repeat auto", 0},
+      {{"--repeat", "auto", "--budget", "0"}, "--budget needs a whole number of seconds from 1 to 86400", 0},
+      {{"--repeat", "auto", "--budget", "86401"}, "--budget needs a whole number", 0},
+      {{"--repeat", "auto", "--budget", "1e3"}, "--budget needs a whole number", 0},
+      {{"--repeat", "auto", "--budget", "30"}, "the smallest that would do is 72", 0},
+      {{"--tests", "readback", "--repeat", "auto", "--budget", "7"}, "the smallest that would do is 8", 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> argv = {"corvalis", "-64x48"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    CliOptions options;
+    std::string error;
+    const bool ok = parseCliOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+    EXPECT_EQ(ok, c.error == nullptr) << c.args.back() << ": " << error;
+    if (ok) {
+      EXPECT_TRUE(options.adaptive);
+      EXPECT_EQ(options.repeat, AutoRoundsCeiling);
+      EXPECT_EQ(options.budget, c.budget);
+    } else {
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+  }
+  LauncherSwitches switches;
+  EXPECT_TRUE(parseLauncherSwitches("-800x600 --budget 120 --repeat auto --no-charts", switches));
+  EXPECT_TRUE(switches.adaptive);
+  EXPECT_EQ(switches.budget, 120);
+  EXPECT_EQ(switches.repeat, AutoRoundsCeiling);
+  for (const char* line : {"--budget 120", "--repeat 5 --budget 120", "--repeat auto --budget 0",
+                           "--repeat auto --budget x"}) {
+    LauncherSwitches refused;
+    EXPECT_FALSE(parseLauncherSwitches(line, refused)) << line;
   }
 }

@@ -131,5 +131,24 @@ TEST(Cli, InformationSectionSkippedTestsAndRepeats) {
   }
 }
 
-}  // namespace
+// --repeat auto: every value takes at least the first six rounds, the summary shows the
+// headline value's interval, the run ends by naming what is still open (or that
+// nothing is), and BASE.json records the mode and its budget.
+TEST(Cli, AdaptiveRepeatsShowIntervalsAndWhatIsOpen) {
+  RunResult r = runCorvalis({"-64x48", "--tests", "readback", "--repeat", "auto", "--budget", "8"});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("\nReadback +[0-9.]+ [GM]Pix/s  \\[[0-9.]+ [GM] to [0-9.]+ [GM]\\]\n")))
+      << r.out;
+  EXPECT_TRUE(contains(r.out, "Every value narrow") || contains(r.out, "Still open when the rounds ended"))
+      << r.out;
+  nlohmann::json doc = nlohmann::json::parse(readBytes(r.folder + "/results.json"));
+  EXPECT_EQ(doc["settings"]["adaptive"], true);
+  EXPECT_EQ(doc["settings"]["budget"], 8);
+  for (const auto& value : doc["values"].items())
+    if (value.value().contains("value")) {
+      const size_t slices = value.value()["samples"].size();
+      EXPECT_TRUE(slices >= 6 && slices <= 24) << value.key() << " " << slices;
+    }
+}
 
+}  // namespace
