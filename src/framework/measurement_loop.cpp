@@ -170,6 +170,25 @@ LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget) {
 
 namespace {
 
+// The fewest rounds a slow renderer's measurements are cut down to: fewer slices leave
+// no interval worth the name.
+constexpr int FewestRounds = 6;
+
+}  // namespace
+
+int roundsForSpeed(const LoopSpec& slice, int rounds, double batchSeconds) {
+  if (!(batchSeconds > 0.0) || !(slice.minSeconds > 0.0)) return rounds;
+  const int step = std::max(slice.step, 1);
+  const int iterations = (std::max(step, slice.minCount) + step - 1) / step;
+  const double least = batchSeconds * iterations * std::max(slice.batchesPerIteration, 1);
+  if (least <= slice.minSeconds) return rounds;
+  const double fit = std::floor(rounds * slice.minSeconds / least);
+  const int fewest = std::min(rounds, FewestRounds);
+  return std::max(fewest, static_cast<int>(std::min<double>(fit, rounds)));
+}
+
+namespace {
+
 // The rounds shared by runInRounds and measureSet: every pattern once a round, with its
 // own slice and, first, the state it needs; the order turns about from round to round.
 // They end after 'rounds' rounds, at a stop request, or when 'enough' says so after a
@@ -182,12 +201,16 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
   std::vector<LoopResult> results(patterns.size());
   const size_t count = patterns.size();
   // One untimed batch first, so that no slice pays for the renderer's first use of the
-  // state (a shader compiled on first draw).
+  // state (a shader compiled on first draw); the time it takes shows how fast the
+  // renderer is.
   if (count > 0) {
     if (restores[0]) restores[0]();
     if (patterns[0].warmup) patterns[0].warmup();
+    glFinish();
+    PerfTimer clock;
     patterns[0].batch();
     glFinish();
+    rounds = roundsForSpeed(slices[0], rounds, clock.elapsed());
   }
   for (int round = 0; round < rounds && !stopRequested(); ++round) {
     for (size_t turn = 0; turn < count && !stopRequested(); ++turn) {

@@ -104,6 +104,12 @@ struct Pattern {
 // cap divided alike, at least one step of work, and its queue bounded by time.
 LoopSpec sliceOf(const LoopSpec& spec, int rounds, double budget);
 
+// The rounds a set of slices can afford on a renderer whose one batch takes
+// 'batchSeconds': all of them where a slice's least work (its least count, at least one
+// iteration) fits its minimum time; else as many as keep the slices together near the
+// time the rounds were meant to take, but never fewer than six (or 'rounds').
+int roundsForSpeed(const LoopSpec& slice, int rounds, double batchSeconds);
+
 // Times every pattern 'rounds' times, one slice each per round, the patterns of a round
 // in forward order and those of the next in backward order (A B C, C B A, A B C, ...):
 // a drift of the machine's speed or a burst of load then falls on all of them alike

@@ -163,6 +163,24 @@ TEST_F(MeasurementLoopTest, SetsEnterInOrderOnceOrRestoreEverySlice) {
   for (const LoopResult& result : adaptive) EXPECT_EQ(result.repeats.size(), 6u);
 }
 
+// A renderer whose least work overruns a slice gets fewer rounds, as many as keep the
+// slices near their planned time, but never fewer than six.
+TEST(RoundsForSpeed, CutsRoundsOnlyWhereTheLeastWorkOverrunsASlice) {
+  LoopSpec slice;
+  slice.step = 4;
+  slice.minCount = 8;  // two iterations
+  slice.minSeconds = 0.05;
+  const struct {
+    int rounds;
+    double batchSeconds;
+    int expected;
+  } cases[] = {{20, 0.01, 20}, {20, 0.025, 20}, {20, 0.05, 10}, {40, 0.1, 10},
+               {20, 1.0, 6},   {4, 1.0, 4},     {20, 0.0, 20}};
+  for (const auto& c : cases)
+    EXPECT_EQ(roundsForSpeed(slice, c.rounds, c.batchSeconds), c.expected)
+        << c.rounds << " " << c.batchSeconds;
+}
+
 // A slice takes its share of the minimum time and of the cap, whole steps and at least
 // one, with its queue bounded by time.
 TEST(SliceOf, SharesTheWindowAndBoundsTheQueue) {
