@@ -11,6 +11,7 @@
 #include "framework/prng.h"
 #include "framework/progress.h"
 #include "framework/sample_stats.h"
+#include "framework/stop_request.h"
 #include "gl/display_config.h"
 #include "gl/gl_caps.h"
 #include "gl/window.h"
@@ -56,6 +57,8 @@ LoopSpec textureCacheLoop(bool timeBoundQueue) {
 // long ones.
 constexpr double SliceBudget = 1.0;
 constexpr int RoundsPerRepeat = 4;
+// The adaptive mode's most further passes over a format whose answer stays uncertain.
+constexpr int AutoExtraSweeps = 2;
 
 // Filtering and wrapping shared by all eight textures.
 void setTextureParameters() {
@@ -156,24 +159,24 @@ void TextureCacheTest::run(const RunContext& context) {
     TestWindow window(32, true, true);
     window.describeFormat(modeText, sizeof modeText);
     failed = window.initFailed;
-    if (!failed) measure(window, context.detectionRepeats());
+    if (!failed) measure(window, context);
   }
   hasRun = true;
 }
 
 // Everything between the window's creation and its destruction.
-void TextureCacheTest::measure(const TestWindow& window, int repeats) {
+void TextureCacheTest::measure(const TestWindow& window, const RunContext& context) {
   setupFragmentState();
   createTextures(window.caps);
   buildQuads();
   setupTexturedArrayState();
 
   const SyncMethod sync = window.syncMethod();
-  runSweep(sweeps[CacheRgba], cacheBytes[CacheRgba], sync, repeats);
+  runSweep(sweeps[CacheRgba], cacheBytes[CacheRgba], sync, context);
   for (int format = CacheDxt1; format < CacheFormats; ++format) {
     FormatSweep& sweep = sweeps[format];
     if (sweep.squareTexture != 0 && sweep.wideTexture != 0)
-      runSweep(sweep, cacheBytes[format], sync, repeats);
+      runSweep(sweep, cacheBytes[format], sync, context);
   }
 
   deleteTextures();
@@ -256,7 +259,8 @@ void TextureCacheTest::setRegion(int a, int b) {
 // repeats the sizes are visited in rounds, each round taking every size for a short
 // slice, so that load that comes and goes falls on all sizes alike.
 void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync,
-                                int repeats) {
+                                const RunContext& context) {
+  const int repeats = context.detectionRepeats();
   const double pixelsPerQuad = static_cast<double>(screenWidth) * screenHeight;
   const std::string phase = std::string(CacheDataFiles[&sweep - sweeps].key) + " sweep";
   const int steps = sweep.lastIndex - sweep.firstIndex + 1;
@@ -273,41 +277,58 @@ void TextureCacheTest::runSweep(FormatSweep& sweep, float& detected, const SyncM
   };
   std::vector<LoopResult> timed;
   const LoopSpec spec = textureCacheLoop(timeBoundQueue);
+  std::vector<Pattern> sizes;
+  for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n)
+    sizes.push_back({fourQuads, [&select, &clear, n] {
+                       select(n);
+                       clear();
+                     }});
+  const int rounds = RoundsPerRepeat * repeats;
+  // Rounds over every size; their slices join those of an earlier pass.
+  const auto sweepInRounds = [&] {
+    const std::vector<LoopResult> pass =
+        runInRounds(sliceOf(spec, rounds, SliceBudget), sync, rounds, sizes);
+    for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
+      const LoopResult& result = pass[n - sweep.firstIndex];
+      mergeGlErrors(sweep.glError, result.glError);
+      for (double rate : result.rates(1.0))
+        sweep.samples[n].push_back(static_cast<float>(rate * pixelsPerQuad));
+      sweep.rates[n] = static_cast<float>(
+          summarizeSamples(std::vector<double>(sweep.samples[n].begin(), sweep.samples[n].end()))
+              .median);
+    }
+  };
   if (repeats > 1) {
     reportProgress(phase.c_str(), 1, 1);
-    std::vector<Pattern> sizes;
-    for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n)
-      sizes.push_back({fourQuads, [&select, &clear, n] {
-                         select(n);
-                         clear();
-                       }});
-    const int rounds = RoundsPerRepeat * repeats;
-    timed = runInRounds(sliceOf(spec, rounds, SliceBudget), sync, rounds, sizes);
-  } else {
-    for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
-      reportProgress(phase.c_str(), n - sweep.firstIndex + 1, steps);
-      select(n);
-      timed.push_back(runMeasurementLoop(spec, sync, fourQuads, clear));
+    sweepInRounds();
+    sweep.measured = true;
+    // With repeats, an edge counts only beyond the curve's noise; the evidence is kept.
+    CacheDecision decision = decideCacheSize(sweep);
+    // The adaptive mode sweeps again while the answer stays uncertain and time is left.
+    for (int pass = 0; context.adaptive && pass < AutoExtraSweeps; ++pass) {
+      if (!decision.complete || decision.evidence.confidence != Confidence::Uncertain ||
+          stopRequested() || context.pastDeadline())
+        break;
+      sweepInRounds();
+      decision = decideCacheSize(sweep);
     }
+    detected = decision.bytes;
+    if (decision.complete) sweep.evidence = decision.evidence;
+    return;
+  }
+  for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
+    reportProgress(phase.c_str(), n - sweep.firstIndex + 1, steps);
+    select(n);
+    timed.push_back(runMeasurementLoop(spec, sync, fourQuads, clear));
   }
   for (int n = sweep.firstIndex; n <= sweep.lastIndex; ++n) {
     // One texel fetch per pixel of every full-window quad.
     const LoopResult& result = timed[n - sweep.firstIndex];
     mergeGlErrors(sweep.glError, result.glError);
     sweep.rates[n] = static_cast<float>(result.rate(1.0) * pixelsPerQuad);
-    if (result.repeats.size() > 1)
-      for (double rate : result.rates(1.0))
-        sweep.samples[n].push_back(static_cast<float>(rate * pixelsPerQuad));
   }
   sweep.measured = true;
-  if (repeats > 1) {
-    // With repeats, an edge counts only beyond the curve's noise; the evidence is kept.
-    const CacheDecision decision = decideCacheSize(sweep);
-    detected = decision.bytes;
-    if (decision.complete) sweep.evidence = decision.evidence;
-  } else {
-    detected = detectCacheSize(sweep);
-  }
+  detected = detectCacheSize(sweep);
 }
 
 void TextureCacheTest::writeResults(ResultReport& report) {

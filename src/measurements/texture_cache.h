@@ -47,12 +47,13 @@ class TextureCacheTest : public BenchTest {
 
  private:
   // Every size of every sweep taken 'repeats' times.
-  void measure(const TestWindow& window, int repeats);
+  void measure(const TestWindow& window, const RunContext& context);
   void createTextures(const GlCaps& caps);
   void deleteTextures();
   void buildQuads();
   void setRegion(int a, int b);
-  void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync, int repeats);
+  void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync,
+                const RunContext& context);
 };
 
 }  // namespace corvalis
