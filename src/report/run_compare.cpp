@@ -217,7 +217,8 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
     }
     html += "<td>";
     if (largest > 0) {
-      // One bar per run, scaled to the largest value of the row.
+      // One bar per run, scaled to the largest value of the row; the share is taken
+      // first, so that a value near the largest double gives a finite width.
       const double barHeight = 7;
       html += formatC("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"160\" height=\"%.0f\">",
                       barHeight * static_cast<double>(runs.size()) + 2);
@@ -225,7 +226,8 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
         if (!std::isfinite(row.values[r])) continue;
         html += formatC("<rect x=\"0\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\"/>",
                         1 + barHeight * static_cast<double>(r),
-                        158 * std::fabs(row.values[r]) / largest, barHeight - 1, fills[r % 4]);
+                        158 * (std::fabs(row.values[r]) / largest), barHeight - 1,
+                        fills[r % 4]);
       }
       html += "</svg>";
     }
