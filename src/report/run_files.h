@@ -50,7 +50,8 @@ std::vector<std::string> splitLines(const std::string& bytes);
 // False for a text that is not a number (a mode, a driver name).
 bool parseReportValue(const std::string& text, double& value, std::string& unit);
 
-// A C-locale decimal number ("2485.500732", "nan", "-inf") filling the whole text.
+// A C-locale decimal number ("2485.500732", "nan", "-inf") filling the whole text. One
+// too small for a double ("1e-400") reads as zero; one too large for it is refused.
 bool parseCNumber(const std::string& text, double& value);
 
 // One row of a texture cache data file.

@@ -112,6 +112,44 @@ TEST(HostileFiles, CompareCleansControlBytesAndCutsWideColumns) {
   }
 }
 
+// Numbers a hand-made report can hold and no run writes, each compared with itself or a
+// neighbour: a negative rate is never slower than itself at any PCT (v < v * (1 - PCT/100)
+// held for every negative v, and more so at a larger PCT); values near the largest double
+// keep the page's bars finite (158 * v / largest overflowed to width="inf"); a PCT that
+// underflows a double reads as 0, like any smaller one, where 1e-300 was taken and 1e-400
+// refused.
+TEST(HostileFiles, CompareHandMadeNumbersGiveSoundVerdictsAndFiniteBars) {
+  const std::string folder = makeTempFolder();
+  writeFile(folder + "/neg.txt", Header + "Fillrate:Color=-5.000 M Pix/s\r\n");
+  writeFile(folder + "/huge.txt", Header + "Fillrate:Color=1.7976e308 Pix/s\r\n");
+  writeFile(folder + "/big.txt", Header + "Fillrate:Color=1.5e306 Pix/s\r\n");
+  const struct {
+    std::string args, gateLine;
+  } cases[] = {
+      {"neg.txt neg.txt --fail-on-regression 0", "--fail-on-regression 0"},
+      {"neg.txt neg.txt --fail-on-regression 5", "--fail-on-regression 5"},
+      {"neg.txt neg.txt --fail-on-regression 100", "--fail-on-regression 100"},
+      {"big.txt huge.txt huge.txt --fail-on-regression 1e-300", "--fail-on-regression 1e-300"},
+      {"big.txt huge.txt --fail-on-regression 1e-400", "--fail-on-regression 0"},
+      {"big.txt huge.txt --fail-on-regression -1e-400", "--fail-on-regression 0"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(shellIn(folder, "rm -f cmp.*; $B --compare " + c.args + " --output cmp", 0, &out), 0)
+        << c.args << "\n" << out;
+    EXPECT_TRUE(contains(out, "gate (" + c.gateLine + "): ")) << out;
+    EXPECT_TRUE(contains(out, "\nverdict: pass, 0 regressions\n")) << out;
+    const std::string page = readBytes(folder + "/cmp.compare.htm");
+    EXPECT_GE(occurrences(page, "<rect "), 2u) << c.args;
+    EXPECT_TRUE(contains(page, " width=\"158.0\" ")) << c.args;  // the largest bar, whole
+    EXPECT_FALSE(std::regex_search(page, std::regex("<rect[^>]*=\"[^\"]*(nan|inf)"))) << page;
+  }
+  // The slower of two runs still fails at any PCT below its drop, also at that scale.
+  std::string out;
+  EXPECT_EQ(shellIn(folder, "$B --compare huge.txt big.txt --fail-on-regression 1e-400", 0, &out), 4)
+      << out;
+}
+
 // The charts page reads the data files back after the run: one edited in between (a
 // subnormal rate, a working set of 1e308, a negative rate, not a number, infinity) must
 // not reach the SVG as nan or infinity, nor lose the axis its ticks. The edit is made by a
