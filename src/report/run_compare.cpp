@@ -68,8 +68,12 @@ bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error
     jsonPath.replace(jsonPath.size() - 4, 4, ".json");
   else
     jsonPath += ".json";
+  // The spreads of the values the report has, and the evidence: all that is compared.
+  RunJsonParts parts;
+  parts.valuesOf = &run.report;
+  parts.sweeps = false;
   bool found = false;
-  return readRunJson(jsonPath, run.samples, found, error);
+  return readRunJson(jsonPath, run.samples, found, error, parts);
 }
 
 bool significantChange(double base, double value, const Spread* baseSpread,

@@ -12,12 +12,12 @@ namespace corvalis {
 
 // The most the program reads back of each kind of file. Its own files stay far below:
 // a text report of every test is about 10 kB with lines under 600 bytes, BASE.json of
-// --repeat 100 a few MB. The limits keep a hostile or mistaken file (a huge one, one
-// long line) from taking the machine's memory.
+// --repeat 100 over every test at 1024x768 about 4 MB. The limits keep a hostile or
+// mistaken file (a huge one, one long line) from taking the machine's memory.
 constexpr size_t MaxTextReportBytes = size_t{1} << 20;  // 1 MiB
 constexpr size_t MaxReportLineBytes = 4096;
 constexpr size_t MaxDataFileBytes = size_t{16} << 20;  // 16 MiB
-constexpr size_t MaxRunJsonBytes = size_t{64} << 20;   // 64 MiB
+constexpr size_t MaxRunJsonBytes = size_t{16} << 20;  // 16 MiB
 
 // The whole of a regular file as bytes, at most 'limit' of them. False, with 'error'
 // naming the file, when it is not a regular file (a folder, a FIFO, a device: refused
