@@ -551,8 +551,10 @@ bool collectCharts(const std::string& baseName, const std::vector<std::string>& 
     if (!readTextReport(baseName + ".txt", report, error)) return false;
     bool found = false;
     std::string jsonError;
+    RunJsonParts parts;  // the charts draw the sweeps and the evidence alone
+    parts.values = false;
     // A BASE.json that cannot be read leaves the charts without spreads, nothing worse.
-    if (!jsonLoaded && !readRunJson(baseName + ".json", samples, found, jsonError))
+    if (!jsonLoaded && !readRunJson(baseName + ".json", samples, found, jsonError, parts))
       samples = RunSamples();
     jsonLoaded = haveReport = true;
     return true;

@@ -45,9 +45,11 @@ GateVerdict judgeRate(const GateSide& base, const GateSide& candidate, double pe
   if (!baseMeasured) return GateVerdict::Faster;
   // Inside the runs' own spread nothing moved, whatever the tolerance says.
   if (beyondSpread.has_value() && !*beyondSpread) return GateVerdict::Same;
-  const double fraction = percent / 100.0;
-  if (candidate.value < base.value * (1.0 - fraction)) return GateVerdict::Slower;
-  if (candidate.value > base.value * (1.0 + fraction)) return GateVerdict::Faster;
+  // The tolerance is a share of the base's size, so that a larger PCT never finds more,
+  // and a run is never slower than itself, whatever the sign a hand-made file gives.
+  const double tolerance = percent / 100.0 * std::fabs(base.value);
+  if (candidate.value < base.value - tolerance) return GateVerdict::Slower;
+  if (candidate.value > base.value + tolerance) return GateVerdict::Faster;
   return GateVerdict::Same;
 }
 

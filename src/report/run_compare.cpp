@@ -68,8 +68,12 @@ bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error
     jsonPath.replace(jsonPath.size() - 4, 4, ".json");
   else
     jsonPath += ".json";
+  // The spreads of the values the report has, and the evidence: all that is compared.
+  RunJsonParts parts;
+  parts.valuesOf = &run.report;
+  parts.sweeps = false;
   bool found = false;
-  return readRunJson(jsonPath, run.samples, found, error);
+  return readRunJson(jsonPath, run.samples, found, error, parts);
 }
 
 bool significantChange(double base, double value, const Spread* baseSpread,
@@ -217,7 +221,8 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
     }
     html += "<td>";
     if (largest > 0) {
-      // One bar per run, scaled to the largest value of the row.
+      // One bar per run, scaled to the largest value of the row; the share is taken
+      // first, so that a value near the largest double gives a finite width.
       const double barHeight = 7;
       html += formatC("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"160\" height=\"%.0f\">",
                       barHeight * static_cast<double>(runs.size()) + 2);
@@ -225,7 +230,8 @@ std::string compareHtml(const std::vector<CompareRun>& runs, const std::vector<C
         if (!std::isfinite(row.values[r])) continue;
         html += formatC("<rect x=\"0\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\"/>",
                         1 + barHeight * static_cast<double>(r),
-                        158 * std::fabs(row.values[r]) / largest, barHeight - 1, fills[r % 4]);
+                        158 * (std::fabs(row.values[r]) / largest), barHeight - 1,
+                        fills[r % 4]);
       }
       html += "</svg>";
     }

@@ -1,6 +1,7 @@
 #include "report/run_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -46,6 +47,34 @@ double prefixAt(const std::string& text, size_t pos, size_t& length) {
     return std::pow(10.0, exponents[i]);
   }
   return 0;
+}
+
+// The power of ten of the first significant digit of a decimal number that from_chars
+// has read whole ("0.05e-3" gives -5); what matters is its sign, so a huge exponent is
+// clamped.
+long decimalExponent(const char* p, const char* end) {
+  if (p != end && *p == '-') ++p;
+  long integerDigits = 0, leadingFractionZeros = 0;
+  bool point = false, significant = false;
+  for (; p != end && (std::isdigit(static_cast<unsigned char>(*p)) || *p == '.'); ++p) {
+    if (*p == '.') {
+      point = true;
+    } else if (significant || *p != '0') {
+      significant = true;
+      if (!point) ++integerDigits;
+    } else if (point) {
+      ++leadingFractionZeros;
+    }
+  }
+  long exponent = 0, sign = 1;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    if (p != end && (*p == '-' || *p == '+')) sign = *p++ == '-' ? -1 : 1;
+    for (; p != end && std::isdigit(static_cast<unsigned char>(*p)); ++p)
+      exponent = std::min(exponent * 10 + (*p - '0'), 100000000L);
+  }
+  const long first = integerDigits > 0 ? integerDigits - 1 : -(leadingFractionZeros + 1);
+  return first + sign * exponent;
 }
 
 std::string lineError(size_t index, const char* what) {
@@ -165,7 +194,14 @@ bool parseCNumber(const std::string& text, double& value) {
   const char* end = begin + text.size();
   // from_chars takes no leading '+' and reads "nan"/"inf" in any locale.
   auto result = std::from_chars(begin, end, value);
-  return result.ec == std::errc() && result.ptr == end;
+  if (result.ptr != end) return false;
+  if (result.ec == std::errc()) return true;
+  // Out of range: too small for a double rounds to zero as any smaller number does; too
+  // large stays refused.
+  if (result.ec != std::errc::result_out_of_range || decimalExponent(begin, end) >= 0)
+    return false;
+  value = *begin == '-' ? -0.0 : 0.0;
+  return true;
 }
 
 bool parseReportValue(const std::string& text, double& value, std::string& unit) {

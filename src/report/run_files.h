@@ -12,12 +12,12 @@ namespace corvalis {
 
 // The most the program reads back of each kind of file. Its own files stay far below:
 // a text report of every test is about 10 kB with lines under 600 bytes, BASE.json of
-// --repeat 100 a few MB. The limits keep a hostile or mistaken file (a huge one, one
-// long line) from taking the machine's memory.
+// --repeat 100 over every test at 1024x768 about 4 MB. The limits keep a hostile or
+// mistaken file (a huge one, one long line) from taking the machine's memory.
 constexpr size_t MaxTextReportBytes = size_t{1} << 20;  // 1 MiB
 constexpr size_t MaxReportLineBytes = 4096;
 constexpr size_t MaxDataFileBytes = size_t{16} << 20;  // 16 MiB
-constexpr size_t MaxRunJsonBytes = size_t{64} << 20;   // 64 MiB
+constexpr size_t MaxRunJsonBytes = size_t{16} << 20;  // 16 MiB
 
 // The whole of a regular file as bytes, at most 'limit' of them. False, with 'error'
 // naming the file, when it is not a regular file (a folder, a FIFO, a device: refused
@@ -50,7 +50,8 @@ std::vector<std::string> splitLines(const std::string& bytes);
 // False for a text that is not a number (a mode, a driver name).
 bool parseReportValue(const std::string& text, double& value, std::string& unit);
 
-// A C-locale decimal number ("2485.500732", "nan", "-inf") filling the whole text.
+// A C-locale decimal number ("2485.500732", "nan", "-inf") filling the whole text. One
+// too small for a double ("1e-400") reads as zero; one too large for it is refused.
 bool parseCNumber(const std::string& text, double& value);
 
 // One row of a texture cache data file.

@@ -148,7 +148,9 @@ TEST(CliOptions, RegressionPercentIsANumberFromZeroToHundred) {
       {"0", true, 0},     {"5", true, 5},       {"2.5", true, 2.5},  {"100", true, 100},
       {"-0", true, 0},    {"100.01", false, 0}, {"-0.5", false, 0},  {"", false, 0},
       {" 5", false, 0},   {"5 ", false, 0},     {"+5", false, 0},    {"2,5", false, 0},
-      {"inf", false, 0},  {"nan", false, 0},    {"five", false, 0},
+      {"inf", false, 0},  {"nan", false, 0},    {"five", false, 0},  {"1e999", false, 0},
+      // Too small for a double: zero, as any number that rounds to it.
+      {"1e-300", true, 1e-300}, {"1e-400", true, 0}, {"-1e-400", true, 0}, {"0.0001e-330", true, 0},
   };
   for (const auto& c : cases) {
     double percent = -1;

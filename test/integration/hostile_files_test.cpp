@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <iostream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -20,6 +23,12 @@ using namespace corvalis_test;
 namespace {
 
 const std::string Header = "[Corvalis 0.50]\r\n";
+
+// The most the program reads of a BASE.json: its bytes, the entries of one array, and the
+// values with samples that --compare keeps of it.
+constexpr size_t JsonBytes = size_t{16} << 20;
+constexpr size_t JsonArray = 10000;
+constexpr size_t JsonValues = 4096;
 
 void writeFile(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(corvalis::testing::writeBytes(path, bytes)) << path;
@@ -43,6 +52,16 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
   writeFile(folder + "/large.txt", large);
   writeFile(folder + "/b.txt", Header + "Info:Method=Swap\r\n");
   writeFile(folder + "/b.json", "{\"program\": \"Corvalis\", \"values\": {");
+  // A number beyond a double threw out of the JSON library and aborted the program; an
+  // array longer than any run writes and a file one byte over the limit are refused.
+  const std::string fillrate = Header + "Fillrate:Color=480.311 M Pix/s\r\n";
+  for (const char* name : {"/over.txt", "/long.txt", "/limit.txt"}) writeFile(folder + name, fillrate);
+  writeFile(folder + "/over.json", "{\"program\":\"Corvalis\",\"values\":{\"Fillrate:Color\":{\"min\":1e999}}}");
+  std::string samples = "{\"program\":\"Corvalis\",\"values\":{\"Fillrate:Color\":{\"samples\":[1";
+  for (size_t i = 0; i < JsonArray; ++i) samples += ",1";
+  writeFile(folder + "/long.json", samples + "]}}}");
+  writeFile(folder + "/limit.json", "{\"program\":\"Corvalis\"}" +
+                                        std::string(JsonBytes - 21, ' '));
   const std::pair<std::string, std::string> cases[] = {  // the file, what is said of it
       {"/dev/zero", "/dev/zero: cannot be read: a character device, not a regular file"},
       {"fifo", "fifo: cannot be read: a FIFO (named pipe), not a regular file"},
@@ -50,6 +69,9 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
       {"widekey.txt", "widekey.txt: line 2: longer than 4096 bytes, the limit for a line of a text report"},
       {"large.txt", "large.txt: larger than 1 MiB, the limit for a text report"},
       {"b.txt", "b.json: not valid JSON (at byte 36)"},
+      {"over.txt", "over.json: a number too large for a double (at byte 61)"},
+      {"long.txt", "long.json: an array of more than 10000 entries, more than this program writes"},
+      {"limit.txt", "limit.json: larger than 16 MiB, the limit for BASE.json"},
   };
   for (const auto& [path, what] : cases) {
     for (const std::string& args : {path + " a.txt", "a.txt " + path}) {
@@ -60,6 +82,40 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
       EXPECT_FALSE(fileExists(folder + "/cmp.compare.htm")) << args;
     }
   }
+}
+
+// What --compare keeps of a BASE.json is bounded per file, whatever the file holds: one
+// of 64 MiB of samples took 1.38 GB and kept 265 MB loaded, so that 50 would have needed
+// 14 GB. Eight runs, each with a BASE.json of exactly the byte limit filled with the
+// costliest document accepted (every value of the report with samples, arrays at their
+// longest), stay under 200 MiB; the peak is in the failure message.
+TEST(HostileFiles, CompareMemoryIsBoundedPerFileAndInAll) {
+  const std::string folder = makeTempFolder();
+  std::string report = Header, json = "{\"program\":\"Corvalis\",\"values\":{";
+  const size_t perValue = JsonBytes / JsonValues / 2 - 32;
+  for (size_t i = 0; i < JsonValues; ++i) {
+    const std::string key = "Fillrate:K" + std::to_string(i);
+    report += key + "=" + std::to_string(100 + i % 7) + ".000 M Pix/s\r\n";
+    json += (i ? ",\"" : "\"") + key + "\":{\"samples\":[1";
+    for (size_t n = 1; n < perValue; ++n) json += n % 2 ? ",2" : ",1";
+    json += "]}";
+  }
+  json += "}}";
+  ASSERT_LE(json.size(), JsonBytes);
+  json.resize(JsonBytes, ' ');  // to the byte
+  writeFile(folder + "/r.json", json);
+  std::vector<std::string> args{"--compare"};
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "r" + std::to_string(i);
+    writeFile(folder + "/" + name + ".txt", report);
+    ASSERT_EQ(link((folder + "/r.json").c_str(), (folder + "/" + name + ".json").c_str()), 0);
+    args.push_back(name + ".txt");
+  }
+  const RunResult r = runCorvalis(args, {}, folder);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "\nFillrate:K4095  100.000 M Pix/s  ")) << r.out.substr(0, 2000);
+  EXPECT_LT(r.peakKilobytes, 200 * 1024) << "peak resident size " << r.peakKilobytes << " KiB";
+  std::cout << "peak resident size of --compare over 8 runs: " << r.peakKilobytes << " KiB\n";
 }
 
 // A NUL, an OSC title sequence, a carriage return, DEL and C1 controls in keys and values,
@@ -110,6 +166,44 @@ TEST(HostileFiles, CompareCleansControlBytesAndCutsWideColumns) {
         ADD_FAILURE() << "control byte " << static_cast<int>(byte) << " at " << i;
     }
   }
+}
+
+// Numbers a hand-made report can hold and no run writes, each compared with itself or a
+// neighbour: a negative rate is never slower than itself at any PCT (v < v * (1 - PCT/100)
+// held for every negative v, and more so at a larger PCT); values near the largest double
+// keep the page's bars finite (158 * v / largest overflowed to width="inf"); a PCT that
+// underflows a double reads as 0, like any smaller one, where 1e-300 was taken and 1e-400
+// refused.
+TEST(HostileFiles, CompareHandMadeNumbersGiveSoundVerdictsAndFiniteBars) {
+  const std::string folder = makeTempFolder();
+  writeFile(folder + "/neg.txt", Header + "Fillrate:Color=-5.000 M Pix/s\r\n");
+  writeFile(folder + "/huge.txt", Header + "Fillrate:Color=1.7976e308 Pix/s\r\n");
+  writeFile(folder + "/big.txt", Header + "Fillrate:Color=1.5e306 Pix/s\r\n");
+  const struct {
+    std::string args, gateLine;
+  } cases[] = {
+      {"neg.txt neg.txt --fail-on-regression 0", "--fail-on-regression 0"},
+      {"neg.txt neg.txt --fail-on-regression 5", "--fail-on-regression 5"},
+      {"neg.txt neg.txt --fail-on-regression 100", "--fail-on-regression 100"},
+      {"big.txt huge.txt huge.txt --fail-on-regression 1e-300", "--fail-on-regression 1e-300"},
+      {"big.txt huge.txt --fail-on-regression 1e-400", "--fail-on-regression 0"},
+      {"big.txt huge.txt --fail-on-regression -1e-400", "--fail-on-regression 0"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(shellIn(folder, "rm -f cmp.*; $B --compare " + c.args + " --output cmp", 0, &out), 0)
+        << c.args << "\n" << out;
+    EXPECT_TRUE(contains(out, "gate (" + c.gateLine + "): ")) << out;
+    EXPECT_TRUE(contains(out, "\nverdict: pass, 0 regressions\n")) << out;
+    const std::string page = readBytes(folder + "/cmp.compare.htm");
+    EXPECT_GE(occurrences(page, "<rect "), 2u) << c.args;
+    EXPECT_TRUE(contains(page, " width=\"158.0\" ")) << c.args;  // the largest bar, whole
+    EXPECT_FALSE(std::regex_search(page, std::regex("<rect[^>]*=\"[^\"]*(nan|inf)"))) << page;
+  }
+  // The slower of two runs still fails at any PCT below its drop, also at that scale.
+  std::string out;
+  EXPECT_EQ(shellIn(folder, "$B --compare huge.txt big.txt --fail-on-regression 1e-400", 0, &out), 4)
+      << out;
 }
 
 // The charts page reads the data files back after the run: one edited in between (a

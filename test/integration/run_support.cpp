@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,7 +79,9 @@ RunResult runCorvalis(const std::vector<std::string>& args,
   close(errPipe[1]);
   drain(outPipe[0], errPipe[0], result, pid, watch);
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  result.peakKilobytes = usage.ru_maxrss;
   if (WIFEXITED(status))
     result.exitStatus = WEXITSTATUS(status);
   else if (WIFSIGNALED(status))

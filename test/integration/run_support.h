@@ -17,6 +17,7 @@ struct RunResult {
   std::string out;       // stdout
   std::string err;       // stderr
   std::string folder;    // where it ran; report files lie here
+  long peakKilobytes = 0;  // the program's peak resident size (ru_maxrss)
 };
 
 // Called with the running program's id and what it has printed so far, after each read.

@@ -154,7 +154,8 @@ TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
                           "step": { "position": 4, "ratio": 0.8, "low": 0.7, "high": 0.9 } },
       "Tiling:Z:Height": { "confidence": "sure" },
       "Tiling:Stencil:Width": { "confidence": "clear", "step": { "position": 4 } },
-      "Tiling:Stencil:Height": 3
+      "Tiling:Stencil:Height": 3,
+      "Tiling:Color:Width": { "confidence": "clear", "unit": "123456789" }
     }
   })";
   RunSamples samples;
@@ -172,11 +173,49 @@ TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   EXPECT_EQ(samples.evidence["Tiling:Z:Width"].step->low, 0.7);
   EXPECT_EQ(samples.evidence["Tiling:Z:Width"].threshold, 1.0);
 
-  EXPECT_FALSE(parseRunJson("{ \"program\": ", samples, error));
-  EXPECT_EQ(error, "not valid JSON (at byte 14)");
-  EXPECT_FALSE(parseRunJson("[1, 2]", samples, error));
-  EXPECT_EQ(error, "not a JSON object");
-  EXPECT_FALSE(parseRunJson("{ \"program\": \"Other\" }", samples, error));
+  // A value keeps its extremes alone; a reader keeps only the parts it asks for.
+  EXPECT_TRUE(samples.values["Fillrate:32:Col"].samples.empty());
+  TextReport report;
+  report.values = {{"Geometry:Plain:Fan", "5"}};
+  RunJsonParts parts;
+  parts.valuesOf = &report;
+  parts.sweeps = false;
+  ASSERT_TRUE(parseRunJson(json, samples, error, parts)) << error;
+  EXPECT_EQ(samples.values.size(), 1u);
+  EXPECT_EQ(samples.values.count("Geometry:Plain:Fan"), 1u);
+  EXPECT_TRUE(samples.sweeps.empty());
+  EXPECT_EQ(samples.evidence.size(), 1u);
+
+  // Not JSON, not this program's, or more than it ever writes: refused, nothing kept.
+  const std::string head = "{\"program\": \"Corvalis\", ";
+  auto many = [](size_t n, const std::string& before, const std::string& after) {
+    std::string list;
+    for (size_t i = 0; i < n; ++i) list += (i ? "," : "") + before + std::to_string(i) + after;
+    return list;
+  };
+  std::string array;
+  for (size_t i = 0; i <= MaxRunJsonArray; ++i) array += i ? ",1" : "1";
+  const std::pair<std::string, std::string> refused[] = {
+      {"{ \"program\": ", "not valid JSON (at byte 14)"},
+      {"[1, 2]", "not a JSON object"},
+      {"{ \"program\": \"Other\" }", "not a Corvalis run (no \"program\": \"Corvalis\")"},
+      {head + "\"values\": {\"A\": {\"min\": 1e999}}}", "a number too large for a double (at byte 53)"},
+      {head + "\"values\": {\"A\": {\"samples\": [" + array + "]}}}",
+       "an array of more than 10000 entries, more than this program writes"},
+      {head + "\"sweeps\": {\"rgba\": [" + many(MaxRunJsonArray + 1, "", "") + "]}}",
+       "an array of more than 10000 entries, more than this program writes"},
+      {head + "\"values\": {" + many(MaxRunJsonValues + 1, "\"k", "\": {\"min\": 1, \"max\": 2}") +
+           "}}",
+       "more than 4096 values with samples, more than this program writes"},
+      {head + "\"evidence\": {" +
+           many(MaxRunJsonEvidence + 1, "\"k", "\": {\"confidence\": \"clear\"}") + "}}",
+       "evidence for more than 256 detections, more than this program writes"},
+  };
+  for (const auto& [text, why] : refused) {
+    EXPECT_FALSE(parseRunJson(text, samples, error)) << text.substr(0, 80);
+    EXPECT_EQ(error, why);
+    EXPECT_TRUE(samples.values.empty() && samples.sweeps.empty() && samples.evidence.empty());
+  }
   bool found = true;
   EXPECT_TRUE(readRunJson("/nonexistent/run.json", samples, found, error));
   EXPECT_FALSE(found);
