@@ -293,6 +293,10 @@ std::vector<Answer> answersOf(const Run& run) {
     else if (!endsWith(key, ":Height") || !run.values.count(stemOf(key, 7) + ":Width"))
       answers.push_back({key, run.values.at(key).text, confidence(key)});
   }
+  // The report leaves out a compressed format without a cache; its evidence stays.
+  for (const auto& [key, evidence] : run.samples.evidence)
+    if (isDetection(key) && !run.values.count(key))
+      answers.push_back({key, "none", confidenceWord(evidence.confidence)});
   return answers;
 }
 
@@ -363,7 +367,7 @@ void printValueTable(const Plan& plan, const std::vector<Run>& runs, Summary& su
 }
 
 // Per detected value how many runs agree on the answer, with every answer and
-// confidence seen; a run that does not report the value counts as one more answer.
+// confidence seen; a run that leaves a format out found no cache in it ("none").
 void printDetectionTable(const std::vector<Run>& runs, Summary& summary) {
   std::vector<std::string> keys;
   std::vector<std::map<std::string, Answer>> byRun;
@@ -381,8 +385,9 @@ void printDetectionTable(const std::vector<Run>& runs, Summary& summary) {
     std::map<std::string, int> counts;
     for (const auto& answersOfRun : byRun) {
       const auto found = answersOfRun.find(key);
-      const std::string text = found == answersOfRun.end() ? "not reported" : found->second.shown();
-      answers.push_back(found == answersOfRun.end() ? text : found->second.answer);
+      const Answer answer = found == answersOfRun.end() ? Answer{key, "none", "-"} : found->second;
+      const std::string text = answer.shown();
+      answers.push_back(answer.answer);
       if (!counts.count(text)) shown.push_back(text);
       ++counts[text];
     }
