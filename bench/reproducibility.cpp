@@ -174,8 +174,14 @@ void printFailure(const std::string& path) {
     std::fprintf(stderr, "  %s\n", escapeControls(line).c_str());
 }
 
-// Reads a run's BASE.json: every value (in report order), the samples
-// and evidence through the report's own reader, and the device.
+// A text field of a JSON object; empty when it is missing or not a text.
+std::string textField(const nlohmann::ordered_json& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+// Reads a run's BASE.json: every value (in report order), the samples and evidence
+// through the report's own reader, and the device.
 bool readRun(const std::string& path, Run& run) {
   std::string text, error;
   if (!readFileBytes(path, MaxRunJsonBytes, "BASE.json", text, error) ||
@@ -192,14 +198,14 @@ bool readRun(const std::string& path, Run& run) {
       Reported& reported = run.values[entry.key()];
       reported.number = value != entry->end() && value->is_number();
       reported.value = reported.number ? value->get<double>() : std::nan("");
-      reported.text = entry->value("text", std::string());
-      reported.unit = entry->value("unit", std::string());
+      reported.text = textField(*entry, "text");
+      reported.unit = textField(*entry, "unit");
       run.keys.push_back(entry.key());
     }
   }
   const auto settings = root.find("settings");
   if (settings != root.end() && settings->is_object())
-    run.device = settings->value("device", std::string());
+    run.device = textField(*settings, "device");
   return true;
 }
 
