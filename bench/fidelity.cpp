@@ -11,6 +11,13 @@
 //       a single run, then K runs with every measurement repeated N times, optionally
 //       beside a one-core CPU hog: every run's answers with their confidence, how many
 //       runs agree on each, and what the repeats cost against the single run
+//   corvalis_bench --reproducibility single|repeat:N|auto[:SECONDS] K [-WIDTHxHEIGHT]
+//                  [--tests LIST] [--load] [-- OPTIONS]
+//       K whole runs of the program beside the bench, each a child process in its own
+//       folder, of one kind (a single measurement, --repeat N, --repeat auto with an
+//       optional --budget): per value the median of the runs and max/min, how often a
+//       run's interval holds the median of the others, every run's answers, time and
+//       peak memory, and what the kind costs against a single run taken among them
 
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +27,7 @@
 
 #include "app/command_line.h"
 #include "app/suite.h"
+#include "reproducibility.h"
 #include "stability.h"
 #include "framework/run_context.h"
 #include "framework/timers.h"
@@ -150,6 +158,8 @@ int runLoopComparison(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--texcache-loop") return runLoopComparison(argc, argv);
   if (argc > 1 && std::string(argv[1]) == "--stability") return runStability(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "--reproducibility")
+    return runReproducibility(argc, argv);
   int width = 320, height = 240;
   if (argc > 1) parseScreenSize(argv[1], width, height);
   const int repeats = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3;
