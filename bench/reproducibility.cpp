@@ -184,8 +184,10 @@ std::string textField(const nlohmann::ordered_json& object, const char* key) {
 // through the report's own reader, and the device.
 bool readRun(const std::string& path, Run& run) {
   std::string text, error;
+  RunJsonParts parts;
+  parts.valueSamples = true;
   if (!readFileBytes(path, MaxRunJsonBytes, "BASE.json", text, error) ||
-      !parseRunJson(text, run.samples, error)) {
+      !parseRunJson(text, run.samples, error, parts)) {
     std::fprintf(stderr, "corvalis_bench: %s\n", error.c_str());
     return false;
   }

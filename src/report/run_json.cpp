@@ -347,7 +347,7 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
       case RecordKind::Value: {
         Spread spread;
         if (!spreadOf(record_, "", spread)) break;
-        spread.samples = {};  // the extremes are all a value keeps
+        if (!parts_.valueSamples) spread.samples = {};  // the extremes are all --compare reads
         samples_.values[recordKey_] = spread;
         if (samples_.values.size() > MaxRunJsonValues)
           return refuse("more than " + std::to_string(MaxRunJsonValues) +

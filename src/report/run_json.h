@@ -15,8 +15,8 @@ namespace corvalis {
 
 // The lowest and highest of the repeated measurements of one value, and, for the fields of
 // a sweep, the samples themselves in the order taken (NaN for one that was not a number),
-// where the document lists them. A value keeps its extremes alone: they are all that
-// --compare reads of it.
+// where the document lists them. A value keeps its extremes alone unless its reader asks
+// for its samples (RunJsonParts::valueSamples): they are all that --compare reads of it.
 struct Spread {
   double low = 0;
   double high = 0;
@@ -44,6 +44,8 @@ struct RunJsonParts {
   const TextReport* valuesOf = nullptr;
   // Only the sweeps of the data files this program writes (data_files.h).
   bool sweeps = true;
+  // Each value's samples too, not only its extremes (the bench's reproducibility mode).
+  bool valueSamples = false;
 };
 
 // The most of each kind that a document may hold. A run of --repeat 100 over every test
