@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/file_replace.h"
+#include "report/json_format.h"
 #include "report/run_files.h"
 
 namespace corvalis {
@@ -118,6 +119,14 @@ bool parseRunJson(const std::string& text, RunSamples& samples, std::string& err
   auto program = root.find("program");
   if (program == root.end() || !program->is_string() || *program != "Corvalis") {
     error = "not a Corvalis run (no \"program\": \"Corvalis\")";
+    return false;
+  }
+  // A file from before the format had a version reads as version 1.
+  auto version = root.find("formatVersion");
+  if (version != root.end() &&
+      (!version->is_number_integer() || *version < 1 || *version > RunJsonFormatVersion)) {
+    error = "format version " + version->dump() + ", which this program cannot read (it reads " +
+            std::to_string(RunJsonFormatVersion) + ")";
     return false;
   }
   auto values = root.find("values");

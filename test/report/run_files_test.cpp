@@ -138,7 +138,7 @@ TEST(RunFiles, DataFilesParseWithNotANumberAndRejectBrokenRows) {
 
 TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   const char* json = R"({
-    "program": "Corvalis", "version": "0.50",
+    "schema": "corvalis-run", "formatVersion": 1, "program": "Corvalis", "version": "0.50",
     "values": {
       "Fillrate:32:Mode": { "text": "R8G8B8A8 Z24 S8" },
       "Fillrate:32:Col": { "text": "126.937 M Pix/s", "value": 126937000.0, "unit": "Pix/s",
@@ -177,6 +177,8 @@ TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   EXPECT_FALSE(parseRunJson("[1, 2]", samples, error));
   EXPECT_EQ(error, "not a JSON object");
   EXPECT_FALSE(parseRunJson("{ \"program\": \"Other\" }", samples, error));
+  EXPECT_FALSE(parseRunJson(R"({ "program": "Corvalis", "formatVersion": 2 })", samples, error));
+  EXPECT_EQ(error, "format version 2, which this program cannot read (it reads 1)");
   bool found = true;
   EXPECT_TRUE(readRunJson("/nonexistent/run.json", samples, found, error));
   EXPECT_FALSE(found);
