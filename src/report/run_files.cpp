@@ -48,6 +48,14 @@ double prefixAt(const std::string& text, size_t pos, size_t& length) {
   return 0;
 }
 
+// Whether a word is a unit the program writes whole, with no prefix in it: "Tris/s" is
+// triangles per second, not tera-"ris/s".
+bool isWholeUnit(const std::string& word) {
+  for (const char* unit : {"Tris/s", "Tex/s"})
+    if (word == unit) return true;
+  return false;
+}
+
 std::string lineError(size_t index, const char* what) {
   return "line " + std::to_string(index + 1) + ": " + what;
 }
@@ -183,7 +191,7 @@ bool parseReportValue(const std::string& text, double& value, std::string& unit)
     if (after >= text.size() || text[after] == ' ') {
       value *= scale;
       pos = after < text.size() ? after + 1 : after;
-    } else if (text.find(' ', pos) == std::string::npos) {
+    } else if (text.find(' ', pos) == std::string::npos && !isWholeUnit(text.substr(pos))) {
       value *= scale;
       pos = after;
     }

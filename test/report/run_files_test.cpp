@@ -27,6 +27,7 @@ TEST(RunFiles, ReportValuesTurnBackIntoBaseUnits) {
       {"126.937 MPix/s", 126.937e6, "Pix/s"},  {"16 kiB", 16384, "B"},
       {"2.500 \xB5s", 2.5e-6, "s"},            {"500 m", 0.5, ""},
       {"-2.500 k", -2500, ""},                 {"7", 7, ""},
+      {"481997 Tris/s", 481997, "Tris/s"},     {"12.5 MTex/s", 12.5e6, "Tex/s"},
   };
   for (const Case& c : cases) {
     double value = 0;
