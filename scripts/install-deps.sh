@@ -5,9 +5,9 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libegl-dev libgl-dev libglu1-mesa-dev libegl-mesa0
-          libgl1-mesa-dri libgtest-dev nlohmann-json3-dev python3 libx11-dev libxrandr-dev
-          libx11-xcb-dev libxcb-present-dev xvfb chromium imagemagick man-db groff-base dpkg-dev
-          lintian)
+          libgl1-mesa-dri libgtest-dev nlohmann-json3-dev python3 python3-jsonschema
+          libx11-dev libxrandr-dev libx11-xcb-dev libxcb-present-dev xvfb chromium imagemagick
+          man-db groff-base dpkg-dev lintian)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils xclip imagemagick)
 fi

@@ -9,6 +9,7 @@
 #include "corvalis_version.h"
 #include "framework/format.h"
 #include "framework/text_encoding.h"
+#include "report/json_format.h"
 #include "report/json_number.h"
 #include "report/run_files.h"
 
@@ -336,7 +337,10 @@ std::string gateSummaryText(const std::vector<CompareRun>& runs, const CompareGa
 
 std::string compareJson(const std::vector<CompareRun>& runs, const std::vector<CompareRow>& rows,
                         const CompareGate& gate) {
-  Json document = {{"program", "Corvalis"}, {"version", VersionNumber}};
+  Json document = {{"schema", CompareJsonSchema},
+                   {"formatVersion", CompareJsonFormatVersion},
+                   {"program", "Corvalis"},
+                   {"version", VersionNumber}};
   Json paths = Json::array();
   for (const CompareRun& run : runs) paths.push_back(run.path);
   document["runs"] = paths;

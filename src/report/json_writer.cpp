@@ -7,6 +7,7 @@
 #include "corvalis_version.h"
 #include "framework/sample_stats.h"
 #include "framework/text_encoding.h"
+#include "report/json_format.h"
 #include "report/json_number.h"
 #include "report/text_writer.h"
 
@@ -47,7 +48,9 @@ Json stepRecord(const StepEstimate& step) {
 }  // namespace
 
 struct JsonWriter::Document {
-  Json root = {{"program", "Corvalis"},
+  Json root = {{"schema", RunJsonSchema},
+               {"formatVersion", RunJsonFormatVersion},
+               {"program", "Corvalis"},
                {"version", VersionNumber},
                {"settings", Json::object()},
                {"info", Json::object()},

@@ -77,6 +77,14 @@ long decimalExponent(const char* p, const char* end) {
   return first + sign * exponent;
 }
 
+// Whether a word is a unit the program writes whole, with no prefix in it: "Tris/s" is
+// triangles per second, not tera-"ris/s".
+bool isWholeUnit(const std::string& word) {
+  for (const char* unit : {"Tris/s", "Tex/s"})
+    if (word == unit) return true;
+  return false;
+}
+
 std::string lineError(size_t index, const char* what) {
   return "line " + std::to_string(index + 1) + ": " + what;
 }
@@ -219,7 +227,7 @@ bool parseReportValue(const std::string& text, double& value, std::string& unit)
     if (after >= text.size() || text[after] == ' ') {
       value *= scale;
       pos = after < text.size() ? after + 1 : after;
-    } else if (text.find(' ', pos) == std::string::npos) {
+    } else if (text.find(' ', pos) == std::string::npos && !isWholeUnit(text.substr(pos))) {
       value *= scale;
       pos = after;
     }

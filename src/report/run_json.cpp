@@ -10,6 +10,7 @@
 
 #include "platform/file_replace.h"
 #include "report/data_files.h"
+#include "report/json_format.h"
 #include "report/run_files.h"
 
 namespace corvalis {
@@ -202,7 +203,14 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
 
  private:
   // Where the next value goes, decided by the container it lies in.
-  enum class Next { Skip, Keep, Program, Values, Sweeps, SweepRows, Evidences, Record };
+  enum class Next { Skip, Keep, Program, Version, Values, Sweeps, SweepRows, Evidences, Record };
+
+  // A file from before the format had a version reads as version 1; a later version than
+  // this program's may mean what it cannot tell.
+  bool refuseVersion(const std::string& shown) {
+    return refuse("format version " + shown + ", which this program cannot read (it reads " +
+                  std::to_string(RunJsonFormatVersion) + ")");
+  }
 
   bool refuse(const std::string& why) {
     error = why;
@@ -224,6 +232,10 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
     switch (frame.place) {
       case Place::Document:
         if (frame.key == "program") next = Next::Program;
+        if (frame.key == "formatVersion") {
+          if (container) return refuseVersion("that is not a number");
+          next = Next::Version;
+        }
         if (frame.key == "values" && parts_.values && container) next = Next::Values;
         if (frame.key == "sweeps" && parts_.sweeps && container) next = Next::Sweeps;
         if (frame.key == "evidence" && container) next = Next::Evidences;
@@ -262,6 +274,9 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
     if (frames_.empty()) return refuse("not a JSON object");
     Frame& frame = frames_.back();
     if (next == Next::Program) isProgram = value.is_string() && value == "Corvalis";
+    if (next == Next::Version &&
+        (!value.is_number_integer() || value < 1 || value > RunJsonFormatVersion))
+      return refuseVersion(value.dump());
     if (next != Next::Keep || frame.place != Place::Record) return true;
     if (frame.array)
       frame.node->push_back(std::move(value));

@@ -1,6 +1,7 @@
 // The measurement tests on the real driver, one run per configuration: every key path of
 // every section in registry order with a positive value in the text report's own forms,
-// the data files' rows (loaded with python3's csv module) and the page's links to them.
+// the data files' rows (loaded with python3's csv module) and the page's links to them,
+// and BASE.json held to its schema.
 
 #include <gtest/gtest.h>
 
@@ -172,6 +173,7 @@ TEST(MeasurementRuns, EachDriverAndTheFallbacksMeasureEveryKey) {
     // The driver refused none of the measurements' calls.
     EXPECT_FALSE(contains(r.err, " while measuring ")) << r.err;
     EXPECT_FALSE(contains(readBytes(r.folder + "/out.json"), "\"glError\""));
+    expectFollowsSchema("corvalis-run", {r.folder + "/out.json"});
     const std::vector<std::string> report = crlfLines(readBytes(r.folder + "/out.txt"));
     ASSERT_FALSE(report.empty());
     EXPECT_EQ(report[0], "[Corvalis 0.50]");
@@ -198,7 +200,8 @@ TEST(MeasurementRuns, EachDriverAndTheFallbacksMeasureEveryKey) {
 }
 
 // A core profile has no immediate mode: every fill quad is refused, and the rates are
-// nonsense. Each such value is named on stderr and carries the error in BASE.json; the
+// nonsense. Each such value is named on stderr and carries the error in BASE.json (which
+// still follows its schema); the
 // read-backs, which a core profile allows, are not blamed for the context probe's
 // refused queries. The text report keeps its form.
 TEST(MeasurementRuns, GlErrorsOfACoreProfileAreNamedBesideTheValuesTheyTouched) {
@@ -216,6 +219,7 @@ TEST(MeasurementRuns, GlErrorsOfACoreProfileAreNamedBesideTheValuesTheyTouched) 
   nlohmann::json json = nlohmann::json::parse(readBytes(r.folder + "/out.json"));
   EXPECT_EQ(json["values"]["Fillrate:16:Col"].value("glError", ""), "GL_INVALID_OPERATION")
       << json["values"]["Fillrate:16:Col"];
+  expectFollowsSchema("corvalis-run", {r.folder + "/out.json"});
   expectSection(report, "Fillrate:", FillrateKeys, rate("Pix/s"));
   expectSection(report, "Readback:", ReadbackKeys, rate("Pix/s"));
 }

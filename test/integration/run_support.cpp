@@ -11,6 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <gtest/gtest.h>
+
+#include "integration/shell_command.h"
+
 namespace corvalis_test {
 
 namespace {
@@ -87,6 +91,18 @@ RunResult runCorvalis(const std::vector<std::string>& args,
   else if (WIFSIGNALED(status))
     result.exitStatus = 128 + WTERMSIG(status);
   return result;
+}
+
+int validateJson(const std::string& schema, const std::vector<std::string>& files, std::string& out) {
+  std::string command =
+      "python3 '" CORVALIS_VALIDATE_JSON "' '" CORVALIS_SCHEMA_DIR "/" + schema + ".schema.json'";
+  for (const std::string& file : files) command += " '" + file + "'";
+  return shellCommand(command + " 2>&1", &out);
+}
+
+void expectFollowsSchema(const std::string& schema, const std::vector<std::string>& files) {
+  std::string out;
+  EXPECT_EQ(validateJson(schema, files, out), 0) << out;
 }
 
 }  // namespace corvalis_test

@@ -32,6 +32,13 @@ RunResult runCorvalis(const std::vector<std::string>& args,
                       const std::string& folder = "", const OutputWatch& watch = {},
                       int ignoredSignal = 0);
 
+// Holds JSON files to their schema in doc/schema/ (SCHEMA.schema.json) with
+// python3-jsonschema; returns the validator's exit status (0: every file follows it) and
+// appends its lines, one per fault naming the field, to 'out'.
+int validateJson(const std::string& schema, const std::vector<std::string>& files, std::string& out);
+// Expects every file to follow the schema.
+void expectFollowsSchema(const std::string& schema, const std::vector<std::string>& files);
+
 // The file helpers every test shares.
 using corvalis::testing::contains;
 using corvalis::testing::crlfLines;

@@ -27,6 +27,7 @@ TEST(RunFiles, ReportValuesTurnBackIntoBaseUnits) {
       {"126.937 MPix/s", 126.937e6, "Pix/s"},  {"16 kiB", 16384, "B"},
       {"2.500 \xB5s", 2.5e-6, "s"},            {"500 m", 0.5, ""},
       {"-2.500 k", -2500, ""},                 {"7", 7, ""},
+      {"481997 Tris/s", 481997, "Tris/s"},     {"12.5 MTex/s", 12.5e6, "Tex/s"},
   };
   for (const Case& c : cases) {
     double value = 0;
@@ -138,7 +139,7 @@ TEST(RunFiles, DataFilesParseWithNotANumberAndRejectBrokenRows) {
 
 TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   const char* json = R"({
-    "program": "Corvalis", "version": "0.50",
+    "schema": "corvalis-run", "formatVersion": 1, "program": "Corvalis", "version": "0.50",
     "values": {
       "Fillrate:32:Mode": { "text": "R8G8B8A8 Z24 S8" },
       "Fillrate:32:Col": { "text": "126.937 M Pix/s", "value": 126937000.0, "unit": "Pix/s",
@@ -210,6 +211,7 @@ TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
       {head + "\"evidence\": {" +
            many(MaxRunJsonEvidence + 1, "\"k", "\": {\"confidence\": \"clear\"}") + "}}",
        "evidence for more than 256 detections, more than this program writes"},
+      {head + "\"formatVersion\": 2}", "format version 2, which this program cannot read (it reads 1)"},
   };
   for (const auto& [text, why] : refused) {
     EXPECT_FALSE(parseRunJson(text, samples, error)) << text.substr(0, 80);
