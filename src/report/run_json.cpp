@@ -274,9 +274,15 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
     if (frames_.empty()) return refuse("not a JSON object");
     Frame& frame = frames_.back();
     if (next == Next::Program) isProgram = value.is_string() && value == "Corvalis";
-    if (next == Next::Version &&
-        (!value.is_number_integer() || value < 1 || value > RunJsonFormatVersion))
-      return refuseVersion(value.dump());
+    if (next == Next::Version) {
+      // The reader hands every number on as a double.
+      const double version = value.is_number() ? value.get<double>() : 0.0;
+      if (!(version >= 1.0 && version <= RunJsonFormatVersion && version == std::floor(version)))
+        return refuseVersion(value.is_number() && version == std::floor(version) &&
+                                     std::fabs(version) < 1e15
+                                 ? std::to_string(static_cast<long long>(version))
+                                 : value.dump());
+    }
     if (next != Next::Keep || frame.place != Place::Record) return true;
     if (frame.array)
       frame.node->push_back(std::move(value));
