@@ -50,10 +50,25 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
   std::string large = Header;
   while (large.size() <= (1u << 20)) large += "Fillrate:32:Col=100.000 M Pix/s\r\n";
   writeFile(folder + "/large.txt", large);
-  // More keys than a run writes (ten reports of 1 MiB with different keys took 1.6 GB).
+  // Keys beyond what a run writes, in one report or over the reports of one comparison
+  // (whose table holds a cell per key and run: ten reports of 1 MiB took 1.6 GB), and
+  // more text in all than a comparison holds.
   std::string keys = Header;
   for (int i = 0; i <= 4096; ++i) keys += "k" + std::to_string(i) + "=1\r\n";
   writeFile(folder + "/keys.txt", keys);
+  std::string distinct, wide = Header, wideFiles;
+  for (int f = 0; f < 4; ++f) {
+    distinct.clear();
+    for (int i = 0; i < 4096; ++i) distinct += std::to_string(f) + "_" + std::to_string(i) + "=1\r\n";
+    writeFile(folder + "/d" + std::to_string(f) + ".txt", Header + distinct);
+  }
+  for (int i = 0; i < 256; ++i) wide += "k" + std::to_string(i) + "=" + std::string(4000, 'v') + "\r\n";
+  writeFile(folder + "/wide.txt", wide);
+  for (int f = 0; f < 17; ++f) {
+    const std::string name = "w" + std::to_string(f) + ".txt";
+    ASSERT_EQ(link((folder + "/wide.txt").c_str(), (folder + "/" + name).c_str()), 0);
+    wideFiles += (f ? " " : "") + name;
+  }
   writeFile(folder + "/b.txt", Header + "Info:Method=Swap\r\n");
   writeFile(folder + "/b.json", "{\"program\": \"Corvalis\", \"values\": {");
   // A number beyond a double threw out of the JSON library and aborted the program; an
@@ -73,6 +88,10 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
       {"widekey.txt", "widekey.txt: line 2: longer than 4096 bytes, the limit for a line of a text report"},
       {"large.txt", "large.txt: larger than 1 MiB, the limit for a text report"},
       {"keys.txt", "keys.txt: more than 4096 keys, more than this program writes"},
+      {"d0.txt d1.txt d2.txt d3.txt",
+       "5 reports with more than 13107 different keys: more than 65536 values (keys x reports), "
+       "the limit for one comparison"},
+      {wideFiles, "reports with more than 16 MiB of keys and values in all, the limit for one comparison"},
       {"b.txt", "b.json: not valid JSON (at byte 36)"},
       {"over.txt", "over.json: a number too large for a double (at byte 61)"},
       {"long.txt", "long.json: an array of more than 10000 entries, more than this program writes"},
