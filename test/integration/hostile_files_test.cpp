@@ -112,7 +112,8 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
 // of 64 MiB of samples took 1.38 GB and kept 265 MB loaded, so that 50 would have needed
 // 14 GB. Eight runs, each with a BASE.json of exactly the byte limit filled with the
 // costliest document accepted (every value of the report with samples, arrays at their
-// longest), stay under 200 MiB; the peak is in the failure message.
+// longest), stay under 200 MiB; text reports at the limits of one comparison under
+// 256 MiB. The peaks are in the failure messages.
 TEST(HostileFiles, CompareMemoryIsBoundedPerFileAndInAll) {
   const std::string folder = makeTempFolder();
   std::string report = Header, json = "{\"program\":\"Corvalis\",\"values\":{";
@@ -140,6 +141,29 @@ TEST(HostileFiles, CompareMemoryIsBoundedPerFileAndInAll) {
   EXPECT_TRUE(contains(r.out, "\nFillrate:K4095  100.000 M Pix/s  ")) << r.out.substr(0, 2000);
   EXPECT_LT(r.peakKilobytes, 200 * 1024) << "peak resident size " << r.peakKilobytes << " KiB";
   std::cout << "peak resident size of --compare over 8 runs: " << r.peakKilobytes << " KiB\n";
+  // The text reports at the limits of one comparison, with the gate and both files: 16 of
+  // almost 1 MiB with the same 4,084 keys (65,344 cells, just under 16 MiB of text).
+  std::string large = Header;
+  for (int i = 0;; ++i) {
+    std::string line = "Fillrate:K" + std::to_string(i) + "=" + std::to_string(100 + i % 7) +
+                       ".000 M Pix/s" + std::string(225, 'x') + "\r\n";
+    if (large.size() + line.size() > (size_t{1} << 20)) break;
+    large += line;
+  }
+  writeFile(folder + "/large.txt", large);
+  std::vector<std::string> largeArgs{"--compare"};
+  for (int i = 0; i < 16; ++i) {
+    const std::string name = "large" + std::to_string(i) + ".txt";
+    ASSERT_EQ(link((folder + "/large.txt").c_str(), (folder + "/" + name).c_str()), 0);
+    largeArgs.push_back(name);
+  }
+  for (const char* arg : {"--fail-on-regression", "5", "--output", "cmp"}) largeArgs.push_back(arg);
+  const RunResult l = runCorvalis(largeArgs, {}, folder);
+  ASSERT_EQ(l.exitStatus, 0) << l.err;
+  EXPECT_TRUE(contains(l.out, "\nverdict: pass, 0 regressions\n")) << l.err;
+  EXPECT_LT(l.peakKilobytes, 256 * 1024) << "peak resident size " << l.peakKilobytes << " KiB";
+  std::cout << "peak resident size of --compare over 16 text reports: " << l.peakKilobytes
+            << " KiB\n";
 }
 
 // A NUL, an OSC title sequence, a carriage return, DEL and C1 controls in keys and values,
