@@ -376,9 +376,11 @@ bool writeComparison(const CliOptions& options, const std::vector<CompareRun>& r
 RunOutcome runCompare(const CliOptions& options) {
   RunOutcome outcome;
   std::vector<CompareRun> runs(options.compare.size());
+  CompareLoad load;
   for (size_t i = 0; i < runs.size(); ++i) {
     std::string error;
-    const bool loaded = loadCompareRun(options.compare[i], runs[i], error);
+    const bool loaded = loadCompareRun(options.compare[i], runs[i], error) &&
+                        addCompareRun(runs[i], runs.size(), load, error);
     if (stopRequested()) return compareStopped();
     if (!loaded) {
       printError("--compare: " + error);
@@ -386,6 +388,7 @@ RunOutcome runCompare(const CliOptions& options) {
       return outcome;
     }
   }
+  load = CompareLoad();  // the rows hold the keys from here on
   std::vector<CompareRow> rows = compareRuns(runs);
   std::optional<CompareGate> gate;
   if (options.gate) gate = gateRuns(runs, rows, options.regressionPercent);

@@ -76,6 +76,26 @@ bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error
   return readRunJson(jsonPath, run.samples, found, error, parts);
 }
 
+bool addCompareRun(const CompareRun& run, size_t runCount, CompareLoad& load,
+                   std::string& error) {
+  const size_t keysAllowed = MaxCompareCells / std::max<size_t>(runCount, 1);
+  for (const auto& entry : run.report.values) {
+    load.textBytes += entry.first.size() + entry.second.size();
+    load.keys.insert(entry.first);
+    if (load.keys.size() > keysAllowed) {
+      error = std::to_string(runCount) + " reports with more than " +
+              std::to_string(keysAllowed) + " different keys: more than " +
+              std::to_string(MaxCompareCells) +
+              " values (keys x reports), the limit for one comparison";
+      return false;
+    }
+  }
+  if (load.textBytes <= MaxCompareTextBytes) return true;
+  error = "reports with more than " + std::to_string(MaxCompareTextBytes >> 20) +
+          " MiB of keys and values in all, the limit for one comparison";
+  return false;
+}
+
 bool significantChange(double base, double value, const Spread* baseSpread,
                        const Spread* valueSpread) {
   if (!std::isfinite(base) || !std::isfinite(value)) return false;

@@ -3,6 +3,7 @@
 // (and BASE.json beside them for the spreads), each against the first run.
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,25 @@ constexpr size_t CompareColumnWidth = 96;
 // a message naming the file when either is not a regular file, is larger than its
 // limit (run_files.h), or is not what this program writes.
 bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error);
+
+// The most one comparison holds in all. Its table has a cell per run for every key of any
+// run, and its page every text whole: ten reports of 1 MiB with different keys took
+// 1.6 GB. Real runs give about 200 keys and 10 kB a report, so these still let some 300
+// runs of every test be compared; at the limits the comparison needs about 200 MiB.
+constexpr size_t MaxCompareCells = 65536;                   // different keys x runs
+constexpr size_t MaxCompareTextBytes = size_t{16} << 20;    // keys and values of all runs
+
+// What the runs loaded so far hold towards those limits.
+struct CompareLoad {
+  std::set<std::string> keys;  // the different keys
+  size_t textBytes = 0;
+};
+
+// Counts a loaded run into 'load'. False, with a message naming the limit, when the
+// comparison of 'runCount' runs goes beyond MaxCompareCells or MaxCompareTextBytes, so
+// that a comparison is refused before it holds more than the limits.
+bool addCompareRun(const CompareRun& run, size_t runCount, CompareLoad& load,
+                   std::string& error);
 
 // One row per key path of any run, in the order the keys first appear.
 std::vector<CompareRow> compareRuns(const std::vector<CompareRun>& runs);

@@ -168,6 +168,11 @@ bool parseTextReport(const std::string& bytes, TextReport& report, std::string& 
       error = lineError(i, "not a KEY=VALUE line");
       return false;
     }
+    if (report.values.size() == MaxTextReportKeys) {
+      error = "more than " + std::to_string(MaxTextReportKeys) +
+              " keys, more than this program writes";
+      return false;
+    }
     report.values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
   }
   return true;

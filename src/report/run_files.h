@@ -16,6 +16,9 @@ namespace corvalis {
 // mistaken file (a huge one, one long line) from taking the machine's memory.
 constexpr size_t MaxTextReportBytes = size_t{1} << 20;  // 1 MiB
 constexpr size_t MaxReportLineBytes = 4096;
+// A text report of every test has about 200 keys; --compare holds a cell per key and
+// run, and one file of 1 MiB with short keys has some 90,000 of them.
+constexpr size_t MaxTextReportKeys = 4096;
 constexpr size_t MaxDataFileBytes = size_t{16} << 20;  // 16 MiB
 constexpr size_t MaxRunJsonBytes = size_t{16} << 20;  // 16 MiB
 
@@ -34,7 +37,7 @@ struct TextReport {
 };
 
 // Parses the bytes of a text report ("[Corvalis VERSION]" header, KEY=VALUE lines, CR LF
-// or LF, each at most MaxReportLineBytes). False with a reason when the bytes are not
+// or LF, each at most MaxReportLineBytes, at most MaxTextReportKeys of them). False with a reason when the bytes are not
 // such a report. Keys and values are kept as they are, control characters included:
 // whoever shows them cleans them (cleanOutsideText).
 bool parseTextReport(const std::string& bytes, TextReport& report, std::string& error);

@@ -50,6 +50,25 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
   std::string large = Header;
   while (large.size() <= (1u << 20)) large += "Fillrate:32:Col=100.000 M Pix/s\r\n";
   writeFile(folder + "/large.txt", large);
+  // Keys beyond what a run writes, in one report or over the reports of one comparison
+  // (whose table holds a cell per key and run: ten reports of 1 MiB took 1.6 GB), and
+  // more text in all than a comparison holds.
+  std::string keys = Header;
+  for (int i = 0; i <= 4096; ++i) keys += "k" + std::to_string(i) + "=1\r\n";
+  writeFile(folder + "/keys.txt", keys);
+  std::string distinct, wide = Header, wideFiles;
+  for (int f = 0; f < 4; ++f) {
+    distinct.clear();
+    for (int i = 0; i < 4096; ++i) distinct += std::to_string(f) + "_" + std::to_string(i) + "=1\r\n";
+    writeFile(folder + "/d" + std::to_string(f) + ".txt", Header + distinct);
+  }
+  for (int i = 0; i < 256; ++i) wide += "k" + std::to_string(i) + "=" + std::string(4000, 'v') + "\r\n";
+  writeFile(folder + "/wide.txt", wide);
+  for (int f = 0; f < 17; ++f) {
+    const std::string name = "w" + std::to_string(f) + ".txt";
+    ASSERT_EQ(link((folder + "/wide.txt").c_str(), (folder + "/" + name).c_str()), 0);
+    wideFiles += (f ? " " : "") + name;
+  }
   writeFile(folder + "/b.txt", Header + "Info:Method=Swap\r\n");
   writeFile(folder + "/b.json", "{\"program\": \"Corvalis\", \"values\": {");
   // A number beyond a double threw out of the JSON library and aborted the program; an
@@ -68,6 +87,11 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
       {"huge.txt", "huge.txt: not a Corvalis text report (no [Corvalis 0.50] header)"},
       {"widekey.txt", "widekey.txt: line 2: longer than 4096 bytes, the limit for a line of a text report"},
       {"large.txt", "large.txt: larger than 1 MiB, the limit for a text report"},
+      {"keys.txt", "keys.txt: more than 4096 keys, more than this program writes"},
+      {"d0.txt d1.txt d2.txt d3.txt",
+       "5 reports with more than 13107 different keys: more than 65536 values (keys x reports), "
+       "the limit for one comparison"},
+      {wideFiles, "reports with more than 16 MiB of keys and values in all, the limit for one comparison"},
       {"b.txt", "b.json: not valid JSON (at byte 36)"},
       {"over.txt", "over.json: a number too large for a double (at byte 61)"},
       {"long.txt", "long.json: an array of more than 10000 entries, more than this program writes"},
@@ -88,7 +112,8 @@ TEST(HostileFiles, CompareRefusesWhatIsNoReportWithOneLine) {
 // of 64 MiB of samples took 1.38 GB and kept 265 MB loaded, so that 50 would have needed
 // 14 GB. Eight runs, each with a BASE.json of exactly the byte limit filled with the
 // costliest document accepted (every value of the report with samples, arrays at their
-// longest), stay under 200 MiB; the peak is in the failure message.
+// longest), stay under 200 MiB; text reports at the limits of one comparison under
+// 256 MiB. The peaks are in the failure messages.
 TEST(HostileFiles, CompareMemoryIsBoundedPerFileAndInAll) {
   const std::string folder = makeTempFolder();
   std::string report = Header, json = "{\"program\":\"Corvalis\",\"values\":{";
@@ -116,10 +141,33 @@ TEST(HostileFiles, CompareMemoryIsBoundedPerFileAndInAll) {
   EXPECT_TRUE(contains(r.out, "\nFillrate:K4095  100.000 M Pix/s  ")) << r.out.substr(0, 2000);
   EXPECT_LT(r.peakKilobytes, 200 * 1024) << "peak resident size " << r.peakKilobytes << " KiB";
   std::cout << "peak resident size of --compare over 8 runs: " << r.peakKilobytes << " KiB\n";
+  // The text reports at the limits of one comparison, with the gate and both files: 16 of
+  // almost 1 MiB with the same 4,084 keys (65,344 cells, just under 16 MiB of text).
+  std::string large = Header;
+  for (int i = 0;; ++i) {
+    std::string line = "Fillrate:K" + std::to_string(i) + "=" + std::to_string(100 + i % 7) +
+                       ".000 M Pix/s" + std::string(225, 'x') + "\r\n";
+    if (large.size() + line.size() > (size_t{1} << 20)) break;
+    large += line;
+  }
+  writeFile(folder + "/large.txt", large);
+  std::vector<std::string> largeArgs{"--compare"};
+  for (int i = 0; i < 16; ++i) {
+    const std::string name = "large" + std::to_string(i) + ".txt";
+    ASSERT_EQ(link((folder + "/large.txt").c_str(), (folder + "/" + name).c_str()), 0);
+    largeArgs.push_back(name);
+  }
+  for (const char* arg : {"--fail-on-regression", "5", "--output", "cmp"}) largeArgs.push_back(arg);
+  const RunResult l = runCorvalis(largeArgs, {}, folder);
+  ASSERT_EQ(l.exitStatus, 0) << l.err;
+  EXPECT_TRUE(contains(l.out, "\nverdict: pass, 0 regressions\n")) << l.err;
+  EXPECT_LT(l.peakKilobytes, 256 * 1024) << "peak resident size " << l.peakKilobytes << " KiB";
+  std::cout << "peak resident size of --compare over 16 text reports: " << l.peakKilobytes
+            << " KiB\n";
 }
 
 // A NUL, an OSC title sequence, a carriage return, DEL and C1 controls in keys and values,
-// and a key and value of 2,000 characters over 40,000 rows: the table shows blanks for the
+// and a key and value of 2,000 characters over 4,000 rows: the table shows blanks for the
 // controls and cuts every column to 96 characters, so that it grows with the rows alone;
 // the page keeps the texts whole, with the same blanks, and is written to its end.
 TEST(HostileFiles, CompareCleansControlBytesAndCutsWideColumns) {
@@ -128,7 +176,7 @@ TEST(HostileFiles, CompareCleansControlBytesAndCutsWideColumns) {
   std::string evil = Header + std::string("Info:Driver=ab\0cd\r\n", 19) +
                      "Info:Esc=x\x1B]0;pwned\x07y\rOVER\x7F\x85\x9B" "1m\r\n"
                      "Key\x1B[2J=1.000 M Pix/s\r\n" + key + "=" + value + "\r\n";
-  for (int i = 0; i < 40000; ++i) evil += "k" + std::to_string(i) + "=1\r\n";
+  for (int i = 0; i < 4000; ++i) evil += "k" + std::to_string(i) + "=1\r\n";
   writeFile(folder + "/evil.txt", evil);
   writeFile(folder + "/a.txt", Header + "Info:Driver=llvmpipe\r\nKey\x1B[2J=2.000 M Pix/s\r\nk7=2\r\n");
   ASSERT_EQ(shellIn(folder, "$B --compare evil.txt a.txt --output cmp >out 2>err", 1000000), 0)
@@ -138,7 +186,7 @@ TEST(HostileFiles, CompareCleansControlBytesAndCutsWideColumns) {
   size_t longest = 0, lines = 0;
   std::istringstream split(out);
   for (std::string line; std::getline(split, line); ++lines) longest = std::max(longest, line.size());
-  EXPECT_EQ(lines, 1u + 40004u + 2u + 2u);  // heading, rows, two notes, "Comparison:" and path
+  EXPECT_EQ(lines, 1u + 4004u + 2u + 2u);  // heading, rows, two notes, "Comparison:" and path
   EXPECT_LE(longest, 4u * (96 + 2) + 10) << "a row wider than four bounded columns";
   for (const char* row : {"\nInfo:Driver +ab cd +llvmpipe\n", "\nk7 +1 +2 +2\\.000 \\*\n",
                           "\nInfo:Esc +x \\]0;pwned y OVER   1m +\\(missing\\)\n",

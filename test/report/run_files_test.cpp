@@ -66,6 +66,14 @@ TEST(RunFiles, TextReportNeedsItsHeaderAndKeyValueLines) {
   EXPECT_TRUE(parseTextReport(header + std::string(4094, 'K') + "=1\r\n", report, error)) << error;
   EXPECT_FALSE(parseTextReport(header + std::string(4095, 'K') + "=1\r\n", report, error));
   EXPECT_EQ(error, "line 2: longer than 4096 bytes, the limit for a line of a text report");
+  // So may it have 4096 keys, not one more; a bad line before the limit is named first.
+  std::string keys = header;
+  for (int i = 0; i < 4096; ++i) keys += "k" + std::to_string(i) + "=1\r\n";
+  EXPECT_TRUE(parseTextReport(keys, report, error)) << error;
+  EXPECT_FALSE(parseTextReport(keys + "k=1\r\n", report, error));
+  EXPECT_EQ(error, "more than 4096 keys, more than this program writes");
+  EXPECT_FALSE(parseTextReport(keys + "garbage\r\n", report, error));
+  EXPECT_EQ(error, "line 4098: not a KEY=VALUE line");
   // NUL and other control bytes are kept for whoever shows them to clean.
   ASSERT_TRUE(parseTextReport(header + std::string("A=b\0c\x1B\r\n", 8), report, error));
   EXPECT_EQ(*report.find("A"), std::string("b\0c\x1B", 4));
