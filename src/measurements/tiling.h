@@ -40,6 +40,7 @@ class TilingTest : public BenchTest {
   // Each timed pattern taken 'repeats' times.
   void measure(const TestWindow& window, int repeats);
   void measureTiles(const SyncMethod& sync, TileSweep& sweep, int repeats);
+  void judgeSingleRun();
 };
 
 }  // namespace corvalis
