@@ -53,6 +53,7 @@ class TextureCacheTest : public BenchTest {
   void buildQuads();
   void setRegion(int a, int b);
   void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync, int repeats);
+  void judgeSingleRun();
 };
 
 }  // namespace corvalis
