@@ -138,6 +138,11 @@ bool parseRunJson(const std::string& text, RunSamples& samples, std::string& err
       }
     }
   }
+  auto settings = root.find("settings");
+  if (settings != root.end() && settings->is_object()) {
+    auto repeat = settings->find("repeat");
+    if (repeat != settings->end() && repeat->is_number_integer()) samples.repeat = repeat->get<int>();
+  }
   auto evidence = root.find("evidence");
   if (evidence != root.end() && evidence->is_object()) {
     for (auto it = evidence->begin(); it != evidence->end(); ++it) {

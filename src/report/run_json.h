@@ -29,6 +29,8 @@ struct RunSamples {
   // Key path -> the evidence of the detection behind that value. An entry without a
   // known confidence word, or with a step that is not four numbers, is left out.
   std::map<std::string, Evidence> evidence;
+  // The run's --repeat N (settings.repeat); 0 where the document does not say.
+  int repeat = 0;
 };
 
 // Parses the JSON text; false with a reason when it is not valid JSON of that shape.
