@@ -192,6 +192,9 @@ constexpr double SingleRunNoiseMultiple = 4.0;
 constexpr double SingleRunMinDrop = 0.05;
 // The runner-up may lie at most this share as far from 1 as the clear step.
 constexpr double SingleRunRunnerUpShare = 0.5;
+// Offset strips touch at most twice the tiles that aligned ones touch: a ratio below a
+// half is the machine stalling during one pattern, not a tile.
+constexpr double DeepestTileRatio = 0.5;
 
 // The median of the absolute values as a standard deviation (for normal noise about 0).
 double noiseOfLogs(const std::vector<double>& logs) {
@@ -261,7 +264,8 @@ Evidence judgeTileSize(const float rates[16], double noise) {
 
   const double drop = -std::log(sweep.step->ratio);
   const double otherDrop = sweep.runnerUp ? distanceFromOne(*sweep.runnerUp) : 0.0;
-  const bool clear = drop - otherDrop >= clearDrop && otherDrop <= SingleRunRunnerUpShare * drop;
+  const bool clear = drop - otherDrop >= clearDrop && otherDrop <= SingleRunRunnerUpShare * drop &&
+                     sweep.step->ratio >= DeepestTileRatio;
   evidence.confidence = clear ? Confidence::Clear : Confidence::Uncertain;
   return evidence;
 }

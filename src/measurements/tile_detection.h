@@ -70,9 +70,10 @@ double tileSweepNoise(const float rates[16]);
 // answer is clear when its drop (minus the log of its ratio) exceeds the runner-up's by
 // four times the noise and by 0.05 at least, the runner-up being the other block whose
 // ratio lies furthest from 1 either way, and the runner-up lies at most half as far from
-// 1. Otherwise it is uncertain, and none when detectTileSize finds nothing. The steps
-// carry no interval (low = high = ratio); the threshold is the ratio a lone step had to
-// lie below to be clear.
+// 1, and its ratio is at least 0.5 (offset strips touch at most twice the tiles of aligned
+// ones; a deeper fall is a stall). Otherwise it is uncertain, and none when
+// detectTileSize finds nothing. The steps carry no interval (low = high = ratio); the
+// threshold is the ratio a lone step had to lie below to be clear.
 Evidence judgeTileSize(const float rates[16], double noise);
 
 // The tile size of a sweep measured with repeats, where samples[2k][i] and
