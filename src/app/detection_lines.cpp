@@ -1,5 +1,7 @@
 #include "app/detection_lines.h"
 
+#include <cctype>
+
 #include "framework/format.h"
 
 namespace corvalis {
@@ -12,7 +14,10 @@ std::string whereText(const Evidence& evidence, const StepEstimate& step) {
   return formatC("at %g %s", step.position, evidence.unit.c_str());
 }
 
+// The ratio and, where repeats gave it one, its interval.
 std::string stepText(const Evidence& evidence, const StepEstimate& step) {
+  if (step.low == step.ratio && step.high == step.ratio)
+    return formatC("%.3f ", step.ratio) + whereText(evidence, step);
   return formatC("%.3f [%.3f, %.3f] ", step.ratio, step.low, step.high) +
          whereText(evidence, step);
 }
@@ -36,6 +41,13 @@ std::string detectionLine(const ResultReport::Detection& detection) {
     line += formatC("; a drop counts beyond %.1f %% (noise %.1f %%)",
                     100.0 * (1.0 - evidence.threshold), 100.0 * evidence.noise);
   return line;
+}
+
+std::string checkLine(const ResultReport::Detection& detection, int width, int height) {
+  std::string test = detection.key.substr(0, detection.key.find(':'));
+  for (char& c : test) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return formatC("check it with repeats: corvalis -%dx%d --tests %s --repeat 5", width, height,
+                 test.c_str());
 }
 
 }  // namespace corvalis

@@ -40,8 +40,8 @@ using namespace corvalis;
 
 namespace {
 
-// The summary line of a test as the launcher would show it, in UTF-8, and with repeats
-// how sure its detection is.
+// The summary line of a test as the launcher would show it, in UTF-8, and how sure its
+// detection is.
 std::string summaryOf(BenchTest& test) {
   char buffer[SummarySize] = "n/a";
   test.getSummary(buffer);
@@ -218,14 +218,24 @@ void printSpreads(const AppContext& app, const std::map<std::string, double>& sp
   }
 }
 
-// With repeats: every detected value with its confidence and the step it rests on.
-void printDetections(const std::vector<ResultReport::Detection>& detections) {
+// Every detected value with its confidence and the step it rests on; after a single
+// run's uncertain answer, how to check it.
+void printDetections(const std::vector<ResultReport::Detection>& detections, int repeats,
+                     const DisplayConfig& config) {
   if (detections.empty()) return;
-  std::printf(
-      "Detections (offset/aligned rate of a tile block, or rate after/before a cache edge: the "
-      "median of the paired measurements and its 95 %% interval):\n");
-  for (const ResultReport::Detection& detection : detections)
+  if (repeats > 1)
+    std::printf(
+        "Detections (offset/aligned rate of a tile block, or rate after/before a cache edge: the "
+        "median of the paired measurements and its 95 %% interval):\n");
+  else
+    std::printf(
+        "Detections (offset/aligned rate of a tile block, or rate after/before a cache edge, "
+        "against the noise of the sweep's other steps):\n");
+  for (const ResultReport::Detection& detection : detections) {
     std::printf("  %s\n", latin1ToUtf8(detectionLine(detection)).c_str());
+    if (repeats <= 1 && detection.evidence.confidence == Confidence::Uncertain)
+      std::printf("    %s\n", checkLine(detection, config.width, config.height).c_str());
+  }
 }
 
 // --repeat auto: which values its rounds left open, the budget or the ceiling having
@@ -449,10 +459,8 @@ void printRunCycle(const AppContext& app, const CliOptions& options, const Displ
   for (const auto& message : cycle.dataFileErrors) printError(message);
   for (const auto& seen : cycle.glErrors)
     printError(seen.glError + " while measuring " + seen.key + "; the value may be wrong");
-  if (app.settings.repeats > 1) {
-    printSpreads(app, cycle.largestSpreads);
-    printDetections(cycle.detections);
-  }
+  if (app.settings.repeats > 1) printSpreads(app, cycle.largestSpreads);
+  printDetections(cycle.detections, app.settings.repeats, config);
   if (app.settings.adaptive) printOpenValues(cycle.openValues, cycle.detections);
   if (!cycle.failedFiles.empty()) {
     for (const auto& message : cycle.fileErrors) printError(message);

@@ -53,7 +53,7 @@ struct Measured {
   // Every repeat (or slice) the value was taken from, in the order taken; empty for a
   // single measurement.
   std::vector<double> samples;
-  // Only for a detected size measured with repeats.
+  // Only for a detected size.
   std::optional<Evidence> evidence;
   // The GL errors seen after its timed parts ("GL_INVALID_ENUM", several joined by ", ");
   // empty when the driver refused nothing. The value may then be wrong.

@@ -66,6 +66,94 @@ float detectCacheSize(const FormatSweep& sweep) {
 
 namespace {
 
+// A single run's clear drop lies this many times the curve's noise below 1...
+constexpr double SingleRunNoiseMultiple = 4.0;
+// ...and at least this far (as a log ratio, about 5 %), however quiet the curve.
+constexpr double SingleRunMinDrop = 0.05;
+// Any other step may move at most this share as far as the clear drop.
+constexpr double SingleRunRunnerUpShare = 0.5;
+
+// How far a step moves, up or down, as a log ratio.
+double distanceFromOne(const StepEstimate& step) { return std::fabs(std::log(step.ratio)); }
+
+StepEstimate pointStep(double ratio, double bytes) {
+  StepEstimate step;
+  step.position = bytes;
+  step.ratio = step.low = step.high = ratio;
+  return step;
+}
+
+// The steps of a single sweep from one size to the next (each at the bytes of the size
+// before it), which of them is the answer's drop (none: steps.size()) and the one the
+// evidence rests on: the drop, or without one the deepest.
+struct SingleCurve {
+  std::vector<StepEstimate> steps;
+  size_t drop = 0;
+  size_t chosen = 0;
+};
+
+// False when a rate of the range is not a positive number or the range has no step.
+bool readSingleCurve(const FormatSweep& sweep, float bytes, SingleCurve& curve) {
+  const int first = std::max(sweep.firstIndex, 0);
+  const int last = std::min(sweep.lastIndex, MaxSizeIndices - 1);
+  for (int n = first; n <= last; ++n)
+    if (!(sweep.rates[n] > 0.0f) || !std::isfinite(sweep.rates[n])) return false;
+  for (int k = first + 1; k <= last; ++k)
+    curve.steps.push_back(pointStep(static_cast<double>(sweep.rates[k]) / sweep.rates[k - 1],
+                                    workingSetBytes(k - 1, sweep.bitsPerTexel)));
+  const size_t count = curve.steps.size();
+  curve.drop = count;
+  for (size_t i = 0; i < count; ++i)
+    if (bytes > 0.0f && static_cast<float>(curve.steps[i].position) == bytes) curve.drop = i;
+  curve.chosen = curve.drop;
+  if (curve.chosen == count)
+    for (size_t i = 0; i < count; ++i)
+      if (curve.chosen == count || curve.steps[i].ratio < curve.steps[curve.chosen].ratio)
+        curve.chosen = i;
+  return count > 0;
+}
+
+}  // namespace
+
+double cacheCurveNoise(const FormatSweep& sweep, float bytes) {
+  SingleCurve curve;
+  if (!readSingleCurve(sweep, bytes, curve)) return 0.0;
+  std::vector<double> sizes;
+  for (size_t i = 0; i < curve.steps.size(); ++i)
+    if (i != curve.chosen) sizes.push_back(distanceFromOne(curve.steps[i]));
+  return sizes.empty() ? 0.0 : 1.4826 * summarizeSamples(sizes).median;
+}
+
+Evidence judgeCacheSize(const FormatSweep& sweep, float bytes, double noise) {
+  Evidence evidence;
+  evidence.unit = "B";
+  SingleCurve curve;
+  if (!readSingleCurve(sweep, bytes, curve)) return evidence;
+  const std::vector<StepEstimate>& steps = curve.steps;
+  evidence.step = steps[curve.chosen];
+  // The runner-up is the other step furthest from 1: a spike up is a fall as large.
+  for (size_t i = 0; i < steps.size(); ++i)
+    if (i != curve.chosen && (!evidence.runnerUp || distanceFromOne(steps[i]) >
+                                                        distanceFromOne(*evidence.runnerUp)))
+      evidence.runnerUp = steps[i];
+  evidence.noise = std::max(noise, cacheCurveNoise(sweep, bytes));
+  const double clearDrop = std::max(SingleRunMinDrop, SingleRunNoiseMultiple * evidence.noise);
+  evidence.threshold = std::exp(-clearDrop);
+  if (curve.drop == steps.size()) return evidence;
+
+  // The rate two sizes on, against the rate before the drop: the product of both steps.
+  const bool hasNext = curve.drop + 1 < steps.size();
+  const double fall = -std::log(steps[curve.drop].ratio);
+  const double fallNext = hasNext ? fall - std::log(steps[curve.drop + 1].ratio) : 0.0;
+  const double otherFall = evidence.runnerUp ? distanceFromOne(*evidence.runnerUp) : 0.0;
+  const bool clear = hasNext && fall - otherFall >= clearDrop && fallNext >= clearDrop &&
+                     otherFall <= SingleRunRunnerUpShare * fall;
+  evidence.confidence = clear ? Confidence::Clear : Confidence::Uncertain;
+  return evidence;
+}
+
+namespace {
+
 // A drop must exceed this fraction, however quiet the curve, to count as a cache edge.
 constexpr double MinCacheDrop = 0.05;
 // ...and this many times the curve's own noise.

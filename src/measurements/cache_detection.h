@@ -24,7 +24,7 @@ struct FormatSweep {
   int lastIndex = -1;  // an empty range until a run sets it
   bool measured = false;
   std::vector<float> samples[MaxSizeIndices];  // every repeat of rates[n]; empty with one
-  std::optional<Evidence> evidence;            // with repeats: why the size is what it is
+  std::optional<Evidence> evidence;            // why the size is what it is
   std::string glError;  // the GL errors seen making its textures and timing its sizes
 };
 
@@ -48,6 +48,21 @@ int largestTextureLog2(int maxTextureSize, int width, int height);
 // none or the rates are implausible (slowest not above 10, or the fastest at least 200
 // times the slowest).
 float detectCacheSize(const FormatSweep& sweep);
+
+// How far the curve of a single sweep wiggles from one size to the next: the median
+// absolute log ratio of its steps other than the drop of the answer 'bytes' of
+// detectCacheSize (without one, other than the deepest step), as a standard deviation.
+double cacheCurveNoise(const FormatSweep& sweep, float bytes);
+
+// How sure the answer 'bytes' of detectCacheSize is, from a single run alone. 'noise' is
+// the largest cacheCurveNoise of the run's formats; this curve's own counts where larger.
+// The answer is clear when the rates at the next two sizes lie below the rate before the
+// drop by four times the noise and by 0.05 at least (as log ratios), and no other step of
+// the curve, rising or falling, moves half as far or so far that the drop exceeds it by
+// less than that margin. So a spike up and back down is no edge, nor is a fall spread
+// over two sizes; a drop at the last size has no second size and is uncertain; no answer
+// is none. The steps carry no interval (low = high = ratio).
+Evidence judgeCacheSize(const FormatSweep& sweep, float bytes, double noise);
 
 // The cache size of a sweep measured in rounds, where samples[n][i] is size n's rate in
 // round i. Each drop is judged round by round against the size before it, so load that

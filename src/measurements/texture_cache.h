@@ -54,6 +54,7 @@ class TextureCacheTest : public BenchTest {
   void setRegion(int a, int b);
   void runSweep(FormatSweep& sweep, float& detected, const SyncMethod& sync,
                 const RunContext& context);
+  void judgeSingleRun();
 };
 
 }  // namespace corvalis

@@ -184,6 +184,92 @@ TileDecision decideTileSize(const std::vector<float> samples[TileSteps]) {
   return decision;
 }
 
+namespace {
+
+// A single run's clear step lies this many times the sweep's noise below 1...
+constexpr double SingleRunNoiseMultiple = 4.0;
+// ...and at least this far (as a log ratio, about 5 %), however quiet the sweep.
+constexpr double SingleRunMinDrop = 0.05;
+// The runner-up may lie at most this share as far from 1 as the clear step.
+constexpr double SingleRunRunnerUpShare = 0.5;
+// Offset strips touch at most twice the tiles that aligned ones touch: a ratio below a
+// half is the machine stalling during one pattern, not a tile.
+constexpr double DeepestTileRatio = 0.5;
+
+// The median of the absolute values as a standard deviation (for normal noise about 0).
+double noiseOfLogs(const std::vector<double>& logs) {
+  if (logs.empty()) return 0.0;
+  std::vector<double> sizes;
+  for (double value : logs) sizes.push_back(std::fabs(value));
+  return 1.4826 * summarizeSamples(sizes).median;
+}
+
+// How far a block's ratio lies from 1, either way, as a log ratio.
+double distanceFromOne(const StepEstimate& block) { return std::fabs(std::log(block.ratio)); }
+
+// The blocks of a single sweep with both rates, the answer's block (or, without one, the
+// deepest) as its step, and the other block whose ratio lies furthest from 1.
+struct SingleSweep {
+  std::vector<StepEstimate> blocks;
+  int answer = 0;
+  const StepEstimate* step = nullptr;
+  const StepEstimate* runnerUp = nullptr;
+};
+
+void readSingleSweep(const float rates[16], SingleSweep& sweep) {
+  for (int k = 0; k < TileSteps / 2; ++k) {
+    const float aligned = rates[2 * k];
+    const float offset = rates[2 * k + 1];
+    // A step that drew nothing has no rate, as in detectTileSize.
+    if (!(aligned > 0.0f) || !(offset > 0.0f) || !std::isfinite(aligned) || !std::isfinite(offset))
+      continue;
+    StepEstimate block;
+    block.position = 64 >> k;
+    block.ratio = block.low = block.high = static_cast<double>(offset / aligned);
+    sweep.blocks.push_back(block);
+  }
+  sweep.answer = detectTileSize(rates);
+  sweep.step = deepest(sweep.blocks, nullptr);
+  for (const StepEstimate& block : sweep.blocks)
+    if (block.position == sweep.answer) sweep.step = &block;
+  // The other block furthest from 1: a ratio far above it is noise as large.
+  for (const StepEstimate& block : sweep.blocks)
+    if (&block != sweep.step &&
+        (!sweep.runnerUp || distanceFromOne(block) > distanceFromOne(*sweep.runnerUp)))
+      sweep.runnerUp = &block;
+}
+
+}  // namespace
+
+double tileSweepNoise(const float rates[16]) {
+  SingleSweep sweep;
+  readSingleSweep(rates, sweep);
+  std::vector<double> others;
+  for (const StepEstimate& block : sweep.blocks)
+    if (&block != sweep.step) others.push_back(std::log(block.ratio));
+  return noiseOfLogs(others);
+}
+
+Evidence judgeTileSize(const float rates[16], double noise) {
+  SingleSweep sweep;
+  readSingleSweep(rates, sweep);
+  Evidence evidence;
+  evidence.unit = "px";
+  if (sweep.step) evidence.step = *sweep.step;
+  if (sweep.runnerUp) evidence.runnerUp = *sweep.runnerUp;
+  evidence.noise = std::max(noise, tileSweepNoise(rates));
+  const double clearDrop = std::max(SingleRunMinDrop, SingleRunNoiseMultiple * evidence.noise);
+  evidence.threshold = std::exp(-clearDrop);
+  if (sweep.answer == 0 || !sweep.step) return evidence;
+
+  const double drop = -std::log(sweep.step->ratio);
+  const double otherDrop = sweep.runnerUp ? distanceFromOne(*sweep.runnerUp) : 0.0;
+  const bool clear = drop - otherDrop >= clearDrop && otherDrop <= SingleRunRunnerUpShare * drop &&
+                     sweep.step->ratio >= DeepestTileRatio;
+  evidence.confidence = clear ? Confidence::Clear : Confidence::Uncertain;
+  return evidence;
+}
+
 double alignedToOffsetRatio(float aligned, float offset) {
   if (offset == 0.0f) {
     if (aligned == 0.0f) return std::numeric_limits<double>::quiet_NaN();

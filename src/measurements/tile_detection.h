@@ -22,7 +22,7 @@ struct TileSweep {
   float yRates[16] = {};   // row sweep, same layout
   std::vector<float> xSamples[TileSteps];  // every repeat of xRates[s]; empty with one
   std::vector<float> ySamples[TileSteps];
-  std::optional<Evidence> widthEvidence;  // with repeats: why tileWidth is what it is
+  std::optional<Evidence> widthEvidence;  // why tileWidth is what it is
   std::optional<Evidence> heightEvidence;
   std::string glError;  // the GL errors seen while it was measured, width and height alike
 };
@@ -58,6 +58,23 @@ int placeRowStrips(float* vertices, int height, int step, int capacity);
 // counts when offset / aligned is below a threshold that starts at 0.985 and becomes
 // 0.985 times the ratio of each find. 0 when no block counts or a rate is missing.
 int detectTileSize(const float rates[16]);
+
+// How far the offset / aligned ratios of one direction of a single sweep wander where no
+// tile edge is: the median absolute log ratio of its blocks other than the answer of
+// detectTileSize (without one, other than the deepest), as a standard deviation.
+double tileSweepNoise(const float rates[16]);
+
+// How sure the answer of detectTileSize is, from a single run alone. 'noise' is the
+// largest tileSweepNoise of the run's directions (load that shakes one sweep may have
+// missed the blocks of another by chance); this direction's own counts where larger. The
+// answer is clear when its drop (minus the log of its ratio) exceeds the runner-up's by
+// four times the noise and by 0.05 at least, the runner-up being the other block whose
+// ratio lies furthest from 1 either way, and the runner-up lies at most half as far from
+// 1, and its ratio is at least 0.5 (offset strips touch at most twice the tiles of aligned
+// ones; a deeper fall is a stall). Otherwise it is uncertain, and none when
+// detectTileSize finds nothing. The steps carry no interval (low = high = ratio); the
+// threshold is the ratio a lone step had to lie below to be clear.
+Evidence judgeTileSize(const float rates[16], double noise);
 
 // The tile size of a sweep measured with repeats, where samples[2k][i] and
 // samples[2k + 1][i] are the i-th aligned and offset slices of block k, taken one right

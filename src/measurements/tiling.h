@@ -40,6 +40,7 @@ class TilingTest : public BenchTest {
   // Every timed pattern taken as the run asks.
   void measure(const TestWindow& window, const RunContext& context);
   void measureTiles(const SyncMethod& sync, TileSweep& sweep, const RunContext& context);
+  void judgeSingleRun();
 };
 
 }  // namespace corvalis

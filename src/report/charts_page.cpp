@@ -234,8 +234,11 @@ void addSpread(ChartSeries& series, const std::map<std::string, Spread>* row, co
   series.high.push_back(high);
 }
 
-// The evidence of a detection, when BASE.json has it.
+// The evidence of a detection measured with repeats, when BASE.json has it. A single
+// run's evidence rests on its one sweep, which the chart shows as it is; the captions
+// speak of rounds and slices.
 const Evidence* evidenceOf(const RunSamples& samples, const std::string& key) {
+  if (samples.repeat == 1) return nullptr;
   auto found = samples.evidence.find(key);
   return found == samples.evidence.end() ? nullptr : &found->second;
 }

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "framework/run_context.h"
 #include "platform/file_replace.h"
 #include "report/data_files.h"
 #include "report/json_format.h"
@@ -114,6 +115,7 @@ enum class Place {
   Sweeps,     // "sweeps": data file -> rows
   SweepRows,  // the rows of one data file
   Evidences,  // "evidence": key path -> evidence record
+  Settings,   // "settings": how the run was made
   Record,     // a record kept while it is read, or a container inside one
 };
 
@@ -203,7 +205,9 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
 
  private:
   // Where the next value goes, decided by the container it lies in.
-  enum class Next { Skip, Keep, Program, Version, Values, Sweeps, SweepRows, Evidences, Record };
+  enum class Next {
+    Skip, Keep, Program, Version, Settings, Repeat, Values, Sweeps, SweepRows, Evidences, Record
+  };
 
   // A file from before the format had a version reads as version 1; a later version than
   // this program's may mean what it cannot tell.
@@ -239,6 +243,10 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
         if (frame.key == "values" && parts_.values && container) next = Next::Values;
         if (frame.key == "sweeps" && parts_.sweeps && container) next = Next::Sweeps;
         if (frame.key == "evidence" && container) next = Next::Evidences;
+        if (frame.key == "settings" && container) next = Next::Settings;
+        return true;
+      case Place::Settings:
+        if (frame.key == "repeat" && !container) next = Next::Repeat;
         return true;
       case Place::Values:
         kind = RecordKind::Value;
@@ -274,6 +282,11 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
     if (frames_.empty()) return refuse("not a JSON object");
     Frame& frame = frames_.back();
     if (next == Next::Program) isProgram = value.is_string() && value == "Corvalis";
+    if (next == Next::Repeat && value.is_number()) {
+      const double repeat = value.get<double>();
+      if (repeat >= 1.0 && repeat <= MaxMeasurementRepeats && repeat == std::floor(repeat))
+        samples_.repeat = static_cast<int>(repeat);
+    }
     if (next == Next::Version) {
       // The reader hands every number on as a double.
       const double version = value.is_number() ? value.get<double>() : 0.0;
@@ -329,6 +342,7 @@ class RunJsonReader : public nlohmann::json_sax<Json> {
       case Next::Values: frames_.emplace_back(Place::Values); return true;
       case Next::Sweeps: frames_.emplace_back(Place::Sweeps); return true;
       case Next::Evidences: frames_.emplace_back(Place::Evidences); return true;
+      case Next::Settings: frames_.emplace_back(Place::Settings); return true;
       case Next::Record:
         record_ = Json::object();
         recordKind_ = kind;

@@ -33,6 +33,8 @@ struct RunSamples {
   // known confidence word, with a step that is not four numbers or with a unit longer
   // than 8 characters, is left out.
   std::map<std::string, Evidence> evidence;
+  // The run's --repeat N (settings.repeat); 0 where the document does not say.
+  int repeat = 0;
 };
 
 // What a reader keeps of BASE.json; the rest is passed over as it is parsed, so that a

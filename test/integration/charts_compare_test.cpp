@@ -37,6 +37,11 @@ TEST(ChartsAndCompare, ChartsPageAndCompareOfTwoRealRuns) {
   EXPECT_FALSE(contains(page, "http://www.w3.org/2000/svg\" href"));
   EXPECT_TRUE(contains(page, "Tiling: color buffer"));
   EXPECT_TRUE(contains(page, "working set (log scale)"));
+  // A single run's BASE.json carries evidence, but the captions that explain rounds and
+  // slices stay off its page.
+  EXPECT_TRUE(contains(readBytes(sweeps.folder + "/results.json"), "\"evidence\""));
+  EXPECT_FALSE(contains(page, "Measured in rounds"));
+  EXPECT_FALSE(contains(page, "deepest block"));
   // The page is a report file: CR LF throughout.
   EXPECT_EQ(occurrences(page, "\n"), occurrences(page, "\r\n"));
   // The progress of a run that is not on a terminal stays the plain lines.

@@ -132,6 +132,33 @@ void expectCache(const std::vector<std::string>& report, const std::string& fold
   EXPECT_FALSE(fileExists(folder + "/out.pal8.csv"));
 }
 
+// A single run says how sure each detection of the report is: BASE.json's evidence has
+// the key with "none" where the report shows none and "clear" or "uncertain" where it
+// shows a size, and the console follows each uncertain answer with the check to run.
+void expectSingleRunEvidence(const std::vector<std::string>& report, const RunResult& r) {
+  const nlohmann::json json = nlohmann::json::parse(readBytes(r.folder + "/out.json"));
+  ASSERT_TRUE(json.contains("evidence")) << r.out;
+  size_t detections = 0, uncertain = 0;
+  for (const std::string& line : report) {
+    const bool detection = line.rfind("Tiling:", 0) == 0 || line.rfind("TexCache:", 0) == 0;
+    if (!detection || contains(line, ":Mode=")) continue;
+    const std::string key = line.substr(0, line.find('='));
+    ASSERT_TRUE(json["evidence"].contains(key)) << key;
+    const std::string word = json["evidence"][key].value("confidence", "");
+    const bool none = line.substr(line.find('=') + 1) == "none" || line == key + "=0 B";
+    EXPECT_TRUE(none ? word == "none" : word == "clear" || word == "uncertain") << line << " " << word;
+    EXPECT_TRUE(contains(r.out, key + " ")) << r.out;
+    ++detections;
+    uncertain += word == "uncertain";
+  }
+  EXPECT_GE(detections, 9u);  // eight tiling directions and RGBA at least
+  const std::string check = "\n    check it with repeats: corvalis -160x120 --tests ";
+  size_t checks = 0;
+  for (size_t at = r.out.find(check); at != std::string::npos; at = r.out.find(check, at + 1))
+    ++checks;
+  EXPECT_EQ(checks, uncertain) << r.out;
+}
+
 // The sections' names in the order they appear, Info left out.
 std::vector<std::string> sectionOrder(const std::vector<std::string>& report) {
   std::vector<std::string> order;
@@ -196,6 +223,7 @@ TEST(MeasurementRuns, EachDriverAndTheFallbacksMeasureEveryKey) {
                 "out.tile_all.csv 6 5\nout.tile_c.csv 6 5\nout.tile_z.csv 6 5\nout.tile_s.csv 6 5\n");
     }
     if (has("texcache")) expectCache(report, r.folder, !run.env.count("MESA_EXTENSION_OVERRIDE"));
+    if (has("texcache") && has("tiling")) expectSingleRunEvidence(report, r);
   }
 }
 

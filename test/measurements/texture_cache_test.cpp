@@ -172,6 +172,62 @@ TEST(DetectCacheSize, TheSizeBeforeALastingDropInAPlausibleRange) {
   EXPECT_EQ(detectCacheSize(dxt1), 512.0f);  // 2^10 texels at 4 bits
 }
 
+// A single run keeps the rule's size and calls it clear only where the fall at the next
+// two sizes stands well beyond the curve's wiggle and no other step falls half as far.
+TEST(JudgeCacheSize, ASingleSweepIsClearOnlyBeyondItsOwnWiggle) {
+  std::vector<float> wiggle;  // +- 1 % around a fall to half after 16 KiB (index 12)
+  for (int n = 0; n <= 18; ++n)
+    wiggle.push_back((n <= 12 ? 1e8f : 0.5e8f) * (1.0f + 0.01f * ((n * 7) % 3 - 1)));
+  std::vector<float> noisy = {1.0f, 1.06f, 0.97f, 1.04f, 0.95f, 1.03f, 0.98f, 1.05f, 0.96f, 1.02f,
+                              0.97f, 1.04f, 0.99f, 1.03f, 0.94f, 0.97f, 0.93f, 0.95f, 0.92f};
+  for (float& rate : noisy) rate *= 1e8f;
+  std::vector<float> spike = stepDown(18, 1e8f, 1e8f);
+  spike[11] = 1.6e8f;  // one size measured fast, then back to the level
+  std::vector<float> spread = stepDown(12, 1e8f, 0.6e8f);
+  spread[12] = 0.8e8f;  // the fall takes two sizes
+  const struct {
+    const char* what;
+    std::vector<float> rates;
+    float bytes;  // the rule's answer, kept
+    Confidence confidence;
+  } cases[] = {
+      {"clean edge", stepDown(12, 1e8f, 0.5e8f), 16384.0f, Confidence::Clear},
+      // The rule stops at an early wiggle that never comes back; the real edge is the
+      // runner-up.
+      {"edge behind a wiggle", wiggle, 8192.0f, Confidence::Uncertain},
+      // llvmpipe-like: no cache, a curve that wanders by 5 % and sinks at the end.
+      {"noisy curve", noisy, 32768.0f, Confidence::Uncertain},
+      {"fall over two sizes", spread, 8192.0f, Confidence::Uncertain},
+      {"spike up and back", spike, 8192.0f, Confidence::Uncertain},
+      {"drop at the last size", stepDown(17, 1e8f, 0.5e8f), 524288.0f, Confidence::Uncertain},
+      {"flat", stepDown(18, 1e8f, 1e8f), 0.0f, Confidence::None},
+  };
+  for (const auto& c : cases) {
+    const FormatSweep sweep = sweepOf(0, 32, c.rates);
+    EXPECT_EQ(detectCacheSize(sweep), c.bytes) << c.what;
+    const Evidence evidence = judgeCacheSize(sweep, c.bytes, 0.0);
+    EXPECT_EQ(evidence.confidence, c.confidence) << c.what;
+    EXPECT_EQ(evidence.unit, "B") << c.what;
+    ASSERT_TRUE(evidence.step.has_value()) << c.what;
+    if (c.bytes > 0.0f) {
+      EXPECT_EQ(evidence.step->position, c.bytes) << c.what;
+    }
+  }
+  const Evidence behind = judgeCacheSize(sweepOf(0, 32, wiggle), 8192.0f, 0.0);
+  ASSERT_TRUE(behind.runnerUp.has_value());
+  EXPECT_EQ(behind.runnerUp->position, 16384.0);
+  EXPECT_NEAR(behind.runnerUp->ratio, 0.5 / 0.99, 1e-3);
+  // A clean fall by a quarter: clear alone, but not in a run whose other curve wiggled by
+  // 5 %: the run's noise decides.
+  const FormatSweep edge = sweepOf(0, 32, stepDown(12, 1e8f, 0.75e8f));
+  EXPECT_EQ(judgeCacheSize(edge, 16384.0f, 0.0).confidence, Confidence::Clear);
+  const FormatSweep noisyCurve = sweepOf(0, 32, noisy);
+  const double runNoise = cacheCurveNoise(noisyCurve, detectCacheSize(noisyCurve));
+  EXPECT_GT(runNoise, 0.05);
+  EXPECT_EQ(judgeCacheSize(edge, 16384.0f, runNoise).confidence, Confidence::Uncertain);
+  EXPECT_EQ(judgeCacheSize(edge, 16384.0f, runNoise).noise, runNoise);
+}
+
 // With repeats an edge must stand out of the curve's own noise, round by round, and stay
 // down over two sizes; otherwise the answer is 0 and says whether anything came close.
 TEST(DecideCacheSize, OnlyARealEdgeIsFound) {

@@ -243,6 +243,56 @@ TEST(DecideTileSize, SlicesThatDoNotPairUpDecideNothing) {
   EXPECT_FALSE(decideTileSize(single.data()).complete);
 }
 
+// A single run keeps the rule's answer and calls it clear only where its drop stands
+// well beyond the wander of the other blocks' ratios and apart from the runner-up.
+TEST(JudgeTileSize, ASingleSweepIsClearOnlyBeyondItsOwnNoise) {
+  const struct {
+    const char* what;
+    std::vector<float> ratios;  // blocks 64 to 2
+    int size;                   // the rule's answer, kept
+    Confidence confidence;
+  } cases[] = {
+      {"llvmpipe's 4x4 blocks", {0.99f, 1.0f, 0.99f, 1.01f, 0.77f, 1.0f}, 4, Confidence::Clear},
+      // Noise put 32 ahead of the real 4: the runner-up is as deep.
+      {"wrong block won", {1.0f, 0.90f, 0.97f, 1.05f, 0.89f, 1.02f}, 32, Confidence::Uncertain},
+      // A 20 % step among ratios that wander by 5 to 8 %.
+      {"noisy sweep", {0.92f, 1.06f, 0.95f, 1.08f, 0.80f, 1.0f}, 4, Confidence::Uncertain},
+      // Below 0.985, but not the 5 % a single sweep needs however quiet.
+      {"marginal", {1.0f, 1.0f, 1.0f, 1.0f, 0.97f, 1.0f}, 4, Confidence::Uncertain},
+      {"no step", {1.0f, 0.99f, 1.0f, 1.01f, 0.99f, 1.0f}, 0, Confidence::None},
+      // The machine stalled while the offset strips of 64 were timed: no tile slows
+      // them more than twice.
+      {"stall", {0.04f, 0.99f, 1.0f, 1.01f, 1.0f, 1.0f}, 64, Confidence::Uncertain},
+  };
+  for (const auto& c : cases) {
+    const std::vector<float> rates = ratesWithRatios(c.ratios);
+    EXPECT_EQ(detectTileSize(rates.data()), c.size) << c.what;
+    EXPECT_EQ(judgeTileSize(rates.data(), 0.0).confidence, c.confidence) << c.what;
+    const Evidence evidence = judgeTileSize(rates.data(), tileSweepNoise(rates.data()));
+    EXPECT_EQ(evidence.confidence, c.confidence) << c.what;
+    EXPECT_EQ(evidence.unit, "px") << c.what;
+    ASSERT_TRUE(evidence.step && evidence.runnerUp) << c.what;
+    if (c.size > 0) {
+      EXPECT_EQ(evidence.step->position, c.size) << c.what;
+    }
+    EXPECT_EQ(evidence.step->low, evidence.step->ratio) << c.what;
+    EXPECT_LT(evidence.threshold, 0.96) << c.what;
+  }
+  // The runner-up of the wrong block is the real one.
+  EXPECT_EQ(judgeTileSize(ratesWithRatios({1.0f, 0.90f, 0.97f, 1.05f, 0.89f, 1.02f}).data(), 0.0)
+                .runnerUp->position,
+            4);
+  // A lone deep ratio in a quiet direction, while another direction of the run wandered by
+  // 15 %: the run's noise decides, and it is uncertain.
+  const std::vector<float> lone = ratesWithRatios({0.77f, 1.0f, 0.99f, 1.0f, 0.995f, 1.0f});
+  const std::vector<float> shaken = ratesWithRatios({1.2f, 0.85f, 1.0f, 1.15f, 0.8f, 0.87f});
+  EXPECT_EQ(judgeTileSize(lone.data(), 0.0).confidence, Confidence::Clear);
+  const Evidence inNoisyRun = judgeTileSize(lone.data(), tileSweepNoise(shaken.data()));
+  EXPECT_EQ(inNoisyRun.confidence, Confidence::Uncertain);
+  EXPECT_NEAR(inNoisyRun.noise, 1.4826 * std::log(1.15), 1e-3);  // the median of the other five
+  EXPECT_NEAR(inNoisyRun.threshold, std::exp(-4.0 * inNoisyRun.noise), 1e-9);
+}
+
 // Each buffer the window has gets its group, in the text and on the page with a link to
 // its data file; stencil alone brings the combined group too, and the summary is the
 // combined sweep, or the colour sweep without either. All four data files are written.

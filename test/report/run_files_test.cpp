@@ -148,6 +148,7 @@ TEST(RunFiles, DataFilesParseWithNotANumberAndRejectBrokenRows) {
 TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   const char* json = R"({
     "schema": "corvalis-run", "formatVersion": 1, "program": "Corvalis", "version": "0.50",
+    "settings": { "repeat": 3 },
     "values": {
       "Fillrate:32:Mode": { "text": "R8G8B8A8 Z24 S8" },
       "Fillrate:32:Col": { "text": "126.937 M Pix/s", "value": 126937000.0, "unit": "Pix/s",
@@ -181,6 +182,9 @@ TEST(RunFiles, JsonSamplesGiveSpreadsEvidenceAndAbsentPartsGiveNone) {
   ASSERT_EQ(samples.evidence.size(), 1u);
   EXPECT_EQ(samples.evidence["Tiling:Z:Width"].step->low, 0.7);
   EXPECT_EQ(samples.evidence["Tiling:Z:Width"].threshold, 1.0);
+  EXPECT_EQ(samples.repeat, 3);
+  ASSERT_TRUE(parseRunJson(R"({ "program": "Corvalis" })", samples, error));
+  EXPECT_EQ(samples.repeat, 0);  // not said
 
   // A value keeps its extremes alone; a reader keeps only the parts it asks for.
   EXPECT_TRUE(samples.values["Fillrate:32:Col"].samples.empty());
