@@ -230,9 +230,9 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
 // to keep a noisy value going; from eight on the extremes drop out of it.
 constexpr int AutoSliceRounds = 8;
 constexpr int AutoMinRounds = 6;
-// With a fixed count the slices of a measurement together take this many times its
-// single window: a little more than one, since a slice's warm-up and drain are untimed.
-constexpr double RoundsBudget = 1.2;
+// With a fixed count the slices of a measurement together take its single window; their
+// warm-ups, state and drains come on top, untimed.
+constexpr double RoundsBudget = 1.0;
 
 }  // namespace
 
