@@ -582,6 +582,9 @@ RunOutcome runAbSession(const CliOptions& options) {
   for (int side = 0; side < 2; ++side) {
     launches[side].environment = options.sideEnv[side];
     launches[side].arguments = workerArguments(options, side);
+    const std::string base = options.output.empty() ? std::string("results") : options.output;
+    const size_t slash = base.find_last_of('/');
+    launches[side].folder = slash == std::string::npos ? std::string() : base.substr(0, slash + 1);
   }
   std::fprintf(stderr, "Corvalis A/B session: %dx%d, --repeat %d, slices in turn A B B A\n  A: %s\n  B: %s\n",
                options.width, options.height,

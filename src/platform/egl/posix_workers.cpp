@@ -1,5 +1,6 @@
 #include "platform/egl/posix_workers.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -216,6 +217,19 @@ void endWorker(Worker& worker, int signal, DuetOutcome& outcome, int side) {
   reap(worker, outcome.exitStatus[side]);
 }
 
+// The temporaries a worker that was killed left in its folder: ".corvalis-PID-*", the
+// names its files get before they are renamed into place.
+void removeTemporaries(const std::string& folder, pid_t pid) {
+  const std::string dir = folder.empty() ? std::string(".") : folder;
+  const std::string prefix = ".corvalis-" + std::to_string(pid) + "-";
+  DIR* listing = opendir(dir.c_str());
+  if (!listing) return;
+  while (const dirent* entry = readdir(listing))
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+      unlink((dir + "/" + entry->d_name).c_str());
+  closedir(listing);
+}
+
 // The reply that hands the baton to a worker: its rounds, agreed with the other side
 // where both are deciding the same rounds, or leave to run its slice.
 std::string grantFor(Worker& worker, Worker& other) {
@@ -276,7 +290,10 @@ DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
   DuetOutcome outcome;
   std::array<Worker, 2> workers;
   if (!startBoth(sides, workers, outcome)) {
-    for (int side = 0; side < 2; ++side) endWorker(workers[side], SIGTERM, outcome, side);
+    for (int side = 0; side < 2; ++side) {
+      endWorker(workers[side], SIGTERM, outcome, side);
+      if (workers[side].pid > 0) removeTemporaries(sides[side].folder, workers[side].pid);
+    }
     if (stopRequested()) outcome.stopSignal = stopSignal();
     return outcome;
   }
@@ -299,11 +316,15 @@ DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
         break;
       case Request::Stopped:
         outcome.stopSignal = stopSignal();
-        for (int s = 0; s < 2; ++s) endWorker(workers[s], SIGTERM, outcome, s);
+        for (int s = 0; s < 2; ++s) {
+          endWorker(workers[s], SIGTERM, outcome, s);
+          removeTemporaries(sides[s].folder, workers[s].pid);
+        }
         return outcome;
       case Request::Hung:
         kill(worker.pid, SIGKILL);
         reap(worker, outcome.exitStatus[side]);
+        removeTemporaries(sides[side].folder, worker.pid);
         outcome.lost[side] = true;
         outcome.why[side] = "its worker held one turn for more than " +
                             std::to_string(WorkerHangSeconds) + " s and was killed";
@@ -315,6 +336,7 @@ DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
         if (status != 0 && status != 1 && status != 3) {
           outcome.lost[side] = true;
           outcome.why[side] = ended;
+          removeTemporaries(sides[side].folder, worker.pid);
         }
         break;
       }

@@ -35,6 +35,7 @@ void reportWorkerStartFailure(int socket, const std::string& message);
 struct WorkerLaunch {
   std::vector<std::string> environment;  // NAME=VALUE set on top of this process's own
   std::vector<std::string> arguments;    // after argv[0]
+  std::string folder;                    // where it writes its reports ("" for here)
 };
 
 // What became of a session's workers.
