@@ -110,19 +110,24 @@ struct Request {
   std::string text;
 };
 
+// The next request of a worker; Hung when none comes within WorkerHangSeconds. A stop
+// request is looked for every quarter second, so that one that came in just before
+// the wait (and so did not interrupt it) is not missed.
 Request awaitRequest(int fd) {
-  Request request;
   pollfd entry = {fd, POLLIN, 0};
-  const int ready = poll(&entry, 1, WorkerHangSeconds * 1000);
-  if (ready < 0 && errno == EINTR && stopRequested()) return {Request::Stopped, 0, ""};
-  if (ready == 0) return {Request::Hung, 0, ""};
+  for (int waited = 0;; waited += 250) {
+    if (stopRequested()) return {Request::Stopped, 0, ""};
+    if (waited >= WorkerHangSeconds * 1000) return {Request::Hung, 0, ""};
+    const int ready = poll(&entry, 1, 250);
+    if (ready > 0) break;
+  }
   const int c = readByte(fd);
   if (c < 0) return {Request::Stopped, 0, ""};
   if (c == 'S') return {Request::Slice, 0, ""};
   std::string line;
   if (c == 'R' && readLine(fd, line)) return {Request::Rounds, std::atoi(line.c_str()), ""};
   if (c == 'E' && readLine(fd, line)) return {Request::StartFailure, 0, line};
-  return request;  // the end of the stream: the worker is gone
+  return {};  // the end of the stream: the worker is gone
 }
 
 struct Worker {
