@@ -121,9 +121,9 @@ std::string verdictText(const AbSession& session) {
     return formatC("verdict: PASS (no interval of B/A below %.3f and no clear detection "
                    "changed)\n",
                    1.0 - session.tolerancePercent / 100.0);
-  return formatC("verdict: FAIL, %zu regression%s (an interval of B/A below %.3f, or a clear "
-                 "detection changed)\n",
-                 session.regressions, session.regressions == 1 ? "" : "s",
+  return "verdict: FAIL, " + std::to_string(session.regressions) + " regression" +
+         (session.regressions == 1 ? "" : "s") +
+         formatC(" (an interval of B/A below %.3f, or a clear detection changed)\n",
                  1.0 - session.tolerancePercent / 100.0);
 }
 
