@@ -543,7 +543,7 @@ void loadSide(const CliOptions& options, int side, platform::DuetOutcome& duet,
   if (duet.lost[side]) return;
   const std::string base = options.output.empty() ? std::string("results") : options.output;
   std::string error;
-  if (!loadCompareRun(base + (side == 0 ? ".a.txt" : ".b.txt"), run, error)) {
+  if (!loadCompareRun(base + (side == 0 ? ".a.txt" : ".b.txt"), run, error, true)) {
     duet.lost[side] = true;
     duet.why[side] = "its reports cannot be read: " + error;
   }
