@@ -219,7 +219,12 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
       const size_t index = round % 2 == 0 ? turn : count - 1 - turn;
       const Pattern& pattern = patterns[index];
       if (restores[index]) restores[index]();
-      if (SliceGate* gate = sliceGate()) gate->beforeSlice();
+      // A gate hands the renderer to someone else: what the state set up queued is
+      // drawn first, so that none of it runs on into the other's slice.
+      if (SliceGate* gate = sliceGate()) {
+        glFinish();
+        gate->beforeSlice();
+      }
       if (stopRequested()) break;
       results[index].repeats.push_back(runOnce(slices[index], sync, pattern.batch, pattern.warmup));
     }
