@@ -11,6 +11,8 @@
 #include "framework/text_encoding.h"
 #include "report/charts_page.h"
 #include "report/html_writer.h"
+#include "corvalis_version.h"
+#include "report/json_format.h"
 #include "report/json_number.h"
 
 namespace corvalis {
@@ -255,7 +257,10 @@ std::string abHtml(const AbSession& session) {
 }
 
 std::string abJson(const AbSession& session) {
-  Json root = {{"program", "Corvalis"}, {"kind", "ab"}};
+  Json root = {{"schema", AbJsonSchema},
+               {"formatVersion", AbJsonFormatVersion},
+               {"program", "Corvalis"},
+               {"version", VersionNumber}};
   root["sides"] = {{"A", latin1ToUtf8(session.sides[0])}, {"B", latin1ToUtf8(session.sides[1])}};
   root["lost"] = {{"A", session.lost[0]}, {"B", session.lost[1]}};
   root["tolerancePercent"] = jsonNumber(session.tolerancePercent);

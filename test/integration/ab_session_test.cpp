@@ -41,6 +41,7 @@ TEST(AbSession, TheSameBuildOnBothSidesComparesEveryValueInPairs) {
   EXPECT_FALSE(contains(r.out, "missing")) << r.out;
   for (const char* name : {"s.ab.htm", "s.ab.json", "s.a.txt", "s.a.json", "s.b.txt", "s.b.htm"})
     EXPECT_TRUE(fileExists(r.folder + "/" + name)) << name;
+  expectFollowsSchema("corvalis-ab", {r.folder + "/s.ab.json"});
   // Every rate's ratio rests on the two pairs of slices the sides took in turn.
   EXPECT_EQ(checkJson(r.folder + "/s.ab.json",
                       "rates = [v for v in d[\"values\"] if v[\"kind\"] == \"rate\"]\n"
@@ -92,6 +93,7 @@ TEST(AbSession, AWorkerThatCrashesIsNamedAndItsValuesFail) {
   EXPECT_FALSE(fileExists(r.folder + "/c.b.txt"));
   EXPECT_EQ(checkJson(r.folder + "/c.ab.json", "assert d[\"lost\"] == {\"A\": False, \"B\": True}"),
             0);
+  expectFollowsSchema("corvalis-ab", {r.folder + "/c.ab.json"});
   EXPECT_FALSE(contains(listing(r.folder), "corvalis")) << listing(r.folder);
 }
 

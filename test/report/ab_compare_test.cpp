@@ -158,7 +158,7 @@ TEST(AbCompare, TablePageAndJsonSayTheSame) {
       << table;
 
   const auto json = nlohmann::json::parse(abJson(session));
-  EXPECT_EQ(json["kind"], "ab");
+  EXPECT_EQ(json["schema"], "corvalis-ab");
   EXPECT_EQ(json["gate"]["verdict"], "fail");
   const auto& col = json["values"][1];
   EXPECT_EQ(col["key"], "Fillrate:32:Col");
