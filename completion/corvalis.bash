@@ -6,7 +6,7 @@
 # The options of the program, every spelling it takes.
 _corvalis_options="--tests --output --comment --sync --no-bb-bold --no-bb-code --no-bb-url
   --bbcode --list --list-devices --device --repeat --budget --window --headless --no-charts
-  --compare --fail-on-regression --help -h --version"
+  --compare --fail-on-regression --ab --a --b --a-device --b-device --help -h --version"
 
 # The program being completed when it can be run, else corvalis on the PATH; nothing
 # when neither is there.
@@ -84,7 +84,7 @@ _corvalis() {
     --tests)
       _corvalis_complete_tests "$program" "$cur"
       ;;
-    --device)
+    --device | --a-device | --b-device)
       mapfile -t COMPREPLY < <(compgen -W "$(_corvalis_devices "$program")" -- "$cur")
       ;;
     --sync)
@@ -97,7 +97,7 @@ _corvalis() {
     --repeat)
       mapfile -t COMPREPLY < <(compgen -W "auto" -- "$cur")
       ;;
-    --comment | --budget | --fail-on-regression)
+    --comment | --budget | --fail-on-regression | --a | --b)
       ;;
     *)
       if [[ $cur == -* ]]; then

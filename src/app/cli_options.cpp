@@ -131,6 +131,7 @@ bool setDevice(CliOptions& options, const Values& values, std::string& error) {
 }
 
 bool setRepeat(CliOptions& options, const Values& values, std::string& error) {
+  options.repeatGiven = true;
   if (parseRepeatSetting(values[0], options.repeat, options.adaptive)) return true;
   error = "--repeat needs a whole number from 1 to 100 or 'auto', not '" + values[0] + "'";
   return false;
@@ -167,6 +168,33 @@ bool setFailOnRegression(CliOptions& options, const Values& values, std::string&
     return false;
   }
   options.gate = true;
+  return true;
+}
+
+// --a NAME=VALUE and --b NAME=VALUE: an entry of that side's environment.
+template <int Side>
+bool setSideEnv(CliOptions& options, const Values& values, std::string& error) {
+  if (!isEnvironmentEntry(values[0])) {
+    error = std::string("--") + (Side == 0 ? "a" : "b") + " needs NAME=VALUE (side " +
+            sideName(Side) + "'s environment), not '" + values[0] + "'";
+    return false;
+  }
+  options.sideEnv[Side].push_back(values[0]);
+  options.abSession = true;
+  return true;
+}
+
+// --a-device N and --b-device N.
+template <int Side>
+bool setSideDevice(CliOptions& options, const Values& values, std::string& error) {
+  CliOptions scratch;
+  if (!setDevice(scratch, values, error)) {
+    error = std::string("--") + (Side == 0 ? "a" : "b") + "-device needs a device number from "
+            "--list-devices, not '" + values[0] + "'";
+    return false;
+  }
+  options.sideDevice[Side] = scratch.device;
+  options.abSession = true;
   return true;
 }
 
@@ -231,6 +259,20 @@ const std::vector<CliOption> kOptionTable = {
      "cache size or pixel format, or a new failure; the table\n"
      "ends in the verdict; with --output BASE also\n"
      "BASE.compare.json"},
+    {"--ab", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
+     setFlag<&CliOptions::abSession, true>,
+     "an A/B session: sides A and B, each in a worker process of\n"
+     "its own, measured slice by slice in turn (A B B A); writes\n"
+     "BASE.ab.htm, BASE.ab.json and each side's reports BASE.a.*,\n"
+     "BASE.b.*; --a, --b, --a-device and --b-device imply it"},
+    {"--a", nullptr, CliArgument::Value, "NAME=VALUE", CliSynopsis::Run, setSideEnv<0>,
+     "set NAME=VALUE in side A's environment (repeatable)"},
+    {"--b", nullptr, CliArgument::Value, "NAME=VALUE", CliSynopsis::Run, setSideEnv<1>,
+     "set NAME=VALUE in side B's environment (repeatable)"},
+    {"--a-device", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setSideDevice<0>,
+     "side A renders headless on device N"},
+    {"--b-device", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setSideDevice<1>,
+     "side B renders headless on device N"},
     {"--help", "-h", CliArgument::None, nullptr, CliSynopsis::Run,
      setFlag<&CliOptions::help, true>, "print this text and exit"},
     {"--version", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,
@@ -292,6 +334,31 @@ std::string notAnOptionError(const std::string& arg) {
   return "unknown option '" + arg + "'";
 }
 
+// An A/B session takes both sides through the same fixed slices.
+bool checkAbSession(const CliOptions& options, std::string& error) {
+  if (!options.compare.empty()) {
+    error = "an A/B session measures; --compare reads earlier runs: give one or the other";
+    return false;
+  }
+  if (options.adaptive || (options.repeatGiven && options.repeat < 2)) {
+    error = "an A/B session needs --repeat N with N from 2 to 100, the same slices on both sides";
+    return false;
+  }
+  for (int side = 0; side < 2; ++side) {
+    if (options.sideDevice[side] >= 0 && options.windowMode == WindowMode::Window) {
+      error = std::string("--") + (side == 0 ? "a" : "b") +
+              "-device picks a device for headless runs; a --window run renders on the X "
+              "server's driver";
+      return false;
+    }
+  }
+  if (options.list || options.listDevices) {
+    error = "an A/B session measures; --list and --list-devices only list";
+    return false;
+  }
+  return true;
+}
+
 // Options that are each fine alone but not together.
 bool checkCombination(const CliOptions& options, std::string& error) {
   if (options.windowMode == WindowMode::Window && options.device >= 0) {
@@ -312,10 +379,12 @@ bool checkCombination(const CliOptions& options, std::string& error) {
       return false;
     }
   }
-  if (options.gate && options.compare.empty()) {
-    error = "--fail-on-regression gates a --compare of earlier runs (--compare OLD.txt NEW.txt)";
+  if (options.gate && options.compare.empty() && !options.abSession) {
+    error = "--fail-on-regression gates a --compare of earlier runs (--compare OLD.txt NEW.txt) "
+            "or an A/B session";
     return false;
   }
+  if (options.abSession) return checkAbSession(options, error);
   return true;
 }
 
@@ -394,6 +463,52 @@ std::string synopsis() {
 }  // namespace
 
 const std::vector<CliOption>& cliOptionTable() { return kOptionTable; }
+
+bool isEnvironmentEntry(const std::string& entry) {
+  const size_t eq = entry.find('=');
+  if (eq == std::string::npos || eq == 0) return false;
+  if (std::isdigit(static_cast<unsigned char>(entry[0]))) return false;
+  for (size_t i = 0; i < eq; ++i) {
+    const unsigned char c = static_cast<unsigned char>(entry[i]);
+    if (!std::isalnum(c) && c != '_') return false;
+  }
+  return true;
+}
+
+const char* sideName(int side) { return side == 0 ? "A" : "B"; }
+
+std::string sideDescription(const CliOptions& options, int side) {
+  std::string text;
+  for (const std::string& entry : options.sideEnv[side]) text += (text.empty() ? "" : " ") + entry;
+  if (options.sideDevice[side] >= 0)
+    text += (text.empty() ? "" : " ") + std::string("--device ") +
+            std::to_string(options.sideDevice[side]);
+  return text.empty() ? "as the session" : text;
+}
+
+std::vector<std::string> workerArguments(const CliOptions& options, int side) {
+  std::vector<std::string> args = {"-" + std::to_string(options.width) + "x" +
+                                   std::to_string(options.height)};
+  std::string tests;
+  for (size_t i = 0; i < TestCount; ++i)
+    if (options.tests[i]) tests += (tests.empty() ? "" : ",") + std::string(testKeyOf(i));
+  args.insert(args.end(), {"--tests", tests});
+  const std::string base = options.output.empty() ? std::string("results") : options.output;
+  args.insert(args.end(), {"--output", base + (side == 0 ? ".a" : ".b")});
+  if (options.commentGiven) args.insert(args.end(), {"--comment", latin1ToUtf8(options.comment)});
+  args.insert(args.end(), {"--sync", options.syncSwap ? "swap" : "flush"});
+  if (!options.bbBold) args.push_back("--no-bb-bold");
+  if (!options.bbCode) args.push_back("--no-bb-code");
+  if (!options.bbUrl) args.push_back("--no-bb-url");
+  if (!options.charts) args.push_back("--no-charts");
+  const int device = options.sideDevice[side] >= 0 ? options.sideDevice[side] : options.device;
+  if (device >= 0) args.insert(args.end(), {"--device", std::to_string(device)});
+  if (options.windowMode == WindowMode::Window) args.push_back("--window");
+  if (options.windowMode == WindowMode::Headless) args.push_back("--headless");
+  const int repeat = options.repeatGiven ? options.repeat : AbDefaultRepeat;
+  args.insert(args.end(), {"--repeat", std::to_string(repeat)});
+  return args;
+}
 
 bool parseRepeatCount(const std::string& text, int& repeat) {
   if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;

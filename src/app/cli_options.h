@@ -41,7 +41,29 @@ struct CliOptions {
   std::vector<std::string> compare;     // --compare OLD NEW [MORE...]: the text reports
   bool gate = false;                    // --fail-on-regression PCT was given
   double regressionPercent = 0.0;       // its PCT, 0 to 100
+  bool repeatGiven = false;             // --repeat was given
+  // An A/B session (--ab, --a, --b, --a-device, --b-device): per side, A then B, the
+  // NAME=VALUE entries set in its worker's environment and its device (-1: --device).
+  bool abSession = false;
+  std::array<std::vector<std::string>, 2> sideEnv;
+  std::array<int, 2> sideDevice{{-1, -1}};
 };
+
+// The repeats of an A/B session when --repeat is not given.
+constexpr int AbDefaultRepeat = 5;
+
+// Whether 'entry' is NAME=VALUE with a name of letters, digits and underscores that
+// does not start with a digit.
+bool isEnvironmentEntry(const std::string& entry);
+
+// The command line of side 'side' (0: A, 1: B) of an A/B session: the common settings,
+// its device, its repeats and "--output BASE.a" (or .b); argv[0] not included.
+std::vector<std::string> workerArguments(const CliOptions& options, int side);
+
+// "A" or "B", and what the side sets ("GALLIUM_DRIVER=softpipe --device 1"; "as the
+// session" when nothing).
+const char* sideName(int side);
+std::string sideDescription(const CliOptions& options, int side);
 
 // What an option reads after its name.
 enum class CliArgument {

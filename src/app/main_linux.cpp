@@ -23,13 +23,16 @@
 #include "framework/format.h"
 #include "framework/progress.h"
 #include "framework/sample_stats.h"
+#include "framework/slice_gate.h"
 #include "framework/stop_request.h"
 #include "framework/text_encoding.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
 #include "gl/window.h"
 #include "platform/egl/egl_window_choice.h"
+#include "platform/egl/posix_workers.h"
 #include "platform/platform.h"
+#include "report/ab_compare.h"
 #include "report/compare_gate.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
@@ -472,14 +475,17 @@ void printRunCycle(const AppContext& app, const CliOptions& options, const Displ
   if (cycle.chartsError.empty()) printRunFailure(config, cycle);
 }
 
-// Runs the selected tests as the options say and shows what came of it.
-RunOutcome runTests(const CliOptions& options) {
+// Runs the selected tests as the options say and shows what came of it; 'quiet' (a
+// worker of an A/B session) shows no progress.
+RunOutcome runTests(const CliOptions& options, bool quiet = false) {
   DisplayConfig config(options.width, options.height);
   displayConfig = &config;
   AppContext app;
   applyOptions(options, app);
   RunCycleOutcome cycle;
-  {
+  if (quiet) {
+    cycle = runCycle(app, config);
+  } else {
     ConsoleProgress progress(app.registry);
     std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
                  platform::current().backendDescription().c_str());
@@ -494,11 +500,158 @@ RunOutcome runTests(const CliOptions& options) {
   return outcome;
 }
 
+// Why this worker cannot measure, or empty: its device, its window system and a first
+// OpenGL context, each tried before anything is measured.
+std::string workerStartProblem(const CliOptions& options) {
+  if (options.device >= 0 && !platform::current().selectDevice(options.device))
+    return formatC("there is no device %d (see --list-devices)", options.device);
+  std::string why;
+  const bool opened = wantsDisplay(options) && platform::useX11Windows(why);
+  if (chooseWindowBackend(options, opened) == WindowBackend::NoDisplay)
+    return "--window needs an X display, but " + why;
+  DisplayConfig config(options.width, options.height);
+  displayConfig = &config;
+  std::string problem;
+  {
+    TestWindow probe(32, false, false);
+    if (probe.initFailed)
+      problem = "OpenGL could not be initialised (" + std::string(probe.errorText) + ") on " +
+                platform::current().backendDescription();
+  }
+  displayConfig = nullptr;
+  return problem;
+}
+
+// A worker of an A/B session: the run of one side, each slice when the parent says.
+RunOutcome runWorker(const CliOptions& options, int socket) {
+  RunOutcome outcome;
+  const std::string problem = workerStartProblem(options);
+  if (!problem.empty()) {
+    platform::reportWorkerStartFailure(socket, problem);
+    outcome.usageError = true;
+    return outcome;
+  }
+  platform::WorkerGate gate(socket);
+  setSliceGate(&gate);
+  gate.beforeSlice();  // ready; returns at the first turn
+  outcome = stopRequested() ? RunOutcome{} : runTests(options, true);
+  if (stopRequested()) outcome.stopSignal = stopSignal();
+  setSliceGate(nullptr);
+  return outcome;
+}
+
+// "side B (GALLIUM_DRIVER=softpipe)" in messages.
+std::string sideLabel(const CliOptions& options, int side) {
+  return std::string("side ") + sideName(side) + " (" + sideDescription(options, side) + ")";
+}
+
+// Reads the reports a side's worker wrote; a side whose reports cannot be read is lost.
+void loadSide(const CliOptions& options, int side, platform::DuetOutcome& duet,
+              CompareRun& run) {
+  if (duet.lost[side]) return;
+  const std::string base = options.output.empty() ? std::string("results") : options.output;
+  std::string error;
+  if (!loadCompareRun(base + (side == 0 ? ".a.txt" : ".b.txt"), run, error, true)) {
+    duet.lost[side] = true;
+    duet.why[side] = "its reports cannot be read: " + error;
+  }
+}
+
+// Writes BASE.ab.htm and BASE.ab.json, each whole or not at all; false (after naming
+// each that could not be written) when any was lost.
+bool writeAbFiles(const std::string& base, const AbSession& session) {
+  FileGroup files;
+  OutputFile& page = files.create(base + ".ab.htm");
+  if (page.isOpen()) page.write(abHtml(session));
+  OutputFile& json = files.create(base + ".ab.json");
+  if (json.isOpen()) json.writeBytes(abJson(session));
+  files.commitAll();
+  if (stopRequested()) return true;
+  bool written = true;
+  std::string listing = "A/B session:\n";
+  for (const FileOutcome& file : files.outcomes()) {
+    if (!file.error.empty()) {
+      printError(file.error);
+      written = false;
+    } else {
+      listing += "  " + shownPath(file.path) + "\n";
+    }
+  }
+  listing += "Each side's reports: " + shownPath(base + ".a.txt") + ", " +
+             shownPath(base + ".b.txt") + " (and their .htm, .json, ...)\n";
+  if (written) writeText(listing, stdout);
+  return written;
+}
+
+// An A/B session: both sides' workers taking turns, then B/A of every value.
+RunOutcome runAbSession(const CliOptions& options) {
+  RunOutcome outcome;
+  std::array<platform::WorkerLaunch, 2> launches;
+  for (int side = 0; side < 2; ++side) {
+    launches[side].environment = options.sideEnv[side];
+    launches[side].arguments = workerArguments(options, side);
+    const std::string base = options.output.empty() ? std::string("results") : options.output;
+    const size_t slash = base.find_last_of('/');
+    launches[side].folder = slash == std::string::npos ? std::string() : base.substr(0, slash + 1);
+  }
+  std::fprintf(stderr, "Corvalis A/B session: %dx%d, --repeat %d, slices in turn A B B A\n  A: %s\n  B: %s\n",
+               options.width, options.height,
+               options.repeatGiven ? options.repeat : AbDefaultRepeat,
+               escapeControls(sideDescription(options, 0)).c_str(),
+               escapeControls(sideDescription(options, 1)).c_str());
+  platform::DuetOutcome duet = platform::runDuet(launches);
+  if (duet.stopSignal != 0) {
+    printError(formatC("A/B session stopped by signal %d; the previous files are unchanged",
+                       duet.stopSignal));
+    outcome.stopSignal = duet.stopSignal;
+    return outcome;
+  }
+  for (int side = 0; side < 2; ++side) {
+    if (duet.lost[side] && !duet.started[side]) {
+      printError(sideLabel(options, side) + " cannot start: " + duet.why[side]);
+      outcome.usageError = true;
+      return outcome;
+    }
+  }
+  std::array<CompareRun, 2> runs;
+  for (int side = 0; side < 2; ++side) loadSide(options, side, duet, runs[side]);
+  AbSession session;
+  for (int side = 0; side < 2; ++side) {
+    session.sides[side] = utf8ToLatin1(sideDescription(options, side));
+    session.lost[side] = duet.lost[side];
+    if (duet.exitStatus[side] == 3 || duet.lost[side]) outcome.testFailed = true;
+    if (duet.exitStatus[side] == 1) outcome.filesLost = true;
+  }
+  session.gate = options.gate;
+  session.tolerancePercent = options.gate ? options.regressionPercent : AbDefaultTolerance;
+  compareSides({&runs[0], &runs[1]}, session);
+  writeText(latin1ToUtf8(abTableText(session)), stdout);
+  for (int side = 0; side < 2; ++side)
+    if (duet.lost[side])
+      printError(sideLabel(options, side) + " was lost during the session: " + duet.why[side] +
+                 "; the other side finished alone, and every value of this side is failed");
+  outcome.regression = session.regressions > 0;
+  std::fflush(stdout);
+  const std::string base = options.output.empty() ? std::string("results") : options.output;
+  if (!writeAbFiles(base, session)) outcome.filesLost = true;
+  if (stopRequested()) outcome.stopSignal = stopSignal();
+  return outcome;
+}
+
 // Everything after the process set-up: the options, then the one thing they ask for.
 RunOutcome runProgram(int argc, char** argv) {
   RunOutcome outcome;
   CliOptions options;
   std::string error;
+  const int workerSocket = platform::takeWorkerSocket();
+  if (workerSocket >= 0) {
+    if (!parseCliOptions(argc, argv, options, error)) {
+      platform::reportWorkerStartFailure(workerSocket, error);
+      outcome.usageError = true;
+      return outcome;
+    }
+    return runWorker(options, workerSocket);
+  }
   if (!parseCliOptions(argc, argv, options, error)) {
     printUsageError(error);
     outcome.usageError = true;
@@ -510,6 +663,8 @@ RunOutcome runProgram(int argc, char** argv) {
     listTests();
   } else if (!options.compare.empty()) {
     outcome = runCompare(options);
+  } else if (options.abSession) {
+    outcome = runAbSession(options);
   } else if (options.device >= 0 && !platform::current().selectDevice(options.device)) {
     printUsageError(formatC("there is no device %d (see --list-devices)", options.device));
     outcome.usageError = true;

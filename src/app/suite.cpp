@@ -92,6 +92,11 @@ int findTestByName(const std::string& name) {
   return -1;
 }
 
+std::string testKeyOf(size_t index) {
+  const std::unique_ptr<BenchTest> test = index < TestCount ? kTestKinds[index].create() : nullptr;
+  return test ? test->key() : std::string();
+}
+
 // The sums of the loops' minimum times: Fillrate 24 x 0.375 s, Bandwidth 5 x 0.5 s and
 // 1 s, Geometry 6 x 2 s, Texturing up to 16 x 0.5 s, Readback 14 x 0.75 s; Texture cache
 // and Tiling as their sweeps take at 1024 x 768 (three formats of about 13 sizes at

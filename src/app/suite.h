@@ -32,6 +32,8 @@ struct TestRegistry {
 // command line accepts ("Texture cache", "texcache", "texturecache"), case-insensitive;
 // -1 when no test has that name.
 int findTestByName(const std::string& name);
+// The key of the test in registry slot 'index' ("fillrate"); empty when it cannot be made.
+std::string testKeyOf(size_t index);
 
 // The most seconds --budget accepts (a day).
 constexpr int MaxBudgetSeconds = 86400;

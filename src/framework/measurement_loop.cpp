@@ -5,6 +5,7 @@
 
 #include "framework/gl_errors.h"
 #include "framework/sample_stats.h"
+#include "framework/slice_gate.h"
 #include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "platform/gl_include.h"
@@ -211,12 +212,20 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
     patterns[0].batch();
     glFinish();
     rounds = roundsForSpeed(slices[0], rounds, clock.elapsed());
+    if (SliceGate* gate = sliceGate()) rounds = gate->agreeRounds(rounds);
   }
   for (int round = 0; round < rounds && !stopRequested(); ++round) {
     for (size_t turn = 0; turn < count && !stopRequested(); ++turn) {
       const size_t index = round % 2 == 0 ? turn : count - 1 - turn;
       const Pattern& pattern = patterns[index];
       if (restores[index]) restores[index]();
+      // A gate hands the renderer to someone else: what the state set up queued is
+      // drawn first, so that none of it runs on into the other's slice.
+      if (SliceGate* gate = sliceGate()) {
+        glFinish();
+        gate->beforeSlice();
+      }
+      if (stopRequested()) break;
       results[index].repeats.push_back(runOnce(slices[index], sync, pattern.batch, pattern.warmup));
     }
     if (enough && enough(round + 1, results)) break;

@@ -525,6 +525,86 @@ std::string chartSvg(const Chart& chart) {
   return svg;
 }
 
+namespace {
+
+// The forest plot's layout: labels on the left, the ratio axis on the right.
+constexpr double ForestLabelRight = 330, ForestLeft = 340, ForestRight = 740;
+constexpr double ForestTop = 40, ForestRowHeight = 18;
+
+// A log axis over the ratios, the band and 1, its ticks at round ratios within it.
+Axis forestAxis(const Forest& forest) {
+  const double band = forest.tolerancePercent / 100.0;
+  double low = std::min(0.95, 1.0 - band), high = std::max(1.05, 1.0 + band);
+  for (const ForestRow& row : forest.rows)
+    for (double v : {row.ratio, row.low, row.high})
+      if (drawable(v) && v >= 0.01 && v <= 100) low = std::min(low, v), high = std::max(high, v);
+  Axis axis;
+  axis.log2 = true;
+  axis.min = low / 1.02;
+  axis.max = high * 1.02;
+  for (double v : {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 0.67, 0.8, 0.9, 0.95, 1.0, 1.05, 1.1, 1.25,
+                   1.5, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0})
+    if (v >= axis.min && v <= axis.max) axis.ticks.push_back({v, formatDecimal(v)});
+  return axis;
+}
+
+}  // namespace
+
+std::string forestSvg(const Forest& forest) {
+  const Axis axis = forestAxis(forest);
+  auto px = [&](double v) { return ForestLeft + axis.fraction(v) * (ForestRight - ForestLeft); };
+  size_t lines = 0;
+  std::string body;
+  std::string group;
+  for (size_t i = 0; i < forest.rows.size(); ++i) {
+    const ForestRow& row = forest.rows[i];
+    if (i == 0 || row.group != group) {
+      group = row.group;
+      body += "<text x=\"8\" y=\"" + num(ForestTop + ForestRowHeight * (lines + 0.7)) +
+              "\" font-weight=\"bold\">" + escapeHtml(group) + "</text>\n";
+      ++lines;
+    }
+    const double y = ForestTop + ForestRowHeight * (lines + 0.5);
+    body += "<text x=\"" + num(ForestLabelRight) + "\" y=\"" + num(y + 4) +
+            "\" text-anchor=\"end\">" + escapeHtml(row.label) + "</text>\n";
+    if (drawable(row.low) && drawable(row.high) && row.high > row.low)
+      body += "<path d=\"M" + num(px(row.low)) + " " + num(y) + "H" + num(px(row.high)) + "M" +
+              num(px(row.low)) + " " + num(y - 4) + "v8M" + num(px(row.high)) + " " + num(y - 4) +
+              "v8\" stroke=\"" + styles[0].colour + "\"/>\n";
+    if (drawable(row.ratio)) body += marker(0, px(row.ratio), y, styles[0].colour) + "\n";
+    ++lines;
+  }
+  const double bottom = ForestTop + ForestRowHeight * static_cast<double>(std::max<size_t>(lines, 1));
+  const double height = bottom + 40;
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(SvgWidth) +
+                    "\" height=\"" + num(height) + "\" viewBox=\"0 0 " + num(SvgWidth) + " " +
+                    num(height) + "\" font-family=\"sans-serif\" font-size=\"12\" role=\"img\">\n";
+  svg += "<title>" + escapeHtml(forest.title) + "</title>\n";
+  const double band = forest.tolerancePercent / 100.0;
+  if (band > 0 && band < 1) {
+    const double left = std::max(px(1.0 - band), ForestLeft);
+    const double right = std::min(px(1.0 + band), ForestRight);
+    svg += "<rect x=\"" + num(left) + "\" y=\"" + num(ForestTop) + "\" width=\"" +
+           num(right - left) + "\" height=\"" + num(bottom - ForestTop) +
+           "\" fill=\"#e4eef7\"/>\n";
+  }
+  for (const Tick& tick : axis.ticks) {
+    svg += "<line x1=\"" + num(px(tick.value)) + "\" y1=\"" + num(bottom) + "\" x2=\"" +
+           num(px(tick.value)) + "\" y2=\"" + num(bottom + 5) + "\" stroke=\"black\"/>\n";
+    svg += "<text x=\"" + num(px(tick.value)) + "\" y=\"" + num(bottom + 18) +
+           "\" text-anchor=\"middle\">" + escapeHtml(tick.label) + "</text>\n";
+  }
+  svg += "<path d=\"M" + num(ForestLeft) + " " + num(bottom) + "H" + num(ForestRight) +
+         "\" fill=\"none\" stroke=\"black\"/>\n";
+  svg += "<line x1=\"" + num(px(1.0)) + "\" y1=\"" + num(ForestTop) + "\" x2=\"" + num(px(1.0)) +
+         "\" y2=\"" + num(bottom) + "\" stroke=\"#666666\" stroke-width=\"1.2\"/>\n";
+  svg += "<text x=\"8\" y=\"22\" font-weight=\"bold\">" + escapeHtml(forest.title) +
+         "</text>\n";
+  svg += "<text x=\"" + num((ForestLeft + ForestRight) / 2) + "\" y=\"" + num(bottom + 34) +
+         "\" text-anchor=\"middle\">B/A (log scale)</text>\n";
+  return svg + body + "</svg>\n";
+}
+
 std::string chartsPageHtml(const std::string& heading, const std::vector<Chart>& charts) {
   std::string html =
       "<!DOCTYPE html>\n<html>\n<head>\n"

@@ -44,6 +44,23 @@ struct Chart {
   std::string caption;
 };
 
+// A forest plot: one row per value, its ratio and interval on one log axis, the rows
+// grouped under their group's heading, a line at 1 and the tolerance band shaded.
+struct ForestRow {
+  std::string group;  // the heading it stands under ("Fillrate")
+  std::string label;
+  double ratio = 1, low = 1, high = 1;
+};
+
+struct Forest {
+  std::string title;
+  std::vector<ForestRow> rows;  // in the order shown; a group's rows next to each other
+  double tolerancePercent = 0;  // 0: no band
+};
+
+// The SVG element of a forest plot (ISO-8859-1 text, LF line ends).
+std::string forestSvg(const Forest& forest);
+
 // The SVG element of one chart (ISO-8859-1 text, LF line ends).
 std::string chartSvg(const Chart& chart);
 

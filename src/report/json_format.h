@@ -10,5 +10,7 @@ constexpr const char* RunJsonSchema = "corvalis-run";  // BASE.json
 constexpr int RunJsonFormatVersion = 1;
 constexpr const char* CompareJsonSchema = "corvalis-compare";  // BASE.compare.json
 constexpr int CompareJsonFormatVersion = 1;
+constexpr const char* AbJsonSchema = "corvalis-ab";  // BASE.ab.json
+constexpr int AbJsonFormatVersion = 1;
 
 }  // namespace corvalis

@@ -59,7 +59,8 @@ std::string compareCell(const std::string& text, bool& cut) {
   return cell.substr(0, CompareColumnWidth - 3) + "...";
 }
 
-bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error) {
+bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error,
+                    bool valueSamples) {
   run = CompareRun();
   run.path = path;
   if (!readTextReport(path, run.report, error)) return false;
@@ -72,6 +73,7 @@ bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error
   RunJsonParts parts;
   parts.valuesOf = &run.report;
   parts.sweeps = false;
+  parts.valueSamples = valueSamples;
   bool found = false;
   return readRunJson(jsonPath, run.samples, found, error, parts);
 }

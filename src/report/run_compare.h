@@ -40,7 +40,10 @@ constexpr size_t CompareColumnWidth = 96;
 // Reads a text report and the BASE.json beside it (BASE.txt -> BASE.json). False with
 // a message naming the file when either is not a regular file, is larger than its
 // limit (run_files.h), or is not what this program writes.
-bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error);
+// With 'valueSamples' each value keeps its samples too, not only its extremes (an A/B
+// session pairs them slice by slice).
+bool loadCompareRun(const std::string& path, CompareRun& run, std::string& error,
+                    bool valueSamples = false);
 
 // The most one comparison holds in all. Its table has a cell per run for every key of any
 // run, and its page every text whole: ten reports of 1 MiB with different keys took

@@ -96,6 +96,15 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
       {{"--compare", "a.txt", "b.txt", "--fail-on-regression", "5%"}, "'5%'"},
       {{"--compare", "a.txt", "b.txt", "--fail-on-regression"}, "--fail-on-regression"},
       {{"--fail-on-regression", "5"}, "--compare OLD.txt NEW.txt"},
+      {{"--a", "GALLIUM_DRIVER"}, "side A's environment"},
+      {{"--b", "=softpipe"}, "--b needs NAME=VALUE"},
+      {{"--b", "1X=2"}, "'1X=2'"},
+      {{"--b", "MESA GL=1"}, "'MESA GL=1'"},
+      {{"--b-device", "one"}, "--b-device"},
+      {{"--ab", "--repeat", "1"}, "--repeat N with N from 2"},
+      {{"--ab", "--repeat", "auto"}, "--repeat N with N from 2"},
+      {{"--ab", "--compare", "a.txt", "b.txt"}, "one or the other"},
+      {{"--window", "--a-device", "1"}, "--a-device"},
   };
   for (const auto& b : bad) {
     CliOptions o;
@@ -111,6 +120,30 @@ TEST(CliOptions, UsageErrorsNameTheBadOptionOrValue) {
   CliOptions o;
   std::string error;
   EXPECT_FALSE(parse({"--comment", accented + "\xC3\xA9"}, o, error));
+}
+
+// The sides of an A/B session and the command line each worker gets: the common
+// settings, its own device and base name, and the session's fixed repeats.
+TEST(CliOptions, AbSessionSidesAndWorkerArguments) {
+  const CliOptions o = parsed({"-64x48", "--tests", "fillrate", "--a", "LP_NUM_THREADS=1",
+                               "--b", "GALLIUM_DRIVER=softpipe", "--b", "X=a=b", "--b-device",
+                               "1", "--output", "r", "--fail-on-regression", "3"});
+  EXPECT_TRUE(o.abSession);
+  EXPECT_EQ(o.sideEnv[1], (std::vector<std::string>{"GALLIUM_DRIVER=softpipe", "X=a=b"}));
+  EXPECT_EQ(sideDescription(o, 0), "LP_NUM_THREADS=1");
+  EXPECT_EQ(sideDescription(o, 1), "GALLIUM_DRIVER=softpipe X=a=b --device 1");
+  EXPECT_EQ(workerArguments(o, 0),
+            (std::vector<std::string>{"-64x48", "--tests", "Fillrate", "--output", "r.a", "--sync",
+                                      "flush", "--repeat", "5"}));
+  EXPECT_EQ(workerArguments(o, 1),
+            (std::vector<std::string>{"-64x48", "--tests", "Fillrate", "--output", "r.b", "--sync",
+                                      "flush", "--device", "1", "--repeat", "5"}));
+  const CliOptions same = parsed({"--ab", "--repeat", "3", "--device", "0", "--headless"});
+  EXPECT_EQ(sideDescription(same, 1), "as the session");
+  const std::vector<std::string> args = workerArguments(same, 1);
+  EXPECT_EQ(std::vector<std::string>(args.end() - 5, args.end()),
+            (std::vector<std::string>{"--device", "0", "--headless", "--repeat", "3"}));
+  EXPECT_FALSE(parsed({"--repeat", "3"}).abSession);
 }
 
 // Which window system a run gets from its options and whether the X display opened.

@@ -67,6 +67,9 @@ TEST(BashCompletion, OptionsTestListsDevicesAndReports) {
       {{program, "--tests", "=", "geo"}, {"geometry"}},  // --tests=geo, split at the "="
       {{program, "--tests=re"}, {"--tests=readback"}},
       {{program, "--device", ""}, {"0"}},  // llvmpipe, the one device without a GPU
+      {{program, "--b-device", ""}, {"0"}},
+      {{program, "--a", "GALLIUM"}, {}},  // NAME=VALUE: no file names, no options
+      {{program, "--a-"}, {"--a-device"}},
       {{program, "--sync", "s"}, {"swap"}},
       {{program, "--compare", ""}, {"old.txt", "new.txt"}},
       {{program, "--compare", "old.txt", "n"}, {"new.txt"}},

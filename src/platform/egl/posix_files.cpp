@@ -26,7 +26,7 @@ std::FILE* createFileBeside(const std::string& path, std::string& tempPath,
   size_t slash = path.find_last_of('/');
   std::string pattern =
       (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-      ".corvalis-XXXXXX";
+      ".corvalis-" + std::to_string(getpid()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = mkstemp(name.data());

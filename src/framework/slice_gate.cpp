@@ -1,0 +1,15 @@
+#include "framework/slice_gate.h"
+
+namespace corvalis {
+
+namespace {
+
+SliceGate* installedGate = nullptr;
+
+}  // namespace
+
+SliceGate* sliceGate() { return installedGate; }
+
+void setSliceGate(SliceGate* gate) { installedGate = gate; }
+
+}  // namespace corvalis

@@ -1,0 +1,60 @@
+#pragma once
+// The two worker processes of an A/B session and the baton they pass: each worker is
+// this program again, with its side's environment, talking to the parent over a socket.
+// A worker asks for the baton before every timed slice and when it decides its rounds,
+// and holds it until it asks again, so that exactly one side runs at any time; the
+// parent hands it out A B B A ... and watches for a worker that dies or stops answering.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "framework/slice_gate.h"
+
+namespace corvalis::platform {
+
+// The socket to the parent when this process is a worker, taken out of the environment
+// (so that nothing this process starts inherits it); -1 when it is none.
+int takeWorkerSocket();
+
+// A worker's gate: each slice waits for the parent's word. A parent that is gone stops
+// the run (as a SIGTERM would).
+class WorkerGate : public SliceGate {
+ public:
+  explicit WorkerGate(int socket) : socket_(socket) {}
+  void beforeSlice() override;
+  int agreeRounds(int rounds) override;
+
+ private:
+  int socket_;
+};
+
+// Tells the parent why this worker cannot start; it exits after.
+void reportWorkerStartFailure(int socket, const std::string& message);
+
+struct WorkerLaunch {
+  std::vector<std::string> environment;  // NAME=VALUE set on top of this process's own
+  std::vector<std::string> arguments;    // after argv[0]
+  std::string folder;                    // where it writes its reports ("" for here)
+};
+
+// What became of a session's workers.
+struct DuetOutcome {
+  int stopSignal = 0;                 // a stop signal ended the session
+  std::array<bool, 2> started{};      // the side's worker reached its first slice
+  std::array<bool, 2> lost{};         // it died, hung or failed to start
+  std::array<std::string, 2> why;     // what happened to a side that was lost
+  std::array<int, 2> exitStatus{{-1, -1}};  // of a worker that ended on its own
+  std::array<int, 2> turns{};         // turns each side was given
+};
+
+// Seconds a worker may hold the baton (a slice and the untimed work up to its next
+// one, its start included) before it counts as hung and is killed.
+constexpr int WorkerHangSeconds = 120;
+
+// Runs the two workers to their end, taking turns. When one cannot start, the other is
+// stopped and nothing is measured; when one dies or hangs during the session, the
+// other finishes alone; a stop signal ends both.
+DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides);
+
+}  // namespace corvalis::platform

@@ -1,0 +1,120 @@
+// A/B sessions of the real program: two workers on Mesa taking turns, the same build on
+// both sides; sides that cannot start; a side whose driver crashes in the middle of a
+// measurement (an LD_PRELOAD module that aborts in its n-th draw); a stop signal.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <regex>
+#include <string>
+
+#include "integration/run_support.h"
+#include "integration/shell_command.h"
+
+using namespace corvalis_test;
+
+namespace {
+
+// The folder's entries, hidden ones (the program's temporaries) included.
+std::string listing(const std::string& folder) {
+  std::string names;
+  shellIn(folder, "ls -A", 0, &names);
+  return names;
+}
+
+// Checks BASE.ab.json with python3's json: 'assertions' in the scope of d.
+int checkJson(const std::string& path, const std::string& assertions) {
+  return shellCommand("python3 -c 'import json, sys\nd = json.load(open(sys.argv[1]))\n" +
+                      assertions + "' '" + path + "'");
+}
+
+TEST(AbSession, TheSameBuildOnBothSidesComparesEveryValueInPairs) {
+  const RunResult r = runCorvalis({"-64x48", "--tests", "readback,fillrate", "--repeat", "2",
+                                   "--ab", "--output", "s", "--no-charts"});
+  ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "A: as the session\nB: as the session\n")) << r.out;
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("\\nFillrate:32:Col +[0-9.]+ [kMG]? ?Pix/s +[0-9.]+ [kMG]? ?Pix/s +"
+                        "[0-9.]+ +[0-9.]+ to [0-9.]+ +(same|slower|faster)\\n")))
+      << r.out;
+  EXPECT_FALSE(contains(r.out, "failed")) << r.out;
+  EXPECT_FALSE(contains(r.out, "missing")) << r.out;
+  for (const char* name : {"s.ab.htm", "s.ab.json", "s.a.txt", "s.a.json", "s.b.txt", "s.b.htm"})
+    EXPECT_TRUE(fileExists(r.folder + "/" + name)) << name;
+  expectFollowsSchema("corvalis-ab", {r.folder + "/s.ab.json"});
+  // Every rate's ratio rests on the two pairs of slices the sides took in turn.
+  EXPECT_EQ(checkJson(r.folder + "/s.ab.json",
+                      "rates = [v for v in d[\"values\"] if v[\"kind\"] == \"rate\"]\n"
+                      "assert len(rates) > 10, rates\n"
+                      "assert all(v[\"pairs\"] == 2 for v in rates), rates\n"
+                      "assert d[\"lost\"] == {\"A\": False, \"B\": False}\n"
+                      "assert \"gate\" not in d"),
+            0);
+  EXPECT_FALSE(contains(listing(r.folder), "corvalis")) << listing(r.folder);
+}
+
+// A side that cannot start is refused before anything is measured, naming the side and
+// the cause, with the status of a usage error; nothing of the session is written.
+TEST(AbSession, ASideThatCannotStartIsRefusedBeforeMeasuring) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"--b-device", "99"}, "side B (--device 99) cannot start: there is no device 99"},
+      {{"--a", "LIBGL_DRIVERS_PATH=/nonexistent"},
+       "side A (LIBGL_DRIVERS_PATH=/nonexistent) cannot start: OpenGL could not be initialised"},
+      {{"--b", "NAME"}, "--b needs NAME=VALUE (side B's environment), not 'NAME'"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"-64x48", "--tests", "fillrate", "--repeat", "2"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = runCorvalis(args);
+    EXPECT_EQ(r.exitStatus, 2) << c.message << "\n" << r.err;
+    EXPECT_TRUE(contains(r.err, c.message)) << r.err;
+    EXPECT_EQ(listing(r.folder), "") << c.message;
+  }
+}
+
+// A driver crash in side B's 40th draw: the session goes on with side A alone, its
+// reports whole; B's values are failed, the message names the side, exit status 3.
+TEST(AbSession, AWorkerThatCrashesIsNamedAndItsValuesFail) {
+  const RunResult r = runCorvalis(
+      {"-64x48", "--tests", "fillrate", "--repeat", "2", "--output", "c", "--no-charts", "--b",
+       "LD_PRELOAD=" CORVALIS_DRAW_FAULT_LIBRARY, "--b", "CORVALIS_ABORT_DRAW=40"});
+  EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
+  EXPECT_TRUE(std::regex_search(r.err, std::regex("corvalis: side B \\(LD_PRELOAD=[^)]* "
+                                                  "CORVALIS_ABORT_DRAW=40\\) was lost during the "
+                                                  "session: its worker was killed by signal 6")))
+      << r.err;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nFillrate:32:Col +[0-9.]+ [kMG]? ?Pix/s +"
+                                                  "\\(failed\\) +- +failed\\n")))
+      << r.out;
+  EXPECT_TRUE(fileExists(r.folder + "/c.a.txt"));
+  EXPECT_FALSE(fileExists(r.folder + "/c.b.txt"));
+  EXPECT_EQ(checkJson(r.folder + "/c.ab.json", "assert d[\"lost\"] == {\"A\": False, \"B\": True}"),
+            0);
+  expectFollowsSchema("corvalis-ab", {r.folder + "/c.ab.json"});
+  EXPECT_FALSE(contains(listing(r.folder), "corvalis")) << listing(r.folder);
+}
+
+// A stop signal to the session ends both workers: the previous files stay as they were
+// and no temporary is left.
+TEST(AbSession, AStopSignalEndsBothWorkersAndKeepsThePreviousFiles) {
+  const std::string folder = makeTempFolder();
+  ASSERT_EQ(shellIn(folder, "printf old > r.ab.htm && printf old > r.a.txt"), 0);
+  bool sent = false;
+  const RunResult r = runCorvalis(
+      {"-64x48", "--tests", "fillrate", "--ab", "--output", "r"}, {}, folder,
+      [&](pid_t pid, const RunResult& soFar) {
+        if (sent || !contains(soFar.err, "  B: as the session")) return;
+        kill(pid, SIGTERM);
+        sent = true;
+      });
+  EXPECT_EQ(r.exitStatus, 128 + SIGTERM) << r.err;
+  EXPECT_TRUE(contains(r.err, "A/B session stopped by signal 15")) << r.err;
+  EXPECT_EQ(readBytes(folder + "/r.ab.htm"), "old");
+  EXPECT_EQ(readBytes(folder + "/r.a.txt"), "old");
+  EXPECT_EQ(listing(folder), "r.a.txt\nr.ab.htm\n");
+}
+
+}  // namespace
