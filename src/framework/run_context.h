@@ -12,7 +12,7 @@ constexpr int MaxMeasurementRepeats = 100;
 
 // --repeat auto: the most rounds a measurement is taken in, and the repeats a detection
 // sweep starts from.
-constexpr int AutoRoundsCeiling = 24;
+constexpr int AutoRoundsCeiling = 10;
 constexpr int AutoDetectionRepeats = 3;
 
 using RunClock = std::chrono::steady_clock;

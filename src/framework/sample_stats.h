@@ -29,8 +29,7 @@ struct MedianInterval {
 MedianInterval medianInterval(std::vector<double> values);
 
 // A value's 95 % interval is narrow when its width is at most this fraction of its
-// median: a change of 10 % then stands out of it, and on a machine whose back-to-back
-// slices spread by about 12 % a dozen slices reach it.
+// median: a change of 10 % then stands out of it.
 constexpr double NarrowIntervalWidth = 0.10;
 // True for two or more finite samples whose median interval is narrow.
 bool narrowInterval(const std::vector<double>& samples);

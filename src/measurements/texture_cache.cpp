@@ -58,7 +58,7 @@ LoopSpec textureCacheLoop(bool timeBoundQueue) {
 constexpr double SliceBudget = 1.0;
 constexpr int RoundsPerRepeat = 4;
 // The adaptive mode's most further passes over a format whose answer stays uncertain.
-constexpr int AutoExtraSweeps = 2;
+constexpr int AutoExtraSweeps = 1;
 
 // Filtering and wrapping shared by all eight textures.
 void setTextureParameters() {

@@ -51,8 +51,6 @@ constexpr int SlicesPerRepeat = 8;
 // one or two batches, and a slice of one batch on a busy machine times the scheduler's
 // tick (its rates come out as 1 / 4 ms, 1 / 8 ms, ...) instead of the pattern.
 constexpr int MinBatchesPerSlice = 4;
-// The adaptive mode's most further sweeps of a direction whose answer stays uncertain.
-constexpr int AutoExtraSweeps = 3;
 
 // Places the strips (or bands) of a step; returns how many there are.
 using Placement = std::function<int(int step)>;
@@ -273,17 +271,13 @@ void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, f
 TileDecision decideOrSweepAgain(const std::vector<float>* samples,
                                 const std::function<void()>& sweepAgain,
                                 const RunContext& context) {
-  TileDecision decision = decideTileSize(samples);
-  // The adaptive mode sweeps again while the answer stays uncertain and time is left.
-  const int passes = context.adaptive ? AutoExtraSweeps : 1;
-  for (int pass = 0; pass < passes; ++pass) {
-    if (!decision.complete || decision.evidence.confidence != Confidence::Uncertain ||
-        stopRequested() || context.pastDeadline())
-      break;
-    sweepAgain();
-    decision = decideTileSize(samples);
-  }
-  return decision;
+  const TileDecision first = decideTileSize(samples);
+  // The adaptive mode sweeps again only while time is left.
+  if (!first.complete || first.evidence.confidence != Confidence::Uncertain || stopRequested() ||
+      context.pastDeadline())
+    return first;
+  sweepAgain();
+  return decideTileSize(samples);
 }
 
 }  // namespace

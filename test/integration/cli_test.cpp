@@ -157,7 +157,7 @@ TEST(Cli, AdaptiveRepeatsShowIntervalsAndWhatIsOpen) {
   for (const auto& value : doc["values"].items())
     if (value.value().contains("value")) {
       const size_t slices = value.value()["samples"].size();
-      EXPECT_TRUE(slices >= 6 && slices <= 24) << value.key() << " " << slices;
+      EXPECT_TRUE(slices >= 6 && slices <= 10) << value.key() << " " << slices;
     }
 }
 
