@@ -355,6 +355,21 @@ RunOutcome compareStopped() {
   return outcome;
 }
 
+// Adds the path of every file of the group that was written to 'listing', one indented
+// line each, and names each that was not on stderr; false when any was not.
+bool listWrittenFiles(const FileGroup& files, std::string& listing) {
+  bool written = true;
+  for (const FileOutcome& file : files.outcomes()) {
+    if (!file.error.empty()) {
+      printError(file.error);
+      written = false;
+    } else {
+      listing += "  " + shownPath(file.path) + "\n";
+    }
+  }
+  return written;
+}
+
 // Writes the comparison page and, with a gate, BASE.compare.json, each whole or not at
 // all; false (after naming each file that could not be written) when any was lost.
 bool writeComparison(const CliOptions& options, const std::vector<CompareRun>& runs,
@@ -368,16 +383,8 @@ bool writeComparison(const CliOptions& options, const std::vector<CompareRun>& r
   }
   files.commitAll();
   if (stopRequested()) return true;  // the caller reports the stop
-  bool written = true;
   std::string listing = "Comparison:\n";
-  for (const FileOutcome& file : files.outcomes()) {
-    if (!file.error.empty()) {
-      printError(file.error);
-      written = false;
-    } else {
-      listing += "  " + shownPath(file.path) + "\n";
-    }
-  }
+  const bool written = listWrittenFiles(files, listing);
   if (written) writeText(listing, stdout);
   return written;
 }
@@ -567,16 +574,8 @@ bool writeAbFiles(const std::string& base, const AbSession& session) {
   if (json.isOpen()) json.writeBytes(abJson(session));
   files.commitAll();
   if (stopRequested()) return true;
-  bool written = true;
   std::string listing = "A/B session:\n";
-  for (const FileOutcome& file : files.outcomes()) {
-    if (!file.error.empty()) {
-      printError(file.error);
-      written = false;
-    } else {
-      listing += "  " + shownPath(file.path) + "\n";
-    }
-  }
+  const bool written = listWrittenFiles(files, listing);
   listing += "Each side's reports: " + shownPath(base + ".a.txt") + ", " +
              shownPath(base + ".b.txt") + " (and their .htm, .json, ...)\n";
   if (written) writeText(listing, stdout);
