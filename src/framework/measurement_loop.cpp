@@ -239,8 +239,8 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
 // to keep a noisy value going; from eight on the extremes drop out of it.
 constexpr int AutoSliceRounds = 8;
 constexpr int AutoMinRounds = 6;
-// With a fixed count the slices of a measurement together take its single window; their
-// warm-ups, state and drains come on top, untimed.
+// The slices of a measurement's rounds together take its single window; their warm-ups,
+// state and drains come on top, untimed.
 constexpr double RoundsBudget = 1.0;
 
 }  // namespace
@@ -255,12 +255,10 @@ RoundPlan roundPlan(const RunContext& context) {
   RoundPlan plan;
   plan.rounds = std::max(context.repeats, 1);
   plan.sliceRounds = plan.rounds;
-  plan.budget = RoundsBudget;
   plan.minRounds = plan.rounds;
   if (context.adaptive) {
     plan.adaptive = true;
     plan.sliceRounds = AutoSliceRounds;
-    plan.budget = 1.0;
     plan.minRounds = std::min(AutoMinRounds, plan.rounds);
   }
   return plan;
@@ -283,7 +281,7 @@ std::vector<LoopResult> measureSet(const std::vector<Timed>& set, const Batch& b
   std::vector<Pattern> patterns;
   std::vector<Batch> restores;
   for (size_t i = 0; i < set.size(); ++i) {
-    LoopSpec slice = sliceOf(set[i].spec, plan.sliceRounds, plan.budget);
+    LoopSpec slice = sliceOf(set[i].spec, plan.sliceRounds, RoundsBudget);
     // A slice draws at least two iterations, so that it times the work and not the
     // scheduler's wake-up from its glFinish.
     slice.minCount = std::max(slice.minCount, 2 * std::max(slice.step, 1));

@@ -132,13 +132,11 @@ struct Timed {
 };
 
 // How the measurements of a set are taken in a run with repeats: in 'rounds' rounds, each
-// slice sized so that a measurement's slices together take about 'budget' times its
-// single window, until 'minRounds' rounds have run and every value is narrow (adaptive),
-// or 'rounds' have run.
+// slice a 'sliceRounds'-th of its single window, until 'minRounds' rounds have run and
+// every value is narrow (adaptive), or 'rounds' have run.
 struct RoundPlan {
   int rounds = 1;
   int sliceRounds = 1;  // slices are sized as if there were this many rounds
-  double budget = 1.0;
   bool adaptive = false;
   int minRounds = 1;
 };
