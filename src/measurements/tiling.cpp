@@ -232,12 +232,21 @@ struct StripArrays {
   std::vector<uint16_t> indices;
 };
 
+// Block indices (0 for 64 px to 5 for 2 px) of a direction's sweep.
+using Blocks = std::vector<int>;
+
+Blocks allBlocks() {
+  Blocks blocks;
+  for (int k = 0; k < TileSteps / 2; ++k) blocks.push_back(k);
+  return blocks;
+}
+
 // One direction of a sweep: full-height strips (columns) or full-width bands counted from
-// the top (rows), set up on cleared buffers, every block size from 64 to 2 timed aligned
-// and offset into rates and samples, the GL errors seen added to glError.
+// the top (rows), set up on cleared buffers, the given block sizes timed aligned and
+// offset into rates and samples, the GL errors seen added to glError.
 void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, float* rates,
                     std::vector<float>* samples, std::string& glError, const std::string& phase,
-                    int repeats) {
+                    int repeats, const Blocks& blocks) {
   if (columns)
     setupColumnQuads(strips.vertices.data(), strips.indices.data(),
                      std::min(strips.width / 4, strips.capacity));
@@ -257,27 +266,49 @@ void sweepDirection(const SyncMethod& sync, bool columns, StripArrays& strips, f
     return columns ? placeColumnStrips(strips.vertices.data(), strips.width, step, strips.capacity)
                    : placeRowStrips(strips.vertices.data(), strips.height, step, strips.capacity);
   };
-  for (int step = 0; step < TileSteps; step += 2) {
-    reportProgress(phase.c_str(), step / 2 + 1, TileSteps / 2);
-    mergeGlErrors(glError, timeBlock(sync, strips.indices.data(), step, place, preparation,
-                                     rates, samples, repeats));
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    reportProgress(phase.c_str(), static_cast<int>(i) + 1, static_cast<int>(blocks.size()));
+    mergeGlErrors(glError, timeBlock(sync, strips.indices.data(), 2 * blocks[i], place,
+                                     preparation, rates, samples, repeats));
   }
 }
 
-// The decision on one direction measured with repeats. A direction that comes out
-// uncertain is swept once more and decided on the slices of both passes: a block whose
-// slices a burst of load scattered is then pinned down, while two steps that are truly
-// alike stay uncertain.
+// The further passes over the two contested blocks of a direction whose answer is
+// uncertain: one with a fixed repeat count; the adaptive mode, which starts from fewer
+// repeats, takes up to three while time is left.
+constexpr int ExtraPasses = 1;
+constexpr int AutoExtraPasses = 3;
+
+// The blocks an uncertain decision hangs on: its step and the runner-up.
+Blocks contestedBlocks(const Evidence& evidence) {
+  Blocks blocks;
+  for (const std::optional<StepEstimate>& block : {evidence.step, evidence.runnerUp})
+    for (int k = 0; block && k < TileSteps / 2; ++k)
+      if (block->position == (64 >> k)) blocks.push_back(k);
+  std::sort(blocks.begin(), blocks.end());
+  return blocks;
+}
+
+// The decision on one direction measured with repeats. While it comes out uncertain, the
+// step and the runner-up are timed again and the direction decided on the slices of every
+// pass: a block whose slices a burst of load scattered is then pinned down, while two
+// steps that are truly alike stay uncertain. The other blocks, which the decision does
+// not hang on, keep the slices of the first pass.
 TileDecision decideOrSweepAgain(const std::vector<float>* samples,
-                                const std::function<void()>& sweepAgain,
+                                const std::function<void(const Blocks&)>& sweepAgain,
                                 const RunContext& context) {
-  const TileDecision first = decideTileSize(samples);
-  // The adaptive mode sweeps again only while time is left.
-  if (!first.complete || first.evidence.confidence != Confidence::Uncertain || stopRequested() ||
-      context.pastDeadline())
-    return first;
-  sweepAgain();
-  return decideTileSize(samples);
+  TileDecision decision = decideTileSize(samples);
+  const int passes = context.adaptive ? AutoExtraPasses : ExtraPasses;
+  for (int pass = 0; pass < passes; ++pass) {
+    if (!decision.complete || decision.evidence.confidence != Confidence::Uncertain ||
+        stopRequested() || context.pastDeadline())
+      break;
+    const Blocks blocks = contestedBlocks(decision.evidence);
+    if (blocks.empty()) break;
+    sweepAgain(blocks);
+    decision = decideTileSize(samples);
+  }
+  return decision;
 }
 
 }  // namespace
@@ -337,16 +368,16 @@ void TilingTest::measureTiles(const SyncMethod& sync, TileSweep& sweep,
 
   const char* const bufferNames[TileConfigs] = {"color", "depth", "stencil", "all buffers"};
   const std::string buffer = bufferNames[&sweep - sweeps];
-  const auto sweepColumns = [&] {
+  const auto sweepColumns = [&](const Blocks& blocks) {
     sweepDirection(sync, true, strips, sweep.xRates, sweep.xSamples, sweep.glError,
-                   "columns, " + buffer, repeats);
+                   "columns, " + buffer, repeats, blocks);
   };
-  const auto sweepRows = [&] {
+  const auto sweepRows = [&](const Blocks& blocks) {
     sweepDirection(sync, false, strips, sweep.yRates, sweep.ySamples, sweep.glError,
-                   "rows, " + buffer, repeats);
+                   "rows, " + buffer, repeats, blocks);
   };
-  sweepColumns();
-  sweepRows();
+  sweepColumns(allBlocks());
+  sweepRows(allBlocks());
   if (repeats > 1) {
     const TileDecision width = decideOrSweepAgain(sweep.xSamples, sweepColumns, context);
     const TileDecision height = decideOrSweepAgain(sweep.ySamples, sweepRows, context);
