@@ -251,3 +251,37 @@ TEST(MeasurementRuns, GlErrorsOfACoreProfileAreNamedBesideTheValuesTheyTouched) 
   expectSection(report, "Fillrate:", FillrateKeys, rate("Pix/s"));
   expectSection(report, "Readback:", ReadbackKeys, rate("Pix/s"));
 }
+
+// On a slow renderer the texture cache's rounds draw one quad a slice instead of four. The
+// rounds must still give every size of a format as many slices as the others (or no
+// edge could be decided), and count their rate in fetches as the single run does: the
+// two runs' rates at each size agree within a factor of two, where a slice counted in
+// batches or quads wrongly would be off fourfold.
+TEST(MeasurementRuns, TextureCacheRoundsOnASlowRendererCountLikeTheSingleRun) {
+  const std::map<std::string, std::string> softpipe = {{"GALLIUM_DRIVER", "softpipe"}};
+  const RunResult single =
+      runCorvalis({"-320x240", "--tests", "texcache", "--output", "out"}, softpipe);
+  const RunResult rounds = runCorvalis(
+      {"-320x240", "--tests", "texcache", "--repeat", "2", "--output", "out"}, softpipe);
+  ASSERT_EQ(single.exitStatus, 0) << single.err;
+  ASSERT_EQ(rounds.exitStatus, 0) << rounds.err;
+  const nlohmann::json once = nlohmann::json::parse(readBytes(single.folder + "/out.json"));
+  const nlohmann::json repeated = nlohmann::json::parse(readBytes(rounds.folder + "/out.json"));
+  ASSERT_TRUE(repeated["sweeps"].contains("rgba")) << repeated["sweeps"];
+  for (const auto& [format, sizes] : repeated["sweeps"].items()) {
+    SCOPED_TRACE(format);
+    ASSERT_EQ(sizes.size(), once["sweeps"][format].size());
+    const size_t slices = sizes[0]["rateSamples"].size();
+    EXPECT_GE(slices, 6u);
+    for (size_t n = 0; n < sizes.size(); ++n) {
+      EXPECT_EQ(sizes[n]["rateSamples"].size(), slices) << sizes[n];
+      const double ratio =
+          sizes[n]["rate"].get<double>() / once["sweeps"][format][n]["rate"].get<double>();
+      EXPECT_GT(ratio, 0.5) << sizes[n]["bytes"];
+      EXPECT_LT(ratio, 2.0) << sizes[n]["bytes"];
+    }
+    std::string key = "TexCache:" + format;
+    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(repeated["evidence"].contains(key.replace(0, 9, "TexCache:"))) << key;
+  }
+}
