@@ -75,25 +75,54 @@ TEST(AbSession, ASideThatCannotStartIsRefusedBeforeMeasuring) {
   }
 }
 
-// A driver crash in side B's 40th draw: the session goes on with side A alone, its
-// reports whole; B's values are failed, the message names the side, exit status 3.
-TEST(AbSession, AWorkerThatCrashesIsNamedAndItsValuesFail) {
+// A driver crash in side B's second read, in its first timed slice of Readback, when
+// side A has finished Fillrate (the sides are never more than a turn apart): the session
+// stops, the message names side B and exit status is 3. A's reports keep its Fillrate
+// values and fail its Readback; in the session's table and JSON every value is failed,
+// A's measured ones shown beside B's "(failed)". B left no reports and no temporaries.
+TEST(AbSession, AWorkerThatCrashesStopsTheSessionAndKeepsWhatWasMeasured) {
   const RunResult r = runCorvalis(
-      {"-64x48", "--tests", "fillrate", "--repeat", "2", "--output", "c", "--no-charts", "--b",
-       "LD_PRELOAD=" CORVALIS_DRAW_FAULT_LIBRARY, "--b", "CORVALIS_ABORT_DRAW=40"});
+      {"-64x48", "--tests", "fillrate,readback", "--repeat", "2", "--output", "c", "--no-charts",
+       "--b", "LD_PRELOAD=" CORVALIS_DRAW_FAULT_LIBRARY, "--b", "CORVALIS_ABORT_READ=2"});
   EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
-  EXPECT_TRUE(std::regex_search(r.err, std::regex("corvalis: side B \\(LD_PRELOAD=[^)]* "
-                                                  "CORVALIS_ABORT_DRAW=40\\) was lost during the "
-                                                  "session: its worker was killed by signal 6")))
+  EXPECT_TRUE(std::regex_search(
+      r.err, std::regex("corvalis: side B \\(LD_PRELOAD=[^)]* CORVALIS_ABORT_READ=2\\) was lost "
+                        "during the session: its worker was killed by signal 6 \\(Aborted\\); "
+                        "the session stopped there and every value of side B is failed; side "
+                        "A's reports keep the tests it had finished, the others failed")))
       << r.err;
+  EXPECT_FALSE(contains(r.err, "see the report")) << r.err;
+  const std::string aReport = readBytes(r.folder + "/c.a.txt");
+  EXPECT_TRUE(
+      std::regex_search(aReport, std::regex("\r\nFillrate:32:Col=[0-9.]+ [kMG]? ?Pix/s\r\n")))
+      << aReport;
+  EXPECT_EQ(linesWithPrefix(crlfLines(aReport), "Readback:"),
+            std::vector<std::string>{"Readback:Error=A/B session stopped: other side lost"})
+      << aReport;
+  EXPECT_TRUE(fileExists(r.folder + "/c.a.htm"));
+  EXPECT_FALSE(fileExists(r.folder + "/c.b.txt"));
   EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nFillrate:32:Col +[0-9.]+ [kMG]? ?Pix/s +"
                                                   "\\(failed\\) +- +failed\\n")))
       << r.out;
-  EXPECT_TRUE(fileExists(r.folder + "/c.a.txt"));
-  EXPECT_FALSE(fileExists(r.folder + "/c.b.txt"));
-  EXPECT_EQ(checkJson(r.folder + "/c.ab.json", "assert d[\"lost\"] == {\"A\": False, \"B\": True}"),
+  EXPECT_FALSE(contains(r.out, "c.b.txt")) << r.out;
+  // A's Fillrate values keep their samples; its Readback is one failure; nothing compares.
+  EXPECT_EQ(checkJson(r.folder + "/c.a.json",
+                      "v = d[\"values\"]\n"
+                      "assert len(v[\"Fillrate:32:Col\"][\"samples\"]) == 2, v\n"
+                      "assert v[\"Readback:Error\"][\"text\"] == \"A/B session stopped: other "
+                      "side lost\", v\n"
+                      "assert not [k for k in v if k.startswith(\"Readback:\") and k != "
+                      "\"Readback:Error\"], v"),
+            0);
+  EXPECT_EQ(checkJson(r.folder + "/c.ab.json",
+                      "assert d[\"lost\"] == {\"A\": False, \"B\": True}\n"
+                      "rows = {v[\"key\"]: v for v in d[\"values\"]}\n"
+                      "assert rows[\"Fillrate:32:Col\"][\"a\"][\"value\"] > 0\n"
+                      "assert rows[\"Readback:Error\"][\"word\"] == \"failed\"\n"
+                      "assert all(v[\"word\"] in (\"failed\", \"info\") for v in d[\"values\"])"),
             0);
   expectFollowsSchema("corvalis-ab", {r.folder + "/c.ab.json"});
+  expectFollowsSchema("corvalis-run", {r.folder + "/c.a.json"});
   EXPECT_FALSE(contains(listing(r.folder), "corvalis")) << listing(r.folder);
 }
 

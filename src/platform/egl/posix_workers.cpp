@@ -77,18 +77,27 @@ int takeWorkerSocket() {
   return static_cast<int>(fd);
 }
 
+// The parent's replies: G, a slice may run; R and a number, the rounds agreed; X, the
+// run is called off (no further request follows).
+void WorkerGate::unexpectedReply(int reply) {
+  if (reply == 'X')
+    calledOff_ = true;
+  else if (!stopRequested())
+    requestStop(SIGTERM);
+}
+
 void WorkerGate::beforeSlice() {
-  if (stopRequested()) return;
-  if (!sendAll(socket_, "S") || readByte(socket_) != 'G') {
-    if (!stopRequested()) requestStop(SIGTERM);
-  }
+  if (stopRequested() || calledOff_) return;
+  const int reply = sendAll(socket_, "S") ? readByte(socket_) : 0;
+  if (reply != 'G') unexpectedReply(reply);
 }
 
 int WorkerGate::agreeRounds(int rounds) {
+  if (stopRequested() || calledOff_) return rounds;
+  const int reply = sendAll(socket_, "R" + std::to_string(rounds) + "\n") ? readByte(socket_) : 0;
   std::string line;
-  if (stopRequested() || !sendAll(socket_, "R" + std::to_string(rounds) + "\n") ||
-      readByte(socket_) != 'R' || !readLine(socket_, line)) {
-    if (!stopRequested()) requestStop(SIGTERM);
+  if (reply != 'R' || !readLine(socket_, line)) {
+    unexpectedReply(reply);
     return rounds;
   }
   const int agreed = std::atoi(line.c_str());
@@ -302,14 +311,17 @@ DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
     if (stopRequested()) outcome.stopSignal = stopSignal();
     return outcome;
   }
-  // A B B A: each side's slice next to the other's, each going first as often.
+  // A B B A: each side's slice next to the other's, each going first as often. Once a
+  // side is lost, the other's next request is answered with a call-off.
   static const int order[4] = {0, 1, 1, 0};
   for (long turn = 0; !workers[0].done || !workers[1].done; ++turn) {
     int side = order[turn % 4];
     if (workers[side].done) side = 1 - side;
     Worker& worker = workers[side];
     ++outcome.turns[side];
-    if (!sendAll(worker.socket, grantFor(worker, workers[1 - side]))) {
+    const bool stopping = outcome.lost[1 - side];
+    if (stopping) outcome.calledOff[side] = true;
+    if (!sendAll(worker.socket, stopping ? "X" : grantFor(worker, workers[1 - side]))) {
       worker.pending.kind = Request::Ended;
     } else {
       worker.pending = awaitRequest(worker.socket);
