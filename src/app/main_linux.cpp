@@ -605,6 +605,14 @@ bool writeAbFiles(const std::string& base, const AbSession& session) {
 // An A/B session: both sides' workers taking turns, then B/A of every value.
 RunOutcome runAbSession(const CliOptions& options) {
   RunOutcome outcome;
+  int hangSeconds = 0;
+  std::string error;
+  if (!platform::parseHangSeconds(std::getenv(platform::HangSecondsVariable), hangSeconds,
+                                  error)) {
+    printError(error);
+    outcome.usageError = true;
+    return outcome;
+  }
   std::array<platform::WorkerLaunch, 2> launches;
   for (int side = 0; side < 2; ++side) {
     launches[side].environment = options.sideEnv[side];
@@ -618,7 +626,7 @@ RunOutcome runAbSession(const CliOptions& options) {
                options.repeatGiven ? options.repeat : AbDefaultRepeat,
                escapeControls(sideDescription(options, 0)).c_str(),
                escapeControls(sideDescription(options, 1)).c_str());
-  platform::DuetOutcome duet = platform::runDuet(launches);
+  platform::DuetOutcome duet = platform::runDuet(launches, hangSeconds);
   if (duet.stopSignal != 0) {
     printError(formatC("A/B session stopped by signal %d; the previous files are unchanged",
                        duet.stopSignal));

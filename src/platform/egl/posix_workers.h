@@ -58,10 +58,22 @@ struct DuetOutcome {
 // one, its start included) before it counts as hung and is killed.
 constexpr int WorkerHangSeconds = 120;
 
+// A testing aid: the environment variable that sets another hang limit for a session,
+// so that a test of the limit need not wait two minutes (or a driver under a debugger
+// may take longer). Read by the parent alone; the workers ignore it.
+constexpr const char* HangSecondsVariable = "CORVALIS_AB_HANG_SECONDS";
+constexpr int MaxHangSeconds = 3600;
+
+// The hang limit that HangSecondsVariable's value asks for ('text', nullptr when it is
+// unset): WorkerHangSeconds when unset, else a whole number of seconds from 1 to
+// MaxHangSeconds; false, with a message naming the variable and the value, otherwise.
+bool parseHangSeconds(const char* text, int& seconds, std::string& error);
+
 // Runs the two workers to their end, taking turns. When one cannot start, the other is
 // stopped and nothing is measured; when one dies or hangs during the session, the
 // session stops: the other is called off at its next request, and writes its reports
-// with what it has finished; a stop signal ends both.
-DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides);
+// with what it has finished; a stop signal ends both. A worker that holds one turn for
+// more than 'hangSeconds' counts as hung.
+DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides, int hangSeconds);
 
 }  // namespace corvalis::platform
