@@ -441,7 +441,7 @@ void printRunFailure(const DisplayConfig& config, const RunCycleOutcome& cycle) 
                  "corvalis: OpenGL could not be initialised for a %dx%d window (%s); the "
                  "report's Error lines say which step failed\n",
                  config.width, config.height, platform::current().backendDescription().c_str());
-  } else if (cycle.anyTestFailed) {
+  } else if (cycle.anyTestFailed && !runCalledOff()) {  // a called-off worker's parent says why
     std::fprintf(stderr, "corvalis: a selected test failed; see the report\n");
   }
 }
@@ -564,8 +564,24 @@ void loadSide(const CliOptions& options, int side, platform::DuetOutcome& duet,
   }
 }
 
+// Why a side's values are failed: what became of its worker, and what the other side's
+// reports hold after the session stopped.
+std::string lostSideMessage(const CliOptions& options, const platform::DuetOutcome& duet,
+                            int side) {
+  const int other = 1 - side;
+  std::string message = sideLabel(options, side) + " was lost during the session: " +
+                        duet.why[side] + "; the session stopped there and every value of side " +
+                        sideName(side) + " is failed";
+  if (duet.lost[other]) return message;
+  if (duet.calledOff[other])
+    return message + "; side " + sideName(other) + "'s reports keep the tests it had finished, " +
+           "the others failed (\"" + CalledOffText + "\")";
+  return message + "; side " + sideName(other) + " had finished";
+}
+
 // Writes BASE.ab.htm and BASE.ab.json, each whole or not at all; false (after naming
-// each that could not be written) when any was lost.
+// each that could not be written) when any was lost. Lists them and the reports of each
+// side that was not lost.
 bool writeAbFiles(const std::string& base, const AbSession& session) {
   FileGroup files;
   OutputFile& page = files.create(base + ".ab.htm");
@@ -576,8 +592,12 @@ bool writeAbFiles(const std::string& base, const AbSession& session) {
   if (stopRequested()) return true;
   std::string listing = "A/B session:\n";
   const bool written = listWrittenFiles(files, listing);
-  listing += "Each side's reports: " + shownPath(base + ".a.txt") + ", " +
-             shownPath(base + ".b.txt") + " (and their .htm, .json, ...)\n";
+  std::string reports;
+  for (int side = 0; side < 2; ++side)
+    if (!session.lost[side])
+      reports += (reports.empty() ? "" : ", ") + shownPath(base + (side ? ".b.txt" : ".a.txt"));
+  if (!reports.empty())
+    listing += "Each side's reports: " + reports + " (and their .htm, .json, ...)\n";
   if (written) writeText(listing, stdout);
   return written;
 }
@@ -585,6 +605,14 @@ bool writeAbFiles(const std::string& base, const AbSession& session) {
 // An A/B session: both sides' workers taking turns, then B/A of every value.
 RunOutcome runAbSession(const CliOptions& options) {
   RunOutcome outcome;
+  int hangSeconds = 0;
+  std::string error;
+  if (!platform::parseHangSeconds(std::getenv(platform::HangSecondsVariable), hangSeconds,
+                                  error)) {
+    printError(error);
+    outcome.usageError = true;
+    return outcome;
+  }
   std::array<platform::WorkerLaunch, 2> launches;
   for (int side = 0; side < 2; ++side) {
     launches[side].environment = options.sideEnv[side];
@@ -598,7 +626,7 @@ RunOutcome runAbSession(const CliOptions& options) {
                options.repeatGiven ? options.repeat : AbDefaultRepeat,
                escapeControls(sideDescription(options, 0)).c_str(),
                escapeControls(sideDescription(options, 1)).c_str());
-  platform::DuetOutcome duet = platform::runDuet(launches);
+  platform::DuetOutcome duet = platform::runDuet(launches, hangSeconds);
   if (duet.stopSignal != 0) {
     printError(formatC("A/B session stopped by signal %d; the previous files are unchanged",
                        duet.stopSignal));
@@ -626,9 +654,7 @@ RunOutcome runAbSession(const CliOptions& options) {
   compareSides({&runs[0], &runs[1]}, session);
   writeText(latin1ToUtf8(abTableText(session)), stdout);
   for (int side = 0; side < 2; ++side)
-    if (duet.lost[side])
-      printError(sideLabel(options, side) + " was lost during the session: " + duet.why[side] +
-                 "; the other side finished alone, and every value of this side is failed");
+    if (duet.lost[side]) printError(lostSideMessage(options, duet, side));
   outcome.regression = session.regressions > 0;
   std::fflush(stdout);
   const std::string base = options.output.empty() ? std::string("results") : options.output;

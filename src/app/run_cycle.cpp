@@ -6,6 +6,7 @@
 #include "app/app_context.h"
 #include "app/system_info.h"
 #include "framework/run_context.h"
+#include "framework/slice_gate.h"
 #include "framework/stop_request.h"
 #include "framework/timers.h"
 #include "gl/display_config.h"
@@ -55,7 +56,8 @@ RunClock::time_point testDeadline(const AppContext& app, size_t index, RunClock:
 }
 
 // Runs every selected test in registry order until a stop is requested; true when one
-// of them produced nothing.
+// of them produced nothing. Once the slice gate calls the run off, the test it cut short
+// and every later one fail with CalledOffText, and the report is written as usual.
 bool runSelectedTests(const AppContext& app, const RunCycleObserver& observer) {
   platform::Platform& plat = platform::current();
   RunContext context;
@@ -67,6 +69,12 @@ bool runSelectedTests(const AppContext& app, const RunCycleObserver& observer) {
     BenchTest* test = app.registry.selected(i);
     if (!test) continue;
     if (stopRequested()) break;
+    test->calledOff = false;
+    if (runCalledOff()) {
+      test->callOff();
+      anyFailed = true;
+      continue;
+    }
     if (context.adaptive && app.settings.budget > 0)
       context.deadline = testDeadline(app, i, start, RunClock::now());
     if (observer.testStarted) observer.testStarted(*test);
@@ -76,6 +84,7 @@ bool runSelectedTests(const AppContext& app, const RunCycleObserver& observer) {
     // What a test measured on a display that went away meanwhile is worthless: it runs
     // once more, where every window now fails, and records that failure as its result.
     if (!displayWasLost && plat.displayLost()) test->run(context);
+    if (runCalledOff()) test->callOff();
     if (observer.testFinished) observer.testFinished(*test, clock.elapsed());
     if (!test->hasRun || test->failed) anyFailed = true;
   }

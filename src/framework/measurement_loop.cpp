@@ -192,8 +192,8 @@ namespace {
 
 // The rounds shared by runInRounds and measureSet: every pattern once a round, with its
 // own slice and, first, the state it needs; the order turns about from round to round.
-// They end after 'rounds' rounds, at a stop request, or when 'enough' says so after a
-// round.
+// They end after 'rounds' rounds, at a stop request, when the slice gate calls the run
+// off, or when 'enough' says so after a round.
 using RoundsDone = std::function<bool(int roundsRun, const std::vector<LoopResult>& results)>;
 
 std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const SyncMethod& sync,
@@ -201,10 +201,11 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
                                  const std::vector<Batch>& restores, const RoundsDone& enough) {
   std::vector<LoopResult> results(patterns.size());
   const size_t count = patterns.size();
+  const auto ended = [] { return stopRequested() || runCalledOff(); };
   // One untimed batch first, so that no slice pays for the renderer's first use of the
   // state (a shader compiled on first draw); the time it takes shows how fast the
   // renderer is.
-  if (count > 0) {
+  if (count > 0 && !ended()) {
     if (restores[0]) restores[0]();
     if (patterns[0].warmup) patterns[0].warmup();
     glFinish();
@@ -214,8 +215,8 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
     rounds = roundsForSpeed(slices[0], rounds, clock.elapsed());
     if (SliceGate* gate = sliceGate()) rounds = gate->agreeRounds(rounds);
   }
-  for (int round = 0; round < rounds && !stopRequested(); ++round) {
-    for (size_t turn = 0; turn < count && !stopRequested(); ++turn) {
+  for (int round = 0; round < rounds && !ended(); ++round) {
+    for (size_t turn = 0; turn < count && !ended(); ++turn) {
       const size_t index = round % 2 == 0 ? turn : count - 1 - turn;
       const Pattern& pattern = patterns[index];
       if (restores[index]) restores[index]();
@@ -225,7 +226,7 @@ std::vector<LoopResult> roundsOf(const std::vector<LoopSpec>& slices, const Sync
         glFinish();
         gate->beforeSlice();
       }
-      if (stopRequested()) break;
+      if (ended()) break;
       results[index].repeats.push_back(runOnce(slices[index], sync, pattern.batch, pattern.warmup));
     }
     if (enough && enough(round + 1, results)) break;

@@ -12,4 +12,6 @@ SliceGate* sliceGate() { return installedGate; }
 
 void setSliceGate(SliceGate* gate) { installedGate = gate; }
 
+bool runCalledOff() { return installedGate != nullptr && installedGate->calledOff(); }
+
 }  // namespace corvalis

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "framework/slice_gate.h"
 #include "report/result_report.h"
 
 namespace corvalis {
@@ -20,6 +21,12 @@ void BenchTest::getSummary(char* buffer) {
   }
 }
 
+void BenchTest::callOff() {
+  calledOff = true;
+  failed = true;
+  hasRun = true;
+}
+
 void BenchTest::writeSection(ResultReport& report, const char* baseName) {
   if (!hasRun) {
     report.beginTestSection(name(), key(), true);
@@ -28,6 +35,10 @@ void BenchTest::writeSection(ResultReport& report, const char* baseName) {
   }
   // The section opens first, so that the rows handed to the report count as its own.
   report.beginTestSection(name(), key(), false);
+  if (calledOff) {
+    report.addItem(CalledOffText, nullptr, "Error");
+    return;
+  }
   if (report.outputs() & OutputDataFiles) {
     writeDataFiles(baseName, report.dataFiles());
     writeSweeps(report);

@@ -53,8 +53,15 @@ class BenchTest {
   // files (when the report asks for them) and its results.
   void writeSection(ResultReport& report, const char* baseName);
 
+  // Fails the test with CalledOffText: a called-off run (an A/B session whose other side
+  // was lost) cut it short or never started it. Its section then holds that failure
+  // alone, since a test cut off in its rounds has no value whose slices are all taken.
+  void callOff();
+
   // True when the last run produced no usable result at all.
   bool failed = false;
+  // True after callOff(), until the run cycle starts the test again.
+  bool calledOff = false;
   // False until the first run has finished; never cleared again.
   bool hasRun = false;
 };

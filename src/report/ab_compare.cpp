@@ -237,8 +237,10 @@ std::string abHtml(const AbSession& session) {
       escapeHtml(cleanOutsideText(session.sides[1])) + "</p>\n";
   html += "<figure>\n" + forestSvg(forest) + "<figcaption>" +
           escapeHtml(formatC("Each rate's B/A: the median of its paired slices' ratios, with "
-                             "its 95 %% interval; the shaded band is the tolerance of %s %%.",
-                             formatDecimal(session.tolerancePercent).c_str())) +
+                             "its 95 %% interval; the shaded band about 1 is the tolerance of "
+                             "%s %% (drawn at least %.0f px wide).",
+                             formatDecimal(session.tolerancePercent).c_str(),
+                             ForestMinBandWidth)) +
           "</figcaption>\n</figure>\n";
   html += "<table>\n<tr><th>Key</th><th>A</th><th>B</th><th>B/A</th><th>95 % interval</th>"
           "<th></th></tr>\n";

@@ -109,6 +109,92 @@ Axis ratioAxis(double low, double high) {
   return axis;
 }
 
+namespace {
+
+// Ratios on a log axis, counted in thousandths so that every tick and its label is exact.
+using Thousandths = long;
+
+std::string thousandthsLabel(Thousandths t) {
+  std::string text = std::to_string(t / 1000);
+  const Thousandths rest = t % 1000;
+  if (rest == 0) return text;
+  std::string digits = formatC("%03ld", rest);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  return text + "." + digits;
+}
+
+// The ticks at 'values' on the axis, when no two of their labels crowd each other.
+bool ticksFit(const Axis& axis, double width, std::vector<Thousandths> values,
+              std::vector<Tick>& ticks) {
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  std::vector<Tick> fitted;
+  for (const Thousandths t : values) {
+    const Tick tick{static_cast<double>(t) / 1000.0, thousandthsLabel(t)};
+    if (!fitted.empty()) {
+      const Tick& last = fitted.back();
+      const double apart = (axis.fraction(tick.value) - axis.fraction(last.value)) * width;
+      if (apart < (tickLabelWidth(last.label) + tickLabelWidth(tick.label)) / 2 + TickLabelGap)
+        return false;
+    }
+    fitted.push_back(tick);
+  }
+  ticks = fitted;
+  return true;
+}
+
+}  // namespace
+
+double tickLabelWidth(const std::string& label) { return 7.0 * static_cast<double>(label.size()); }
+
+Axis logRatioAxis(double low, double high, double width) {
+  Axis axis;
+  axis.log2 = true;
+  if (!(low > 0) || !(high > 0) || !std::isfinite(low) || !std::isfinite(high)) {
+    low = 0.95;
+    high = 1.05;
+  }
+  axis.min = std::clamp(std::min(low, high), 0.001, 1000.0);
+  axis.max = std::clamp(std::max(low, high), 0.001, 1000.0);
+  if (axis.max <= axis.min) {
+    axis.min = axis.max / 1.1;
+    axis.max *= 1.1;
+  }
+  const auto first = static_cast<Thousandths>(std::ceil(axis.min * 1000 - 1e-6));
+  const auto last = static_cast<Thousandths>(std::floor(axis.max * 1000 + 1e-6));
+  const auto within = [&](Thousandths t) { return t >= first && t <= last; };
+  // 1, then the powers of ten (every second or third one where all do not fit), then 2
+  // and 5 times them where every power is a tick; each set only where it fits whole.
+  std::vector<Thousandths> chosen;
+  if (within(1000)) chosen.push_back(1000);
+  ticksFit(axis, width, chosen, axis.ticks);
+  static const Thousandths powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  for (const int every : {1, 2, 3}) {
+    std::vector<Thousandths> more = chosen;
+    for (int e = 0; e < 7; ++e)
+      if ((e - 3) % every == 0 && within(powers[e])) more.push_back(powers[e]);
+    if (!ticksFit(axis, width, more, axis.ticks)) continue;
+    chosen = more;
+    if (every > 1) break;
+    for (const Thousandths power : powers)
+      for (const Thousandths factor : {2, 5})
+        if (within(power * factor)) more.push_back(power * factor);
+    if (ticksFit(axis, width, more, axis.ticks)) chosen = more;
+    break;
+  }
+  // Then the finest even step about 1 whose ticks all fit beside those; a step with more
+  // ticks than the axis has room for is not tried.
+  const double room = width / (tickLabelWidth("0") + TickLabelGap);
+  for (const Thousandths step : {1, 2, 5, 10, 20, 50, 100, 200, 500}) {
+    if (static_cast<double>(last - first) / static_cast<double>(step) > room) continue;
+    std::vector<Thousandths> more = chosen;
+    for (Thousandths t = 1000 - (1000 - first) / step * step; t <= last; t += step)
+      if (within(t) && t > 0) more.push_back(t);
+    if (ticksFit(axis, width, more, axis.ticks)) break;
+  }
+  return axis;
+}
+
 ChartValue chartValueKind(double value) {
   if (value == 0) return ChartValue::NotMeasured;
   if (value >= MinChartValue && value <= MaxChartValue) return ChartValue::Drawn;

@@ -47,6 +47,20 @@ Axis linearAxis(double high, const std::string& unit, int targetTicks);
 // that are not finite are ignored; nothing below 0 or above 10 is shown.
 Axis ratioAxis(double low, double high);
 
+// A log axis for ratios from 'low' to 'high' (each kept within 0.001 to 1000), drawn
+// 'width' px wide: ticks at round ratios labelled as plain decimals ("0.02", "0.5",
+// "1", "1.05"), 1 among them whenever it lies on the axis, and only as many as keep
+// every label a gap clear of its neighbours (TickLabelWidth). Besides 1, the powers of
+// ten, then 2 and 5 times them where all fit, and the finest even step about 1 (0.5 ...
+// 0.001) whose ticks all fit with those. Values that are not positive numbers give
+// 0.95 to 1.05.
+Axis logRatioAxis(double low, double high, double width);
+
+// The room a tick label takes on an axis: its characters at 7 px (the 12 px sans-serif
+// the charts use, digits rounded up), and the least gap between two labels.
+double tickLabelWidth(const std::string& label);
+constexpr double TickLabelGap = 10;
+
 // The values a chart draws: what a measurement can give. Rates, sizes and byte counts
 // are above 0 and far below 1e15; 0 stands for "not measured". Anything else (not a
 // number, infinity, a negative, a subnormal like 4.94e-324, 1e308) can only come from

@@ -538,14 +538,26 @@ Axis forestAxis(const Forest& forest) {
   for (const ForestRow& row : forest.rows)
     for (double v : {row.ratio, row.low, row.high})
       if (drawable(v) && v >= 0.01 && v <= 100) low = std::min(low, v), high = std::max(high, v);
-  Axis axis;
-  axis.log2 = true;
-  axis.min = low / 1.02;
-  axis.max = high * 1.02;
-  for (double v : {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 0.67, 0.8, 0.9, 0.95, 1.0, 1.05, 1.1, 1.25,
-                   1.5, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0})
-    if (v >= axis.min && v <= axis.max) axis.ticks.push_back({v, formatDecimal(v)});
-  return axis;
+  return logRatioAxis(low / 1.02, high * 1.02, ForestRight - ForestLeft);
+}
+
+// The tolerance band about 1, outlined, at least ForestMinBandWidth wide, and its
+// width named above it ("+-2 %").
+std::string forestBandSvg(const Forest& forest, const Axis& axis, double bottom) {
+  const double band = forest.tolerancePercent / 100.0;
+  if (!(band > 0 && band < 1)) return "";
+  auto px = [&](double v) { return ForestLeft + axis.fraction(v) * (ForestRight - ForestLeft); };
+  double left = std::max(px(1.0 - band), ForestLeft);
+  double right = std::min(px(1.0 + band), ForestRight);
+  if (right - left < ForestMinBandWidth) {
+    left = px(1.0) - ForestMinBandWidth / 2;
+    right = px(1.0) + ForestMinBandWidth / 2;
+  }
+  return "<rect x=\"" + num(left) + "\" y=\"" + num(ForestTop) + "\" width=\"" +
+         num(right - left) + "\" height=\"" + num(bottom - ForestTop) +
+         "\" fill=\"#e4eef7\" stroke=\"#8fb0d0\"/>\n<text x=\"" + num(px(1.0)) + "\" y=\"" +
+         num(ForestTop - 4) + "\" text-anchor=\"middle\" fill=\"#4a6f94\">\xB1" +
+         escapeHtml(tickLabel(forest.tolerancePercent, false, "%")) + "</text>\n";
 }
 
 }  // namespace
@@ -580,14 +592,7 @@ std::string forestSvg(const Forest& forest) {
                     "\" height=\"" + num(height) + "\" viewBox=\"0 0 " + num(SvgWidth) + " " +
                     num(height) + "\" font-family=\"sans-serif\" font-size=\"12\" role=\"img\">\n";
   svg += "<title>" + escapeHtml(forest.title) + "</title>\n";
-  const double band = forest.tolerancePercent / 100.0;
-  if (band > 0 && band < 1) {
-    const double left = std::max(px(1.0 - band), ForestLeft);
-    const double right = std::min(px(1.0 + band), ForestRight);
-    svg += "<rect x=\"" + num(left) + "\" y=\"" + num(ForestTop) + "\" width=\"" +
-           num(right - left) + "\" height=\"" + num(bottom - ForestTop) +
-           "\" fill=\"#e4eef7\"/>\n";
-  }
+  svg += forestBandSvg(forest, axis, bottom);
   for (const Tick& tick : axis.ticks) {
     svg += "<line x1=\"" + num(px(tick.value)) + "\" y1=\"" + num(bottom) + "\" x2=\"" +
            num(px(tick.value)) + "\" y2=\"" + num(bottom + 5) + "\" stroke=\"black\"/>\n";

@@ -58,6 +58,10 @@ struct Forest {
   double tolerancePercent = 0;  // 0: no band
 };
 
+// The least width in px the tolerance band is drawn with, so that a narrow band on a
+// wide axis still shows.
+constexpr double ForestMinBandWidth = 8;
+
 // The SVG element of a forest plot (ISO-8859-1 text, LF line ends).
 std::string forestSvg(const Forest& forest);
 

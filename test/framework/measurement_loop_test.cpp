@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/sample_stats.h"
+#include "framework/slice_gate.h"
 #include "framework/timers.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/platform.h"
@@ -161,6 +162,45 @@ TEST_F(MeasurementLoopTest, SetsEnterInOrderOnceOrRestoreEverySlice) {
   context.deadline = RunClock::now();
   const std::vector<LoopResult> adaptive = measureSet(set, Batch(), sync, context);
   for (const LoopResult& result : adaptive) EXPECT_EQ(result.repeats.size(), 6u);
+}
+
+// A gate that lets 'slices' slices run and then calls the run off, as an A/B worker's
+// gate does when the other side is lost.
+class CallingOffGate : public SliceGate {
+ public:
+  explicit CallingOffGate(int slices) : slicesLeft_(slices) {}
+  void beforeSlice() override { calledOff_ = calledOff_ || slicesLeft_-- <= 0; }
+  int agreeRounds(int rounds) override { return rounds; }
+  bool calledOff() const override { return calledOff_; }
+
+ private:
+  int slicesLeft_;
+  bool calledOff_ = false;
+};
+
+// A called-off run takes no slice after the call-off, not even the one the gate was
+// asked for, and a later set of rounds draws nothing at all, not even its untimed batch.
+TEST_F(MeasurementLoopTest, RoundsEndWhenTheGateCallsTheRunOff) {
+  SyncMethod sync(&dcMarker, false);
+  CallingOffGate gate(2);
+  setSliceGate(&gate);
+  fake.calls.clear();
+  const std::vector<LoopResult> cut = runInRounds(
+      oneIteration(), sync, 3, {{mark("A"), Batch()}, {mark("B"), Batch()}, {mark("C"), Batch()}});
+  EXPECT_EQ(fake.calls, (Calls{"A", "A", "B"}));  // the untimed batch, then two slices
+  ASSERT_EQ(cut.size(), 3u);
+  EXPECT_EQ(cut[0].repeats.size(), 1u);
+  EXPECT_EQ(cut[1].repeats.size(), 1u);
+  EXPECT_EQ(cut[2].repeats.size(), 0u);
+  EXPECT_TRUE(runCalledOff());
+  fake.calls.clear();
+  const std::vector<LoopResult> later =
+      runInRounds(oneIteration(), sync, 3, {{mark("D"), Batch()}});
+  setSliceGate(nullptr);
+  EXPECT_TRUE(fake.calls.empty());
+  ASSERT_EQ(later.size(), 1u);
+  EXPECT_TRUE(later[0].repeats.empty());
+  EXPECT_FALSE(runCalledOff());
 }
 
 // A renderer whose least work overruns a slice gets fewer rounds, as many as keep the

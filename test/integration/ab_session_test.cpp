@@ -1,12 +1,20 @@
 // A/B sessions of the real program: two workers on Mesa taking turns, the same build on
-// both sides; sides that cannot start; a side whose driver crashes in the middle of a
-// measurement (an LD_PRELOAD module that aborts in its n-th draw); a stop signal.
+// both sides; sides that cannot start; a side whose driver crashes or hangs in the middle
+// of a measurement (an LD_PRELOAD module that aborts or never returns in its n-th read);
+// a stop signal.
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/types.h>
 
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "integration/run_support.h"
 #include "integration/shell_command.h"
@@ -75,26 +83,119 @@ TEST(AbSession, ASideThatCannotStartIsRefusedBeforeMeasuring) {
   }
 }
 
-// A driver crash in side B's 40th draw: the session goes on with side A alone, its
-// reports whole; B's values are failed, the message names the side, exit status 3.
-TEST(AbSession, AWorkerThatCrashesIsNamedAndItsValuesFail) {
-  const RunResult r = runCorvalis(
-      {"-64x48", "--tests", "fillrate", "--repeat", "2", "--output", "c", "--no-charts", "--b",
-       "LD_PRELOAD=" CORVALIS_DRAW_FAULT_LIBRARY, "--b", "CORVALIS_ABORT_DRAW=40"});
+// The processes still running whose environment holds 'entry' (NAME=VALUE), read from
+// /proc; those of other users, which cannot be read, are not counted.
+std::vector<pid_t> processesWith(const std::string& entry) {
+  std::vector<pid_t> found;
+  DIR* proc = opendir("/proc");
+  if (!proc) return found;
+  const std::string framed = std::string(1, '\0') + entry + '\0';
+  while (const dirent* item = readdir(proc)) {
+    if (!std::isdigit(static_cast<unsigned char>(item->d_name[0]))) continue;
+    std::ifstream file(std::string("/proc/") + item->d_name + "/environ", std::ios::binary);
+    const std::string environment = std::string(1, '\0') +
+        std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (environment.find(framed) != std::string::npos) found.push_back(std::atoi(item->d_name));
+  }
+  closedir(proc);
+  return found;
+}
+
+// A session in which side B's driver fails ('fault', CORVALIS_ABORT_READ=2 or
+// CORVALIS_HANG_READ=2: in B's second read, its first timed slice of Readback) after both
+// sides finished Fillrate, since the sides are never more than a turn apart. An old
+// c.b.txt lies in the folder. The program's output goes to files, so that a worker that
+// outlives the session cannot hold the test up; each worker carries a mark in its
+// environment, so that none can outlive it unseen (one that did is named and killed).
+RunResult sessionWithFaultInB(const std::string& fault, const std::string& environment = "") {
+  RunResult r;
+  r.folder = makeTempFolder();
+  const std::string output = makeTempFolder();
+  EXPECT_EQ(shellIn(r.folder, "printf old > c.b.txt"), 0);
+  const std::string mark = "CORVALIS_TEST_MARK=" + r.folder;
+  r.exitStatus = shellIn(
+      r.folder, environment + " $B -64x48 --headless --tests fillrate,readback --repeat 2 "
+                "--output c --no-charts --a '" + mark + "' --b '" + mark +
+                "' --b 'LD_PRELOAD=" CORVALIS_DRAW_FAULT_LIBRARY "' --b " + fault + " >'" +
+                output + "/out' 2>'" + output + "/err'");
+  r.out = readBytes(output + "/out");
+  r.err = readBytes(output + "/err");
+  for (const pid_t left : processesWith(mark)) {
+    ADD_FAILURE() << "worker " << left << " outlived the session";
+    kill(left, SIGKILL);
+  }
+  return r;
+}
+
+// What a session that stopped at a fault in side B's Readback leaves: exit status 3, a
+// message naming side B and 'cause'; side A's reports with its Fillrate values and its
+// Readback failed; every value of the session failed, A's measured ones shown beside B's
+// "(failed)"; B's old report untouched; no temporary.
+void expectStoppedInReadback(const RunResult& r, const std::string& cause) {
   EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
-  EXPECT_TRUE(std::regex_search(r.err, std::regex("corvalis: side B \\(LD_PRELOAD=[^)]* "
-                                                  "CORVALIS_ABORT_DRAW=40\\) was lost during the "
-                                                  "session: its worker was killed by signal 6")))
+  EXPECT_TRUE(std::regex_search(
+      r.err, std::regex("corvalis: side B \\([^)]*LD_PRELOAD=[^)]*\\) was lost during the "
+                        "session: " + cause + "; the session stopped there and every value of "
+                        "side B is failed; side A's reports keep the tests it had finished, the "
+                        "others failed")))
       << r.err;
+  EXPECT_FALSE(contains(r.err, "see the report")) << r.err;
+  const std::string aReport = readBytes(r.folder + "/c.a.txt");
+  EXPECT_TRUE(
+      std::regex_search(aReport, std::regex("\r\nFillrate:32:Col=[0-9.]+ [kMG]? ?Pix/s\r\n")))
+      << aReport;
+  EXPECT_EQ(linesWithPrefix(crlfLines(aReport), "Readback:"),
+            std::vector<std::string>{"Readback:Error=A/B session stopped: other side lost"})
+      << aReport;
+  EXPECT_TRUE(fileExists(r.folder + "/c.a.htm"));
+  EXPECT_EQ(readBytes(r.folder + "/c.b.txt"), "old");
   EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nFillrate:32:Col +[0-9.]+ [kMG]? ?Pix/s +"
                                                   "\\(failed\\) +- +failed\\n")))
       << r.out;
-  EXPECT_TRUE(fileExists(r.folder + "/c.a.txt"));
-  EXPECT_FALSE(fileExists(r.folder + "/c.b.txt"));
-  EXPECT_EQ(checkJson(r.folder + "/c.ab.json", "assert d[\"lost\"] == {\"A\": False, \"B\": True}"),
+  EXPECT_FALSE(contains(r.out, "c.b.txt")) << r.out;
+  // A's Fillrate values keep their samples; its Readback is one failure; nothing compares.
+  EXPECT_EQ(checkJson(r.folder + "/c.a.json",
+                      "v = d[\"values\"]\n"
+                      "assert len(v[\"Fillrate:32:Col\"][\"samples\"]) == 2, v\n"
+                      "assert v[\"Readback:Error\"][\"text\"] == \"A/B session stopped: other "
+                      "side lost\", v\n"
+                      "assert not [k for k in v if k.startswith(\"Readback:\") and k != "
+                      "\"Readback:Error\"], v"),
+            0);
+  EXPECT_EQ(checkJson(r.folder + "/c.ab.json",
+                      "assert d[\"lost\"] == {\"A\": False, \"B\": True}\n"
+                      "rows = {v[\"key\"]: v for v in d[\"values\"]}\n"
+                      "assert rows[\"Fillrate:32:Col\"][\"a\"][\"value\"] > 0\n"
+                      "assert rows[\"Readback:Error\"][\"word\"] == \"failed\"\n"
+                      "assert all(v[\"word\"] in (\"failed\", \"info\") for v in d[\"values\"])"),
             0);
   expectFollowsSchema("corvalis-ab", {r.folder + "/c.ab.json"});
-  EXPECT_FALSE(contains(listing(r.folder), "corvalis")) << listing(r.folder);
+  expectFollowsSchema("corvalis-run", {r.folder + "/c.a.json"});
+  EXPECT_EQ(listing(r.folder),
+            "c.a.bb.txt\nc.a.htm\nc.a.json\nc.a.txt\nc.ab.htm\nc.ab.json\nc.b.txt\n");
+}
+
+// A driver crash: the worker is killed by SIGABRT.
+TEST(AbSession, AWorkerThatCrashesStopsTheSessionAndKeepsWhatWasMeasured) {
+  expectStoppedInReadback(sessionWithFaultInB("CORVALIS_ABORT_READ=2"),
+                          "its worker was killed by signal 6 \\(Aborted\\)");
+}
+
+// A hung driver, under a hang limit of 5 s instead of 120 s: the parent kills the worker
+// that held its turn that long, and the session stops as after a crash.
+TEST(AbSession, AWorkerThatHangsIsKilledAndStopsTheSession) {
+  expectStoppedInReadback(sessionWithFaultInB("CORVALIS_HANG_READ=2", "CORVALIS_AB_HANG_SECONDS=5"),
+                          "its worker held one turn for more than 5 s and was killed");
+}
+
+// The hang limit is checked before any worker starts.
+TEST(AbSession, AHangLimitThatIsNoWholeNumberOfSecondsIsAUsageError) {
+  const RunResult r = runCorvalis({"-64x48", "--tests", "fillrate", "--ab", "--output", "h"},
+                                  {{"CORVALIS_AB_HANG_SECONDS", "0.5"}});
+  EXPECT_EQ(r.exitStatus, 2) << r.err;
+  EXPECT_EQ(r.err, "corvalis: CORVALIS_AB_HANG_SECONDS must be a whole number of seconds from 1 "
+                   "to 3600, not '0.5'\n");
+  EXPECT_EQ(listing(r.folder), "");
 }
 
 // A stop signal to the session ends both workers: the previous files stay as they were

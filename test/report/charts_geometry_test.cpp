@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <limits>
+#include <regex>
+#include <string>
 #include <utility>
+#include <vector>
 
 using namespace corvalis;
 
@@ -137,4 +140,71 @@ TEST(ChartsGeometry, RatioAxisFramesOneWithPlainLabels) {
   EXPECT_DOUBLE_EQ(broken.min, 0.9);
   EXPECT_DOUBLE_EQ(broken.max, 1.1);
   EXPECT_DOUBLE_EQ(ratioAxis(-5.0, 50.0).max, 10.0);
+}
+
+// The log ratio axis of the A/B forest plot, at any range: ticks in order on the axis, 1
+// among them when the axis holds it, plain decimal labels that say the tick's value, and
+// no two labels closer than a few pixels (measured here at the 12 px font's 6.7 px digit
+// width, not with the chooser's own rounder estimate).
+TEST(ChartsGeometry, LogRatioAxisLabelsNeverOverlapAtAnyRange) {
+  const std::regex plain("(0|[1-9][0-9]*)(\\.[0-9]*[1-9])?");
+  int ranges = 0;
+  for (const double width : {200.0, 400.0, 760.0}) {
+    for (double low = 0.001; low < 1000; low *= 1.37) {
+      for (double high = low * 1.001; high <= 1000; high *= 1.29) {
+        const Axis axis = logRatioAxis(low, high, width);
+        const std::string range = std::to_string(low) + " to " + std::to_string(high);
+        ++ranges;
+        ASSERT_TRUE(axis.log2);
+        EXPECT_EQ(axis.contains(1.0), low <= 1 && 1 <= high) << range;
+        bool one = false;
+        for (size_t i = 0; i < axis.ticks.size(); ++i) {
+          const Tick& tick = axis.ticks[i];
+          ASSERT_TRUE(std::regex_match(tick.label, plain)) << range << ": " << tick.label;
+          EXPECT_NEAR(std::stod(tick.label), tick.value, 1e-12) << range;
+          EXPECT_TRUE(axis.contains(tick.value)) << range << ": " << tick.label;
+          one = one || tick.label == "1";
+          if (i == 0) continue;
+          const Tick& before = axis.ticks[i - 1];
+          const double apart = (axis.fraction(tick.value) - axis.fraction(before.value)) * width;
+          const double needed =
+              6.7 * static_cast<double>(tick.label.size() + before.label.size()) / 2;
+          EXPECT_GE(apart, needed + 4) << range << ": " << before.label << " " << tick.label;
+        }
+        EXPECT_EQ(one, axis.contains(1.0)) << range;
+        // An axis about 1 that spans 2 % or more has something besides 1 to read, on
+        // either side of it at the forest plot's width.
+        if (low <= 0.99 && high >= 1.01) {
+          EXPECT_GE(axis.ticks.size(), width >= 400 ? 3u : 2u) << range << " at " << width;
+        }
+      }
+    }
+  }
+  EXPECT_GT(ranges, 1000);
+}
+
+// What the chooser picks: an even step about 1 on a narrow axis, the decades and 2 and 5
+// times them on a wide one, fewer where the axis is shorter; a range that is no range of
+// positive numbers gives 0.95 to 1.05.
+TEST(ChartsGeometry, LogRatioAxisPicksEvenStepsNearOneAndDecadesFarFromIt) {
+  using Labels = std::vector<std::string>;
+  EXPECT_EQ(labels(logRatioAxis(0.97, 1.03, 400)),
+            (Labels{"0.97", "0.98", "0.99", "1", "1.01", "1.02", "1.03"}));
+  EXPECT_EQ(labels(logRatioAxis(0.97, 1.03, 150)), (Labels{"0.98", "1", "1.02"}));
+  EXPECT_EQ(labels(logRatioAxis(0.02, 5, 400)),
+            (Labels{"0.02", "0.05", "0.1", "0.2", "0.5", "1", "2", "5"}));
+  EXPECT_EQ(labels(logRatioAxis(0.02, 5, 120)), (Labels{"0.1", "1"}));
+  EXPECT_EQ(labels(logRatioAxis(0.5, 2, 400)),
+            (Labels{"0.5", "0.6", "0.8", "1", "1.2", "1.4", "1.6", "1.8", "2"}));
+  EXPECT_EQ(labels(logRatioAxis(0.998, 1.002, 400)),
+            (Labels{"0.998", "0.999", "1", "1.001", "1.002"}));
+  EXPECT_EQ(labels(logRatioAxis(1.5, 40, 400)), (Labels{"2", "5", "10", "20"}));
+  for (const auto& broken : {std::pair{NaN, 2.0}, std::pair{-1.0, 2.0}, std::pair{0.5, Inf}}) {
+    const Axis axis = logRatioAxis(broken.first, broken.second, 400);
+    EXPECT_DOUBLE_EQ(axis.min, 0.95);
+    EXPECT_DOUBLE_EQ(axis.max, 1.05);
+  }
+  const Axis outside = logRatioAxis(1e-9, 1e9, 400);
+  EXPECT_DOUBLE_EQ(outside.min, 0.001);
+  EXPECT_DOUBLE_EQ(outside.max, 1000);
 }

@@ -12,6 +12,7 @@ using namespace corvalis;
 
 namespace {
 
+using corvalis::testing::contains;
 using corvalis::testing::occurrences;
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
@@ -71,3 +72,54 @@ TEST(ChartsPage, ValuesThatCannotBeDrawnAreLeftOutWithANote) {
 }
 
 }  // namespace
+
+namespace {
+
+// The x and width of the forest plot's tolerance band, and the x of its line at 1.
+struct BandPlace {
+  double x = NaN, width = NaN, one = NaN;
+};
+BandPlace bandOf(const std::string& svg) {
+  BandPlace place;
+  std::smatch m;
+  if (std::regex_search(svg, m,
+                        std::regex("<rect x=\"([0-9.]+)\" y=\"[0-9.]+\" width=\"([0-9.]+)\""
+                                   "[^>]*fill=\"#e4eef7\""))) {
+    place.x = std::stod(m[1]);
+    place.width = std::stod(m[2]);
+  }
+  if (std::regex_search(svg, m, std::regex("<line x1=\"([0-9.]+)\"[^>]*stroke=\"#666666\"")))
+    place.one = std::stod(m[1]);
+  return place;
+}
+
+Forest forestOf(double tolerancePercent, std::vector<double> ratios) {
+  Forest forest;
+  forest.title = "B/A";
+  forest.tolerancePercent = tolerancePercent;
+  for (double ratio : ratios)
+    forest.rows.push_back({"Fillrate", "32:Col", ratio, ratio * 0.9, ratio * 1.1});
+  return forest;
+}
+
+}  // namespace
+
+// A band of 2 % on an axis from 0.02 to 5 would be three pixels wide: it is drawn wider,
+// about the line at 1, and named above it; on an axis about 1 it keeps its true width.
+// Tick labels are plain ratios, never milli-units.
+TEST(ChartsPage, ForestPlotShowsANarrowToleranceBandAndPlainRatioTicks) {
+  const std::string wide = forestSvg(forestOf(2, {0.02, 5}));
+  const BandPlace band = bandOf(wide);
+  EXPECT_GE(band.width, 8.0) << wide;
+  EXPECT_NEAR(band.x + band.width / 2, band.one, 0.1) << wide;
+  EXPECT_TRUE(contains(wide, ">\xB1" "2 %</text>")) << wide;
+  for (const char* label : {">0.02</text>", ">0.1</text>", ">1</text>", ">5</text>"})
+    EXPECT_TRUE(contains(wide, label)) << label;
+  EXPECT_FALSE(std::regex_search(wide, std::regex("[0-9] m</text>"))) << wide;
+
+  const std::string near = forestSvg(forestOf(5, {0.99, 1.01}));
+  const BandPlace trueWidth = bandOf(near);
+  EXPECT_GT(trueWidth.width, 100.0) << near;  // 0.95 to 1.05 of an axis about 0.87 to 1.13
+  EXPECT_TRUE(contains(near, ">\xB1" "5 %</text>")) << near;
+  EXPECT_TRUE(contains(near, ">0.95</text>")) << near;
+}

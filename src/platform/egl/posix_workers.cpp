@@ -77,22 +77,49 @@ int takeWorkerSocket() {
   return static_cast<int>(fd);
 }
 
+// The parent's replies: G, a slice may run; R and a number, the rounds agreed; X, the
+// run is called off (no further request follows).
+void WorkerGate::unexpectedReply(int reply) {
+  if (reply == 'X')
+    calledOff_ = true;
+  else if (!stopRequested())
+    requestStop(SIGTERM);
+}
+
 void WorkerGate::beforeSlice() {
-  if (stopRequested()) return;
-  if (!sendAll(socket_, "S") || readByte(socket_) != 'G') {
-    if (!stopRequested()) requestStop(SIGTERM);
-  }
+  if (stopRequested() || calledOff_) return;
+  const int reply = sendAll(socket_, "S") ? readByte(socket_) : 0;
+  if (reply != 'G') unexpectedReply(reply);
 }
 
 int WorkerGate::agreeRounds(int rounds) {
+  if (stopRequested() || calledOff_) return rounds;
+  const int reply = sendAll(socket_, "R" + std::to_string(rounds) + "\n") ? readByte(socket_) : 0;
   std::string line;
-  if (stopRequested() || !sendAll(socket_, "R" + std::to_string(rounds) + "\n") ||
-      readByte(socket_) != 'R' || !readLine(socket_, line)) {
-    if (!stopRequested()) requestStop(SIGTERM);
+  if (reply != 'R' || !readLine(socket_, line)) {
+    unexpectedReply(reply);
     return rounds;
   }
   const int agreed = std::atoi(line.c_str());
   return agreed >= 1 && agreed <= rounds ? agreed : rounds;
+}
+
+bool parseHangSeconds(const char* text, int& seconds, std::string& error) {
+  seconds = WorkerHangSeconds;
+  if (text == nullptr) return true;
+  // Digits only, and few enough that the number cannot overflow before it is checked.
+  const size_t length = std::strlen(text);
+  bool digits = length > 0 && length <= 4;
+  for (size_t i = 0; digits && i < length; ++i)
+    digits = text[i] >= '0' && text[i] <= '9';
+  const int value = digits ? std::atoi(text) : 0;
+  if (value >= 1 && value <= MaxHangSeconds) {
+    seconds = value;
+    return true;
+  }
+  error = std::string(HangSecondsVariable) + " must be a whole number of seconds from 1 to " +
+          std::to_string(MaxHangSeconds) + ", not '" + text + "'";
+  return false;
 }
 
 void reportWorkerStartFailure(int socket, const std::string& message) {
@@ -110,14 +137,14 @@ struct Request {
   std::string text;
 };
 
-// The next request of a worker; Hung when none comes within WorkerHangSeconds. A stop
+// The next request of a worker; Hung when none comes within 'hangSeconds'. A stop
 // request is looked for every quarter second, so that one that came in just before
 // the wait (and so did not interrupt it) is not missed.
-Request awaitRequest(int fd) {
+Request awaitRequest(int fd, int hangSeconds) {
   pollfd entry = {fd, POLLIN, 0};
   for (int waited = 0;; waited += 250) {
     if (stopRequested()) return {Request::Stopped, 0, ""};
-    if (waited >= WorkerHangSeconds * 1000) return {Request::Hung, 0, ""};
+    if (waited >= hangSeconds * 1000) return {Request::Hung, 0, ""};
     const int ready = poll(&entry, 1, 250);
     if (ready > 0) break;
   }
@@ -252,7 +279,7 @@ std::string grantFor(Worker& worker, Worker& other) {
 
 // Both workers up to their first request; false when one could not start.
 bool startBoth(const std::array<WorkerLaunch, 2>& sides, std::array<Worker, 2>& workers,
-               DuetOutcome& outcome) {
+               int hangSeconds, DuetOutcome& outcome) {
   for (int side = 0; side < 2; ++side) {
     if (!startWorker(sides[side], workers[side], outcome.why[side])) {
       outcome.lost[side] = true;
@@ -261,7 +288,7 @@ bool startBoth(const std::array<WorkerLaunch, 2>& sides, std::array<Worker, 2>& 
   }
   for (int side = 0; side < 2; ++side) {
     Worker& worker = workers[side];
-    worker.pending = awaitRequest(worker.socket);
+    worker.pending = awaitRequest(worker.socket, hangSeconds);
     switch (worker.pending.kind) {
       case Request::Slice:
       case Request::Rounds:
@@ -276,7 +303,7 @@ bool startBoth(const std::array<WorkerLaunch, 2>& sides, std::array<Worker, 2>& 
       case Request::Hung:
         kill(worker.pid, SIGKILL);
         outcome.why[side] = "its worker did not start within " +
-                            std::to_string(WorkerHangSeconds) + " s";
+                            std::to_string(hangSeconds) + " s";
         break;
       case Request::Ended:
         break;
@@ -291,10 +318,10 @@ bool startBoth(const std::array<WorkerLaunch, 2>& sides, std::array<Worker, 2>& 
 
 }  // namespace
 
-DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
+DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides, int hangSeconds) {
   DuetOutcome outcome;
   std::array<Worker, 2> workers;
-  if (!startBoth(sides, workers, outcome)) {
+  if (!startBoth(sides, workers, hangSeconds, outcome)) {
     for (int side = 0; side < 2; ++side) {
       endWorker(workers[side], SIGTERM, outcome, side);
       if (workers[side].pid > 0) removeTemporaries(sides[side].folder, workers[side].pid);
@@ -302,17 +329,20 @@ DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
     if (stopRequested()) outcome.stopSignal = stopSignal();
     return outcome;
   }
-  // A B B A: each side's slice next to the other's, each going first as often.
+  // A B B A: each side's slice next to the other's, each going first as often. Once a
+  // side is lost, the other's next request is answered with a call-off.
   static const int order[4] = {0, 1, 1, 0};
   for (long turn = 0; !workers[0].done || !workers[1].done; ++turn) {
     int side = order[turn % 4];
     if (workers[side].done) side = 1 - side;
     Worker& worker = workers[side];
     ++outcome.turns[side];
-    if (!sendAll(worker.socket, grantFor(worker, workers[1 - side]))) {
+    const bool stopping = outcome.lost[1 - side];
+    if (stopping) outcome.calledOff[side] = true;
+    if (!sendAll(worker.socket, stopping ? "X" : grantFor(worker, workers[1 - side]))) {
       worker.pending.kind = Request::Ended;
     } else {
-      worker.pending = awaitRequest(worker.socket);
+      worker.pending = awaitRequest(worker.socket, hangSeconds);
     }
     switch (worker.pending.kind) {
       case Request::Slice:
@@ -332,7 +362,7 @@ DuetOutcome runDuet(const std::array<WorkerLaunch, 2>& sides) {
         removeTemporaries(sides[side].folder, worker.pid);
         outcome.lost[side] = true;
         outcome.why[side] = "its worker held one turn for more than " +
-                            std::to_string(WorkerHangSeconds) + " s and was killed";
+                            std::to_string(hangSeconds) + " s and was killed";
         break;
       case Request::Ended: {
         const std::string ended = reap(worker, outcome.exitStatus[side]);
