@@ -270,10 +270,10 @@ void TextureCacheTest::setRegion(int a, int b) {
   setQuadTexCoords(quadVertices.get(), a, b, screenWidth, screenHeight);
 }
 
-// Seconds the renderer takes for one full-window quad at size index n: one quad drawn
-// first, untimed, so that its first use of the texture is not counted.
 namespace {
 
+// Seconds the renderer takes for one full-window quad at size index n: one quad drawn
+// first, untimed, so that its first use of the texture is not counted.
 double quadSeconds(int n, const std::function<void(int)>& select, const Batch& clear) {
   select(n);
   clear();
