@@ -23,13 +23,6 @@ using namespace corvalis_test;
 
 namespace {
 
-// The folder's entries, hidden ones (the program's temporaries) included.
-std::string listing(const std::string& folder) {
-  std::string names;
-  shellIn(folder, "ls -A", 0, &names);
-  return names;
-}
-
 // Checks BASE.ab.json with python3's json: 'assertions' in the scope of d.
 int checkJson(const std::string& path, const std::string& assertions) {
   return shellCommand("python3 -c 'import json, sys\nd = json.load(open(sys.argv[1]))\n" +

@@ -21,13 +21,6 @@ using namespace corvalis_test;
 
 namespace {
 
-// The folder's entries, one a line, hidden ones (the program's temporaries) included.
-std::string listing(const std::string& folder) {
-  std::string names;
-  shellIn(folder, "ls -A", 0, &names);
-  return names;
-}
-
 // Data files in the way of a run: a folder where one should be created, and a link to
 // /dev/zero that takes the run's bytes but must not be read back without end for the
 // charts page (8 GB of address space bound the reading). Both are named, neither is

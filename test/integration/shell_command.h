@@ -32,4 +32,11 @@ inline int shellIn(const std::string& folder, const std::string& line, long kilo
                       out);
 }
 
+// The folder's entries, one a line, hidden ones (the program's temporaries) included.
+inline std::string listing(const std::string& folder) {
+  std::string names;
+  shellIn(folder, "ls -A", 0, &names);
+  return names;
+}
+
 }  // namespace corvalis_test
