@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace corvalis {
 
@@ -53,6 +54,75 @@ bool narrowInterval(const std::vector<double>& samples) {
 double spreadOf(const SampleStats& stats) {
   if (stats.failed || !(stats.min > 0.0)) return std::numeric_limits<double>::quiet_NaN();
   return stats.max / stats.min;
+}
+
+namespace {
+
+// The continued fraction of the regularized incomplete beta function, by the modified
+// Lentz method; it converges fast for x < (a + 1) / (a + b + 2).
+double betaFraction(double a, double b, double x) {
+  constexpr double Tiny = 1e-300;
+  const auto guarded = [](double v) { return std::fabs(v) < Tiny ? Tiny : v; };
+  double c = 1.0;
+  double d = 1.0 / guarded(1.0 - (a + b) * x / (a + 1.0));
+  double h = d;
+  for (int m = 1; m <= 300; ++m) {
+    const double m2 = 2.0 * m;
+    double step = m * (b - m) * x / ((a - 1.0 + m2) * (a + m2));
+    d = 1.0 / guarded(1.0 + step * d);
+    c = guarded(1.0 + step / c);
+    h *= d * c;
+    step = -(a + m) * (a + b + m) * x / ((a + m2) * (a + 1.0 + m2));
+    d = 1.0 / guarded(1.0 + step * d);
+    c = guarded(1.0 + step / c);
+    const double delta = d * c;
+    h *= delta;
+    if (std::fabs(delta - 1.0) < 1e-15) break;
+  }
+  return h;
+}
+
+// I_x(a, b), the regularized incomplete beta function.
+double incompleteBeta(double a, double b, double x) {
+  if (x <= 0.0) return 0.0;
+  if (x >= 1.0) return 1.0;
+  const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) +
+                                a * std::log(x) + b * std::log1p(-x));
+  if (x < (a + 1.0) / (a + b + 2.0)) return front * betaFraction(a, b, x) / a;
+  return 1.0 - front * betaFraction(b, a, 1.0 - x) / b;
+}
+
+}  // namespace
+
+double meanZeroPValue(const std::vector<double>& values) {
+  const size_t n = values.size();
+  const bool finite = std::all_of(values.begin(), values.end(),
+                                  [](double v) { return std::isfinite(v); });
+  if (n < 2 || !finite) return std::numeric_limits<double>::quiet_NaN();
+  const double mean = std::accumulate(values.begin(), values.end(), 0.0) / n;
+  double squares = 0.0;
+  for (double v : values) squares += (v - mean) * (v - mean);
+  const double deviation = std::sqrt(squares / (n - 1));
+  // Identical values: no spread to weigh the mean against.
+  if (!(deviation > 1e-12 * std::max(std::fabs(mean), 1e-300))) return mean == 0.0 ? 1.0 : 0.0;
+  const double t = mean / (deviation / std::sqrt(static_cast<double>(n)));
+  const double freedom = static_cast<double>(n - 1);
+  return incompleteBeta(freedom / 2.0, 0.5, freedom / (freedom + t * t));
+}
+
+std::vector<bool> falseDiscoveryPicks(const std::vector<double>& pValues, double rate) {
+  std::vector<size_t> order;
+  for (size_t i = 0; i < pValues.size(); ++i)
+    if (std::isfinite(pValues[i])) order.push_back(i);
+  std::sort(order.begin(), order.end(),
+            [&pValues](size_t a, size_t b) { return pValues[a] < pValues[b]; });
+  const double m = static_cast<double>(order.size());
+  size_t picked = 0;
+  for (size_t k = 1; k <= order.size(); ++k)
+    if (pValues[order[k - 1]] <= k / m * rate) picked = k;
+  std::vector<bool> picks(pValues.size(), false);
+  for (size_t k = 0; k < picked; ++k) picks[order[k]] = true;
+  return picks;
 }
 
 }  // namespace corvalis

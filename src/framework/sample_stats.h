@@ -37,4 +37,16 @@ bool narrowInterval(const std::vector<double>& samples);
 // max / min: 1 for identical samples; NaN when the set failed or min is not positive.
 double spreadOf(const SampleStats& stats);
 
+// The two-sided p-value of Student's t test that the values' mean is 0: how often values
+// as far from 0 as these would come out by chance if their true mean were 0. 0 when the
+// values all equal one number other than 0, 1 when all are 0; NaN for fewer than two
+// values or one that is not finite.
+double meanZeroPValue(const std::vector<double>& values);
+
+// Which of a family of p-values stand out at false discovery rate 'rate' (Benjamini and
+// Hochberg): sorted, the k smallest where the k-th is at most k / m * rate, m counting
+// the finite ones. When no value of the family truly differs, the chance that any is
+// picked is at most 'rate', however many there are. A NaN p-value is never picked.
+std::vector<bool> falseDiscoveryPicks(const std::vector<double>& pValues, double rate);
+
 }  // namespace corvalis

@@ -42,12 +42,16 @@ void rateRatio(const std::array<const CompareRun*, 2>& runs, AbRow& row) {
   const std::vector<double>* a = samplesOf(runs[0], row.key);
   const std::vector<double>* b = samplesOf(runs[1], row.key);
   const std::vector<double> ratios = a && b ? pairedRatios(*a, *b) : std::vector<double>();
+  row.p = std::nan("");
   if (!ratios.empty()) {
     const MedianInterval interval = medianInterval(ratios);
     row.pairs = ratios.size();
     row.ratio = interval.median;
     row.low = interval.low;
     row.high = interval.high;
+    std::vector<double> logs;
+    for (double ratio : ratios) logs.push_back(std::log(ratio));
+    row.p = meanZeroPValue(logs);
     return;
   }
   const bool numbers = finitePositive(row.values[0]) && std::isfinite(row.values[1]);
@@ -72,7 +76,7 @@ void judgeText(AbRow& row, bool gate) {
 }
 
 void judgeRow(const std::array<const CompareRun*, 2>& runs, const AbSession& session, AbRow& row) {
-  row.ratio = row.low = row.high = std::nan("");
+  row.ratio = row.low = row.high = row.p = std::nan("");
   if (row.kind == GateKind::Info) {
     row.word = AbWord::Info;
     return;
@@ -92,9 +96,31 @@ void judgeRow(const std::array<const CompareRun*, 2>& runs, const AbSession& ses
     return;
   }
   rateRatio(runs, row);
-  row.word = rateWord(row.ratio, row.low, row.high, session.tolerancePercent);
-  row.regression = session.gate && std::isfinite(row.high) &&
-                   row.high < 1.0 - session.tolerancePercent / 100.0;
+  // A value without slices of its own (derived from others) has no interval to judge.
+  row.word = row.pairs == 0 && std::isfinite(row.ratio)
+                 ? AbWord::Info
+                 : rateWord(row.ratio, row.low, row.high, session.tolerancePercent);
+}
+
+// Slower and faster only for the rates whose difference stands out among the session's
+// rates; the gate's regressions among those.
+void judgeAmongAll(AbSession& session) {
+  std::vector<double> pValues;
+  std::vector<AbRow*> rates;
+  for (AbRow& row : session.rows) {
+    if (row.kind != GateKind::Rate || row.pairs < 2 || !std::isfinite(row.p)) continue;
+    rates.push_back(&row);
+    pValues.push_back(row.p);
+  }
+  const std::vector<bool> picks = falseDiscoveryPicks(pValues, AbFalseDiscoveryRate);
+  for (size_t i = 0; i < rates.size(); ++i) rates[i]->standsOut = picks[i];
+  for (AbRow& row : session.rows) {
+    if (row.kind != GateKind::Rate) continue;
+    if ((row.word == AbWord::Slower || row.word == AbWord::Faster) && !row.standsOut)
+      row.word = AbWord::Same;
+    row.regression = session.gate && row.word == AbWord::Slower &&
+                     row.high < 1.0 - session.tolerancePercent / 100.0;
+  }
 }
 
 std::string ratioText(double v) { return std::isfinite(v) ? formatC("%.3f", v) : "-"; }
@@ -180,9 +206,11 @@ void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& sessi
       row.confidence[side] = session.lost[side] ? std::nullopt : confidenceOf(runs[side], row.key);
     }
     judgeRow(runs, session, row);
-    if (row.regression) ++session.regressions;
     session.rows.push_back(row);
   }
+  judgeAmongAll(session);
+  for (const AbRow& row : session.rows)
+    if (row.regression) ++session.regressions;
 }
 
 std::string abTableText(const AbSession& session) {
@@ -200,8 +228,11 @@ std::string abTableText(const AbSession& session) {
     for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], line[c].size());
   std::string text = "A: " + compareCell(session.sides[0], cut) + "\nB: " +
                      compareCell(session.sides[1], cut) + "\n";
-  text += formatC("B/A: the median of the paired slices' ratios; same within %s %%\n",
-                  formatDecimal(session.tolerancePercent).c_str());
+  text += formatC("B/A: the median of the paired slices' ratios; same within %s %%; slower "
+                  "or faster only where it stands out among all rates (false discovery "
+                  "rate %s %%)\n",
+                  formatDecimal(session.tolerancePercent).c_str(),
+                  formatDecimal(100 * AbFalseDiscoveryRate).c_str());
   for (const auto& line : cells) {
     std::string out;
     for (size_t c = 0; c < line.size(); ++c) out += padded(line[c], widths[c] + 2);
@@ -238,9 +269,13 @@ std::string abHtml(const AbSession& session) {
   html += "<figure>\n" + forestSvg(forest) + "<figcaption>" +
           escapeHtml(formatC("Each rate's B/A: the median of its paired slices' ratios, with "
                              "its 95 %% interval; the shaded band about 1 is the tolerance of "
-                             "%s %% (drawn at least %.0f px wide).",
+                             "%s %% (drawn at least %.0f px wide). A rate is called slower or "
+                             "faster where its interval lies off 1 and out of the band, and "
+                             "its difference stands out among all rates of the session (false "
+                             "discovery rate %s %%).",
                              formatDecimal(session.tolerancePercent).c_str(),
-                             ForestMinBandWidth)) +
+                             ForestMinBandWidth,
+                             formatDecimal(100 * AbFalseDiscoveryRate).c_str())) +
           "</figcaption>\n</figure>\n";
   html += "<table>\n<tr><th>Key</th><th>A</th><th>B</th><th>B/A</th><th>95 % interval</th>"
           "<th></th></tr>\n";
@@ -287,6 +322,8 @@ std::string abJson(const AbSession& session) {
       entry["low"] = jsonNumber(row.low);
       entry["high"] = jsonNumber(row.high);
       entry["pairs"] = row.pairs;
+      entry["p"] = jsonNumber(row.p);
+      entry["standsOut"] = row.standsOut;
     }
     if (session.gate) entry["regression"] = row.regression;
     values.push_back(entry);

@@ -19,9 +19,10 @@ namespace corvalis {
 enum class AbWord {
   Info,     // an Info: line, shown for both sides
   Missing,  // on one side only (another pixel format, a test only one side has): not compared
-  Same,     // the interval holds 1 or lies within the tolerance; the same answer
-  Faster,   // the whole interval above 1, and not within the tolerance
-  Slower,   // the whole interval below 1, and not within the tolerance
+  Same,     // the interval holds 1 or lies within the tolerance, or the difference does
+            // not stand out among the session's values; the same answer
+  Faster,   // the whole interval above 1, not within the tolerance, and standing out
+  Slower,   // the whole interval below 1, not within the tolerance, and standing out
   Changed,  // a different answer (a detection, a pixel format, a failure text)
   Failed,   // a side has no number for it: its test failed or its worker was lost
 };
@@ -39,6 +40,10 @@ struct AbRow {
   size_t pairs = 0;    // paired slices behind the ratio (0: the two values alone)
   double ratio = 0;    // B / A; NaN when there is none
   double low = 0, high = 0;  // its 95 % interval (both the ratio without pairs)
+  // How likely pairs as far from 1 as these are when B/A is truly 1 (the t test of
+  // their logarithms); NaN without two pairs.
+  double p = 0;
+  bool standsOut = false;  // picked among the session's rates at AbFalseDiscoveryRate
   AbWord word = AbWord::Info;
   bool regression = false;  // fails --fail-on-regression
 };
@@ -55,6 +60,13 @@ struct AbSession {
 // The tolerance without --fail-on-regression.
 constexpr double AbDefaultTolerance = 2.0;
 
+// A session judges some seventy rates at once: with a 95 % interval each, about three
+// of them would lie off 1 on two sides that do not differ at all. A rate is called
+// slower or faster only where its difference also stands out among all of the session's
+// rates at this false discovery rate, so that on equal sides the chance of any such word
+// in the whole table is at most 5 %.
+constexpr double AbFalseDiscoveryRate = 0.05;
+
 // The ratios B_i / A_i of the common prefix of two sides' slices, the pairs in which
 // either is not a finite positive number left out.
 std::vector<double> pairedRatios(const std::vector<double>& a, const std::vector<double>& b);
@@ -65,7 +77,10 @@ std::vector<double> pairedRatios(const std::vector<double>& a, const std::vector
 AbWord rateWord(double ratio, double low, double high, double tolerancePercent);
 
 // Compares the two sides' runs (index 0 A, 1 B) key by key. A side marked lost in
-// 'session' has no run: every value it would have had counts as failed.
+// 'session' has no run: every value it would have had counts as failed. A rate with
+// paired slices is slower or faster where rateWord says so and it stands out among the
+// session's rates (AbFalseDiscoveryRate); a rate without them (one derived from others)
+// is shown, not judged (AbWord::Info).
 void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& session);
 
 // The table for a terminal (LF line ends, ISO-8859-1 texts as in the reports, cleaned

@@ -319,6 +319,39 @@ TEST(SampleStats, FailedSampleFailsTheSet) {
   }
 }
 
+// Student's t test against values worked by hand, and the edges where it has no spread
+// or too few values to weigh.
+TEST(SampleStats, MeanZeroPValue) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_NEAR(meanZeroPValue({1, 2, 3, 4, 5}), 0.0132356, 1e-6);  // t = 4.243 on 4 degrees
+  EXPECT_NEAR(meanZeroPValue({0, 2}), 0.5, 1e-9);                  // t = 1 on 1: a Cauchy
+  EXPECT_NEAR(meanZeroPValue({-1, -2, -3, -4, -5}), 0.0132356, 1e-6);  // both sides alike
+  EXPECT_NEAR(meanZeroPValue({0.1, 0.12, 0.09, 0.11, 0.1, 0.13}), 9.6468e-6, 1e-9);
+  EXPECT_NEAR(meanZeroPValue({1, -1, 2, -2}), 1.0, 1e-12);
+  EXPECT_DOUBLE_EQ(meanZeroPValue({-0.1, -0.1, -0.1}), 0.0);  // no spread, off 0
+  EXPECT_DOUBLE_EQ(meanZeroPValue({0, 0, 0}), 1.0);
+  EXPECT_TRUE(std::isnan(meanZeroPValue({0.5})));
+  EXPECT_TRUE(std::isnan(meanZeroPValue({0.5, nan, 0.1})));
+}
+
+// Benjamini and Hochberg step up: the largest k whose k-th smallest p is at most k/m of
+// the rate picks all k smaller ones too, a NaN counting for nothing.
+TEST(SampleStats, FalseDiscoveryPicks) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(falseDiscoveryPicks({0.001, 0.02, 0.9, nan, 0.04}, 0.05),
+            (std::vector<bool>{true, true, false, false, false}));  // 0.04 > 3/4 of 0.05
+  // 0.03 alone would miss 1/4 of 0.05; the fourth at 0.045 <= 0.05 takes them all.
+  EXPECT_EQ(falseDiscoveryPicks({0.045, 0.03, 0.035, 0.04}, 0.05),
+            (std::vector<bool>(4, true)));
+  // Seventy values: one at 0.01 is what a 95 % interval each would call, not a pick.
+  std::vector<double> many(70, 0.5);
+  many[3] = 0.01;
+  EXPECT_EQ(falseDiscoveryPicks(many, 0.05), std::vector<bool>(70, false));
+  many[3] = 0.0005;
+  EXPECT_TRUE(falseDiscoveryPicks(many, 0.05)[3]);
+  EXPECT_TRUE(falseDiscoveryPicks({}, 0.05).empty());
+}
+
 // Four rate samples: every copy of the smallest and the largest is dropped and the
 // rest averaged; when nothing is left the first sample counts.
 TEST(CycleCalibration, DropsTheExtremesAndAveragesTheRest) {

@@ -126,6 +126,56 @@ TEST(AbCompare, SidesComparedKeyByKeyWithTheGate) {
   EXPECT_EQ(rowOf(open, "Fillrate:32:Col").word, AbWord::Slower);
 }
 
+// Equal sides with seventy rates: one whose pairs lie below 1 about as often as one in
+// seventy would by chance (p about 0.005) has an interval off 1 and out of the
+// tolerance, but does not stand out among seventy; a drop in every pair does. A rate
+// derived from others, with no slices, is not judged.
+TEST(AbCompare, SlowerOnlyWhereTheDifferenceStandsOutAmongAllRates) {
+  std::string linesA, linesB;
+  for (int i = 0; i < 70; ++i) {
+    linesA += "Fillrate:V" + std::to_string(i) + "=100.0 M Pix/s\r\n";
+    linesB += "Fillrate:V" + std::to_string(i) + "=100.0 M Pix/s\r\n";
+  }
+  CompareRun a = runOf(linesA + "Bandwidth:Physical=100.0 M B/s\r\n");
+  CompareRun b = runOf(linesB + "Bandwidth:Physical=50.0 M B/s\r\n");
+  const std::vector<double> base = {100, 100, 100, 100, 100, 100, 100, 100};
+  for (int i = 0; i < 70; ++i) {
+    const std::string key = "Fillrate:V" + std::to_string(i);
+    addSamples(a, key, base);
+    // Pairs scattered 4 % about 1, turning from side to side.
+    std::vector<double> scattered;
+    for (int k = 0; k < 8; ++k) scattered.push_back(100 * (1 + 0.04 * (((k + i) % 3) - 1)));
+    addSamples(b, key, scattered);
+  }
+  addSamples(b, "Fillrate:V5", {95, 101, 93, 96, 94, 88, 96, 90});  // p about 0.005
+  addSamples(b, "Fillrate:V6", {90, 90.5, 89.5, 90, 90.2, 89.8, 90, 90});  // a real drop
+  AbSession session;
+  session.gate = true;
+  session.tolerancePercent = 3;
+  compareSides({&a, &b}, session);
+  const AbRow& chance = rowOf(session, "Fillrate:V5");
+  EXPECT_GT(chance.low, 0.89);
+  EXPECT_LT(chance.high, 0.97);
+  EXPECT_FALSE(chance.standsOut) << chance.p;
+  EXPECT_EQ(chance.word, AbWord::Same);
+  EXPECT_FALSE(chance.regression);
+  EXPECT_TRUE(rowOf(session, "Fillrate:V6").standsOut);
+  EXPECT_EQ(rowOf(session, "Fillrate:V6").word, AbWord::Slower);
+  const AbRow& derived = rowOf(session, "Bandwidth:Physical");
+  EXPECT_EQ(derived.pairs, 0u);
+  EXPECT_EQ(derived.word, AbWord::Info);
+  EXPECT_FALSE(derived.regression);
+  EXPECT_EQ(session.regressions, 1u);
+  for (const AbRow& row : session.rows) {
+    if (row.key != "Fillrate:V6" && row.key != "Bandwidth:Physical") {
+      EXPECT_EQ(row.word, AbWord::Same) << row.key << " " << row.ratio << " p " << row.p;
+    }
+  }
+  const auto json = nlohmann::json::parse(abJson(session));
+  EXPECT_EQ(json["values"][6]["standsOut"], true);
+  EXPECT_EQ(json["values"][70]["word"], "info");
+}
+
 TEST(AbCompare, ALostSideFailsEveryValueAndPassesNoGate) {
   const Sides sides;
   const AbSession session = sessionOf(sides, {false, true});
