@@ -233,9 +233,10 @@ const std::vector<CliOption> kOptionTable = {
     {"--device", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setDevice,
      "render headless on device N of --list-devices"},
     {"--repeat", nullptr, CliArgument::Value, "N", CliSynopsis::Run, setRepeat,
-     "take every timed measurement N times (1 to 100, default 1) and\n"
-     "report the median; BASE.json then holds the N samples;\n"
-     "'auto' takes rounds until every value is narrow"},
+     "take every timed measurement N times (1 to 100, default 1; in\n"
+     "an A/B session 2 to 100, default 8) and report the median;\n"
+     "BASE.json then holds the N samples; 'auto' takes rounds until\n"
+     "every value is narrow"},
     {"--budget", nullptr, CliArgument::Value, "SECONDS", CliSynopsis::Run, setBudget,
      "with --repeat auto: start no round after SECONDS"},
     {"--window", nullptr, CliArgument::None, nullptr, CliSynopsis::Run,

@@ -49,8 +49,9 @@ struct CliOptions {
   std::array<int, 2> sideDevice{{-1, -1}};
 };
 
-// The repeats of an A/B session when --repeat is not given.
-constexpr int AbDefaultRepeat = 5;
+// The repeats of an A/B session when --repeat is not given: eight pairs of slices, so
+// that the extremes drop out of a ratio's interval and a t test has something to weigh.
+constexpr int AbDefaultRepeat = 8;
 
 // Whether 'entry' is NAME=VALUE with a name of letters, digits and underscores that
 // does not start with a digit.

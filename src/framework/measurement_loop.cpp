@@ -67,7 +67,12 @@ LoopSample runOnce(const LoopSpec& spec, const SyncMethod& sync, const Batch& ba
     // The cap bounds the work of a fast batch...
     if (result.count >= spec.cap) break;
     // ...and the minimum time, read from the cycle counter alone, that of a slow one.
-    if (result.count >= spec.minCount && cycles.elapsed() >= spec.minSeconds) break;
+    // The least work keeps a short slice from timing a wake-up; iterations that took
+    // twice the minimum time are work enough, however few (a long Bandwidth cycle).
+    const double elapsed = cycles.elapsed();
+    if (elapsed >= spec.minSeconds &&
+        (result.count >= spec.minCount || (spec.minSeconds > 0 && elapsed >= 2.0 * spec.minSeconds)))
+      break;
     // A stop request (Ctrl-C) ends the test at the next batch.
     if (stopRequested()) break;
   }

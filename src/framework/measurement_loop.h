@@ -29,6 +29,7 @@ struct LoopSpec {
   // ...but not before this many units are drawn (a slice's least work), and no glFinish
   // of a time-bounded queue before them either: a slice of one batch times the wake-up
   // from its glFinish, which a busy scheduler rounds to whole ticks, not the batch.
+  // Iterations that took twice the minimum time end the slice without it.
   int minCount = 0;
   BatchEnd batchEnd = BatchEnd::Sync;
   int batchesPerIteration = 1;  // each batch is followed by its own batch end

@@ -134,10 +134,10 @@ TEST(CliOptions, AbSessionSidesAndWorkerArguments) {
   EXPECT_EQ(sideDescription(o, 1), "GALLIUM_DRIVER=softpipe X=a=b --device 1");
   EXPECT_EQ(workerArguments(o, 0),
             (std::vector<std::string>{"-64x48", "--tests", "Fillrate", "--output", "r.a", "--sync",
-                                      "flush", "--repeat", "5"}));
+                                      "flush", "--repeat", "8"}));
   EXPECT_EQ(workerArguments(o, 1),
             (std::vector<std::string>{"-64x48", "--tests", "Fillrate", "--output", "r.b", "--sync",
-                                      "flush", "--device", "1", "--repeat", "5"}));
+                                      "flush", "--device", "1", "--repeat", "8"}));
   const CliOptions same = parsed({"--ab", "--repeat", "3", "--device", "0", "--headless"});
   EXPECT_EQ(sideDescription(same, 1), "as the session");
   const std::vector<std::string> args = workerArguments(same, 1);

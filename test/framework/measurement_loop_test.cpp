@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/sample_stats.h"
@@ -71,6 +73,23 @@ TEST_F(MeasurementLoopTest, StopRules) {
     EXPECT_EQ(result.count, c.step * c.batches) << c.cap;
     EXPECT_GT(result.seconds, 0.0);
   }
+}
+
+// A slice whose iterations are long has done its least work once they took twice its
+// minimum time: a batch that sleeps 5 ms ends a 1 ms slice after one of its ten.
+TEST_F(MeasurementLoopTest, LongIterationsNeedNotReachTheLeastWork) {
+  LoopSpec spec;
+  spec.step = 4;
+  spec.minSeconds = 0.001;
+  spec.minCount = 40;
+  SyncMethod sync(&dcMarker, false);
+  int batches = 0;
+  const LoopResult slow = runMeasurementLoop(spec, sync, [&batches] {
+    ++batches;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }, Batch());
+  EXPECT_EQ(batches, 1);
+  EXPECT_EQ(slow.count, 4);
 }
 
 // Where the swaps fall for each batch end, sync method and warm-up option.
