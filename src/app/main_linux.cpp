@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -31,6 +32,7 @@
 #include "gl/window.h"
 #include "platform/egl/egl_window_choice.h"
 #include "platform/egl/posix_workers.h"
+#include "platform/file_replace.h"
 #include "platform/platform.h"
 #include "report/ab_compare.h"
 #include "report/compare_gate.h"
@@ -482,16 +484,23 @@ void printRunCycle(const AppContext& app, const CliOptions& options, const Displ
   if (cycle.chartsError.empty()) printRunFailure(config, cycle);
 }
 
-// Runs the selected tests as the options say and shows what came of it; 'quiet' (a
-// worker of an A/B session) shows no progress.
-RunOutcome runTests(const CliOptions& options, bool quiet = false) {
+// Runs the selected tests as the options say and shows what came of it. A worker of an
+// A/B session ('worker') shows no progress; until its run is called off it writes its
+// progress report under 'progressBase', when it has one, after every test it finishes.
+RunOutcome runTests(const CliOptions& options, bool worker = false,
+                    const std::string& progressBase = "") {
   DisplayConfig config(options.width, options.height);
   displayConfig = &config;
   AppContext app;
   applyOptions(options, app);
   RunCycleOutcome cycle;
-  if (quiet) {
-    cycle = runCycle(app, config);
+  if (worker) {
+    RunCycleObserver observer;
+    if (!progressBase.empty())
+      observer.testFinished = [&](const BenchTest&, double) {
+        if (!runCalledOff()) writeProgressReport(app, config, progressBase);
+      };
+    cycle = runCycle(app, config, observer);
   } else {
     ConsoleProgress progress(app.registry);
     std::fprintf(stderr, "Corvalis: %dx%d on %s\n", config.width, config.height,
@@ -529,9 +538,22 @@ std::string workerStartProblem(const CliOptions& options) {
   return problem;
 }
 
+// The environment variable that hands a worker of an A/B session the base name of its
+// progress report (writeProgressReport).
+constexpr const char* ProgressVariable = "CORVALIS_AB_PROGRESS";
+
+// Where side 'side' of this session keeps its progress report: a name of the session's
+// own in the folder of its reports, so that no file of the user's is replaced.
+std::string progressBase(const std::string& folder, int side) {
+  return folder + ".corvalis-ab-" + std::to_string(getpid()) + "-" + (side == 0 ? "a" : "b");
+}
+
 // A worker of an A/B session: the run of one side, each slice when the parent says.
 RunOutcome runWorker(const CliOptions& options, int socket) {
   RunOutcome outcome;
+  const char* progress = std::getenv(ProgressVariable);
+  const std::string progressBase = progress != nullptr ? progress : "";
+  unsetenv(ProgressVariable);
   const std::string problem = workerStartProblem(options);
   if (!problem.empty()) {
     platform::reportWorkerStartFailure(socket, problem);
@@ -541,7 +563,7 @@ RunOutcome runWorker(const CliOptions& options, int socket) {
   platform::WorkerGate gate(socket);
   setSliceGate(&gate);
   gate.beforeSlice();  // ready; returns at the first turn
-  outcome = stopRequested() ? RunOutcome{} : runTests(options, true);
+  outcome = stopRequested() ? RunOutcome{} : runTests(options, true, progressBase);
   if (stopRequested()) outcome.stopSignal = stopSignal();
   setSliceGate(nullptr);
   return outcome;
@@ -553,31 +575,71 @@ std::string sideLabel(const CliOptions& options, int side) {
 }
 
 // Reads the reports a side's worker wrote; a side whose reports cannot be read is lost.
-void loadSide(const CliOptions& options, int side, platform::DuetOutcome& duet,
-              CompareRun& run) {
-  if (duet.lost[side]) return;
-  const std::string base = options.output.empty() ? std::string("results") : options.output;
+// A lost side has what its last progress report holds, the tests it finished (none
+// when there is no such report).
+void loadSide(const CliOptions& options, int side, const std::string& progress,
+              platform::DuetOutcome& duet, CompareRun& run) {
   std::string error;
-  if (!loadCompareRun(base + (side == 0 ? ".a.txt" : ".b.txt"), run, error, true)) {
+  if (!duet.lost[side]) {
+    const std::string base = options.output.empty() ? std::string("results") : options.output;
+    if (loadCompareRun(base + (side == 0 ? ".a.txt" : ".b.txt"), run, error, true)) return;
     duet.lost[side] = true;
     duet.why[side] = "its reports cannot be read: " + error;
   }
+  if (!loadCompareRun(progress + ".txt", run, error, true)) run = CompareRun();
 }
 
-// Why a side's values are failed: what became of its worker, and what the other side's
-// reports hold after the session stopped.
+// The tests a run holds values of, by their keys, "Fillrate, Readback"; the Info lines
+// are no test.
+std::string testsOf(const CompareRun& run) {
+  std::string tests, last;
+  for (const auto& entry : run.report.values) {
+    const std::string test = entry.first.substr(0, entry.first.find(':'));
+    if (test == "Info" || test == last) continue;
+    tests += (tests.empty() ? "" : ", ") + test;
+    last = test;
+  }
+  return tests;
+}
+
+// Why a side's values are failed: what became of its worker, which of its tests were
+// kept ('run', what it had finished), and what the other side's reports hold after the
+// session stopped.
 std::string lostSideMessage(const CliOptions& options, const platform::DuetOutcome& duet,
-                            int side) {
+                            int side, const CompareRun& run) {
   const int other = 1 - side;
+  const std::string kept = testsOf(run);
   std::string message = sideLabel(options, side) + " was lost during the session: " +
-                        duet.why[side] + "; the session stopped there and every value of side " +
-                        sideName(side) + " is failed";
+                        duet.why[side] + "; the session stopped there";
+  if (kept.empty())
+    message += " and every value of side " + std::string(sideName(side)) + " is failed";
+  else
+    message += ": side " + std::string(sideName(side)) + " keeps its values of the tests it " +
+               "had finished (" + latin1ToUtf8(kept) + "), those of the others are failed";
   if (duet.lost[other]) return message;
   if (duet.calledOff[other])
     return message + "; side " + sideName(other) + "'s reports keep the tests it had finished, " +
            "the others failed (\"" + CalledOffText + "\")";
   return message + "; side " + sideName(other) + " had finished";
 }
+
+// The progress reports of a session's two workers (progressBase), removed however the
+// session ends: they only stand in for the reports of a side that is lost.
+class ProgressReports {
+ public:
+  explicit ProgressReports(const std::string& folder)
+      : bases_{{progressBase(folder, 0), progressBase(folder, 1)}} {}
+  ~ProgressReports() {
+    for (const std::string& base : bases_)
+      for (const char* ext : {".txt", ".json"}) platform::removeFile(base + ext);
+  }
+  ProgressReports(const ProgressReports&) = delete;
+  ProgressReports& operator=(const ProgressReports&) = delete;
+  const std::string& base(int side) const { return bases_[side]; }
+
+ private:
+  std::array<std::string, 2> bases_;
+};
 
 // Writes BASE.ab.htm and BASE.ab.json, each whole or not at all; false (after naming
 // each that could not be written) when any was lost. Lists them and the reports of each
@@ -613,13 +675,18 @@ RunOutcome runAbSession(const CliOptions& options) {
     outcome.usageError = true;
     return outcome;
   }
+  const std::string base = options.output.empty() ? std::string("results") : options.output;
+  const size_t slash = base.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : base.substr(0, slash + 1);
+  const ProgressReports progress(folder);
   std::array<platform::WorkerLaunch, 2> launches;
   for (int side = 0; side < 2; ++side) {
-    launches[side].environment = options.sideEnv[side];
+    // The session's own entry first: of two with one name, the worker reads the first.
+    launches[side].environment = {std::string(ProgressVariable) + "=" + progress.base(side)};
+    launches[side].environment.insert(launches[side].environment.end(),
+                                      options.sideEnv[side].begin(), options.sideEnv[side].end());
     launches[side].arguments = workerArguments(options, side);
-    const std::string base = options.output.empty() ? std::string("results") : options.output;
-    const size_t slash = base.find_last_of('/');
-    launches[side].folder = slash == std::string::npos ? std::string() : base.substr(0, slash + 1);
+    launches[side].folder = folder;
   }
   std::fprintf(stderr, "Corvalis A/B session: %dx%d, --repeat %d, slices in turn A B B A\n  A: %s\n  B: %s\n",
                options.width, options.height,
@@ -641,7 +708,8 @@ RunOutcome runAbSession(const CliOptions& options) {
     }
   }
   std::array<CompareRun, 2> runs;
-  for (int side = 0; side < 2; ++side) loadSide(options, side, duet, runs[side]);
+  for (int side = 0; side < 2; ++side)
+    loadSide(options, side, progress.base(side), duet, runs[side]);
   AbSession session;
   for (int side = 0; side < 2; ++side) {
     session.sides[side] = utf8ToLatin1(sideDescription(options, side));
@@ -654,10 +722,9 @@ RunOutcome runAbSession(const CliOptions& options) {
   compareSides({&runs[0], &runs[1]}, session);
   writeText(latin1ToUtf8(abTableText(session)), stdout);
   for (int side = 0; side < 2; ++side)
-    if (duet.lost[side]) printError(lostSideMessage(options, duet, side));
+    if (duet.lost[side]) printError(lostSideMessage(options, duet, side, runs[side]));
   outcome.regression = session.regressions > 0;
   std::fflush(stdout);
-  const std::string base = options.output.empty() ? std::string("results") : options.output;
   if (!writeAbFiles(base, session)) outcome.filesLost = true;
   if (stopRequested()) outcome.stopSignal = stopSignal();
   return outcome;

@@ -151,4 +151,12 @@ RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config, const RunCycleO
   return outcome;
 }
 
+bool writeProgressReport(const AppContext& app, const DisplayConfig& config,
+                         const std::string& base) {
+  ResultReport report(base.c_str(), 0, OutputText | OutputJson);
+  report.setRunSettings(runSettings(app, config));
+  writeReportBody(report, app);
+  return report.close();
+}
+
 }  // namespace corvalis

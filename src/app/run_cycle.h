@@ -51,4 +51,11 @@ constexpr const char* ReportCreateFailedText =
 RunCycleOutcome runCycle(AppContext& app, DisplayConfig& config,
                          const RunCycleObserver& observer = {});
 
+// Writes base+".txt" and base+".json" of the tests of 'app' finished so far (the others
+// are skipped sections), each whole or not at all, as a worker of an A/B session does
+// after each test, so that the tests it finished outlive it should it die before its
+// own reports; false when either could not be written.
+bool writeProgressReport(const AppContext& app, const DisplayConfig& config,
+                         const std::string& base);
+
 }  // namespace corvalis

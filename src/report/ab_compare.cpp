@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -81,11 +82,9 @@ void judgeRow(const std::array<const CompareRun*, 2>& runs, const AbSession& ses
     row.word = AbWord::Info;
     return;
   }
-  for (int side = 0; side < 2; ++side) {
-    if (session.lost[side]) {
-      row.word = AbWord::Failed;
-      return;
-    }
+  if (row.unfinished[0] || row.unfinished[1]) {
+    row.word = AbWord::Failed;
+    return;
   }
   if (!row.present[0] || !row.present[1]) {
     row.word = AbWord::Missing;
@@ -130,9 +129,10 @@ std::string intervalText(const AbRow& row) {
   return ratioText(row.low) + " to " + ratioText(row.high);
 }
 
-// A side's cell: its text, with the detection's confidence; "failed" for a lost side.
-std::string sideCell(const AbSession& session, const AbRow& row, int side) {
-  if (session.lost[side]) return "(failed)";
+// A side's cell: its text, with the detection's confidence; "failed" where its worker
+// was lost before it finished the test.
+std::string sideCell(const AbRow& row, int side) {
+  if (row.unfinished[side]) return "(failed)";
   if (!row.present[side]) return "(none)";
   std::string text = row.texts[side];
   if (row.confidence[side]) text += std::string(" (") + confidenceWord(*row.confidence[side]) + ")";
@@ -190,8 +190,14 @@ AbWord rateWord(double ratio, double low, double high, double tolerancePercent) 
 
 void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& session) {
   std::vector<CompareRun> both(2);
-  for (int side = 0; side < 2; ++side)
-    if (runs[side] && !session.lost[side]) both[side] = *runs[side];
+  // The tests a lost side finished: those of which its run has a key.
+  std::array<std::set<std::string>, 2> finished;
+  for (int side = 0; side < 2; ++side) {
+    if (runs[side]) both[side] = *runs[side];
+    if (session.lost[side])
+      for (const auto& entry : both[side].report.values)
+        finished[side].insert(groupOf(entry.first));
+  }
   const std::vector<CompareRow> rows = compareRuns(both);
   session.rows.clear();
   session.regressions = 0;
@@ -203,7 +209,8 @@ void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& sessi
       row.present[side] = compared.present[side];
       row.texts[side] = compared.texts[side];
       row.values[side] = compared.values[side];
-      row.confidence[side] = session.lost[side] ? std::nullopt : confidenceOf(runs[side], row.key);
+      row.confidence[side] = confidenceOf(runs[side], row.key);
+      row.unfinished[side] = session.lost[side] && finished[side].count(groupOf(row.key)) == 0;
     }
     judgeRow(runs, session, row);
     session.rows.push_back(row);
@@ -218,8 +225,8 @@ std::string abTableText(const AbSession& session) {
       {"Key", "A", "B", "B/A", "95 % interval", ""}};
   bool cut = false;
   for (const AbRow& row : session.rows) {
-    cells.push_back({compareCell(row.key, cut), compareCell(sideCell(session, row, 0), cut),
-                     compareCell(sideCell(session, row, 1), cut), ratioText(row.ratio),
+    cells.push_back({compareCell(row.key, cut), compareCell(sideCell(row, 0), cut),
+                     compareCell(sideCell(row, 1), cut), ratioText(row.ratio),
                      intervalText(row), row.word == AbWord::Info ? "" : abWordText(row.word)});
     if (row.kind == GateKind::Info) cells.back()[3] = "";
   }
@@ -243,7 +250,8 @@ std::string abTableText(const AbSession& session) {
   for (int side = 0; side < 2; ++side)
     if (session.lost[side])
       text += std::string("Side ") + (side == 0 ? "A" : "B") +
-              " was lost during the session: its values are failed.\n";
+              " was lost during the session: the values of the tests it had finished are "
+              "kept, those of the others failed.\n";
   return text + verdictText(session);
 }
 
@@ -282,8 +290,8 @@ std::string abHtml(const AbSession& session) {
   for (const AbRow& row : session.rows) {
     const char* word = row.word == AbWord::Info ? "" : abWordText(row.word);
     html += "<tr><td>" + escapeHtml(cleanOutsideText(row.key)) + "</td><td>" +
-            escapeHtml(cleanOutsideText(sideCell(session, row, 0))) + "</td><td>" +
-            escapeHtml(cleanOutsideText(sideCell(session, row, 1))) + "</td><td>" +
+            escapeHtml(cleanOutsideText(sideCell(row, 0))) + "</td><td>" +
+            escapeHtml(cleanOutsideText(sideCell(row, 1))) + "</td><td>" +
             (row.kind == GateKind::Info ? "" : ratioText(row.ratio)) + "</td><td>" +
             intervalText(row) + "</td><td class=\"" + word + "\">" + word + "</td></tr>\n";
   }

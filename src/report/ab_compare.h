@@ -24,7 +24,7 @@ enum class AbWord {
   Faster,   // the whole interval above 1, not within the tolerance, and standing out
   Slower,   // the whole interval below 1, not within the tolerance, and standing out
   Changed,  // a different answer (a detection, a pixel format, a failure text)
-  Failed,   // a side has no number for it: its test failed or its worker was lost
+  Failed,   // a side has no number for it: its test failed, or its worker was lost first
 };
 
 // "info", "missing", "same", "faster", "slower", "changed", "failed".
@@ -37,6 +37,8 @@ struct AbRow {
   std::array<std::string, 2> texts;  // as the reports print them
   std::array<double, 2> values{};    // base units; NaN when none
   std::array<std::optional<Confidence>, 2> confidence;
+  // The side's worker was lost before it finished the key's test: its value is failed.
+  std::array<bool, 2> unfinished{};
   size_t pairs = 0;    // paired slices behind the ratio (0: the two values alone)
   double ratio = 0;    // B / A; NaN when there is none
   double low = 0, high = 0;  // its 95 % interval (both the ratio without pairs)
@@ -76,11 +78,13 @@ std::vector<double> pairedRatios(const std::vector<double>& a, const std::vector
 // 1; Failed for a ratio that is not a number.
 AbWord rateWord(double ratio, double low, double high, double tolerancePercent);
 
-// Compares the two sides' runs (index 0 A, 1 B) key by key. A side marked lost in
-// 'session' has no run: every value it would have had counts as failed. A rate with
-// paired slices is slower or faster where rateWord says so and it stands out among the
-// session's rates (AbFalseDiscoveryRate); a rate without them (one derived from others)
-// is shown, not judged (AbWord::Info).
+// Compares the two sides' runs (index 0 A, 1 B) key by key. The run of a side marked
+// lost in 'session' holds the tests its worker finished before it was lost (none: an
+// empty run or null): their values are compared as any other, and every value of a
+// test it has no key of counts as failed.
+// A rate with paired slices is slower or faster where rateWord says so and it stands
+// out among the session's rates (AbFalseDiscoveryRate); a rate without them (one
+// derived from others) is shown, not judged (AbWord::Info).
 void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& session);
 
 // The table for a terminal (LF line ends, ISO-8859-1 texts as in the reports, cleaned

@@ -100,17 +100,23 @@ std::vector<pid_t> processesWith(const std::string& entry) {
 // c.b.txt lies in the folder. The program's output goes to files, so that a worker that
 // outlives the session cannot hold the test up; each worker carries a mark in its
 // environment, so that none can outlive it unseen (one that did is named and killed).
-RunResult sessionWithFaultInB(const std::string& fault, const std::string& environment = "") {
+// With 'meanwhile' the session runs in the background while that shell line runs in the
+// folder ($! the session's process), then the session is waited for.
+RunResult sessionWithFaultInB(const std::string& fault, const std::string& environment = "",
+                              const std::string& meanwhile = "") {
   RunResult r;
   r.folder = makeTempFolder();
   const std::string output = makeTempFolder();
   EXPECT_EQ(shellIn(r.folder, "printf old > c.b.txt"), 0);
   const std::string mark = "CORVALIS_TEST_MARK=" + r.folder;
-  r.exitStatus = shellIn(
-      r.folder, environment + " $B -64x48 --headless --tests fillrate,readback --repeat 2 "
-                "--output c --no-charts --a '" + mark + "' --b '" + mark +
-                "' --b 'LD_PRELOAD=" CORVALIS_DRAW_FAULT_LIBRARY "' --b " + fault + " >'" +
-                output + "/out' 2>'" + output + "/err'");
+  const std::string session =
+      environment + " $B -64x48 --headless --tests fillrate,readback --repeat 2 --output c "
+      "--no-charts --a '" + mark + "' --b '" + mark + "' --b 'LD_PRELOAD="
+      CORVALIS_DRAW_FAULT_LIBRARY "' --b " + fault + " >'" + output + "/out' 2>'" + output +
+      "/err'";
+  r.exitStatus = shellIn(r.folder, meanwhile.empty()
+                                       ? session
+                                       : session + " & " + meanwhile + "; wait $!");
   r.out = readBytes(output + "/out");
   r.err = readBytes(output + "/err");
   for (const pid_t left : processesWith(mark)) {
@@ -122,15 +128,17 @@ RunResult sessionWithFaultInB(const std::string& fault, const std::string& envir
 
 // What a session that stopped at a fault in side B's Readback leaves: exit status 3, a
 // message naming side B and 'cause'; side A's reports with its Fillrate values and its
-// Readback failed; every value of the session failed, A's measured ones shown beside B's
-// "(failed)"; B's old report untouched; no temporary.
+// Readback failed; B's Fillrate, finished before the fault, compared with A's in pairs,
+// and only its Readback failed; B's old report untouched; no temporary and no progress
+// report of either worker.
 void expectStoppedInReadback(const RunResult& r, const std::string& cause) {
   EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
   EXPECT_TRUE(std::regex_search(
       r.err, std::regex("corvalis: side B \\([^)]*LD_PRELOAD=[^)]*\\) was lost during the "
-                        "session: " + cause + "; the session stopped there and every value of "
-                        "side B is failed; side A's reports keep the tests it had finished, the "
-                        "others failed")))
+                        "session: " + cause + "; the session stopped there: side B keeps its "
+                        "values of the tests it had finished \\(Fillrate\\), those of the "
+                        "others are failed; side A's reports keep the tests it had finished, "
+                        "the others failed")))
       << r.err;
   EXPECT_FALSE(contains(r.err, "see the report")) << r.err;
   const std::string aReport = readBytes(r.folder + "/c.a.txt");
@@ -142,11 +150,16 @@ void expectStoppedInReadback(const RunResult& r, const std::string& cause) {
       << aReport;
   EXPECT_TRUE(fileExists(r.folder + "/c.a.htm"));
   EXPECT_EQ(readBytes(r.folder + "/c.b.txt"), "old");
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\nFillrate:32:Col +[0-9.]+ [kMG]? ?Pix/s +"
-                                                  "\\(failed\\) +- +failed\\n")))
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("\\nFillrate:32:Col +[0-9.]+ [kMG]? ?Pix/s +[0-9.]+ [kMG]? ?Pix/s +"
+                        "[0-9.]+ +[0-9.]+ to [0-9.]+ +(same|slower|faster)\\n")))
+      << r.out;
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("\\nReadback:Error +A/B session stopped: other side lost +\\(failed\\) +"
+                        "- +failed\\n")))
       << r.out;
   EXPECT_FALSE(contains(r.out, "c.b.txt")) << r.out;
-  // A's Fillrate values keep their samples; its Readback is one failure; nothing compares.
+  // A's Fillrate values keep their samples; its Readback is one failure.
   EXPECT_EQ(checkJson(r.folder + "/c.a.json",
                       "v = d[\"values\"]\n"
                       "assert len(v[\"Fillrate:32:Col\"][\"samples\"]) == 2, v\n"
@@ -155,12 +168,21 @@ void expectStoppedInReadback(const RunResult& r, const std::string& cause) {
                       "assert not [k for k in v if k.startswith(\"Readback:\") and k != "
                       "\"Readback:Error\"], v"),
             0);
+  // Every Fillrate rate has both sides' numbers and the two pairs of slices; every
+  // Readback value is failed, B having none.
   EXPECT_EQ(checkJson(r.folder + "/c.ab.json",
                       "assert d[\"lost\"] == {\"A\": False, \"B\": True}\n"
                       "rows = {v[\"key\"]: v for v in d[\"values\"]}\n"
-                      "assert rows[\"Fillrate:32:Col\"][\"a\"][\"value\"] > 0\n"
-                      "assert rows[\"Readback:Error\"][\"word\"] == \"failed\"\n"
-                      "assert all(v[\"word\"] in (\"failed\", \"info\") for v in d[\"values\"])"),
+                      "assert rows[\"Info:Driver\"][\"b\"][\"text\"], rows\n"
+                      "fill = [v for v in d[\"values\"] if v[\"key\"].startswith(\"Fillrate:\") "
+                      "and v[\"kind\"] == \"rate\"]\n"
+                      "assert len(fill) > 10, fill\n"
+                      "assert all(v[\"a\"][\"value\"] > 0 and v[\"b\"][\"value\"] > 0 and "
+                      "v[\"pairs\"] == 2 and v[\"word\"] in (\"same\", \"slower\", "
+                      "\"faster\") for v in fill), fill\n"
+                      "back = [v for v in d[\"values\"] if v[\"key\"].startswith(\"Readback:\")]\n"
+                      "assert back and all(v[\"word\"] == \"failed\" and v[\"b\"] == {} for v "
+                      "in back), back"),
             0);
   expectFollowsSchema("corvalis-ab", {r.folder + "/c.ab.json"});
   expectFollowsSchema("corvalis-run", {r.folder + "/c.a.json"});
@@ -209,6 +231,21 @@ TEST(AbSession, AStopSignalEndsBothWorkersAndKeepsThePreviousFiles) {
   EXPECT_EQ(readBytes(folder + "/r.ab.htm"), "old");
   EXPECT_EQ(readBytes(folder + "/r.a.txt"), "old");
   EXPECT_EQ(listing(folder), "r.a.txt\nr.ab.htm\n");
+}
+
+// A stop signal once the workers keep progress reports (side B has finished Fillrate and
+// hangs in Readback): the reports go with the workers, and the previous files stay.
+TEST(AbSession, AStopSignalLeavesNoProgressReportBehind) {
+  const std::string seen = makeTempFolder() + "/seen";
+  const RunResult r = sessionWithFaultInB(
+      "CORVALIS_HANG_READ=2", "CORVALIS_AB_HANG_SECONDS=60",
+      "for i in $(seq 600); do ls -A | grep -q '^\\.corvalis-ab-.*-b\\.txt$' && break; "
+      "sleep 0.1; done; ls -A >'" + seen + "'; kill -TERM $!");
+  EXPECT_TRUE(contains(readBytes(seen), ".corvalis-ab-")) << readBytes(seen);
+  EXPECT_EQ(r.exitStatus, 128 + SIGTERM) << r.err;
+  EXPECT_TRUE(contains(r.err, "A/B session stopped by signal 15")) << r.err;
+  EXPECT_EQ(readBytes(r.folder + "/c.b.txt"), "old");
+  EXPECT_EQ(listing(r.folder), "c.b.txt\n");
 }
 
 }  // namespace

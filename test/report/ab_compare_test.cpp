@@ -1,7 +1,7 @@
 // The result of an A/B session as pure logic: the paired ratios, the word on a ratio and
 // its interval, and the two sides' runs compared key by key, with the gate, a side that
-// lacks a value and a side that was lost; then what the table, the page and
-// BASE.ab.json say of them.
+// lacks a value and a side that was lost after some tests; then what the table, the page
+// and BASE.ab.json say of them.
 #include "report/ab_compare.h"
 
 #include <gtest/gtest.h>
@@ -176,17 +176,47 @@ TEST(AbCompare, SlowerOnlyWhereTheDifferenceStandsOutAmongAllRates) {
   EXPECT_EQ(json["values"][70]["word"], "info");
 }
 
-TEST(AbCompare, ALostSideFailsEveryValueAndPassesNoGate) {
-  const Sides sides;
+// A lost side has the tests its worker finished: their values compare as any other (a
+// key its finished test lacks is missing), while every value of the tests it did not
+// finish is failed on its side; with nothing finished, every value is.
+TEST(AbCompare, ALostSideKeepsTheTestsItFinishedAndFailsTheRest) {
+  Sides sides;
+  sides.b = runOf("Info:Driver=softpipe\r\nFillrate:32:Col=90.0 M Pix/s\r\n");
+  addSamples(sides.b, "Fillrate:32:Col", {90, 99, 81, 90, 94.5});
   const AbSession session = sessionOf(sides, {false, true});
-  EXPECT_EQ(rowOf(session, "Fillrate:32:Col").word, AbWord::Failed);
-  EXPECT_EQ(rowOf(session, "Texture cache:RGBA").word, AbWord::Failed);
-  EXPECT_TRUE(rowOf(session, "Fillrate:32:Col").present[0]);
-  EXPECT_EQ(session.regressions, 0u);
+  const AbRow& col = rowOf(session, "Fillrate:32:Col");
+  EXPECT_EQ(col.word, AbWord::Slower);
+  EXPECT_EQ(col.pairs, 5u);
+  EXPECT_TRUE(col.regression);
+  EXPECT_EQ(rowOf(session, "Fillrate:32:Z").word, AbWord::Missing);
+  for (const char* key : {"Texture cache:RGBA", "Tiling:Width", "Tiling:Mode"}) {
+    EXPECT_EQ(rowOf(session, key).word, AbWord::Failed) << key;
+    EXPECT_FALSE(rowOf(session, key).regression) << key;
+  }
+  EXPECT_EQ(session.regressions, 1u);
   const std::string table = abTableText(session);
-  EXPECT_TRUE(contains(table, "Side B was lost during the session")) << table;
+  EXPECT_TRUE(contains(table, "\nInfo:Driver         llvmpipe           softpipe\n")) << table;
+  EXPECT_TRUE(contains(table, "\nFillrate:32:Z       50.0 M Pix/s       (none)")) << table;
+  EXPECT_TRUE(contains(table, "\nTiling:Mode         R8G8B8A8 Z24 S8    (failed)  ")) << table;
+  EXPECT_TRUE(contains(table, "Side B was lost during the session: the values of the tests it "
+                              "had finished are kept, those of the others failed.\n"))
+      << table;
   const auto json = nlohmann::json::parse(abJson(session));
   EXPECT_EQ(json["lost"]["B"], true);
+  EXPECT_EQ(json["values"][1]["b"]["value"], 90000000);
+  EXPECT_EQ(json["values"][5]["key"], "Tiling:Mode");
+  EXPECT_EQ(json["values"][5]["word"], "failed");
+  EXPECT_TRUE(json["values"][5]["b"].empty());
+
+  // Side A lost before it finished a test: nothing of it is kept, not even its Info lines.
+  const CompareRun none;
+  AbSession early;
+  early.lost = {true, false};
+  compareSides({&none, &sides.b}, early);
+  for (const AbRow& row : early.rows)
+    EXPECT_EQ(row.word, row.kind == GateKind::Info ? AbWord::Info : AbWord::Failed) << row.key;
+  EXPECT_TRUE(contains(abTableText(early), "\nInfo:Driver      (failed)  softpipe\n"))
+      << abTableText(early);
 }
 
 TEST(AbCompare, TablePageAndJsonSayTheSame) {
