@@ -220,6 +220,40 @@ void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& sessi
     if (row.regression) ++session.regressions;
 }
 
+namespace {
+
+// A rate whose interval alone lies off 1 and out of the tolerance, but whose difference
+// does not stand out among the session's rates: same, marked so that the reader sees
+// why a ratio like that is not called slower.
+bool offOnlyAlone(const AbRow& row, double tolerancePercent) {
+  if (row.kind != GateKind::Rate || row.word != AbWord::Same || row.pairs < 2) return false;
+  const AbWord alone = rateWord(row.ratio, row.low, row.high, tolerancePercent);
+  return alone == AbWord::Slower || alone == AbWord::Faster;
+}
+
+// The word a table prints: none for an Info row, "same*" for offOnlyAlone.
+std::string wordCell(const AbRow& row, double tolerancePercent) {
+  if (row.word == AbWord::Info) return "";
+  return std::string(abWordText(row.word)) + (offOnlyAlone(row, tolerancePercent) ? "*" : "");
+}
+
+// The note under a table with a "same*" row.
+std::string offAloneNote(const AbSession& session) {
+  size_t rates = 0;
+  bool any = false;
+  for (const AbRow& row : session.rows) {
+    if (row.kind == GateKind::Rate && row.pairs >= 2 && std::isfinite(row.p)) ++rates;
+    any = any || offOnlyAlone(row, session.tolerancePercent);
+  }
+  if (!any) return "";
+  return formatC("same*: the interval alone lies off 1 and out of the tolerance, but among %zu "
+                 "rates a difference like it comes by chance (it does not stand out at a false "
+                 "discovery rate of %s %%)",
+                 rates, formatDecimal(100 * AbFalseDiscoveryRate).c_str());
+}
+
+}  // namespace
+
 std::string abTableText(const AbSession& session) {
   std::vector<std::array<std::string, 6>> cells = {
       {"Key", "A", "B", "B/A", "95 % interval", ""}};
@@ -227,7 +261,7 @@ std::string abTableText(const AbSession& session) {
   for (const AbRow& row : session.rows) {
     cells.push_back({compareCell(row.key, cut), compareCell(sideCell(row, 0), cut),
                      compareCell(sideCell(row, 1), cut), ratioText(row.ratio),
-                     intervalText(row), row.word == AbWord::Info ? "" : abWordText(row.word)});
+                     intervalText(row), wordCell(row, session.tolerancePercent)});
     if (row.kind == GateKind::Info) cells.back()[3] = "";
   }
   std::array<size_t, 6> widths{};
@@ -247,6 +281,8 @@ std::string abTableText(const AbSession& session) {
     text += out + "\n";
   }
   if (cut) text += "(texts longer than the column are cut, ending in \"...\")\n";
+  const std::string note = offAloneNote(session);
+  if (!note.empty()) text += note + "\n";
   for (int side = 0; side < 2; ++side)
     if (session.lost[side])
       text += std::string("Side ") + (side == 0 ? "A" : "B") +
@@ -289,13 +325,16 @@ std::string abHtml(const AbSession& session) {
           "<th></th></tr>\n";
   for (const AbRow& row : session.rows) {
     const char* word = row.word == AbWord::Info ? "" : abWordText(row.word);
+    const std::string shown = wordCell(row, session.tolerancePercent);
     html += "<tr><td>" + escapeHtml(cleanOutsideText(row.key)) + "</td><td>" +
             escapeHtml(cleanOutsideText(sideCell(row, 0))) + "</td><td>" +
             escapeHtml(cleanOutsideText(sideCell(row, 1))) + "</td><td>" +
             (row.kind == GateKind::Info ? "" : ratioText(row.ratio)) + "</td><td>" +
-            intervalText(row) + "</td><td class=\"" + word + "\">" + word + "</td></tr>\n";
+            intervalText(row) + "</td><td class=\"" + word + "\">" + shown + "</td></tr>\n";
   }
   html += "</table>\n";
+  const std::string note = offAloneNote(session);
+  if (!note.empty()) html += "<p>" + escapeHtml(note) + "</p>\n";
   const std::string verdict = verdictText(session);
   if (!verdict.empty()) html += "<p>" + escapeHtml(verdict) + "</p>\n";
   return html + "</body>\n</html>\n";

@@ -171,6 +171,13 @@ TEST(AbCompare, SlowerOnlyWhereTheDifferenceStandsOutAmongAllRates) {
       EXPECT_EQ(row.word, AbWord::Same) << row.key << " " << row.ratio << " p " << row.p;
     }
   }
+  // The table and the page mark it, and say why once.
+  const std::string table = abTableText(session);
+  EXPECT_TRUE(contains(table, "0.945  0.900 to 0.960  same*\n")) << table;
+  EXPECT_TRUE(contains(table, "  slower\n")) << table;
+  EXPECT_TRUE(contains(table, "same*: the interval alone lies off 1 and out of the tolerance, "
+                              "but among 70 rates")) << table;
+  EXPECT_TRUE(contains(abHtml(session), "<td class=\"same\">same*</td>"));
   const auto json = nlohmann::json::parse(abJson(session));
   EXPECT_EQ(json["values"][6]["standsOut"], true);
   EXPECT_EQ(json["values"][70]["word"], "info");
