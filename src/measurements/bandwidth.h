@@ -18,6 +18,12 @@ constexpr uint32_t InitialColorSeed = 173;
 // One step of the colour sequence.
 inline uint32_t nextColorSeed(uint32_t seed) { return seed * 7u + 1367u; }
 
+class SyncMethod;
+
+// The state of the worst-case draw, entered before each of its measurements: blending,
+// depth and stencil tests that always pass, every buffer written, all of them cleared.
+void enterDrawState(const SyncMethod& sync);
+
 // The draw measurement's byte count per quad: every pixel reads and writes each buffer.
 inline double drawBytesPerQuad(int32_t colorBytes, int32_t depthBytes, int32_t stencilBytes) {
   return 2.0 * (static_cast<double>(colorBytes) + depthBytes + stencilBytes);

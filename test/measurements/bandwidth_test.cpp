@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "framework/sample_stats.h"
+#include "framework/sync_method.h"
+#include "gl/window.h"
+#include "platform/gl_include.h"
 #include "measurements/section_text_lines.h"
 
 using namespace corvalis;
@@ -105,4 +108,25 @@ TEST(BandwidthOnMesa, RepeatsTravelWithEachValueInItsUnit) {
   }
   EXPECT_TRUE(test.ramdacBandwidth.samples.empty());
   EXPECT_TRUE(test.physicalBandwidth.samples.empty());
+}
+
+// The draw writes every buffer whatever masks the clear measured last left: rounds that
+// turn about end on the colour clear (depth and stencil writes off) after an even count.
+TEST(BandwidthOnMesa, TheDrawWritesEveryBufferAfterAnyClear) {
+  NativeDisplay display(16, 16);
+  TestWindow window(32, true, true);
+  ASSERT_FALSE(window.initFailed);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glStencilMask(0);
+  enterDrawState(window.syncMethod());
+  GLboolean color[4] = {};
+  GLboolean depth = GL_FALSE;
+  GLint stencil = 0;
+  glGetBooleanv(GL_COLOR_WRITEMASK, color);
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depth);
+  glGetIntegerv(GL_STENCIL_WRITEMASK, &stencil);
+  EXPECT_TRUE(color[0] && color[1] && color[2] && color[3]);
+  EXPECT_TRUE(depth);
+  EXPECT_EQ(stencil & 0xFF, 0xFF);
 }
