@@ -246,10 +246,11 @@ std::string offAloneNote(const AbSession& session) {
     any = any || offOnlyAlone(row, session.tolerancePercent);
   }
   if (!any) return "";
-  return formatC("same*: the interval alone lies off 1 and out of the tolerance, but among %zu "
-                 "rates a difference like it comes by chance (it does not stand out at a false "
-                 "discovery rate of %s %%)",
-                 rates, formatDecimal(100 * AbFalseDiscoveryRate).c_str());
+  return "same*: the interval alone lies off 1 and out of the tolerance, but among " +
+         std::to_string(rates) +
+         formatC(" rates a difference like it comes by chance (it does not stand out at a "
+                 "false discovery rate of %s %%)",
+                 formatDecimal(100 * AbFalseDiscoveryRate).c_str());
 }
 
 }  // namespace
