@@ -102,7 +102,8 @@ void judgeRow(const std::array<const CompareRun*, 2>& runs, const AbSession& ses
 }
 
 // Slower and faster only for the rates whose difference stands out among the session's
-// rates; the gate's regressions among those.
+// rates, the gate's regressions among those; counts the judged rates and every
+// regression (a changed clear detection's included).
 void judgeAmongAll(AbSession& session) {
   std::vector<double> pValues;
   std::vector<AbRow*> rates;
@@ -113,12 +114,16 @@ void judgeAmongAll(AbSession& session) {
   }
   const std::vector<bool> picks = falseDiscoveryPicks(pValues, AbFalseDiscoveryRate);
   for (size_t i = 0; i < rates.size(); ++i) rates[i]->standsOut = picks[i];
+  session.judgedRates = rates.size();
+  session.regressions = 0;
   for (AbRow& row : session.rows) {
-    if (row.kind != GateKind::Rate) continue;
-    if ((row.word == AbWord::Slower || row.word == AbWord::Faster) && !row.standsOut)
-      row.word = AbWord::Same;
-    row.regression = session.gate && row.word == AbWord::Slower &&
-                     row.high < 1.0 - session.tolerancePercent / 100.0;
+    if (row.kind == GateKind::Rate) {
+      if ((row.word == AbWord::Slower || row.word == AbWord::Faster) && !row.standsOut)
+        row.word = AbWord::Same;
+      row.regression = session.gate && row.word == AbWord::Slower &&
+                       row.high < 1.0 - session.tolerancePercent / 100.0;
+    }
+    if (row.regression) ++session.regressions;
   }
 }
 
@@ -200,7 +205,6 @@ void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& sessi
   }
   const std::vector<CompareRow> rows = compareRuns(both);
   session.rows.clear();
-  session.regressions = 0;
   for (const CompareRow& compared : rows) {
     AbRow row;
     row.key = compared.key;
@@ -216,8 +220,6 @@ void compareSides(const std::array<const CompareRun*, 2>& runs, AbSession& sessi
     session.rows.push_back(row);
   }
   judgeAmongAll(session);
-  for (const AbRow& row : session.rows)
-    if (row.regression) ++session.regressions;
 }
 
 namespace {
@@ -239,15 +241,11 @@ std::string wordCell(const AbRow& row, double tolerancePercent) {
 
 // The note under a table with a "same*" row.
 std::string offAloneNote(const AbSession& session) {
-  size_t rates = 0;
   bool any = false;
-  for (const AbRow& row : session.rows) {
-    if (row.kind == GateKind::Rate && row.pairs >= 2 && std::isfinite(row.p)) ++rates;
-    any = any || offOnlyAlone(row, session.tolerancePercent);
-  }
+  for (const AbRow& row : session.rows) any = any || offOnlyAlone(row, session.tolerancePercent);
   if (!any) return "";
   return "same*: the interval alone lies off 1 and out of the tolerance, but among " +
-         std::to_string(rates) +
+         std::to_string(session.judgedRates) +
          formatC(" rates a difference like it comes by chance (it does not stand out at a "
                  "false discovery rate of %s %%)",
                  formatDecimal(100 * AbFalseDiscoveryRate).c_str());

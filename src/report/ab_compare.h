@@ -57,6 +57,7 @@ struct AbSession {
   std::array<bool, 2> lost{};        // the side's worker ended before its reports were written
   std::vector<AbRow> rows;
   size_t regressions = 0;
+  size_t judgedRates = 0;  // rates with paired slices, among which a difference must stand out
 };
 
 // The tolerance without --fail-on-regression.
