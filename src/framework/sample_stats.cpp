@@ -51,27 +51,6 @@ bool narrowInterval(const std::vector<double>& samples) {
   return (interval.high - interval.low) / interval.median <= NarrowIntervalWidth;
 }
 
-std::vector<bool> interruptedSlices(const std::vector<double>& rates) {
-  std::vector<bool> marked(rates.size(), false);
-  const bool usable = std::all_of(rates.begin(), rates.end(),
-                                  [](double v) { return std::isfinite(v) && v > 0.0; });
-  if (rates.size() < 3 || !usable) return marked;
-  std::vector<double> logs;
-  for (double rate : rates) logs.push_back(std::log(rate));
-  const double middle = summarizeSamples(logs).median;
-  std::vector<double> deviations;
-  for (double v : logs) deviations.push_back(std::fabs(v - middle));
-  const double deviation = 1.4826 * summarizeSamples(deviations).median;
-  const double cut = std::max(3.0 * deviation, -std::log1p(-InterruptedFloor));
-  size_t low = 0;
-  for (size_t i = 0; i < logs.size(); ++i) {
-    marked[i] = logs[i] < middle - cut;
-    if (marked[i]) ++low;
-  }
-  if (4 * low > logs.size()) marked.assign(logs.size(), false);
-  return marked;
-}
-
 double spreadOf(const SampleStats& stats) {
   if (stats.failed || !(stats.min > 0.0)) return std::numeric_limits<double>::quiet_NaN();
   return stats.max / stats.min;

@@ -34,16 +34,6 @@ constexpr double NarrowIntervalWidth = 0.10;
 // True for two or more finite samples whose median interval is narrow.
 bool narrowInterval(const std::vector<double>& samples);
 
-// Slices a burst of load slowed down: those whose rate lies below the set's median by
-// more than three robust deviations (1.4826 times the median absolute deviation of the
-// rates' logarithms), and by more than InterruptedFloor at least. Load only ever slows a
-// slice, so only the low side is looked at. A burst hits a few slices: where more than a
-// quarter of them lie that low, that is how the value behaves (a renderer with two
-// speeds), and none is marked; none either with fewer than three rates or a rate that
-// is not a finite positive number.
-constexpr double InterruptedFloor = 0.03;
-std::vector<bool> interruptedSlices(const std::vector<double>& rates);
-
 // max / min: 1 for identical samples; NaN when the set failed or min is not positive.
 double spreadOf(const SampleStats& stats);
 

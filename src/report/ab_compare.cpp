@@ -42,8 +42,7 @@ const std::vector<double>* samplesOf(const CompareRun* run, const std::string& k
 void rateRatio(const std::array<const CompareRun*, 2>& runs, AbRow& row) {
   const std::vector<double>* a = samplesOf(runs[0], row.key);
   const std::vector<double>* b = samplesOf(runs[1], row.key);
-  const std::vector<double> ratios =
-      a && b ? undisturbedRatios(*a, *b, row.setAside) : std::vector<double>();
+  const std::vector<double> ratios = a && b ? pairedRatios(*a, *b) : std::vector<double>();
   row.p = std::nan("");
   if (!ratios.empty()) {
     const MedianInterval interval = medianInterval(ratios);
@@ -186,27 +185,6 @@ std::vector<double> pairedRatios(const std::vector<double>& a, const std::vector
   return ratios;
 }
 
-std::vector<double> undisturbedRatios(const std::vector<double>& a, const std::vector<double>& b,
-                                      size_t& setAside) {
-  setAside = 0;
-  std::vector<double> sideA, sideB;
-  for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
-    if (finitePositive(a[i]) && finitePositive(b[i])) {
-      sideA.push_back(a[i]);
-      sideB.push_back(b[i]);
-    }
-  const std::vector<bool> slowA = interruptedSlices(sideA);
-  const std::vector<bool> slowB = interruptedSlices(sideB);
-  std::vector<double> all, kept;
-  for (size_t i = 0; i < sideA.size(); ++i) {
-    all.push_back(sideB[i] / sideA[i]);
-    if (!slowA[i] && !slowB[i]) kept.push_back(all.back());
-  }
-  if (kept.size() < 3) return all;
-  setAside = all.size() - kept.size();
-  return kept;
-}
-
 AbWord rateWord(double ratio, double low, double high, double tolerancePercent) {
   if (!std::isfinite(ratio) || !std::isfinite(low) || !std::isfinite(high)) return AbWord::Failed;
   const double tolerance = tolerancePercent / 100.0;
@@ -290,8 +268,7 @@ std::string abTableText(const AbSession& session) {
     for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], line[c].size());
   std::string text = "A: " + compareCell(session.sides[0], cut) + "\nB: " +
                      compareCell(session.sides[1], cut) + "\n";
-  text += formatC("B/A: the median of the paired slices' ratios (a pair with a slice slowed "
-                  "by load set aside); same within %s %%; slower "
+  text += formatC("B/A: the median of the paired slices' ratios; same within %s %%; slower "
                   "or faster only where it stands out among all rates (false discovery "
                   "rate %s %%)\n",
                   formatDecimal(session.tolerancePercent).c_str(),
@@ -333,8 +310,7 @@ std::string abHtml(const AbSession& session) {
       escapeHtml(cleanOutsideText(session.sides[0])) + "<br>\nB: " +
       escapeHtml(cleanOutsideText(session.sides[1])) + "</p>\n";
   html += "<figure>\n" + forestSvg(forest) + "<figcaption>" +
-          escapeHtml(formatC("Each rate's B/A: the median of its paired slices' ratios (a "
-                             "pair with a slice slowed by load set aside), with "
+          escapeHtml(formatC("Each rate's B/A: the median of its paired slices' ratios, with "
                              "its 95 %% interval; the shaded band about 1 is the tolerance of "
                              "%s %% (drawn at least %.0f px wide). A rate is called slower or "
                              "faster where its interval lies off 1 and out of the band, and "
@@ -392,7 +368,6 @@ std::string abJson(const AbSession& session) {
       entry["low"] = jsonNumber(row.low);
       entry["high"] = jsonNumber(row.high);
       entry["pairs"] = row.pairs;
-      entry["setAside"] = row.setAside;
       entry["p"] = jsonNumber(row.p);
       entry["standsOut"] = row.standsOut;
     }

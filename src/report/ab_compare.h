@@ -40,7 +40,6 @@ struct AbRow {
   // The side's worker was lost before it finished the key's test: its value is failed.
   std::array<bool, 2> unfinished{};
   size_t pairs = 0;    // paired slices behind the ratio (0: the two values alone)
-  size_t setAside = 0;  // pairs left out because load slowed a slice of theirs
   double ratio = 0;    // B / A; NaN when there is none
   double low = 0, high = 0;  // its 95 % interval (both the ratio without pairs)
   // How likely pairs as far from 1 as these are when B/A is truly 1 (the t test of
@@ -74,13 +73,6 @@ constexpr double AbFalseDiscoveryRate = 0.05;
 // The ratios B_i / A_i of the common prefix of two sides' slices, the pairs in which
 // either is not a finite positive number left out.
 std::vector<double> pairedRatios(const std::vector<double>& a, const std::vector<double>& b);
-
-// The pairs a ratio rests on: pairedRatios less those in which a burst of load slowed
-// either slice (interruptedSlices of each side's paired slices), which would tilt the
-// ratio either way and swamp a difference of a few per cent; all of them when fewer than
-// three would be left. 'setAside' gets how many were left out.
-std::vector<double> undisturbedRatios(const std::vector<double>& a, const std::vector<double>& b,
-                                      size_t& setAside);
 
 // The word on a ratio and its interval with the tolerance in percent: Same when the
 // interval holds 1 or lies within 1 +- tolerance, else Slower or Faster by its side of

@@ -371,25 +371,6 @@ TEST(SampleStats, FalseDiscoveryPicks) {
   EXPECT_TRUE(falseDiscoveryPicks({}, 0.05).empty());
 }
 
-// Only slices well below the rest are marked: a slice 15 % down among slices within
-// 1 %, not one 2 % down (under the floor) nor one high above; a spread-out set widens
-// the cut so that its own low slices stand, and a low mode of more than a quarter of
-// the slices is how the value behaves.
-TEST(SampleStats, InterruptedSlices) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_EQ(interruptedSlices({100, 101, 85, 99, 100, 130, 100.5, 98}),
-            (std::vector<bool>{false, false, true, false, false, false, false, false}));
-  EXPECT_EQ(interruptedSlices({100, 100, 98, 100, 100}), std::vector<bool>(5, false));
-  EXPECT_EQ(interruptedSlices({100, 80, 120, 90, 110, 85, 115}), std::vector<bool>(7, false));
-  EXPECT_EQ(interruptedSlices({100, 100, 100, 100, 100, 100, 50, 50}),
-            (std::vector<bool>{false, false, false, false, false, false, true, true}));
-  EXPECT_EQ(interruptedSlices({100, 100, 100, 100, 100, 50, 50, 50}),
-            std::vector<bool>(8, false));
-  EXPECT_EQ(interruptedSlices({100, 50}), std::vector<bool>(2, false));  // too few to tell
-  EXPECT_EQ(interruptedSlices({100, 100, 50, nan}), std::vector<bool>(4, false));
-  EXPECT_EQ(interruptedSlices({100, 100, 50, 0}), std::vector<bool>(4, false));
-}
-
 // Four rate samples: every copy of the smallest and the largest is dropped and the
 // rest averaged; when nothing is left the first sample counts.
 TEST(CycleCalibration, DropsTheExtremesAndAveragesTheRest) {

@@ -26,25 +26,6 @@ TEST(AbCompare, PairedRatiosTakeTheCommonPrefixAndSkipBrokenPairs) {
   EXPECT_TRUE(pairedRatios({}, {1, 2}).empty());
 }
 
-// A pair goes where load slowed either of its slices, on either side; not where that
-// would leave fewer than three.
-TEST(AbCompare, UndisturbedRatiosSetAsidePairsWithASlowedSlice) {
-  size_t aside = 99;
-  const std::vector<double> a = {100, 100, 60, 100, 100, 100, 101, 99};
-  const std::vector<double> b = {95, 96, 95, 95, 70, 94, 96, 95};
-  const std::vector<double> kept = undisturbedRatios(a, b, aside);
-  EXPECT_EQ(aside, 2u);
-  ASSERT_EQ(kept.size(), 6u);
-  for (double ratio : kept) EXPECT_NEAR(ratio, 0.95, 0.015);
-  EXPECT_EQ(undisturbedRatios({100, 100, 100, 100}, {90, 91, 90, 89}, aside).size(), 4u);
-  EXPECT_EQ(aside, 0u);
-  // One slowed on each side, in other pairs: two pairs would be left, so all four count.
-  EXPECT_EQ(undisturbedRatios({100, 100, 100, 50}, {50, 90, 90, 90}, aside),
-            pairedRatios({100, 100, 100, 50}, {50, 90, 90, 90}));
-  EXPECT_EQ(aside, 0u);
-  EXPECT_EQ(undisturbedRatios({1, 2, 4}, {2, 2, 2}, aside), pairedRatios({1, 2, 4}, {2, 2, 2}));
-}
-
 TEST(AbCompare, RateWordsByTheIntervalAndTheTolerance) {
   const struct {
     double ratio, low, high, tolerance;
@@ -118,23 +99,6 @@ AbSession sessionOf(const Sides& sides, std::array<bool, 2> lost = {}) {
   return session;
 }
 
-// B 5 % slower in every pair but one that load slowed by a third: with that pair the
-// t test would not pick the difference (p about 0.07), without it the rate is slower;
-// A's fast slice is no sign of load and stays. The JSON says how many were set aside.
-TEST(AbCompare, APairSlowedByLoadIsSetAsideFromTheWord) {
-  CompareRun a = runOf("Fillrate:32:Col=100.0 M Pix/s\r\n");
-  CompareRun b = runOf("Fillrate:32:Col=95.0 M Pix/s\r\n");
-  addSamples(a, "Fillrate:32:Col", {100, 101, 99, 100, 140, 100, 102, 98});
-  addSamples(b, "Fillrate:32:Col", {95, 96, 66, 95, 133, 95.5, 96.5, 93});
-  AbSession session;
-  compareSides({&a, &b}, session);
-  const AbRow& col = rowOf(session, "Fillrate:32:Col");
-  EXPECT_EQ(col.pairs, 7u);
-  EXPECT_EQ(col.setAside, 1u);
-  EXPECT_EQ(col.word, AbWord::Slower) << col.low << " " << col.high << " p " << col.p;
-  EXPECT_EQ(nlohmann::json::parse(abJson(session))["values"][0]["setAside"], 1);
-}
-
 TEST(AbCompare, SidesComparedKeyByKeyWithTheGate) {
   const Sides sides;
   const AbSession session = sessionOf(sides);
@@ -183,7 +147,7 @@ TEST(AbCompare, SlowerOnlyWhereTheDifferenceStandsOutAmongAllRates) {
     for (int k = 0; k < 8; ++k) scattered.push_back(100 * (1 + 0.04 * (((k + i) % 3) - 1)));
     addSamples(b, key, scattered);
   }
-  addSamples(b, "Fillrate:V5", {95, 101, 93, 96, 94, 89, 96, 90});  // p about 0.005
+  addSamples(b, "Fillrate:V5", {95, 101, 93, 96, 94, 88, 96, 90});  // p about 0.005
   addSamples(b, "Fillrate:V6", {90, 90.5, 89.5, 90, 90.2, 89.8, 90, 90});  // a real drop
   AbSession session;
   session.gate = true;
